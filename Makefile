@@ -1,0 +1,30 @@
+# make run:  installs what is missing, builds everything and starts Tarvik.
+# make test: installs what is missing, builds and runs every test, then again under
+#            AddressSanitizer and UndefinedBehaviorSanitizer.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+SAN_BUILD ?= build-san
+
+.PHONY: run test build deps san-test clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/bin/Tarvik ]; then $(BUILD)/bin/Tarvik $(ARGS); else echo "Built; the program itself is not there yet."; fi
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory san-test
+
+san-test: deps
+	@cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON >/dev/null
+	@cmake --build $(SAN_BUILD) -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine: only the packages
+# that are missing, so a second run does nothing.
+set -euo pipefail
+packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev python3 zip unzip 7zip
+          zlib1g-dev libdeflate-dev liblnk-utils faketime libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
