@@ -552,6 +552,7 @@ void GetDir(Byte drive, String& dir) {
 }
 
 String ExpandFileName(const String& fileName) {
+    if (fileName.empty()) return String();  // the system has no full form of an empty name
     char letter = 0;
     std::vector<std::string> comps;
     bool trailing = false;
