@@ -124,7 +124,9 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 }
 
 bool WriteFrame(Connection& c, const Frame& f) {
-    String buf(reinterpret_cast<const char*>(&f.h), sizeof f.h);
+    FrameHeader h = f.h;
+    h.payload = static_cast<std::uint32_t>(f.payload.size());
+    String buf(reinterpret_cast<const char*>(&h), sizeof h);
     buf += f.payload;
     if (!WriteAll(c.fd, buf.data(), buf.size())) {
         c.broken = true;
