@@ -5,6 +5,7 @@
 // notifications come back to the control that sent them reflected at CN_BASE + message.
 #pragma once
 
+#include "platform/SysErrors.h"
 #include "platform/Types.h"
 
 // ---- window messages
@@ -35,6 +36,8 @@ inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_MOUSEACTIVATE = 0x0021;
 inline constexpr UINT WM_WINDOWPOSCHANGING = 0x0046;
 inline constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+inline constexpr UINT WM_SETFONT = 0x0030;
+inline constexpr UINT WM_GETFONT = 0x0031;
 inline constexpr UINT WM_COPYDATA = 0x004A;
 inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_HELP = 0x0053;
@@ -409,22 +412,13 @@ inline constexpr int SM_CYSMICON = 50;
 inline constexpr int SM_CXDRAG = 68;
 inline constexpr int SM_CYDRAG = 69;
 
-// ---- error codes set by the window system (GetLastError)
-inline constexpr DWORD ERROR_SUCCESS = 0;
-inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
-inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
-inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
-inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-inline constexpr DWORD ERROR_TIMEOUT = 1460;
+// ---- error codes of the window system (the general ones are in platform/SysErrors.h)
+inline constexpr DWORD ERROR_INVALID_MESSAGE = 1002;
 inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
 inline constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
 inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
-inline constexpr DWORD ERROR_INVALID_MESSAGE = 1002;
-inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
-inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
-inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_TIMEOUT = 1460;

@@ -66,8 +66,6 @@ using platform::detail::ScreenRect;
 
 namespace {
 
-thread_local DWORD t_lastError = 0;
-
 LRESULT Send(HWND hwnd, UINT msg, WPARAM w, LPARAM l) { return MessageQueue::SendLocal(hwnd, msg, w, l); }
 
 int CopyOut(const String& s, LPSTR buffer, int maxCount) {
@@ -133,9 +131,6 @@ bool CaptionMatches(const String& caption, LPCSTR wanted) {
 }
 
 }  // namespace
-
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
 
 // ---- classes
 
@@ -331,6 +326,12 @@ HWND SetParent(HWND child, HWND newParent) {
 
 HWND GetWindow(HWND hwnd, UINT relation) {
     auto& table = WindowTable::Get();
+    if (WindowTable::IsForeignHandle(hwnd)) {
+        // Only the owner of another process's window is known here (from its record).
+        WindowRecord r;
+        if (relation != GW_OWNER || !CrossProcess::Get().ReadRecord(hwnd, &r)) return nullptr;
+        return r.owner;
+    }
     WindowPtr w = table.FindAlive(hwnd);
     if (!w) return nullptr;
     if (relation == GW_OWNER) return w->parent ? nullptr : w->owner;

@@ -175,10 +175,6 @@ inline constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF)
 inline constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 inline constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
 
-// ---- last error (per thread)
-DWORD GetLastError();
-void SetLastError(DWORD error);
-
 // ---- classes
 ATOM RegisterClassA(const WNDCLASSA* wc);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);

@@ -179,7 +179,11 @@ TEST_F(CrossProcessTest, ReadsTheIconicStateAndCaptionOfAForeignWindow) {
     HWND h = other.WaitReady();
     ASSERT_NE(h, nullptr);
     EXPECT_TRUE(IsIconic(h));
+    // What the watched-program search reads: visible, no owner, not a tool window.
     EXPECT_TRUE(IsWindowVisible(h));
+    EXPECT_EQ(GetWindow(h, GW_OWNER), nullptr);
+    EXPECT_EQ(GetWindowLongA(h, GWL_EXSTYLE) & static_cast<LONG>(WS_EX_TOOLWINDOW), 0);
+    EXPECT_NE(GetWindowLongA(h, GWL_STYLE) & static_cast<LONG>(WS_CAPTION), 0);
     char name[30];
     EXPECT_EQ(GetClassNameA(h, name, 5), 4);  // cut to the buffer
     EXPECT_STREQ(name, "TFor");
