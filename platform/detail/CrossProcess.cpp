@@ -259,7 +259,12 @@ struct CrossProcess::Impl {
 
     ConnectionPtr Connect(DWORD target) {
         auto it = outgoing.find(target);
-        if (it != outgoing.end() && !it->second->broken) return it->second;
+        if (it != outgoing.end() && !it->second->broken) {
+            // A peer that has gone (even one not yet reaped) shows as a hang-up.
+            pollfd pfd{it->second->fd, POLLRDHUP, 0};
+            if (::poll(&pfd, 1, 0) <= 0 || !(pfd.revents & (POLLRDHUP | POLLHUP | POLLERR))) return it->second;
+            it->second->broken = true;
+        }
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return nullptr;
         socklen_t len = 0;

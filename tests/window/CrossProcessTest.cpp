@@ -193,6 +193,9 @@ TEST_F(CrossProcessTest, ReadsTheIconicStateAndCaptionOfAForeignWindow) {
     EXPECT_EQ(FindWindowA("tformmain", nullptr), h);
     EXPECT_EQ(SendMessageA(h, kRestore, 0, 0), 0);
     EXPECT_EQ(other.ReadLine(), "restore iconic");
+    EXPECT_TRUE(SetWindowTextA(h, "Renamed\nwith a line break"));
+    EXPECT_EQ(GetWindowTextA(h, text, sizeof text), 25);
+    EXPECT_STREQ(text, "Renamed\nwith a line break");
 }
 
 TEST_F(CrossProcessTest, PostsFromOneSenderArriveInOrder) {
@@ -209,9 +212,14 @@ TEST_F(CrossProcessTest, ServesSendsThatArriveWhileWaitingForAnAnswer) {
     ASSERT_NE(h, nullptr);
     HWND mine = MakeTop("mine");
     Recorder::Get().answers[kAnswer] = 41;
+    LRESULT nested = 0;
+    Recorder::Get().onMessage = [&](HWND, UINT msg, WPARAM, LPARAM) {
+        if (msg == kAnswer) nested = SendMessageA(h, kPing, 0, 0);  // and we ask it again meanwhile
+    };
     // The peer's handler sends kAnswer to our window before it answers us.
     EXPECT_EQ(SendMessageA(h, kAskBack, reinterpret_cast<WPARAM>(mine), 0), 42);
     EXPECT_EQ(Recorder::Get().Count(mine, kAnswer), 1);
+    EXPECT_EQ(nested, kMagic);
 }
 
 TEST_F(CrossProcessTest, RecordsOfAKilledProcessAreSkippedAndRemoved) {
