@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <deque>
 
@@ -78,7 +79,9 @@ bool ProcessOneMessage() {
 
 void ProcessMessages() {
     DepthScope scope;
-    while (!State().quitRequested && ProcessOneMessage()) {
+    // Like the class library's ProcessMessages, a quit met on the way is noted and the rest
+    // of the queue is still handled; the loops that run the program look at the note.
+    while (ProcessOneMessage()) {
         if (State().depth <= 1) RunDeferred();
     }
 }
