@@ -69,8 +69,16 @@ String AnsiQuotedStr(const String& S, char Quote);
 // ---- Integers ----
 
 String IntToStr(Int64 Value);
-// Upper-case hexadecimal, at least Digits digits; negative values show their two's complement.
-String IntToHex(Int64 Value, Integer Digits);
+
+namespace platform::detail {
+String HexDigits(UInt64 bits, Integer digits);
+}
+// Upper-case hexadecimal, at least Digits digits; a negative value shows its two's
+// complement in the width of its type (IntToHex(-1, 1) is "FFFFFFFF" for an Integer).
+template <class T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
+String IntToHex(T Value, Integer Digits) {
+    return platform::detail::HexDigits(static_cast<UInt64>(static_cast<std::make_unsigned_t<T>>(Value)), Digits);
+}
 // Decimal with an optional sign, or hexadecimal after "$", "0x" or "x"; leading blanks are
 // allowed, nothing may follow. Raise EConvertError "'S' is not a valid integer value".
 Integer StrToInt(const String& S);
