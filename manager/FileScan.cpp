@@ -159,6 +159,14 @@ void TFileScan::SetStartScan(bool value) {
     stopRequested_ = false;
     limitReached_ = false;
     if (!AppendItems) FoundFiles.Clear();
+    // A scan started from an event inside another has folders of its own to walk.
+    std::vector<FolderId> outerFolders;
+    outerFolders.swap(folderStack_);
+    struct Restore {
+        std::vector<FolderId>& stack;
+        std::vector<FolderId>& outer;
+        ~Restore() { stack.swap(outer); }
+    } restore{folderStack_, outerFolders};
     if (OnStartSearch) OnStartSearch();
     if (SearchAllDrives) {
         const bool append = AppendItems;

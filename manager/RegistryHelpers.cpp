@@ -1,5 +1,8 @@
 #include "manager/RegistryHelpers.h"
 
+#include <cstring>
+#include <vector>
+
 #include "platform/SysUtils.h"
 
 namespace manager {
@@ -16,7 +19,7 @@ String ReadRegIniString(const String& KeyPath, const String& Section, const Stri
     const String keyPath = Trim(KeyPath), section = Trim(Section), ident = Trim(Ident);
     if (keyPath.empty() || section.empty() || ident.empty()) return Default;
     TRegistry reg;
-    reg.RootKey = HKEY_CURRENT_USER;
+    reg.SetRootKey(HKEY_CURRENT_USER);
     OpenOrCreate(reg, keyPath);
     if (!reg.OpenKey(section, false) || !reg.ValueExists(ident)) return Default;
     return reg.ReadString(ident);
@@ -25,7 +28,7 @@ String ReadRegIniString(const String& KeyPath, const String& Section, const Stri
 String RegIniString(const String& KeyPath, const String& Section, const String& Ident, bool ReadMode,
                     const String& Value) {
     TRegistry reg;
-    reg.RootKey = HKEY_CURRENT_USER;
+    reg.SetRootKey(HKEY_CURRENT_USER);
     if (!ReadMode) {
         OpenOrCreate(reg, KeyPath);
         if (!Section.empty()) OpenOrCreate(reg, Section);
@@ -39,17 +42,20 @@ String RegIniString(const String& KeyPath, const String& Section, const String& 
 }
 
 String GetRegValue(HKEY RootKey, const String& KeyPath, const String& ValueName) {
-    try {
-        TRegistry reg;
-        reg.RootKey = RootKey;
-        if (!reg.OpenKeyReadOnly(KeyPath) || !reg.ValueExists(ValueName)) return String();
-        String value = reg.ReadString(ValueName);
-        const std::size_t zero = value.find('\0');
-        if (zero != String::npos) value.resize(zero);
-        return value;
-    } catch (const Exception&) {
-        return String();
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(RootKey, KeyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != static_cast<LONG>(ERROR_SUCCESS_)) return String();
+    // The buffer takes the whole value: a long folder path is never cut to a wrong one.
+    String value;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, ValueName.c_str(), nullptr, nullptr, nullptr, &size) == static_cast<LONG>(ERROR_SUCCESS_) && size > 0) {
+        std::vector<BYTE> buffer(size);
+        if (RegQueryValueExA(key, ValueName.c_str(), nullptr, nullptr, buffer.data(), &size) == static_cast<LONG>(ERROR_SUCCESS_)) {
+            const auto* text = reinterpret_cast<const char*>(buffer.data());
+            value.assign(text, strnlen(text, size));
+        }
     }
+    RegCloseKey(key);
+    return value;
 }
 
 }  // namespace manager

@@ -9,7 +9,7 @@ namespace {
 
 // Opens the settings key, creating it on first access. The accessor closes it when it goes.
 void OpenSettingsKey(TRegistry& reg) {
-    reg.RootKey = HKEY_CURRENT_USER;
+    reg.SetRootKey(HKEY_CURRENT_USER);
     if (!reg.OpenKey(SettingsKeyPath(), true))
         throw ERegistryException("Failed to create key " + SettingsKeyPath());
 }
@@ -19,6 +19,10 @@ bool ReadValue(const String& section, const String& ident, String& value) {
     TRegistry reg;
     OpenSettingsKey(reg);
     if (!reg.OpenKey(section, false) || !reg.ValueExists(ident)) return false;
+    // A value of another type is none we stored; like a missing one it gives the default
+    // instead of stopping the load at that setting.
+    const TRegDataType type = reg.GetDataType(ident);
+    if (type != TRegDataType::rdString && type != TRegDataType::rdExpandString) return false;
     value = reg.ReadString(ident);
     return true;
 }

@@ -10,6 +10,7 @@
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/MessagePump.h"
+#include "platform/Profile.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ TEST_F(FileScanTest, PatternsRunOneAfterTheOtherInEachFolder) {
     for (const char* name : {"a.log", "b.dll", "c.log", "d.dll"}) scantest::WriteFile(root_ + "/" + name, "x");
     TFileScan scan(nullptr);
     scan.Directory = dir_ + "\\";
-    scan.FileSpecs = "*.dll;*.log";
+    scan.FileSpecs = "*.dll;*.log;";  // the empty last pattern finds nothing
     scan.IncDirName = false;
     scan.SetStartScan(true);
     EXPECT_EQ(Lines(scan), (std::vector<String>{"b.dll", "d.dll", "a.log", "c.log"}));
@@ -176,6 +177,32 @@ TEST_F(FileScanTest, ScanStartedInsideTheFileLoopScansNothing) {
     EXPECT_EQ(ends, 2);
     // The nested start cleared the list after "a"; "b" came after it.
     EXPECT_EQ(Lines(scan), std::vector<String>{Win("b")});
+}
+
+TEST_F(FileScanTest, ScanStartedBeforeEnteringAFolderRunsWhole) {
+    std::filesystem::create_directories(root_ + "/sub");
+    scantest::WriteFile(root_ + "/a", "x");
+    scantest::WriteFile(root_ + "/sub/b", "x");
+    TFileScan scan(nullptr);
+    scan.Directory = dir_;
+    int entered = 0;
+    scan.OnFoundDirectory = [&](const String&, TSearchRec&) {
+        if (entered++ == 0) scan.SetStartScan(true);
+    };
+    scan.SetStartScan(true);
+    // The nested scan cleared "a", found both files, and the outer one went on into "sub".
+    EXPECT_EQ(Lines(scan), (std::vector<String>{Win("a"), Win("sub/b"), Win("sub/b")}));
+}
+
+TEST_F(FileScanTest, AllDrivesScansDriveRootsInOrderAndStopsAtTheLimit) {
+    scantest::WriteFile(platform::ProfileDriveCPath() + "/marker.xyz", "x");
+    TFileScan scan(nullptr);
+    scan.SearchAllDrives = true;
+    scan.FileSpecs = "marker.xyz";
+    scan.MatchLimit = 1;  // reached on C:, so the walk never goes on to Z: (the whole disk)
+    scan.SetStartScan(true);
+    EXPECT_EQ(Lines(scan), (std::vector<String>{"c:\\marker.xyz", TFileScan::kMatchLimitMet}));
+    EXPECT_FALSE(scan.AppendItems);
 }
 
 TEST_F(FileScanTest, MissingFolderAndEmptyFolderNameGiveNothing) {
