@@ -62,13 +62,10 @@ TEST_P(HistoryGate, WritesWhenOneCategoryIsOn) {
 INSTANTIATE_TEST_SUITE_P(Categories, HistoryGate, testing::Values(
     GateCase{"AddOn", hcAdd, Reporting(true, false, false, false), true},
     GateCase{"AddOff", hcAdd, Reporting(false, true, true, true), false},
-    GateCase{"CopyOn", hcCopy, Reporting(false, true, false, false), true},
-    GateCase{"CheckingOn", hcChecking, Reporting(false, false, true, false), true},
     GateCase{"CheckingOff", hcChecking, Reporting(true, true, false, true), false},
     GateCase{"BackupOn", hcBackup, Reporting(false, false, false, true), true},
     GateCase{"EitherOfTwo", hcAdd | hcBackup, Reporting(false, false, false, true), true},
     GateCase{"NeitherOfTwo", hcAdd | hcBackup, Reporting(false, true, true, false), false},
-    GateCase{"NoCategory", 0, Reporting(true, true, true, true), false},
     GateCase{"UnknownBitsOnly", 0xF0, Reporting(true, true, true, true), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
