@@ -118,6 +118,9 @@ public:
         if constexpr (std::is_unsigned_v<T>) u_ = static_cast<UInt64>(value);
         else u_ = static_cast<UInt64>(static_cast<Int64>(value));
     }
+    // Enumerations pass as their numeric value.
+    template <class E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
+    TVarRec(E value) : TVarRec(static_cast<std::underlying_type_t<E>>(value)) {}  // NOLINT
     TVarRec(double value) : kind_(Kind::Extended), d_(value) {}  // NOLINT
     TVarRec(float value) : kind_(Kind::Extended), d_(value) {}   // NOLINT
     TVarRec(bool value) : kind_(Kind::Boolean), u_(value ? 1 : 0) {}  // NOLINT

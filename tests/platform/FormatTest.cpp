@@ -29,6 +29,9 @@ String ConvertErrorOf(const std::function<void()>& action) {
 
 }  // namespace
 
+enum TestKind { tkFirst = 3 };
+enum class TestWide : Int64 { Big = 1LL << 40 };
+
 struct FormatCase {
     const char* name;
     String expected;
@@ -68,6 +71,8 @@ TEST(Format, Directives) {
         {"NegativeStarWidthLeftAligns", "7  |", Format("%*d|", {-3, 7}, s)},
         {"UpperCaseType", "12 AB", Format("%D %X", {12, 171}, s)},
         {"WidthSmallerThanText", "12345", Format("%3d", {12345}, s)},
+        {"Enumerations", "3 1099511627776", Format("%d %d", {tkFirst, TestWide::Big}, s)},
+        {"Bytes", "200", Format("%d", {Byte{200}}, s)},
     };
     for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected) << c.name;
 }
