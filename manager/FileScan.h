@@ -12,6 +12,7 @@
 // read as one that holds nothing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <vector>
