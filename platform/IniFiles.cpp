@@ -6,6 +6,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileStream.h"
+#include "platform/StringList.h"
 #include "platform/detail/PathMap.h"
 
 namespace {
@@ -255,3 +256,30 @@ void TIniFile::DeleteKey(const String& section, const String& ident) {
 }
 
 void TIniFile::UpdateFile() {}
+
+namespace {
+void Fill(TStrings& list, const std::vector<String>& items) {
+    list.BeginUpdate();
+    list.Clear();
+    for (const String& s : items) list.Add(s);
+    list.EndUpdate();
+}
+}  // namespace
+
+void TIniFile::ReadSection(const String& section, TStrings& keys) {
+    std::vector<String> items;
+    ReadSection(section, items);
+    Fill(keys, items);
+}
+
+void TIniFile::ReadSections(TStrings& sections) {
+    std::vector<String> items;
+    ReadSections(items);
+    Fill(sections, items);
+}
+
+void TIniFile::ReadSectionValues(const String& section, TStrings& lines) {
+    std::vector<String> items;
+    ReadSectionValues(section, items);
+    Fill(lines, items);
+}

@@ -15,6 +15,8 @@
 
 #include "platform/Types.h"
 
+class TStrings;
+
 class TIniFile {
 public:
     explicit TIniFile(const String& fileName);
@@ -37,6 +39,10 @@ public:
     void ReadSections(std::vector<String>& sections);
     // "key=value" lines.
     void ReadSectionValues(const String& section, std::vector<String>& lines);
+    // The class library's forms: the list is cleared and filled.
+    void ReadSection(const String& section, TStrings& keys);
+    void ReadSections(TStrings& sections);
+    void ReadSectionValues(const String& section, TStrings& lines);
     void EraseSection(const String& section);
     void DeleteKey(const String& section, const String& ident);
     // Writes are never held back; kept for callers that flush.

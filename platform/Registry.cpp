@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/StringList.h"
 #include "platform/detail/PathMap.h"
 #include "platform/detail/RegistryStore.h"
 
@@ -421,4 +422,25 @@ void TRegistry::WriteInteger(const String& name, Integer value) {
     BYTE bytes[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
                      static_cast<BYTE>(v >> 24)};
     PutData(name, bytes, 4, REG_DWORD);
+}
+
+namespace {
+void Fill(TStrings& list, const std::vector<String>& items) {
+    list.BeginUpdate();
+    list.Clear();
+    for (const String& s : items) list.Add(s);
+    list.EndUpdate();
+}
+}  // namespace
+
+void TRegistry::GetKeyNames(TStrings& names) {
+    std::vector<String> items;
+    GetKeyNames(items);
+    Fill(names, items);
+}
+
+void TRegistry::GetValueNames(TStrings& names) {
+    std::vector<String> items;
+    GetValueNames(items);
+    Fill(names, items);
 }

@@ -18,6 +18,7 @@
 #include "platform/Exceptions.h"
 #include "platform/SysErrors.h"
 
+class TStrings;
 struct HKEY__;
 using HKEY = HKEY__*;
 using REGSAM = DWORD;
@@ -88,10 +89,12 @@ public:
     bool KeyExists(const String& key);
     bool HasSubKeys();
     void GetKeyNames(std::vector<String>& names);
+    void GetKeyNames(TStrings& names);
 
     bool ValueExists(const String& name);
     bool DeleteValue(const String& name);
     void GetValueNames(std::vector<String>& names);
+    void GetValueNames(TStrings& names);
     TRegDataType GetDataType(const String& name);
     Integer GetDataSize(const String& name);  // -1 when missing
 
