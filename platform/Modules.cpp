@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -38,7 +39,7 @@ HMODULE LoadLibraryA(const char* fileName) {
         return nullptr;
     }
     std::string posix = platform::ToPosixPath(fileName);
-    if (posix.empty()) {
+    if (posix.empty() || ::access(posix.c_str(), F_OK) != 0) {
         Fail(ERROR_MOD_NOT_FOUND, String("cannot find ") + fileName);
         return nullptr;
     }
