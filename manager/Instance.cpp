@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "manager/SplitParams.h"
@@ -80,6 +82,10 @@ TCommandLineRequest ParseCommandLineText(const String& text) {
 TStartupLock::TStartupLock(unsigned timeoutMillis) {
     String folder = platform::SessionFolder();
     if (folder.empty()) return;
+    // The first start of a profile comes before any window made the session folder.
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    ::chmod(folder.c_str(), 0700);
     fd_ = ::open((folder + "/Tarvik.start.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) return;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMillis);
