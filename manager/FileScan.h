@@ -146,11 +146,7 @@ public:
     bool CheckBounds(const String& Text, std::size_t pos, std::size_t len) const;
 
 private:
-    struct FolderId {
-        std::uint64_t device;
-        std::uint64_t inode;
-        bool operator==(const FolderId&) const = default;
-    };
+    using FolderId = platform::FolderId;
 
     bool PassesFilters(const String& dir, const TSearchRec& entry, TDateTime reference);
     String ResultLine(const String& dir, const TSearchRec& entry) const;
