@@ -1,0 +1,247 @@
+// The thin base the tree control stands on until the component classes exist: an object root,
+// persistent objects, colours, fonts, timers, image lists and a windowed control that owns one
+// tree window and routes its messages through the control's WndProc.
+//
+// Everything here lives in controls::base so that swapping it for the component classes is a
+// matter of changing the aliases at the bottom of TreeEx.h. It offers only what the tree
+// control uses.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/Exceptions.h"
+#include "platform/TreeView.h"
+
+#if __has_include("platform/Messages.h")
+#include "platform/Messages.h"
+#else
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
+inline constexpr UINT WM_SETREDRAW = 0x000B;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_SYSCOLORCHANGE = 0x0015;
+inline constexpr UINT WM_NOTIFY = 0x004E;
+inline constexpr UINT WM_NCHITTEST = 0x0084;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
+inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
+inline constexpr UINT WM_SYSKEYUP = 0x0105;
+inline constexpr UINT WM_SYSCHAR = 0x0106;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_RBUTTONUP = 0x0205;
+inline constexpr UINT CM_BASE = 0xB000;
+inline constexpr UINT CM_COLORCHANGED = CM_BASE + 4;
+inline constexpr UINT CM_CTL3DCHANGED = CM_BASE + 7;
+inline constexpr UINT CM_SYSCOLORCHANGE = CM_BASE + 25;
+inline constexpr UINT CN_BASE = 0xBC00;
+inline constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+inline constexpr UINT NM_FIRST = 0u;
+inline constexpr UINT NM_CLICK = NM_FIRST - 2;
+inline constexpr UINT NM_DBLCLK = NM_FIRST - 3;
+inline constexpr UINT NM_RETURN = NM_FIRST - 4;
+inline constexpr UINT NM_RCLICK = NM_FIRST - 5;
+inline constexpr UINT NM_RDBLCLK = NM_FIRST - 6;
+inline constexpr UINT NM_SETFOCUS = NM_FIRST - 7;
+inline constexpr UINT NM_KILLFOCUS = NM_FIRST - 8;
+inline constexpr UINT NM_CUSTOMDRAW = NM_FIRST - 12;
+#endif
+
+namespace platform::detail {
+class TreeViewWindow;
+}
+
+namespace controls::base {
+
+class TObject {
+public:
+    virtual ~TObject();
+};
+
+class TPersistent : public TObject {
+public:
+    // Copies from another object of a kind the receiver understands; others raise the
+    // conversion error.
+    virtual void CopyFromSource(TPersistent* source);
+};
+
+// Colours: RGB values, or system colours with the top bit set and the index below.
+using TColor = std::int32_t;
+inline constexpr TColor clSystemColor = static_cast<TColor>(0x80000000u);
+inline constexpr TColor clWindowText = clSystemColor | 8;
+inline constexpr TColor clWindow = clSystemColor | 5;
+inline constexpr TColor clHighlight = clSystemColor | 13;
+inline constexpr TColor clHighlightText = clSystemColor | 14;
+inline constexpr TColor clBtnFace = clSystemColor | 15;
+inline constexpr TColor clBtnShadow = clSystemColor | 16;
+inline constexpr TColor cl3DLight = clSystemColor | 22;
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clWhite = 0xFFFFFF;
+inline constexpr TColor clRed = 0x0000FF;
+inline constexpr TColor clNone = 0x1FFFFFFF;
+COLORREF ColorToRGB(TColor color);
+
+enum class TFontPitch : Byte { fpDefault, fpVariable, fpFixed };
+// Font style set: bold 1, italic 2, underline 4, strike-out 8.
+using TFontStyles = Byte;
+inline constexpr TFontStyles fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8;
+
+class TFont : public TPersistent {
+public:
+    TFont() = default;
+    Integer Height() const { return height_; }
+    void SetHeight(Integer v);
+    const String& Name() const { return name_; }
+    void SetName(const String& v);
+    TFontPitch Pitch() const { return pitch_; }
+    void SetPitch(TFontPitch v);
+    TFontStyles Style() const { return style_; }
+    void SetStyle(TFontStyles v);
+    TColor Color() const { return color_; }
+    void SetColor(TColor v);
+    void Assign(const TFont& other);
+    void CopyFromSource(TPersistent* source) override;
+    // The device font of this description (made on demand, kept while the font is unchanged).
+    HFONT Handle();
+
+    std::function<void(TFont*)> OnChange;
+
+private:
+    void Changed();
+    Integer height_ = -11;
+    String name_ = "MS Sans Serif";
+    TFontPitch pitch_ = TFontPitch::fpDefault;
+    TFontStyles style_ = 0;
+    TColor color_ = clWindowText;
+    HFONT handle_ = nullptr;
+};
+
+class TImageList : public TObject {
+public:
+    HIMAGELIST Handle() const { return handle_; }
+    void SetHandle(HIMAGELIST h) { handle_ = h; }
+    Integer Width() const { return 16; }
+    Integer Height() const { return 16; }
+
+private:
+    HIMAGELIST handle_ = nullptr;
+};
+
+class TWinControl;
+
+// A timer of the control: fires OnTimer every Interval milliseconds while enabled; an
+// interval of 0 never fires.
+class TTimer : public TObject {
+public:
+    explicit TTimer(TWinControl* owner);
+    ~TTimer() override;
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool v);
+    UINT Interval() const { return interval_; }
+    void SetInterval(UINT v);
+    NativeInt Tag = 0;
+    std::function<void(TTimer*)> OnTimer;
+
+    struct Impl;
+
+private:
+    void Update();
+    bool enabled_ = true;
+    UINT interval_ = 1000;
+    std::unique_ptr<Impl> impl_;
+};
+
+enum class TBorderStyle : Byte { bsNone, bsSingle };
+enum class TDragMode : Byte { dmManual, dmAutomatic };
+
+// Component state flags.
+inline constexpr unsigned csLoading = 1, csDesigning = 2, csDestroying = 4;
+
+// Window creation parameters the control fills in.
+struct TCreateParams {
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    DWORD WindowClassStyle = 0;
+};
+
+// A windowed control that owns one tree window. Messages sent to the control (Perform) go
+// through the virtual WndProc; what it does not handle goes on to the tree window through
+// DefaultHandler. Notifications the tree window reports come back as CN_NOTIFY.
+class TWinControl : public TPersistent {
+public:
+    TWinControl();
+    ~TWinControl() override;
+
+    HWND Handle();
+    bool HandleAllocated() const;
+    void HandleNeeded() { Handle(); }
+    void RecreateWnd();
+    void DestroyHandle();
+    LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    unsigned ComponentState() const { return componentState_; }
+    void SetComponentState(unsigned flags) { componentState_ = flags; }
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    bool ParentColor() const { return parentColor_; }
+    void SetParentColor(bool v) { parentColor_ = v; }
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool v);
+    TFont* Font() { return &font_; }
+    TDragMode DragMode() const { return dragMode_; }
+    virtual void SetDragMode(TDragMode mode) { dragMode_ = mode; }
+    bool Dragging() const { return dragging_; }
+    bool Focused() const { return focused_; }
+    Integer Width() const { return width_; }
+    Integer Height() const { return height_; }
+    void SetBounds(Integer width, Integer height);
+    Integer ClientWidth() const;
+    Integer ClientHeight() const;
+    bool TabStop = false;
+    Integer HelpContext = 0;
+    void Invalidate();
+    void Refresh() { Invalidate(); }
+    Integer InvalidateCount() const { return invalidates_; }
+
+    // Window style of the live window.
+    DWORD WindowStyle() const;
+    void SetWindowStyle(DWORD style);
+
+    // Test and stand-in hooks: focus and drag state, which the window system reports later.
+    void SetFocusedForTest(bool v) { focused_ = v; }
+    void SetDraggingForTest(bool v) { dragging_ = v; }
+    platform::detail::TreeViewWindow* TreeWindowForTest() { return window_.get(); }
+
+protected:
+    virtual void CreateParams(TCreateParams& params);
+    virtual void CreateWnd();
+    virtual void DestroyWnd();
+    virtual void WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool DestroyingHandle() const { return destroyingHandle_; }
+
+private:
+    class Sink;
+    std::unique_ptr<platform::detail::TreeViewWindow> window_;
+    std::unique_ptr<Sink> sink_;
+    unsigned componentState_ = 0;
+    TColor color_ = clWindow;
+    bool parentColor_ = true;
+    bool ctl3D_ = true;
+    TFont font_;
+    TDragMode dragMode_ = TDragMode::dmManual;
+    bool dragging_ = false;
+    bool focused_ = false;
+    Integer width_ = 121, height_ = 97;
+    Integer invalidates_ = 0;
+    DWORD style_ = 0;
+    bool destroyingHandle_ = false;
+};
+
+}  // namespace controls::base
+
+// Selects a font into a device context and returns the one it replaced.
+HFONT SelectTreeFont(HDC dc, HFONT font);

@@ -1,0 +1,280 @@
+// Notifications of the tree window as the control answers them: order, vetoes, delayed change,
+// label editing, info tips and custom-draw colours.
+#include "TreeTestSupport.h"
+
+#include "controls/TreeExStream.h"
+#include "platform/detail/TreeViewWindow.h"
+
+TEST_F(TreeFixture, ChangeDelayZeroFiresInsideAddChild) {
+    Record();
+    TTreeExNode* made = nullptr;
+    tree->OnChange = [&](TObject* sender, TTreeExNode* n) {
+        EXPECT_EQ(sender, tree.get());
+        made = n;
+        log.push_back("Change:" + n->Text());
+    };
+    TTreeExNode* a = Items().AddChild(nullptr, "A");
+    EXPECT_EQ(made, a);  // reported before AddChild returned
+    EXPECT_EQ(log, (std::vector<std::string>{"Change:A"}));
+}
+
+TEST_F(TreeFixture, ChangeDelayCoalescesABurstOnTheManualClock) {
+    auto n = Build({"0:A", "0:B", "0:C"});
+    Record();
+    tree->SetChangeDelay(300);
+    tree->SetSelected(n[0]);
+    clock.Advance(100);
+    tree->SetSelected(n[1]);
+    clock.Advance(100);
+    tree->SetSelected(n[2]);
+    clock.Advance(299);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Change:C"), 0);
+    clock.Advance(1);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("Change:", 0) == 0; }), 1);
+    EXPECT_EQ(log.back(), "Change:C");
+    clock.Advance(1000);
+    EXPECT_EQ(log.back(), "Change:C");
+}
+
+TEST_F(TreeFixture, DeletingANodeCancelsPendingChange) {
+    auto n = Build({"0:A", "0:B", "0:C"});
+    tree->SetChangeDelay(300);
+    Record();
+    tree->SetSelected(n[0]);
+    n[2]->Delete();
+    clock.Advance(1000);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("Change:", 0) == 0; }), 0);
+}
+
+TEST_F(TreeFixture, SelectionChangeAsksAndCanBeVetoed) {
+    auto n = Build({"0:A", "0:B"});
+    Record();
+    tree->SetSelected(n[0]);
+    EXPECT_EQ(log, (std::vector<std::string>{"Changing:A", "Change:A"}));
+    log.clear();
+    tree->OnChanging = [&](TObject*, TTreeExNode* node, bool& allow) {
+        log.push_back("Changing:" + node->Text());
+        allow = false;
+    };
+    tree->SetSelected(n[1]);
+    EXPECT_EQ(log, (std::vector<std::string>{"Changing:B"}));
+    EXPECT_EQ(tree->Selected(), n[0]);
+    EXPECT_EQ(Items().FirstSelected(), n[0]);
+}
+
+TEST_F(TreeFixture, ExpandByCodeFiresOnceAndRecursesPastRefusal) {
+    auto n = Build({"0:A", "1:A1", "2:A1a"});
+    Record();
+    tree->OnExpanding = [&](TObject*, TTreeExNode* node, bool& allow) {
+        log.push_back("Expanding:" + node->Text());
+        allow = node != n[0];
+    };
+    n[0]->Expand(true);
+    // A1a has no children, so it is not asked.
+    EXPECT_EQ(log, (std::vector<std::string>{"Expanding:A", "Expanding:A1", "Expanded:A1"}));
+    EXPECT_FALSE(n[0]->Expanded());
+    EXPECT_TRUE(n[1]->Expanded());
+    log.clear();
+    n[1]->Collapse(false);
+    EXPECT_EQ(log, (std::vector<std::string>{"Collapsing:A1", "Collapsed:A1"}));
+}
+
+TEST_F(TreeFixture, ExpansionByTheWindowIsAskedAndRecorded) {
+    auto n = Build({"0:A", "1:A1"});
+    Record();
+    auto* window = tree->TreeWindowForTest();
+    auto* item = window->Model().Find(n[0]->ItemId());
+    ASSERT_TRUE(window->Expand(*item, TVE_EXPAND));
+    EXPECT_TRUE(n[0]->Expanded());
+    EXPECT_EQ(log, (std::vector<std::string>{"Expanding:A", "Expanded:A"}));
+    log.clear();
+    tree->OnCollapsing = [&](TObject*, TTreeExNode*, bool& allow) { allow = false; };
+    EXPECT_FALSE(window->Expand(*item, TVE_COLLAPSE));
+    EXPECT_TRUE(n[0]->Expanded());
+}
+
+TEST_F(TreeFixture, CollapseMovesHiddenCaretToTheCollapsedNode) {
+    auto n = Build({"0:A", "1:A1"});
+    n[0]->Expand(false);
+    tree->SetSelected(n[1]);
+    n[0]->Collapse(false);
+    EXPECT_EQ(tree->Selected(), n[0]);
+    EXPECT_EQ(Items().FirstSelected(), n[0]);
+    EXPECT_EQ(Items().SelectedCount(), 1);
+}
+
+TEST_F(TreeFixture, LabelEditEndsThroughOnEditedOrCancels) {
+    auto n = Build({"0:Old"});
+    Record();
+    tree->OnEdited = [&](TObject*, TTreeExNode* node, String& s) {
+        log.push_back("Edited:" + node->Text() + ">" + s);
+        s += "!";
+    };
+    auto* window = tree->TreeWindowForTest();
+    ASSERT_TRUE(tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId())) || true);
+    EXPECT_TRUE(tree->IsEditing());
+    window->EditText() = "New";
+    tree->Perform(TVM_ENDEDITLABELNOW, 0, 0);
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(n[0]->Text(), "New!");
+    EXPECT_EQ(log, (std::vector<std::string>{"Edited:Old>New"}));
+    log.clear();
+    tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId()));
+    window->EditText() = "Gone";
+    tree->Perform(TVM_ENDEDITLABELNOW, 1, 0);  // Escape
+    EXPECT_EQ(n[0]->Text(), "New!");
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TreeFixture, EditingCanBeRefused) {
+    auto n = Build({"0:A"});
+    tree->OnEditing = [](TObject*, TTreeExNode*, bool& allow) { allow = false; };
+    tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId()));
+    EXPECT_FALSE(tree->IsEditing());
+}
+
+TEST_F(TreeFixture, InfoTipAndTextCallbackAreCutToTheBuffer) {
+    auto n = Build({"0:abcdefghij"});
+    tree->OnHint = [](TObject*, TTreeExNode* node, String& text) { text = "tip of " + node->Text(); };
+    char buf[8];
+    NMTVGETINFOTIPA tip;
+    tip.hdr.code = TVN_GETINFOTIPA;
+    tip.pszText = buf;
+    tip.cchTextMax = sizeof buf;
+    tip.hItem = n[0]->ItemId();
+    tip.lParam = reinterpret_cast<LPARAM>(n[0]);
+    tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip.hdr));
+    EXPECT_STREQ(buf, "tip of ");
+
+    NMTVDISPINFOA disp;
+    disp.hdr.code = TVN_GETDISPINFOA;
+    disp.item.mask = TVIF_TEXT | TVIF_PARAM;
+    disp.item.lParam = reinterpret_cast<LPARAM>(n[0]);
+    disp.item.pszText = buf;
+    disp.item.cchTextMax = 5;
+    tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&disp.hdr));
+    EXPECT_STREQ(buf, "abcd");
+}
+
+TEST_F(TreeFixture, WantReturnSelectsTheNextNode) {
+    auto n = Build({"0:A", "0:B"});
+    tree->SetOptions(tree->Options().With(TTreeOption::toWantReturn));
+    tree->SetSelected(n[0]);
+    NMHDR hdr;
+    hdr.code = NM_RETURN;
+    EXPECT_EQ(tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&hdr)), 1);
+    EXPECT_TRUE(n[1]->Selected());
+    EXPECT_FALSE(n[0]->Selected());
+}
+
+// ---- owner colouring
+
+namespace {
+
+struct DrawCase {
+    const char* name;
+    bool selected, focused, dragging, dropTarget, ownColor;
+    COLORREF proposedBk;
+    TColor expected;
+};
+
+}  // namespace
+
+class TreeOwnerColour : public TreeFixture, public ::testing::WithParamInterface<DrawCase> {};
+
+TEST_P(TreeOwnerColour, PicksTheTextBackground) {
+    using namespace controls::base;
+    const DrawCase& c = GetParam();
+    auto n = Build({"0:A", "0:B"});
+    TTreeExNode* node = n[0];
+    if (c.ownColor) {
+        // A node colour comes in through a stream or a copy; make one through the stream.
+        TMemoryStream ms;
+        TTreeExNodeRecord rec;
+        rec.Text = "A";
+        rec.ParentColor = 0;
+        rec.Color = clRed;
+        rec.Encode();
+        Byte head[5] = {0, 1, 0, 0, 0};
+        ms.WriteBuffer(head, 5);
+        Integer size = 1128;
+        ms.WriteBuffer(&size, 4);
+        ms.WriteBuffer(rec.Buffer.data(), 1128);
+        ms.SetPosition(0);
+        Items().ReadTree(ms);
+        node = Items().Item(0);
+    }
+    tree->SetFocusedForTest(c.focused);
+    tree->SetDraggingForTest(c.dragging);
+    if (c.dropTarget) node->SetDropTarget(true);
+    NMTVCUSTOMDRAW draw;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(node);
+    draw.nmcd.uItemState = c.selected ? CDIS_SELECTED : 0;
+    draw.clrTextBk = c.proposedBk;
+    LRESULT answer = tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr));
+    EXPECT_TRUE(answer & CDRF_NOTIFYPOSTPAINT);
+    EXPECT_EQ(draw.clrTextBk, ColorToRGB(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TreeOwnerColour,
+    ::testing::Values(
+        DrawCase{"PlainNode", false, true, false, false, false, 0, controls::base::clWindow},
+        DrawCase{"OwnColour", false, true, false, false, true, 0, controls::base::clRed},
+        DrawCase{"DropTargetNotSelected", false, true, false, true, false, 0, controls::base::clHighlight},
+        DrawCase{"SelectedUnfocused", true, false, false, false, false, 0, controls::base::cl3DLight},
+        DrawCase{"SelectedFocused", true, true, false, false, false, 0x6A240A, controls::base::clHighlight},
+        DrawCase{"SelectedFocusedOnWindowColour", true, true, false, false, false, 0xFFFFFF, controls::base::clWindow},
+        DrawCase{"SelectedDropTargetWhileDragging", true, true, true, true, false, 0, controls::base::clBtnFace},
+        DrawCase{"SelectedWhileDragging", true, true, true, false, false, 0, controls::base::clHighlight}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TreeFixture, OwnFontIsSelectedAndTheControlFontComesBack) {
+    auto n = Build({"0:A", "0:B", "0:C"});
+    n[0]->Font()->SetColor(controls::base::clRed);  // the node now has its own font
+    n[1]->Font()->SetHeight(-20);
+    EXPECT_FALSE(n[0]->ParentFont());
+    HDC dc = reinterpret_cast<HDC>(0x1234);
+    HFONT controlFont = reinterpret_cast<HFONT>(0x99);
+    SelectTreeFont(dc, controlFont);
+    auto paint = [&](TTreeExNode* node, UINT state) {
+        NMTVCUSTOMDRAW draw;
+        draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+        draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+        draw.nmcd.hdc = dc;
+        draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(node);
+        draw.nmcd.uItemState = state;
+        draw.clrText = 0x123456;
+        LRESULT r = tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr));
+        return std::make_pair(r, draw.clrText);
+    };
+    auto [r1, text1] = paint(n[0], 0);
+    EXPECT_TRUE(r1 & CDRF_NEWFONT);
+    EXPECT_EQ(text1, controls::base::ColorToRGB(controls::base::clRed));
+    auto [r2, text2] = paint(n[1], CDIS_SELECTED);  // selected: font, but the window's text colour
+    EXPECT_TRUE(r2 & CDRF_NEWFONT);
+    EXPECT_EQ(text2, 0x123456u);
+    auto [r3, text3] = paint(n[2], 0);  // back to the control's font, not the previous node's
+    EXPECT_TRUE(r3 & CDRF_NEWFONT);
+    EXPECT_EQ(SelectTreeFont(dc, controlFont), controlFont);
+    EXPECT_EQ(tree->SavedFont(), nullptr);
+}
+
+TEST_F(TreeFixture, OwnerDrawSkipsTheItemButAfterPaintStillFires) {
+    auto n = Build({"0:A"});
+    bool after = false;
+    tree->OnBeforeItemPaint = [](TObject*, TTreeExNode*, const RECT&, TNodeStates, bool& ownerDraw) { ownerDraw = true; };
+    tree->OnAfterItemPaint = [&](TObject*, TTreeExNode* node, const RECT&, TNodeStates) { after = node == n[0]; };
+    NMTVCUSTOMDRAW draw;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(n[0]);
+    EXPECT_EQ(tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr)), CDRF_SKIPDEFAULT);
+    draw.nmcd.dwDrawStage = CDDS_ITEMPOSTPAINT;
+    tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr));
+    EXPECT_TRUE(after);
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr)), 0xF0);
+}
