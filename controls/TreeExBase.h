@@ -13,42 +13,8 @@
 #include "platform/Exceptions.h"
 #include "platform/TreeView.h"
 
-#if __has_include("platform/Messages.h")
 #include "platform/Messages.h"
-#else
-inline constexpr UINT WM_DESTROY = 0x0002;
-inline constexpr UINT WM_SETFOCUS = 0x0007;
-inline constexpr UINT WM_KILLFOCUS = 0x0008;
-inline constexpr UINT WM_SETREDRAW = 0x000B;
-inline constexpr UINT WM_ERASEBKGND = 0x0014;
-inline constexpr UINT WM_SYSCOLORCHANGE = 0x0015;
-inline constexpr UINT WM_NOTIFY = 0x004E;
-inline constexpr UINT WM_NCHITTEST = 0x0084;
-inline constexpr UINT WM_KEYDOWN = 0x0100;
-inline constexpr UINT WM_KEYUP = 0x0101;
-inline constexpr UINT WM_CHAR = 0x0102;
-inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
-inline constexpr UINT WM_SYSKEYUP = 0x0105;
-inline constexpr UINT WM_SYSCHAR = 0x0106;
-inline constexpr UINT WM_TIMER = 0x0113;
-inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
-inline constexpr UINT WM_RBUTTONUP = 0x0205;
-inline constexpr UINT CM_BASE = 0xB000;
-inline constexpr UINT CM_COLORCHANGED = CM_BASE + 4;
-inline constexpr UINT CM_CTL3DCHANGED = CM_BASE + 7;
-inline constexpr UINT CM_SYSCOLORCHANGE = CM_BASE + 25;
-inline constexpr UINT CN_BASE = 0xBC00;
-inline constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
-inline constexpr UINT NM_FIRST = 0u;
-inline constexpr UINT NM_CLICK = NM_FIRST - 2;
-inline constexpr UINT NM_DBLCLK = NM_FIRST - 3;
-inline constexpr UINT NM_RETURN = NM_FIRST - 4;
-inline constexpr UINT NM_RCLICK = NM_FIRST - 5;
-inline constexpr UINT NM_RDBLCLK = NM_FIRST - 6;
-inline constexpr UINT NM_SETFOCUS = NM_FIRST - 7;
-inline constexpr UINT NM_KILLFOCUS = NM_FIRST - 8;
-inline constexpr UINT NM_CUSTOMDRAW = NM_FIRST - 12;
-#endif
+#include "platform/Windows.h"
 
 namespace platform::detail {
 class TreeViewWindow;

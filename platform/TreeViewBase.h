@@ -5,28 +5,8 @@
 
 #include "platform/Types.h"
 
-#if __has_include("platform/Windows.h")
 #include "platform/Windows.h"
-#else
-struct POINT {
-    LONG x = 0;
-    LONG y = 0;
-};
-struct RECT {
-    LONG left = 0;
-    LONG top = 0;
-    LONG right = 0;
-    LONG bottom = 0;
-};
-struct NMHDR {
-    HWND hwndFrom = nullptr;
-    std::uintptr_t idFrom = 0;
-    UINT code = 0;
-};
-struct HDC__;
-using HDC = HDC__*;
-struct HFONT__;
-using HFONT = HFONT__*;
+
+// Image lists are opaque to the tree window (the image-list code owns them).
 struct HIMAGELIST__;
 using HIMAGELIST = HIMAGELIST__*;
-#endif
