@@ -11,10 +11,10 @@ using namespace controls::base;
 namespace {
 
 // Window styles the control adds.
-constexpr DWORD kWsBorder = 0x00800000;
-constexpr DWORD kWsClipChildren = 0x02000000;
-constexpr DWORD kWsExClientEdge = 0x00000200;
-constexpr DWORD kCsVRedraw = 0x0001, kCsHRedraw = 0x0002;
+constexpr DWORD kWsBorder = WS_BORDER;
+constexpr DWORD kWsClipChildren = WS_CLIPCHILDREN;
+constexpr DWORD kWsExClientEdge = WS_EX_CLIENTEDGE;
+constexpr DWORD kCsVRedraw = CS_VREDRAW, kCsHRedraw = CS_HREDRAW;
 
 int CompareTextFolded(const String& a, const String& b) {
     // Without regard to case: ASCII letters fold to upper case, other bytes compare as they are.
@@ -257,7 +257,9 @@ void TCustomTreeEx::CreateWnd() {
     ApplyImageLists();
     Perform(TVM_SETSCROLLTIME, static_cast<WPARAM>(scrollTimeCache_), 0);
     ScrollTime();
+    Perform(WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), 1);
     Perform(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Font()->Color())));
+    Perform(CCM_SETUNICODEFORMAT, 0, 0);
 }
 
 void TCustomTreeEx::DestroyWnd() {

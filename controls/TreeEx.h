@@ -414,6 +414,10 @@ public:
     std::function<void(TObject* sender, WORD& key, unsigned shift)> OnKeyUp;
     std::function<void(TObject* sender, char& key)> OnKeyPress;
 
+    // True while the label editor is open and key should edit the label: a form's menu
+    // shortcuts (Delete among them) must then leave the key to the editor.
+    bool WantsEditKey(WORD key);
+
     // The node references the control keeps (read-only views, mainly for tests).
     TTreeExNode* ShiftAnchor() const { return shiftAnchor_; }
     TTreeExNode* PressedNode() const { return pressedNode_; }
@@ -459,6 +463,7 @@ private:
     bool InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, LPARAM data);
     void RightButtonUp(LPARAM lParam, LRESULT& result, UINT msg, WPARAM wParam);
     void InvalidateNodeRow(TTreeExNode* node);
+    static LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void ForgetNodeReferences();
     static int ListSortCompare(LPARAM node1, LPARAM node2, LPARAM data);
 
@@ -500,6 +505,7 @@ private:
     TColor colorDropSelected_ = controls::base::clBtnFace;
     std::unique_ptr<TTreeTimer> changeTimer_;
     HWND editWindow_ = nullptr;
+    WNDPROC oldEditProc_ = nullptr;
     bool destroying_ = false;
     bool restoring_ = false;
     bool changeDuringDestroy_ = false;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/Clock.h"
-#include "platform/detail/TreeViewWindow.h"
+#include <cstring>
+
+#include "platform/MessageLoop.h"
 
 namespace controls::base {
 
@@ -15,22 +16,13 @@ void TPersistent::CopyFromSource(TPersistent* source) {
 
 COLORREF ColorToRGB(TColor color) {
     if (!(color & clSystemColor)) return static_cast<COLORREF>(color) & 0xFFFFFF;
-    // The layer's fixed system colour scheme.
-    switch (color & 0xFF) {
-    case 5: return 0xFFFFFF;   // window
-    case 8: return 0x000000;   // window text
-    case 13: return 0x6A240A;  // highlight
-    case 14: return 0xFFFFFF;  // highlight text
-    case 15: return 0xC8D0D4;  // button face
-    case 16: return 0x808080;  // button shadow
-    case 22: return 0xE0E0E0;  // 3D light
-    default: return 0x000000;
-    }
+    return GetSysColor(color & 0xFF);
 }
 
 // ---- fonts
 
 void TFont::Changed() {
+    if (handle_) DeleteObject(handle_);
     handle_ = nullptr;
     if (OnChange) OnChange(this);
 }
@@ -62,39 +54,67 @@ void TFont::CopyFromSource(TPersistent* source) {
     else TPersistent::CopyFromSource(source);
 }
 HFONT TFont::Handle() {
-    // Until the window system's fonts are reached, a font is identified by its object.
-    return reinterpret_cast<HFONT>(this);
+    if (!handle_) {
+        LOGFONTA lf;
+        lf.lfHeight = height_;
+        lf.lfWeight = (style_ & fsBold) ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = (style_ & fsItalic) ? 1 : 0;
+        lf.lfUnderline = (style_ & fsUnderline) ? 1 : 0;
+        lf.lfStrikeOut = (style_ & fsStrikeOut) ? 1 : 0;
+        std::strncpy(lf.lfFaceName, name_.c_str(), sizeof lf.lfFaceName - 1);
+        handle_ = CreateFontIndirectA(&lf);
+    }
+    return handle_;
 }
 
-// ---- timers (on the process clock's advance notices)
-
-struct TTimer::Impl {
-    TTimer* timer = nullptr;
-    int listener = 0;
-    std::uint64_t due = 0;
-};
-
-TTimer::TTimer(TWinControl*) : impl_(std::make_unique<Impl>()) {
-    impl_->timer = this;
-    Impl* impl = impl_.get();
-    impl_->listener = platform::AddAdvanceListener([impl] {
-        TTimer* t = impl->timer;
-        if (!t->enabled_ || t->interval_ == 0) return;
-        std::uint64_t now = platform::CurrentClock().TickMillis();
-        if (now < impl->due) return;
-        impl->due = now + t->interval_;
-        if (t->OnTimer) t->OnTimer(t);
-    });
+TFont::~TFont() {
+    if (handle_) DeleteObject(handle_);
 }
 
-TTimer::~TTimer() { platform::RemoveAdvanceListener(impl_->listener); }
+// ---- timers
 
-void TTimer::Update() { impl_->due = platform::CurrentClock().TickMillis() + interval_; }
+namespace {
+constexpr const char* kTimerProp = "TarvikTimer";
+constexpr const char* kControlProp = "TarvikControl";
+constexpr const char* kHostClass = "TarvikControlHost";
+constexpr UINT_PTR kTimerId = 1;
+
+LRESULT HostWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (platform::ReflectControlMessage(hwnd, msg, wParam, lParam, &result)) return result;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+}  // namespace
+
+TTimer::TTimer(TWinControl*) {
+    window_ = AllocateHWnd(&TTimer::TimerWndProc);
+    SetPropA(window_, kTimerProp, this);
+}
+
+TTimer::~TTimer() {
+    KillTimer(window_, kTimerId);
+    RemovePropA(window_, kTimerProp);
+    DeallocateHWnd(window_);
+}
+
+LRESULT TTimer::TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_TIMER) {
+        auto* timer = static_cast<TTimer*>(GetPropA(hwnd, kTimerProp));
+        if (timer && timer->enabled_ && timer->OnTimer) timer->OnTimer(timer);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void TTimer::Update() {
+    KillTimer(window_, kTimerId);
+    if (enabled_ && interval_ > 0) SetTimer(window_, kTimerId, interval_, nullptr);
+}
 
 void TTimer::SetEnabled(bool v) {
     if (v == enabled_) return;
     enabled_ = v;
-    if (v) Update();
+    Update();
 }
 
 void TTimer::SetInterval(UINT v) {
@@ -105,59 +125,76 @@ void TTimer::SetInterval(UINT v) {
 
 // ---- the windowed control
 
-class TWinControl::Sink : public platform::detail::TreeNotifySink {
-public:
-    explicit Sink(TWinControl* control) : control_(control) {}
-    LRESULT Notify(NMHDR& header) override {
-        return control_->Perform(CN_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
-    }
+TWinControl::TWinControl() = default;
 
-private:
-    TWinControl* control_;
-};
-
-TWinControl::TWinControl() : sink_(std::make_unique<Sink>(this)) {}
-
-TWinControl::~TWinControl() { DestroyHandle(); }
-
-HWND TWinControl::Handle() {
-    if (!window_) CreateWnd();
-    // Without the window system there is no real handle; the window object stands for it.
-    return reinterpret_cast<HWND>(window_.get());
+TWinControl::~TWinControl() {
+    DestroyHandle();
+    if (host_) DestroyWindow(host_);
 }
 
-bool TWinControl::HandleAllocated() const { return window_ != nullptr; }
+HWND TWinControl::HostWindow() {
+    if (parentWindow_) return parentWindow_;
+    if (!host_) {
+        static const bool registered = [] {
+            WNDCLASSA wc;
+            wc.lpfnWndProc = HostWndProc;
+            wc.lpszClassName = kHostClass;
+            return RegisterClassA(&wc) != 0;
+        }();
+        (void)registered;
+        host_ = CreateWindowExA(0, kHostClass, "", WS_OVERLAPPED, 0, 0, width_ + 8, height_ + 8, nullptr, nullptr,
+                                nullptr, nullptr);
+    }
+    return host_;
+}
+
+HWND TWinControl::Handle() {
+    if (!handle_) CreateWnd();
+    return handle_;
+}
 
 void TWinControl::CreateParams(TCreateParams& params) {
-    params.Style = 0x40000000 | 0x10000000;  // child, visible
+    params.Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 }
 
 void TWinControl::CreateWnd() {
+    InitTreeViewClass();
     TCreateParams params;
     CreateParams(params);
-    style_ = params.Style;
-    window_ = std::make_unique<platform::detail::TreeViewWindow>();
-    window_->SetSink(sink_.get());
-    window_->SetIdentity(reinterpret_cast<HWND>(window_.get()), 0);
-    window_->Model().SetStyle(style_);
-    window_->Model().SetClientSize(ClientWidth(), ClientHeight());
+    HWND handle = CreateWindowExA(params.ExStyle, WC_TREEVIEWA, "", params.Style, 0, 0, width_, height_, HostWindow(),
+                                  reinterpret_cast<HMENU>(static_cast<std::intptr_t>(1)), nullptr, nullptr);
+    if (!handle) throw EOutOfResources("Error creating window");
+    SetPropA(handle, kControlProp, this);
+    oldProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::ControlWndProc)));
+    handle_ = handle;
+}
+
+LRESULT TWinControl::ControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* control = static_cast<TWinControl*>(GetPropA(hwnd, kControlProp));
+    if (!control) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    LRESULT result = 0;
+    control->WndProc(msg, wParam, lParam, result);
+    if (msg == WM_NCDESTROY) {
+        RemovePropA(hwnd, kControlProp);
+        if (control->handle_ == hwnd) control->handle_ = nullptr;
+    }
+    return result;
 }
 
 void TWinControl::DestroyWnd() {
-    if (!window_) return;
-    destroyingHandle_ = true;
-    LRESULT r = 0;
-    WndProc(WM_DESTROY, 0, 0, r);
-    window_.reset();
-    destroyingHandle_ = false;
+    if (!handle_) return;
+    HWND handle = handle_;
+    DestroyWindow(handle);
+    handle_ = nullptr;
 }
 
 void TWinControl::DestroyHandle() {
-    if (window_) DestroyWnd();
+    if (handle_) DestroyWnd();
 }
 
 void TWinControl::RecreateWnd() {
-    if (!window_) return;
+    if (!handle_) return;
     DestroyHandle();
     CreateWnd();
 }
@@ -173,21 +210,7 @@ void TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
 }
 
 void TWinControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (!window_) {
-        result = 0;
-        return;
-    }
-    if (msg == WM_DESTROY) {
-        window_->DeleteAll();
-        result = 0;
-        return;
-    }
-    if (msg == WM_SETREDRAW) {
-        window_->SetRedraw(wParam != 0);
-        result = 0;
-        return;
-    }
-    result = window_->Message(msg, wParam, lParam);
+    result = handle_ && oldProc_ ? CallWindowProcA(oldProc_, handle_, msg, wParam, lParam) : 0;
 }
 
 void TWinControl::SetColor(TColor color) {
@@ -203,40 +226,38 @@ void TWinControl::SetCtl3D(bool v) {
     Perform(CM_CTL3DCHANGED, 0, 0);
 }
 
+bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
+
+void TWinControl::SetFocus() { ::SetFocus(Handle()); }
+
 void TWinControl::SetBounds(Integer width, Integer height) {
     width_ = width;
     height_ = height;
-    if (window_) window_->Model().SetClientSize(ClientWidth(), ClientHeight());
+    if (handle_) MoveWindow(handle_, 0, 0, width, height, TRUE_);
 }
 
-// A single border takes two pixels on each side.
-Integer TWinControl::ClientWidth() const { return std::max(width_ - ((style_ & 0x00800000) ? 4 : 0), 0); }
-Integer TWinControl::ClientHeight() const { return std::max(height_ - ((style_ & 0x00800000) ? 4 : 0), 0); }
+Integer TWinControl::ClientWidth() const {
+    RECT rc{};
+    if (handle_ && GetClientRect(handle_, &rc)) return rc.right - rc.left;
+    return width_;
+}
+
+Integer TWinControl::ClientHeight() const {
+    RECT rc{};
+    if (handle_ && GetClientRect(handle_, &rc)) return rc.bottom - rc.top;
+    return height_;
+}
 
 void TWinControl::Invalidate() {
-    ++invalidates_;
-    if (window_) window_->Invalidate();
+    if (handle_) InvalidateRect(handle_, nullptr, TRUE_);
 }
 
-DWORD TWinControl::WindowStyle() const { return style_; }
+DWORD TWinControl::WindowStyle() const { return handle_ ? static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE)) : 0; }
 
 void TWinControl::SetWindowStyle(DWORD style) {
-    style_ = style;
-    if (window_) {
-        window_->Model().SetStyle(style);
-        window_->Model().ClampScroll();
-    }
+    if (handle_) SetWindowLongA(handle_, GWL_STYLE, static_cast<LONG>(style));
 }
 
 }  // namespace controls::base
 
-#include <map>
-
-HFONT SelectTreeFont(HDC dc, HFONT font) {
-    // Until device contexts come from the window system, each context's font is kept here.
-    static std::map<HDC, HFONT> selected;
-    HFONT& slot = selected[dc];
-    HFONT previous = slot;
-    slot = font;
-    return previous;
-}
+HFONT SelectTreeFont(HDC dc, HFONT font) { return static_cast<HFONT>(SelectObject(dc, font)); }

@@ -9,16 +9,13 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/Exceptions.h"
 #include "platform/TreeView.h"
 
 #include "platform/Messages.h"
 #include "platform/Windows.h"
-
-namespace platform::detail {
-class TreeViewWindow;
-}
 
 namespace controls::base {
 
@@ -58,6 +55,9 @@ inline constexpr TFontStyles fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrike
 class TFont : public TPersistent {
 public:
     TFont() = default;
+    ~TFont() override;
+    TFont(const TFont&) = delete;
+    TFont& operator=(const TFont&) = delete;
     Integer Height() const { return height_; }
     void SetHeight(Integer v);
     const String& Name() const { return name_; }
@@ -99,7 +99,8 @@ private:
 class TWinControl;
 
 // A timer of the control: fires OnTimer every Interval milliseconds while enabled; an
-// interval of 0 never fires.
+// interval of 0 never fires. It runs on a hidden utility window of its own, so it needs no
+// window of the control and stops the moment it is disabled or freed.
 class TTimer : public TObject {
 public:
     explicit TTimer(TWinControl* owner);
@@ -111,13 +112,12 @@ public:
     NativeInt Tag = 0;
     std::function<void(TTimer*)> OnTimer;
 
-    struct Impl;
-
 private:
+    static LRESULT TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void Update();
     bool enabled_ = true;
     UINT interval_ = 1000;
-    std::unique_ptr<Impl> impl_;
+    HWND window_ = nullptr;
 };
 
 enum class TBorderStyle : Byte { bsNone, bsSingle };
@@ -133,20 +133,24 @@ struct TCreateParams {
     DWORD WindowClassStyle = 0;
 };
 
-// A windowed control that owns one tree window. Messages sent to the control (Perform) go
-// through the virtual WndProc; what it does not handle goes on to the tree window through
-// DefaultHandler. Notifications the tree window reports come back as CN_NOTIFY.
+// A windowed control over one window of the tree window class, subclassed so that every
+// message goes through the virtual WndProc first; what it does not handle goes on to the
+// class's own procedure through DefaultHandler. The parent window must reflect WM_NOTIFY back
+// as CN_NOTIFY (platform::ReflectControlMessage); without a parent window of its own the
+// control lives in a hidden host window that does so.
 class TWinControl : public TPersistent {
 public:
     TWinControl();
     ~TWinControl() override;
 
     HWND Handle();
-    bool HandleAllocated() const;
+    bool HandleAllocated() const { return handle_ != nullptr; }
     void HandleNeeded() { Handle(); }
     void RecreateWnd();
     void DestroyHandle();
     LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND ParentWindow() const { return parentWindow_; }
+    void SetParentWindow(HWND parent) { parentWindow_ = parent; }
 
     unsigned ComponentState() const { return componentState_; }
     void SetComponentState(unsigned flags) { componentState_ = flags; }
@@ -160,7 +164,8 @@ public:
     TDragMode DragMode() const { return dragMode_; }
     virtual void SetDragMode(TDragMode mode) { dragMode_ = mode; }
     bool Dragging() const { return dragging_; }
-    bool Focused() const { return focused_; }
+    bool Focused() const;
+    void SetFocus();
     Integer Width() const { return width_; }
     Integer Height() const { return height_; }
     void SetBounds(Integer width, Integer height);
@@ -170,16 +175,13 @@ public:
     Integer HelpContext = 0;
     void Invalidate();
     void Refresh() { Invalidate(); }
-    Integer InvalidateCount() const { return invalidates_; }
 
     // Window style of the live window.
     DWORD WindowStyle() const;
     void SetWindowStyle(DWORD style);
 
-    // Test and stand-in hooks: focus and drag state, which the window system reports later.
-    void SetFocusedForTest(bool v) { focused_ = v; }
+    // Stand-in for the drag state the drag support keeps.
     void SetDraggingForTest(bool v) { dragging_ = v; }
-    platform::detail::TreeViewWindow* TreeWindowForTest() { return window_.get(); }
 
 protected:
     virtual void CreateParams(TCreateParams& params);
@@ -187,12 +189,15 @@ protected:
     virtual void DestroyWnd();
     virtual void WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    bool DestroyingHandle() const { return destroyingHandle_; }
 
 private:
-    class Sink;
-    std::unique_ptr<platform::detail::TreeViewWindow> window_;
-    std::unique_ptr<Sink> sink_;
+    static LRESULT ControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND HostWindow();
+
+    HWND handle_ = nullptr;
+    WNDPROC oldProc_ = nullptr;
+    HWND parentWindow_ = nullptr;
+    HWND host_ = nullptr;
     unsigned componentState_ = 0;
     TColor color_ = clWindow;
     bool parentColor_ = true;
@@ -200,11 +205,7 @@ private:
     TFont font_;
     TDragMode dragMode_ = TDragMode::dmManual;
     bool dragging_ = false;
-    bool focused_ = false;
     Integer width_ = 121, height_ = 97;
-    Integer invalidates_ = 0;
-    DWORD style_ = 0;
-    bool destroyingHandle_ = false;
 };
 
 }  // namespace controls::base

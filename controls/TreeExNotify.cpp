@@ -8,6 +8,8 @@ using namespace controls::base;
 
 namespace {
 
+constexpr const char* kEditOwnerProp = "TarvikTreeEditOwner";
+
 TNodeStates StatesOf(UINT itemState) {
     TNodeStates s = 0;
     if (itemState & CDIS_SELECTED) s |= StateBit(TNodeState::nstSelected);
@@ -203,6 +205,65 @@ void TCustomTreeEx::BeginLabelEdit(NMTVDISPINFOA& info, LRESULT& result) {
     }
     editWindow_ = reinterpret_cast<HWND>(Perform(TVM_GETEDITCONTROL, 0, 0));
     result = 0;
+    if (!editWindow_ || !IsWindow(editWindow_)) return;
+    SetPropA(editWindow_, kEditOwnerProp, this);
+    oldEditProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(editWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TCustomTreeEx::EditWndProc)));
+    if (node && !node->ParentFont() && node->HasOwnFontObject())
+        SendMessageA(editWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(node->Font()->Handle()), 1);
+}
+
+bool TCustomTreeEx::WantsEditKey(WORD) { return IsEditing(); }
+
+// The label editor's procedure: keys go first through the control's key events (a handler that
+// sets the key to 0 consumes it), then to the editor itself. Keys never go on to anything
+// else, so a Delete pressed while editing deletes text and nothing in the tree.
+LRESULT TCustomTreeEx::EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* tree = static_cast<TCustomTreeEx*>(GetPropA(hwnd, kEditOwnerProp));
+    if (!tree) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    WNDPROC old = tree->oldEditProc_;
+    try {
+        unsigned shift = (GetKeyState(VK_SHIFT) < 0 ? 1u : 0u) | (GetKeyState(VK_CONTROL) < 0 ? 4u : 0u);
+        switch (msg) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYUP: {
+            bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
+            auto& handler = down ? tree->OnKeyDown : tree->OnKeyUp;
+            if (handler && tree->EventsLive()) {
+                WORD key = static_cast<WORD>(wParam);
+                handler(tree, key, shift);
+                if (key == 0) return 0;
+                wParam = key;
+            }
+            break;
+        }
+        case WM_CHAR:
+            if (tree->OnKeyPress && tree->EventsLive()) {
+                char key = static_cast<char>(wParam);
+                tree->OnKeyPress(tree, key);
+                if (key == 0) return 0;
+                wParam = static_cast<unsigned char>(key);
+            }
+            break;
+        case CN_KEYDOWN:
+        case CN_CHAR:
+        case CN_SYSKEYDOWN:
+        case CN_SYSCHAR:
+            return tree->Perform(msg, wParam, lParam);
+        case WM_NCDESTROY:
+            RemovePropA(hwnd, kEditOwnerProp);
+            if (tree->editWindow_ == hwnd) tree->editWindow_ = nullptr;
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        // A handler's failure ends with this message; the editor keeps running.
+        return 0;
+    }
+    return old ? CallWindowProcA(old, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW& draw) {

@@ -604,31 +604,35 @@ HWND TreeViewWindow::BeginEdit(TreeItem& item) {
     if (editing_) EndEdit(false);
     if (item.dying) return nullptr;
     EnsureVisible(item);
-    TVITEMA record;
-    FillItemRecord(&item, record);
+    HTREEITEM handle = item.Handle();
     std::string text = DisplayText(item);
+    // The editor exists while the parent is asked, so that it can adjust or subclass it.
+    RECT rect{};
+    model_.ItemRect(item, true, rect);
+    editing_ = true;
+    editItem_ = handle;
+    editText_ = text;
+    editor_ = editorHost_ ? editorHost_->CreateEditor(rect, text) : reinterpret_cast<HWND>(&editText_);
     if (sink_) {
         NMTVDISPINFOA nm;
         nm.hdr.hwndFrom = hwnd_;
         nm.hdr.idFrom = id_;
         nm.hdr.code = TVN_BEGINLABELEDITA;
-        nm.item = record;
+        FillItemRecord(&item, nm.item);
         nm.item.mask |= TVIF_TEXT;
         std::vector<char> buffer(text.begin(), text.end());
         buffer.push_back('\0');
         nm.item.pszText = buffer.data();
         nm.item.cchTextMax = static_cast<int>(buffer.size());
-        if (sink_->Notify(nm.hdr) != 0) return nullptr;
+        if (sink_->Notify(nm.hdr) != 0 || !model_.Find(handle)) {
+            HWND editor = editor_;
+            editing_ = false;
+            editItem_ = nullptr;
+            editor_ = nullptr;
+            if (editor && editorHost_ && editor != reinterpret_cast<HWND>(&editText_)) editorHost_->DestroyEditor(editor);
+            return nullptr;
+        }
     }
-    if (item.dying) return nullptr;
-    editing_ = true;
-    editItem_ = item.Handle();
-    editText_ = text;
-    RECT rect{};
-    model_.ItemRect(item, true, rect);
-    // Without an editor window the text is edited in memory; the handle then only marks that
-    // an edit is running.
-    editor_ = editorHost_ ? editorHost_->CreateEditor(rect, text) : reinterpret_cast<HWND>(&editText_);
     return editor_;
 }
 

@@ -69,6 +69,9 @@ public:
     // --- notifications ---
     LRESULT NotifyTree(UINT code, UINT action, TreeItem* oldItem, TreeItem* newItem, POINT pt = {});
     LRESULT NotifySimple(UINT code);
+    LRESULT Notify(NMHDR& header) { return sink_ ? sink_->Notify(header) : 0; }
+    HTREEITEM HotItem() const { return hot_; }
+    void SetHotItem(HTREEITEM item) { hot_ = item; }
     std::string DisplayText(TreeItem& item) override;
     int DisplayImage(TreeItem& item, bool selected);
     void FillItemRecord(TreeItem* item, TVITEMA& record);
@@ -115,9 +118,13 @@ private:
     HWND editor_ = nullptr;
     std::string editText_;
     bool editing_ = false;
+    HTREEITEM hot_ = nullptr;
     std::string search_;
     bool redraw_ = true;
     int invalidations_ = 0;
 };
+
+// The tree window behind a window of the tree class (nullptr for any other window).
+TreeViewWindow* TreeViewWindowOf(HWND hwnd);
 
 }  // namespace platform::detail

@@ -174,9 +174,9 @@ TEST_F(TreeFixture, BeginChangesNests) {
     Items().BeginChanges();
     Items().EndChanges();
     EXPECT_EQ(Items().UpdateCount(), 1);
-    EXPECT_FALSE(tree->TreeWindowForTest()->Redraw());
+    EXPECT_FALSE(platform::detail::TreeViewWindowOf(tree->Handle())->Redraw());
     Items().EndChanges();
-    EXPECT_TRUE(tree->TreeWindowForTest()->Redraw());
+    EXPECT_TRUE(platform::detail::TreeViewWindowOf(tree->Handle())->Redraw());
     Items().EndChanges();
     EXPECT_EQ(Items().UpdateCount(), 0);
 }

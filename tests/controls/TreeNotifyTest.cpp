@@ -2,6 +2,10 @@
 // label editing, info tips and custom-draw colours.
 #include "TreeTestSupport.h"
 
+#include <map>
+
+#include "platform/Canvas.h"
+
 #include "controls/TreeExStream.h"
 #include "platform/detail/TreeViewWindow.h"
 
@@ -82,7 +86,7 @@ TEST_F(TreeFixture, ExpandByCodeFiresOnceAndRecursesPastRefusal) {
 TEST_F(TreeFixture, ExpansionByTheWindowIsAskedAndRecorded) {
     auto n = Build({"0:A", "1:A1"});
     Record();
-    auto* window = tree->TreeWindowForTest();
+    auto* window = platform::detail::TreeViewWindowOf(tree->Handle());
     auto* item = window->Model().Find(n[0]->ItemId());
     ASSERT_TRUE(window->Expand(*item, TVE_EXPAND));
     EXPECT_TRUE(n[0]->Expanded());
@@ -103,27 +107,62 @@ TEST_F(TreeFixture, CollapseMovesHiddenCaretToTheCollapsedNode) {
     EXPECT_EQ(Items().SelectedCount(), 1);
 }
 
+namespace {
+void Key(HWND hwnd, int vk) { SendMessageA(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk), 0); }
+void Type(HWND hwnd, const std::string& text) {
+    for (char c : text) SendMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(c), 0);
+}
+}  // namespace
+
 TEST_F(TreeFixture, LabelEditEndsThroughOnEditedOrCancels) {
     auto n = Build({"0:Old"});
-    Record();
     tree->OnEdited = [&](TObject*, TTreeExNode* node, String& s) {
         log.push_back("Edited:" + node->Text() + ">" + s);
         s += "!";
     };
-    auto* window = tree->TreeWindowForTest();
-    ASSERT_TRUE(tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId())) || true);
+    HWND editor = reinterpret_cast<HWND>(tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId())));
+    ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(tree->IsEditing());
-    window->EditText() = "New";
-    tree->Perform(TVM_ENDEDITLABELNOW, 0, 0);
+    for (int i = 0; i < 3; ++i) Key(editor, VK_BACK);
+    Type(editor, "New");
+    Key(editor, VK_RETURN);
     EXPECT_FALSE(tree->IsEditing());
+    EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(n[0]->Text(), "New!");
     EXPECT_EQ(log, (std::vector<std::string>{"Edited:Old>New"}));
     log.clear();
-    tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId()));
-    window->EditText() = "Gone";
-    tree->Perform(TVM_ENDEDITLABELNOW, 1, 0);  // Escape
+    editor = reinterpret_cast<HWND>(tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId())));
+    Type(editor, "Gone");
+    Key(editor, VK_ESCAPE);
     EXPECT_EQ(n[0]->Text(), "New!");
     EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TreeFixture, DeleteKeyInTheLabelEditorEditsTheLabel) {
+    auto n = Build({"0:Xabc"});
+    std::vector<WORD> keys;
+    tree->OnKeyDown = [&](TObject*, WORD& key, unsigned) { keys.push_back(key); };
+    HWND editor = reinterpret_cast<HWND>(tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId())));
+    ASSERT_NE(editor, nullptr);
+    Key(editor, VK_HOME);
+    Key(editor, VK_DELETE);
+    EXPECT_TRUE(tree->WantsEditKey(VK_DELETE));  // a menu shortcut must leave the key to the editor
+    Key(editor, VK_RETURN);
+    EXPECT_EQ(n[0]->Text(), "abc");
+    EXPECT_EQ(Items().Count(), 1);  // the node itself is still there
+    EXPECT_EQ(keys, (std::vector<WORD>{VK_HOME, VK_DELETE, VK_RETURN}));
+    EXPECT_FALSE(tree->WantsEditKey(VK_DELETE));
+}
+
+TEST_F(TreeFixture, KeyConsumedByOnKeyDownNeverReachesTheEditor) {
+    auto n = Build({"0:abc"});
+    tree->OnKeyDown = [&](TObject*, WORD& key, unsigned) {
+        if (key == VK_BACK) key = 0;
+    };
+    HWND editor = reinterpret_cast<HWND>(tree->Perform(TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(n[0]->ItemId())));
+    Key(editor, VK_BACK);
+    Key(editor, VK_RETURN);
+    EXPECT_EQ(n[0]->Text(), "abc");
 }
 
 TEST_F(TreeFixture, EditingCanBeRefused) {
@@ -204,7 +243,8 @@ TEST_P(TreeOwnerColour, PicksTheTextBackground) {
         Items().ReadTree(ms);
         node = Items().Item(0);
     }
-    tree->SetFocusedForTest(c.focused);
+    if (c.focused) tree->SetFocus();
+    else SetFocus(nullptr);
     tree->SetDraggingForTest(c.dragging);
     if (c.dropTarget) node->SetDropTarget(true);
     NMTVCUSTOMDRAW draw;
@@ -236,9 +276,9 @@ TEST_F(TreeFixture, OwnFontIsSelectedAndTheControlFontComesBack) {
     n[0]->Font()->SetColor(controls::base::clRed);  // the node now has its own font
     n[1]->Font()->SetHeight(-20);
     EXPECT_FALSE(n[0]->ParentFont());
-    HDC dc = reinterpret_cast<HDC>(0x1234);
-    HFONT controlFont = reinterpret_cast<HFONT>(0x99);
-    SelectTreeFont(dc, controlFont);
+    HDC dc = GetDC(tree->Handle());
+    HFONT controlFont = tree->Font()->Handle();
+    SelectObject(dc, controlFont);
     auto paint = [&](TTreeExNode* node, UINT state) {
         NMTVCUSTOMDRAW draw;
         draw.nmcd.hdr.code = NM_CUSTOMDRAW;
@@ -258,8 +298,37 @@ TEST_F(TreeFixture, OwnFontIsSelectedAndTheControlFontComesBack) {
     EXPECT_EQ(text2, 0x123456u);
     auto [r3, text3] = paint(n[2], 0);  // back to the control's font, not the previous node's
     EXPECT_TRUE(r3 & CDRF_NEWFONT);
-    EXPECT_EQ(SelectTreeFont(dc, controlFont), controlFont);
+    EXPECT_EQ(SelectObject(dc, controlFont), controlFont);
     EXPECT_EQ(tree->SavedFont(), nullptr);
+    ReleaseDC(tree->Handle(), dc);
+}
+
+TEST_F(TreeFixture, PaintPutsColoursAndFontsIntoTheDisplayList) {
+    using namespace controls::base;
+    auto n = Build({"0:Plain", "0:Own", "0:Chosen"});
+    n[1]->Font()->SetColor(clRed);
+    n[1]->Font()->SetStyle(fsBold);
+    tree->SetOptions(tree->Options().Without(TTreeOption::toHideSelection));  // show it unfocused too
+    tree->SetSelected(n[2]);
+    SetFocus(nullptr);
+    platform::ClearWindowDisplayList(tree->Handle());
+    InvalidateRect(tree->Handle(), nullptr, TRUE_);
+    UpdateWindow(tree->Handle());
+    platform::DisplayList list = platform::WindowDisplayList(tree->Handle());
+    std::map<std::string, platform::DrawItem> texts;
+    for (const auto& item : list)
+        if (item.op == platform::DrawOp::Text) texts[item.text] = item;
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts["Plain"].textColor, GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(texts["Plain"].font.height, -11);
+    EXPECT_EQ(texts["Own"].textColor, RGB(255, 0, 0));
+    EXPECT_EQ(texts["Own"].font.weight, FW_BOLD);
+    EXPECT_EQ(texts["Chosen"].bkColor, ColorToRGB(cl3DLight));  // selected, control not focused
+    EXPECT_TRUE(texts["Chosen"].opaque);
+    EXPECT_EQ(texts["Chosen"].font.weight, FW_NORMAL);  // the control's font is back
+    // Rows are 16 pixels apart, labels one indent in.
+    EXPECT_EQ(texts["Own"].from.y - texts["Plain"].from.y, 16);
+    EXPECT_EQ(texts["Plain"].from.x, 19 + 2);
 }
 
 TEST_F(TreeFixture, OwnerDrawSkipsTheItemButAfterPaintStillFires) {

@@ -60,10 +60,10 @@ TEST_F(TreeFixture, RecreationKeepsIndentAndItemHeight) {
 TEST_F(TreeFixture, OptionsReachTheLiveWindow) {
     tree->SetOptions(tree->Options().With(TTreeOption::toInfoTip));
     EXPECT_TRUE(tree->WindowStyle() & TVS_INFOTIP);
-    auto* before = tree->TreeWindowForTest();
+    HWND before = tree->Handle();
     tree->SetOptions(tree->Options().Without(TTreeOption::toInfoTip));
     EXPECT_FALSE(tree->WindowStyle() & TVS_INFOTIP);
-    EXPECT_EQ(tree->TreeWindowForTest(), before);  // no new window for this one
+    EXPECT_EQ(tree->Handle(), before);  // no new window for this one
     tree->SetOptions(tree->Options().With(TTreeOption::toFullRowSelect));
     EXPECT_FALSE(tree->Options().Has(TTreeOption::toShowLines));
     EXPECT_TRUE(tree->WindowStyle() & TVS_FULLROWSELECT);

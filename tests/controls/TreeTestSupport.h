@@ -4,24 +4,40 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "controls/TreeEx.h"
 #include "platform/Clock.h"
+#include "platform/MessageLoop.h"
+#include "platform/Profile.h"
 #include "platform/detail/TreeViewWindow.h"
 
 class TreeFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        char templ[] = "/tmp/tarvik-tree-XXXXXX";
+        ASSERT_NE(::mkdtemp(templ), nullptr);
+        dir = templ;
+        ::setenv("TARVIK_PROFILE", (dir / "profile").c_str(), 1);
+        ::unsetenv("XDG_RUNTIME_DIR");
+        platform::ResetProfileForTests();
         platform::SetClock(&clock);
         tree = std::make_unique<TTreeEx>();
         tree->HandleNeeded();
     }
     void TearDown() override {
         tree.reset();
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
         platform::SetClock(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
     }
 
     TTreeExNodes& Items() { return *tree->Items(); }
@@ -89,6 +105,7 @@ protected:
         return out;
     }
 
+    std::filesystem::path dir;
     platform::ManualClock clock;
     std::unique_ptr<TTreeEx> tree;
     std::vector<std::string> log;
