@@ -519,7 +519,11 @@ void TCustomTreeEx::CollapseAll() {
     }
 }
 
-void TCustomTreeEx::InvalidateNodeRow(TTreeExNode*) { Invalidate(); }
+void TCustomTreeEx::InvalidateNodeRow(TTreeExNode* node) {
+    if (!HandleAllocated()) return;
+    RECT row = node->ItemRect(false);
+    InvalidateRect(Handle(), &row, TRUE_);
+}
 
 // ---- sorting
 

@@ -330,6 +330,8 @@ using TTVAfterItemPaintEvent =
     std::function<void(TObject* sender, TTreeExNode* node, const RECT& itemRect, TNodeStates states)>;
 using TTVBeforeItemPaintEvent = std::function<void(TObject* sender, TTreeExNode* node, const RECT& itemRect,
                                                    TNodeStates states, bool& ownerDraw)>;
+using TTVPopupEvent = std::function<void(TObject* sender, TTreeExNode* node, bool& askParent,
+                                         controls::base::TPopupMenu*& popupMenu)>;
 using TTVHelpContextEvent = std::function<void(TObject* sender, TTreeExNode* node, Integer& helpContext)>;
 
 class TCustomTreeEx : public controls::base::TWinControl {
@@ -408,6 +410,7 @@ public:
     TTVCreateNodeEvent OnCreateNode;
     TTVCheckingEvent OnChecking;
     TTVCheckedEvent OnChecked;
+    TTVPopupEvent OnGetPopupMenu;
     TTVHelpContextEvent OnGetHelpContext;
     // Key events of the control, also fed by the label editor (key code 0 = consumed).
     std::function<void(TObject* sender, WORD& key, unsigned shift)> OnKeyDown;
@@ -461,7 +464,10 @@ private:
     void ChangeStyle(DWORD add, DWORD remove);
     void ApplyImageLists();
     bool InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, LPARAM data);
-    void RightButtonUp(LPARAM lParam, LRESULT& result, UINT msg, WPARAM wParam);
+    void RightButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void RightClickNotice();
+    LPARAM CursorPoint();
     void InvalidateNodeRow(TTreeExNode* node);
     static LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void ForgetNodeReferences();

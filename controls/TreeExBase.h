@@ -98,6 +98,19 @@ private:
 
 class TWinControl;
 
+// A popup menu as the tree control needs it: it can be shown at a screen point and remembers
+// which component popped it up. The menu classes replace it.
+class TPopupMenu : public TObject {
+public:
+    virtual void Popup(Integer x, Integer y) {
+        PoppedAt = POINT{x, y};
+        ++PopupCount;
+    }
+    TObject* PopupComponent = nullptr;
+    POINT PoppedAt{};
+    Integer PopupCount = 0;
+};
+
 // A timer of the control: fires OnTimer every Interval milliseconds while enabled; an
 // interval of 0 never fires. It runs on a hidden utility window of its own, so it needs no
 // window of the control and stops the moment it is disabled or freed.

@@ -52,6 +52,12 @@ void TCustomTreeEx::WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
         if (!destroying_) CollapseAll();
         DefaultHandler(msg, wParam, lParam, result);
         return;
+    case WM_RBUTTONDOWN:
+        RightButtonDown(wParam, lParam, result);
+        return;
+    case WM_RBUTTONUP:
+        RightButtonUp(wParam, lParam, result);
+        return;
     case WM_ERASEBKGND:
         if (options_.Has(TTreeOption::toNoEraseBkgnd)) {
             result = 1;
@@ -174,6 +180,9 @@ LRESULT TCustomTreeEx::CNNotify(NMHDR& header) {
     }
     case NM_CUSTOMDRAW:
         return CustomDraw(reinterpret_cast<NMTVCUSTOMDRAW&>(header));
+    case NM_RCLICK:
+        RightClickNotice();
+        return 0;
     case NM_SETFOCUS:
         Invalidate();
         if (!shiftAnchor_) shiftAnchor_ = Selected();
@@ -329,4 +338,66 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW& draw) {
     default:
         return 0;
     }
+}
+
+// ---- right button and popup menus
+
+LPARAM TCustomTreeEx::CursorPoint() {
+    POINT pt{};
+    GetCursorPos(&pt);
+    ScreenToClient(Handle(), &pt);
+    return MAKELPARAM(pt.x, pt.y);
+}
+
+void TCustomTreeEx::RightButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    rightClickNode_ = nullptr;
+    rightClickMarker_ = false;
+    try {
+        // The window's own handling runs its right-click detection and reports NM_RCLICK.
+        DefaultHandler(WM_RBUTTONDOWN, wParam, lParam, result);
+        if (!options_.Has(TTreeOption::toRightClickSelect) && rightClickMarker_ && HandleAllocated())
+            Perform(WM_RBUTTONUP, 0, CursorPoint());
+    } catch (...) {
+        rightClickNode_ = nullptr;
+        rightClickMarker_ = false;
+        throw;
+    }
+    rightClickNode_ = nullptr;
+    rightClickMarker_ = false;
+}
+
+void TCustomTreeEx::RightClickNotice() {
+    if (!options_.Has(TTreeOption::toRightClickSelect)) {
+        rightClickMarker_ = true;
+        return;
+    }
+    LPARAM at = CursorPoint();
+    rightClickNode_ = NodeAtPoint(GET_X_LPARAM(at), GET_Y_LPARAM(at));
+    if (rightClickNode_ && !rightClickNode_->Selected()) ClearSelection();
+    // Selected now reads the right-clicked node while the popup is chosen.
+    Perform(WM_RBUTTONUP, 0, at);
+}
+
+void TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    TTreeExNode* selected = Selected();
+    if (OnGetPopupMenu && EventsLive() && selected) {
+        controls::base::TPopupMenu* menu = nullptr;
+        bool askParent = true;
+        TTreeExNode* node = selected;
+        // Each ancestor is asked in turn until one gives a menu or says not to go on.
+        while (node && items_->IsLive(node)) {
+            OnGetPopupMenu(this, node, askParent, menu);
+            if (menu || !askParent || !items_->IsLive(node)) break;
+            node = node->Parent();
+        }
+        if (menu) {
+            POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (HandleAllocated()) ClientToScreen(Handle(), &pt);
+            menu->PopupComponent = this;
+            menu->Popup(pt.x, pt.y);
+            result = 0;
+            return;
+        }
+    }
+    DefaultHandler(WM_RBUTTONUP, wParam, lParam, result);
 }

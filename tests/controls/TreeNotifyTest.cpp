@@ -347,3 +347,71 @@ TEST_F(TreeFixture, OwnerDrawSkipsTheItemButAfterPaintStillFires) {
     draw.nmcd.dwDrawStage = CDDS_PREPAINT;
     EXPECT_EQ(tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr)), 0xF0);
 }
+
+// ---- right button
+
+TEST_F(TreeFixture, RightClickAsksEachAncestorForAPopupMenu) {
+    auto n = Build({"0:Root", "1:Folder", "2:Job", "0:Other"});
+    n[0]->Expand(true);
+    tree->SetSelected(n[3]);
+    controls::base::TPopupMenu menu;
+    std::vector<std::string> asked;
+    TTreeExNode* selectedDuring = nullptr;
+    tree->OnGetPopupMenu = [&](TObject*, TTreeExNode* node, bool&, controls::base::TPopupMenu*& m) {
+        asked.push_back(node->Text());
+        selectedDuring = tree->Selected();
+        if (node == n[0]) m = &menu;
+    };
+    POINT pt{25, 2 * 16 + 5};  // the row of "Job" (rows: Root, Folder, Job, Other)
+    pt.x = 19 * 3 + 3;
+    POINT screen = pt;
+    ClientToScreen(tree->Handle(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    SendMessageA(tree->Handle(), WM_RBUTTONDOWN, 0, MAKELPARAM(pt.x, pt.y));
+    EXPECT_EQ(asked, (std::vector<std::string>{"Job", "Folder", "Root"}));
+    EXPECT_EQ(selectedDuring, n[2]);
+    EXPECT_EQ(menu.PopupCount, 1);
+    EXPECT_EQ(menu.PopupComponent, tree.get());
+    EXPECT_EQ(menu.PoppedAt.x, screen.x);
+    EXPECT_EQ(tree->Selected(), n[3]);  // the caret did not move
+    EXPECT_EQ(tree->RightClickNode(), nullptr);
+}
+
+TEST_F(TreeFixture, PopupQuestionStopsWhenAskParentIsCleared) {
+    auto n = Build({"0:Root", "1:Leaf"});
+    n[0]->Expand(false);
+    std::vector<std::string> asked;
+    tree->OnGetPopupMenu = [&](TObject*, TTreeExNode* node, bool& askParent, controls::base::TPopupMenu*&) {
+        asked.push_back(node->Text());
+        askParent = false;
+    };
+    POINT pt{19 * 2 + 3, 16 + 5};
+    POINT screen = pt;
+    ClientToScreen(tree->Handle(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    SendMessageA(tree->Handle(), WM_RBUTTONDOWN, 0, MAKELPARAM(pt.x, pt.y));
+    EXPECT_EQ(asked, (std::vector<std::string>{"Leaf"}));
+}
+
+TEST_F(TreeFixture, FocusSetsTheShiftAnchorWhichDiesWithItsNode) {
+    auto n = Build({"0:A", "0:B"});
+    tree->SetSelected(n[1]);
+    SetFocus(nullptr);
+    tree->SetFocus();
+    EXPECT_EQ(tree->ShiftAnchor(), n[1]);
+    n[1]->Delete();
+    EXPECT_EQ(tree->ShiftAnchor(), nullptr);
+}
+
+TEST_F(TreeFixture, EventsOfAFormBeingDestroyedDoNotRun) {
+    auto n = Build({"0:A", "1:A1"});
+    bool ran = false;
+    tree->OnCollapsing = [&](TObject*, TTreeExNode*, bool&) { ran = true; };
+    tree->OnDeletion = [&](TObject*, TTreeExNode*) { ran = true; };
+    // The owning form marks its components as it starts to go.
+    tree->SetComponentState(tree->ComponentState() | controls::base::csDestroying);
+    n[1]->Delete();
+    Items().Clear();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(Items().Count(), 0);
+}
