@@ -468,6 +468,8 @@ private:
     void RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
     void RightClickNotice();
     LPARAM CursorPoint();
+    static constexpr size_t kToolTipChars = 80;  // the tooltip record's own buffer
+    bool ToolTipText(NMTTDISPINFOW& info);
     void InvalidateNodeRow(TTreeExNode* node);
     static LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void ForgetNodeReferences();

@@ -52,6 +52,13 @@ void TCustomTreeEx::WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
         if (!destroying_) CollapseAll();
         DefaultHandler(msg, wParam, lParam, result);
         return;
+    case WM_NOTIFY:
+        if (lParam && reinterpret_cast<NMHDR*>(lParam)->code == TTN_NEEDTEXTW &&
+            !options_.Has(TTreeOption::toInfoTip) && ToolTipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam))) {
+            result = 1;
+            return;
+        }
+        break;
     case WM_RBUTTONDOWN:
         RightButtonDown(wParam, lParam, result);
         return;
@@ -400,4 +407,26 @@ void TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result)
         }
     }
     DefaultHandler(WM_RBUTTONUP, wParam, lParam, result);
+}
+
+// ---- the window's own tooltip
+
+bool TCustomTreeEx::ToolTipText(NMTTDISPINFOW& info) {
+    LPARAM at = CursorPoint();
+    TTreeExNode* node = NodeAtPoint(GET_X_LPARAM(at), GET_Y_LPARAM(at));
+    if (!node || node->Text().empty() || !(info.uFlags & TTF_IDISHWND)) return false;
+    std::u16string wide = TreeUtf8ToUtf16(node->Text());
+    // The window's own answer serves texts that fit its 80-character buffer.
+    if (wide.size() < kToolTipChars) return false;
+    wide.resize(kToolTipChars - 4);
+    // Cutting may leave half a surrogate pair at the end: drop it.
+    if (!wide.empty() && wide.back() >= 0xD800 && wide.back() < 0xDC00) wide.pop_back();
+    wide += u"...";
+    std::memset(info.szText, 0, sizeof info.szText);
+    std::memcpy(info.szText, wide.data(), wide.size() * sizeof(WCHAR));
+    info.lpszText = info.szText;
+    info.hinst = nullptr;
+    if (info.hdr.hwndFrom && IsWindow(info.hdr.hwndFrom))
+        SetWindowPos(info.hdr.hwndFrom, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    return true;
 }

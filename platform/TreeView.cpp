@@ -80,6 +80,8 @@ struct TreeWindowData {
     bool focused = false;
     HTREEITEM hover = nullptr;
     std::string lastTip;
+    std::string lastToolTip;
+    HWND toolTip = nullptr;
     std::uint64_t lastSearchTick = 0;
 };
 
@@ -238,6 +240,28 @@ void OnScroll(TreeWindowData& d, bool vertical, WPARAM request) {
     }
 }
 
+// A label the window cuts off gets a tooltip; its text is asked of the tree window itself
+// (the control on it may answer), else the window gives the item's text.
+void ShowToolTip(TreeWindowData& d, HWND hwnd, TreeItem& item) {
+    TreeViewModel& m = d.window.Model();
+    TreeViewModel::RowLayout l;
+    if (!m.Layout(item, l) || (l.labelRight <= m.ClientWidth() && l.labelLeft >= 0)) return;
+    if (!d.toolTip) {
+        d.toolTip = CreateWindowExA(0, kTreeToolTipClass, "", WS_POPUP, 0, 0, 0, 0, hwnd, nullptr, nullptr, nullptr);
+        d.window.tooltips = d.toolTip;
+    }
+    NMTTDISPINFOW nm;
+    nm.hdr.hwndFrom = d.toolTip;
+    nm.hdr.idFrom = reinterpret_cast<std::uintptr_t>(hwnd);
+    nm.hdr.code = TTN_NEEDTEXTW;
+    nm.uFlags = TTF_IDISHWND;
+    HTREEITEM handle = item.Handle();
+    SendMessageA(hwnd, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm.hdr));
+    if (!IsWindow(hwnd) || Data(hwnd) != &d || !m.Find(handle)) return;
+    const WCHAR* text = nm.lpszText ? nm.lpszText : nm.szText;
+    d.lastToolTip = TreeUtf16ToUtf8(text, nm.lpszText ? 4096 : 80);
+}
+
 void OnMouseMove(TreeWindowData& d, HWND hwnd, LPARAM lParam) {
     TreeViewModel& m = d.window.Model();
     UINT flags = 0;
@@ -245,7 +269,11 @@ void OnMouseMove(TreeWindowData& d, HWND hwnd, LPARAM lParam) {
     HTREEITEM handle = item ? item->Handle() : nullptr;
     if (handle == d.hover) return;
     d.hover = handle;
-    if (!item || !(m.Style() & TVS_INFOTIP)) return;
+    if (!item) return;
+    if (!(m.Style() & TVS_INFOTIP)) {
+        if (!(m.Style() & TVS_NOTOOLTIPS)) ShowToolTip(d, hwnd, *item);
+        return;
+    }
     // The tip names the item under the pointer; the parent fills the text.
     char buffer[1024] = {};
     std::string text = d.window.DisplayText(*item);
@@ -276,6 +304,7 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (!d) return DefWindowProcA(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         RemovePropA(hwnd, kDataProp);
+        if (d->toolTip && IsWindow(d->toolTip)) DestroyWindow(d->toolTip);
         delete d;
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
@@ -373,6 +402,22 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnScroll(*d, msg == WM_VSCROLL, wParam);
         Repaint(hwnd);
         return 0;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr && hdr->code == TTN_NEEDTEXTW && d->hover) {
+            // The window's own answer: the hovered item's text, in the record's buffer.
+            auto* nm = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            if (TreeItem* item = w.Model().Find(d->hover)) {
+                std::u16string wide = TreeUtf8ToUtf16(w.DisplayText(*item));
+                size_t n = std::min<size_t>(wide.size(), 79);
+                std::memset(nm->szText, 0, sizeof nm->szText);
+                std::memcpy(nm->szText, wide.data(), n * sizeof(WCHAR));
+                nm->lpszText = nm->szText;
+            }
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
     case WM_GETDLGCODE:
         return kDlgcWantArrows | kDlgcWantChars;
     case CCM_SETUNICODEFORMAT:
@@ -477,7 +522,11 @@ bool InitTreeViewClass() {
         WNDCLASSA edit;
         edit.lpfnWndProc = LabelEditProc;
         edit.lpszClassName = kTreeLabelEditClass;
-        return ok && RegisterClassA(&edit) != 0;
+        ok = RegisterClassA(&edit) != 0 && ok;
+        WNDCLASSA tip;
+        tip.lpfnWndProc = DefWindowProcA;
+        tip.lpszClassName = kTreeToolTipClass;
+        return RegisterClassA(&tip) != 0 && ok;
     }();
     return registered;
 }
@@ -506,3 +555,76 @@ TreeViewWindow* TreeViewWindowOf(HWND hwnd) {
     return d ? &d->window : nullptr;
 }
 }  // namespace platform::detail
+
+String TreeViewLastToolTip(HWND hwnd) {
+    TreeWindowData* d = Data(hwnd);
+    return d ? d->lastToolTip : String();
+}
+
+std::u16string TreeUtf8ToUtf16(const String& text) {
+    std::u16string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        auto c = static_cast<unsigned char>(text[i]);
+        char32_t cp;
+        size_t len;
+        if (c < 0x80) cp = c, len = 1;
+        else if ((c & 0xE0) == 0xC0) cp = c & 0x1F, len = 2;
+        else if ((c & 0xF0) == 0xE0) cp = c & 0x0F, len = 3;
+        else if ((c & 0xF8) == 0xF0) cp = c & 0x07, len = 4;
+        else cp = 0xFFFD, len = 1;
+        if (len > 1) {
+            if (i + len > text.size()) {
+                cp = 0xFFFD;
+                len = text.size() - i;
+            } else {
+                for (size_t k = 1; k < len; ++k) {
+                    auto cc = static_cast<unsigned char>(text[i + k]);
+                    if ((cc & 0xC0) != 0x80) {
+                        cp = 0xFFFD;
+                        len = k;
+                        break;
+                    }
+                    cp = (cp << 6) | (cc & 0x3F);
+                }
+            }
+        }
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp > 0x10FFFF ? 0xFFFD : cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+String TreeUtf16ToUtf8(const WCHAR* text, size_t maxLength) {
+    String out;
+    if (!text) return out;
+    for (size_t i = 0; i < maxLength && text[i]; ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < maxLength && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}

@@ -325,3 +325,24 @@ BOOL GetTreeScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
 // the label editor window class.
 String TreeViewLastInfoTip(HWND hwnd);
 inline constexpr const char* kTreeLabelEditClass = "TarvikTreeLabelEdit";
+
+// The window's own tooltip for labels the window cuts off. The tooltip asks the tree window for
+// its text with WM_NOTIFY / TTN_NEEDTEXTW (wide characters, UTF-16).
+using WCHAR = char16_t;
+inline constexpr UINT TTN_FIRST = 0u - 520u;
+inline constexpr UINT TTN_NEEDTEXTW = TTN_FIRST - 10;
+inline constexpr UINT TTF_IDISHWND = 0x0001;
+inline constexpr const char* kTreeToolTipClass = "TarvikTreeToolTip";
+struct NMTTDISPINFOW {
+    NMHDR hdr{};
+    WCHAR* lpszText = nullptr;
+    WCHAR szText[80] = {};
+    HINSTANCE hinst = nullptr;
+    UINT uFlags = 0;
+    LPARAM lParam = 0;
+};
+// The text the window's tooltip showed last.
+String TreeViewLastToolTip(HWND hwnd);
+// UTF-8 to UTF-16 and back, as the tooltip records need.
+std::u16string TreeUtf8ToUtf16(const String& text);
+String TreeUtf16ToUtf8(const WCHAR* text, size_t maxLength);

@@ -415,3 +415,31 @@ TEST_F(TreeFixture, EventsOfAFormBeingDestroyedDoNotRun) {
     EXPECT_FALSE(ran);
     EXPECT_EQ(Items().Count(), 0);
 }
+
+// ---- tooltips of cut-off labels
+
+TEST_F(TreeFixture, LongLabelsGetACutTooltipShortOnesTheWindowsOwn) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toToolTips));  // a new window, with tooltips
+    std::string longText;
+    for (int i = 0; i < 100; ++i) longText += static_cast<char>('a' + i % 26);
+    auto n = Build({"0:" + longText, "0:ein Knoten mit ünïcödé-Text, der nicht passt"});
+    auto hover = [&](int row) {
+        POINT pt{30, row * 16 + 5};
+        POINT screen = pt;
+        ClientToScreen(tree->Handle(), &screen);
+        SetCursorPos(screen.x, screen.y);
+        SendMessageA(tree->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+        return TreeViewLastToolTip(tree->Handle());
+    };
+    EXPECT_EQ(hover(0), longText.substr(0, 76) + "...");
+    EXPECT_EQ(hover(1), "ein Knoten mit ünïcödé-Text, der nicht passt");
+}
+
+TEST_F(TreeFixture, InfoTipOptionTakesTheHintInsteadOfTheTooltip) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toToolTips).With(TTreeOption::toInfoTip));
+    auto n = Build({"0:" + std::string(100, 'x')});
+    tree->OnHint = [](TObject*, TTreeExNode*, String& text) { text = "hint"; };
+    SendMessageA(tree->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(30, 5));
+    EXPECT_EQ(TreeViewLastInfoTip(tree->Handle()), "hint");
+    EXPECT_EQ(TreeViewLastToolTip(tree->Handle()), "");
+}
