@@ -56,6 +56,11 @@ TCustomTreeEx::TCustomTreeEx() {
     changeTimer_->SetInterval(0);
     changeTimer_->OnTimer = [this](TTreeTimer*) { ChangeTimerTick(); };
     options_ = DefaultTreeOptions;
+    Font()->OnChange = [this](TTreeFont* font) {
+        if (!HandleAllocated()) return;
+        Perform(WM_SETFONT, reinterpret_cast<WPARAM>(font->Handle()), 1);
+        Perform(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRGB(font->Color())));
+    };
 }
 
 TCustomTreeEx::~TCustomTreeEx() {
@@ -548,8 +553,45 @@ int TCustomTreeEx::ListSortCompare(LPARAM node1, LPARAM node2, LPARAM data) {
     }
 }
 
+namespace {
+
+// The comparison runs user code, which may delete nodes: the sort works on a copy of the child
+// list, and a pair with a node that is gone compares equal instead of being followed.
+struct SortContext {
+    TTreeNodeCompare compare;
+    LPARAM data;
+    TTreeExNodes* items;
+};
+
+int GuardedCompare(LPARAM node1, LPARAM node2, LPARAM context) {
+    const auto& c = *reinterpret_cast<const SortContext*>(context);
+    if (!c.items->IsLive(reinterpret_cast<TTreeExNode*>(node1)) || !c.items->IsLive(reinterpret_cast<TTreeExNode*>(node2)))
+        return 0;
+    return c.compare(node1, node2, c.data);
+}
+
+}  // namespace
+
 bool TCustomTreeEx::InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, LPARAM data) {
-    parent->children_.Sort(sortProc ? sortProc : &ListSortCompare, data);
+    SortContext context{sortProc ? sortProc : &ListSortCompare, data, items_.get()};
+    TTreeNodeList sorted;
+    sorted.SetCapacity(parent->children_.Count());
+    for (Integer i = 0; i < parent->children_.Count(); ++i) sorted.Add(parent->children_.Get(i));
+    sorted.Sort(&GuardedCompare, reinterpret_cast<LPARAM>(&context));
+    // Write back what is still a child here, in the sorted order; children added meanwhile
+    // keep their places at the end.
+    if (items_->IsLive(parent) || parent == items_->root_.get()) {
+        std::vector<TTreeExNode*> order;
+        for (Integer i = 0; i < sorted.Count(); ++i) {
+            TTreeExNode* node = sorted.Get(i);
+            if (items_->IsLive(node) && node->parent_ == parent && parent->children_.IndexOf(node) >= 0)
+                order.push_back(node);
+        }
+        for (Integer i = 0; i < parent->children_.Count(); ++i)
+            if (std::find(order.begin(), order.end(), parent->children_.Get(i)) == order.end())
+                order.push_back(parent->children_.Get(i));
+        for (size_t i = 0; i < order.size(); ++i) parent->children_.Put(static_cast<Integer>(i), order[i]);
+    }
     items_->InvalidateItemCache();
     if (!HandleAllocated()) return false;
     // The window follows the node list, so what is shown and what navigation, indexes and

@@ -136,3 +136,28 @@ TEST_F(TreeFixture, HitTestsAndRectsThroughTheControl) {
     EXPECT_EQ(tree->HitTestAt(5, 80), HitBit(H::thNowhere));
     EXPECT_EQ(tree->NodeAtPoint(5, 80), nullptr);
 }
+
+TEST_F(TreeFixture, OnCompareThatDeletesANodeLeavesNoFreedNodeInTheList) {
+    auto n = Build({"0:P", "1:c", "1:a", "1:b", "1:d"});
+    bool deleted = false;
+    tree->OnCompare = [&](TObject*, TTreeExNode* x, TTreeExNode* y, LPARAM, Integer& c) {
+        if (!deleted) {
+            deleted = true;
+            n[3]->Delete();  // "b" goes in the middle of the sort
+        }
+        c = x->Text().compare(y->Text());
+    };
+    n[0]->SortChildren(nullptr, 0);
+    ASSERT_EQ(n[0]->Count(), 3);
+    EXPECT_EQ(n[0]->Item(0)->Text(), "a");
+    EXPECT_EQ(n[0]->Item(1)->Text(), "c");
+    EXPECT_EQ(n[0]->Item(2)->Text(), "d");
+    ExpectWindowMatches();
+}
+
+TEST_F(TreeFixture, FontChangeReachesTheWindowMetrics) {
+    Build({"0:A", "0:B"});
+    tree->Font()->SetHeight(-20);  // cell 22 + 3 = 25, even: 24
+    EXPECT_EQ(tree->ItemHeight(), 24);
+    EXPECT_EQ(Items().Item(1)->ItemRect(true).top, 24);
+}
