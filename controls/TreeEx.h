@@ -468,6 +468,7 @@ private:
     void RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
     void RightClickNotice();
     LPARAM CursorPoint();
+    bool KeyDown(WPARAM key);
     static constexpr size_t kToolTipChars = 80;  // the tooltip record's own buffer
     bool ToolTipText(NMTTDISPINFOW& info);
     void InvalidateNodeRow(TTreeExNode* node);

@@ -71,6 +71,13 @@ TFont::~TFont() {
     if (handle_) DeleteObject(handle_);
 }
 
+namespace {
+Integer g_lastHelpContext = 0;
+}
+
+void ShowHelpContext(Integer context) { g_lastHelpContext = context; }
+Integer LastHelpContext() { return g_lastHelpContext; }
+
 // ---- timers
 
 namespace {

@@ -98,6 +98,11 @@ private:
 
 class TWinControl;
 
+// The application's help for a context number (the application object replaces it); shown
+// contexts are recorded, as the layer records every box it shows.
+void ShowHelpContext(Integer context);
+Integer LastHelpContext();
+
 // A popup menu as the tree control needs it: it can be shown at a screen point and remembers
 // which component popped it up. The menu classes replace it.
 class TPopupMenu : public TObject {
@@ -186,6 +191,8 @@ public:
     Integer ClientHeight() const;
     bool TabStop = false;
     Integer HelpContext = 0;
+    // The control whose HelpContext is asked next when this one has none.
+    TWinControl* ParentControl = nullptr;
     void Invalidate();
     void Refresh() { Invalidate(); }
 

@@ -59,6 +59,12 @@ void TCustomTreeEx::WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
             return;
         }
         break;
+    case WM_KEYDOWN:
+        if (KeyDown(wParam)) {
+            result = 0;
+            return;
+        }
+        break;
     case WM_RBUTTONDOWN:
         RightButtonDown(wParam, lParam, result);
         return;
@@ -428,5 +434,27 @@ bool TCustomTreeEx::ToolTipText(NMTTDISPINFOW& info) {
     info.hinst = nullptr;
     if (info.hdr.hwndFrom && IsWindow(info.hdr.hwndFrom))
         SetWindowPos(info.hdr.hwndFrom, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    return true;
+}
+
+// ---- keys
+
+bool TCustomTreeEx::KeyDown(WPARAM key) {
+    if (!options_.Has(TTreeOption::toMultiSelect)) {
+        shiftAnchor_ = Selected();
+        return false;
+    }
+    // Ranges, checks and searching by key come with the multi-selection keys; F1 asks for the
+    // help of the selected node and never reaches the window.
+    if (key != static_cast<WPARAM>(VK_F1) || GetKeyState(VK_CONTROL) < 0) return false;
+    TTreeExNode* selected = Selected();
+    if (!selected || !OnGetHelpContext) return false;
+    if (EventsLive()) {
+        Integer context = 0;
+        for (TTreeExNode* node = selected; node && context == 0 && items_->IsLive(node); node = node->Parent())
+            OnGetHelpContext(this, node, context);
+        for (controls::base::TWinControl* c = this; c && context == 0; c = c->ParentControl) context = c->HelpContext;
+        if (context != 0) controls::base::ShowHelpContext(context);
+    }
     return true;
 }

@@ -443,3 +443,23 @@ TEST_F(TreeFixture, InfoTipOptionTakesTheHintInsteadOfTheTooltip) {
     EXPECT_EQ(TreeViewLastInfoTip(tree->Handle()), "hint");
     EXPECT_EQ(TreeViewLastToolTip(tree->Handle()), "");
 }
+
+TEST_F(TreeFixture, F1AsksEachAncestorForAHelpContextThenTheControls) {
+    auto n = Build({"0:Root", "1:Leaf", "0:Bare"});
+    tree->SetOptions(tree->Options().With(TTreeOption::toMultiSelect));
+    std::vector<std::string> asked;
+    tree->OnGetHelpContext = [&](TObject*, TTreeExNode* node, Integer& context) {
+        asked.push_back(node->Text());
+        if (node == n[0]) context = 42;
+    };
+    n[0]->Expand(false);
+    tree->SetSelected(n[1]);
+    controls::base::ShowHelpContext(0);
+    SendMessageA(tree->Handle(), WM_KEYDOWN, VK_F1, 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Leaf", "Root"}));
+    EXPECT_EQ(controls::base::LastHelpContext(), 42);
+    tree->HelpContext = 7;
+    tree->SetSelected(n[2]);
+    SendMessageA(tree->Handle(), WM_KEYDOWN, VK_F1, 0);
+    EXPECT_EQ(controls::base::LastHelpContext(), 7);
+}
