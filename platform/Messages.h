@@ -89,25 +89,27 @@ inline constexpr UINT WM_CLEAR = 0x0303;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
 
-// Messages of the component layer (its own range, above WM_USER's common-control block).
+// Messages of the component layer: numbers of our own above the common-control range. The
+// component layer numbers any further messages of its own from CM_COMPONENT_FIRST upward.
 inline constexpr UINT CM_BASE = 0xB000;
 inline constexpr UINT CM_ACTIVATE = CM_BASE + 0;
 inline constexpr UINT CM_DEACTIVATE = CM_BASE + 1;
-inline constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 3;
-inline constexpr UINT CM_COLORCHANGED = CM_BASE + 4;
-inline constexpr UINT CM_FONTCHANGED = CM_BASE + 5;
-inline constexpr UINT CM_CTL3DCHANGED = CM_BASE + 7;
-inline constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
-inline constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 10;
-inline constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
-inline constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
-inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
-inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 22;
-inline constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 24;
-inline constexpr UINT CM_RELEASE = CM_BASE + 33;
-inline constexpr UINT CM_SYSCOLORCHANGE = CM_BASE + 25;
-inline constexpr UINT CM_DRAG = CM_BASE + 47;
-inline constexpr UINT CM_RECREATEWND = CM_BASE + 51;
+inline constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 2;
+inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 3;
+inline constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 4;
+inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 5;
+inline constexpr UINT CM_COLORCHANGED = CM_BASE + 6;
+inline constexpr UINT CM_FONTCHANGED = CM_BASE + 7;
+inline constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 8;
+inline constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 9;
+inline constexpr UINT CM_CTL3DCHANGED = CM_BASE + 10;
+inline constexpr UINT CM_SYSCOLORCHANGE = CM_BASE + 11;
+inline constexpr UINT CM_MOUSEENTER = CM_BASE + 12;
+inline constexpr UINT CM_MOUSELEAVE = CM_BASE + 13;
+inline constexpr UINT CM_DRAG = CM_BASE + 14;
+inline constexpr UINT CM_RECREATEWND = CM_BASE + 15;
+inline constexpr UINT CM_RELEASE = CM_BASE + 16;
+inline constexpr UINT CM_COMPONENT_FIRST = CM_BASE + 0x100;
 
 // Notifications a control sent to its parent come back to the control as CN_BASE + message.
 inline constexpr UINT CN_BASE = 0xBC00;

@@ -423,7 +423,7 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
             w->instance = reinterpret_cast<HINSTANCE>(value);
             return old;
         case GWLP_HWNDPARENT:
-            if (w->parent) return SetParent(hwnd, reinterpret_cast<HWND>(value)) ? 0 : 0;
+            if (w->parent) return reinterpret_cast<LONG_PTR>(SetParent(hwnd, reinterpret_cast<HWND>(value)));
             old = reinterpret_cast<LONG_PTR>(w->owner);
             w->owner = reinterpret_cast<HWND>(value);
             Republish(*w);
@@ -455,6 +455,11 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
 
 LONG GetWindowLongA(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrA(hwnd, index)); }
 LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
+    if (index == GWLP_WNDPROC || index == GWLP_HWNDPARENT || index == GWLP_HINSTANCE) {
+        // 32 bits cannot carry a pointer here; the pointer-sized form must be used.
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
     return static_cast<LONG>(SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(
         index == GWL_STYLE || index == GWL_EXSTYLE ? static_cast<LONG_PTR>(static_cast<DWORD>(value)) : value)));
 }

@@ -340,6 +340,25 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
 BOOL MessageBeep(UINT type);
 
+// The notification-area icon: kept in a table that tests read (platform::NotifyIcons()); the
+// icon's mouse messages are the callback message sent to hWnd, as tests send them.
+struct NOTIFYICONDATAA {
+    DWORD cbSize = 0;  // not checked: callers fill it with the size their platform knew
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT uFlags = 0;
+    UINT uCallbackMessage = 0;
+    HICON hIcon = nullptr;
+    char szTip[64] = {};
+};
+inline constexpr DWORD NIM_ADD = 0;
+inline constexpr DWORD NIM_MODIFY = 1;
+inline constexpr DWORD NIM_DELETE = 2;
+inline constexpr UINT NIF_MESSAGE = 1;
+inline constexpr UINT NIF_ICON = 2;
+inline constexpr UINT NIF_TIP = 4;
+BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data);
+
 namespace platform {
 // Reflection of control notifications: a parent that gets WM_COMMAND, WM_NOTIFY, WM_HSCROLL,
 // WM_VSCROLL or WM_CTLCOLOR* from one of its child controls hands it back to that control as

@@ -31,14 +31,15 @@ constexpr UINT kAnswer = WM_APP + 3;
 // A peer process with its standard output on a pipe we read line by line.
 class Peer {
 public:
-    Peer(const std::string& mode, const std::string& cls, const std::string& caption, const std::string& extra = "") {
+    Peer(const std::string& mode, const std::string& cls, const std::string& caption = "", const std::string& extra = "") {
         int fds[2];
         EXPECT_EQ(::pipe(fds), 0);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
-        std::vector<std::string> args = {TARVIK_WINDOW_PEER, mode, cls, caption};
+        std::vector<std::string> args = {TARVIK_WINDOW_PEER, mode, cls};
+        if (!caption.empty()) args.push_back(caption);
         if (!extra.empty()) args.push_back(extra);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
@@ -193,6 +194,9 @@ TEST_F(CrossProcessTest, ReadsTheIconicStateAndCaptionOfAForeignWindow) {
     EXPECT_EQ(FindWindowA("tformmain", nullptr), h);
     EXPECT_EQ(SendMessageA(h, kRestore, 0, 0), 0);
     EXPECT_EQ(other.ReadLine(), "restore iconic");
+    EXPECT_TRUE(SetWindowTextA(h, "Renamed\nwith a line break"));
+    EXPECT_EQ(GetWindowTextA(h, text, sizeof text), 25);
+    EXPECT_STREQ(text, "Renamed\nwith a line break");
 }
 
 TEST_F(CrossProcessTest, PostsFromOneSenderArriveInOrder) {
@@ -209,9 +213,14 @@ TEST_F(CrossProcessTest, ServesSendsThatArriveWhileWaitingForAnAnswer) {
     ASSERT_NE(h, nullptr);
     HWND mine = MakeTop("mine");
     Recorder::Get().answers[kAnswer] = 41;
+    LRESULT nested = 0;
+    Recorder::Get().onMessage = [&](HWND, UINT msg, WPARAM, LPARAM) {
+        if (msg == kAnswer) nested = SendMessageA(h, kPing, 0, 0);  // and we ask it again meanwhile
+    };
     // The peer's handler sends kAnswer to our window before it answers us.
     EXPECT_EQ(SendMessageA(h, kAskBack, reinterpret_cast<WPARAM>(mine), 0), 42);
     EXPECT_EQ(Recorder::Get().Count(mine, kAnswer), 1);
+    EXPECT_EQ(nested, kMagic);
 }
 
 TEST_F(CrossProcessTest, RecordsOfAKilledProcessAreSkippedAndRemoved) {
@@ -268,4 +277,20 @@ TEST_F(CrossProcessTest, TerminationSignalClosesThePeersMainWindowInOrder) {
     ASSERT_EQ(::kill(other.pid(), SIGTERM), 0);
     EXPECT_EQ(other.ReadLine(), "destroyed");
     EXPECT_EQ(other.Wait(), 0);
+}
+
+TEST_F(CrossProcessTest, AnIdleLoopAnswersSendsAndTakesPostsFromAnotherProcess) {
+    platform::SetClock(nullptr);  // the loop waits in earnest for the other process
+    HWND mine = MakeTop("instance");
+    Recorder::Get().answers[kPing] = kMagic;
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(mine)));
+    Peer caller("call", hex);
+    ASSERT_TRUE(platform::RunLoopFor([&] { return Recorder::Get().Count(mine, kSequence) == 3; }, 20000));
+    EXPECT_EQ(caller.ReadLine(), "answer " + std::to_string(kMagic));
+    std::vector<WPARAM> order;
+    for (const Received& r : Recorder::Get().log)
+        if (r.msg == kSequence) order.push_back(r.wParam);
+    EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3}));
+    EXPECT_EQ(caller.Wait(), 0);
 }

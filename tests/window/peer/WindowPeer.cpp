@@ -3,6 +3,8 @@
 //   window_peer serve <class> <caption>    registers a top-level window, prints "ready <hwnd>",
 //                                          runs its loop and prints what it receives
 //   window_peer mute <class> <caption>     the same window, but the loop never runs
+//   window_peer call <hwnd>                sends the ping to that window, prints "answer <n>",
+//                                          posts kSequence 1, 2, 3 to it and ends
 //
 // The served window answers the instance ping with the instance magic, prints posts and
 // command lines handed over in atoms, and on kAskBack sends kAnswer to the window named by
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -57,6 +60,13 @@ LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "call") == 0) {
+        HWND target = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(argv[2], nullptr, 16)));
+        LRESULT answer = SendMessageA(target, kPing, 0, 0);
+        Say("answer " + std::to_string(answer));
+        for (WPARAM i = 1; i <= 3; ++i) PostMessageA(target, kSequence, i, 0);
+        return 0;
+    }
     if (argc < 4) {
         std::fprintf(stderr, "usage: window_peer serve|mute <class> <caption>\n");
         return 2;
