@@ -656,7 +656,10 @@ TTreeHitTests TCustomTreeEx::HitTestAt(Integer x, Integer y) {
 }
 
 bool TCustomTreeEx::IsEditing() {
-    return HandleAllocated() && Perform(TVM_GETEDITCONTROL, 0, 0) != 0;
+    if (!HandleAllocated()) return false;
+    auto editor = reinterpret_cast<HWND>(Perform(TVM_GETEDITCONTROL, 0, 0));
+    // Visible by its own style: the form around the control may not be shown yet.
+    return editor && IsWindow(editor) && (GetWindowLongA(editor, GWL_STYLE) & WS_VISIBLE);
 }
 
 TTreeExNode* TCustomTreeEx::NodeFromItem(const TVITEMA& item) {

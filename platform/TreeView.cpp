@@ -126,7 +126,19 @@ void OnButtonDown(TreeWindowData& d, HWND hwnd, LPARAM lParam, bool doubleClick)
         d.window.BeginEdit(*item);
         return;
     }
-    d.window.SelectCaret(item, TVC_BYMOUSE);
+    TreeItem* previous = d.window.Caret();
+    HTREEITEM previousHandle = previous ? previous->Handle() : nullptr;
+    if (!d.window.SelectCaret(item, TVC_BYMOUSE) || !(m.Style() & TVS_SINGLEEXPAND)) return;
+    // One branch open at a time: the parent may keep the old one open or leave the new one.
+    item = m.Find(handle);
+    previous = m.Find(previousHandle);
+    if (!item) return;
+    LRESULT answer = d.window.NotifyTree(TVN_SINGLEEXPAND, 0, previous, item);
+    item = m.Find(handle);
+    previous = m.Find(previousHandle);
+    if (!(answer & TVNRET_SKIPOLD) && previous && item && previous != item && !m.IsDescendant(*item, *previous))
+        d.window.Expand(*previous, TVE_COLLAPSE);
+    if (!(answer & TVNRET_SKIPNEW) && (item = m.Find(handle)) != nullptr) d.window.Expand(*item, TVE_TOGGLE);
 }
 
 void OnKeyDown(TreeWindowData& d, HWND hwnd, WPARAM key) {

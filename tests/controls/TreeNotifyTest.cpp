@@ -463,3 +463,24 @@ TEST_F(TreeFixture, F1AsksEachAncestorForAHelpContextThenTheControls) {
     SendMessageA(tree->Handle(), WM_KEYDOWN, VK_F1, 0);
     EXPECT_EQ(controls::base::LastHelpContext(), 7);
 }
+
+TEST_F(TreeFixture, SingleExpandAsksWhetherToCloseTheOldBranch) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toSingleExpand));
+    auto n = Build({"0:A", "1:A1", "0:B", "1:B1"});
+    bool keepOld = false;
+    std::vector<std::string> asked;
+    tree->OnSingleExpanded = [&](TObject*, TTreeExNode* node, bool& autoCollapse) {
+        asked.push_back(node->Text());
+        autoCollapse = !keepOld;
+    };
+    SendMessageA(tree->Handle(), WM_LBUTTONDOWN, 0, MAKELPARAM(25, 5));  // A: selected and opened
+    EXPECT_TRUE(n[0]->Expanded());
+    SendMessageA(tree->Handle(), WM_LBUTTONDOWN, 0, MAKELPARAM(25, 2 * 16 + 5));  // B; A closes
+    EXPECT_TRUE(n[2]->Expanded());
+    EXPECT_FALSE(n[0]->Expanded());
+    keepOld = true;
+    SendMessageA(tree->Handle(), WM_LBUTTONDOWN, 0, MAKELPARAM(25, 5));  // A again; B stays open
+    EXPECT_TRUE(n[0]->Expanded());
+    EXPECT_TRUE(n[2]->Expanded());
+    EXPECT_EQ(asked, (std::vector<std::string>{"A", "B", "A"}));
+}
