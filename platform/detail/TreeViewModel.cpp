@@ -197,6 +197,7 @@ int TreeViewModel::RowHeight(const TreeItem& item) const {
 }
 
 bool TreeViewModel::Layout(TreeItem& item, RowLayout& out) {
+    ApplyClamp();
     const auto& v = VisibleItems();
     int index = VisibleIndex(item);
     if (index < 0) return false;
@@ -245,6 +246,7 @@ bool TreeViewModel::ItemRect(TreeItem& item, bool textOnly, RECT& rect) {
 }
 
 TreeItem* TreeViewModel::HitTest(POINT pt, UINT& flags) {
+    ApplyClamp();
     flags = 0;
     if (pt.y < 0) flags |= TVHT_ABOVE;
     if (pt.y >= clientHeight_) flags |= TVHT_BELOW;
@@ -281,6 +283,7 @@ TreeItem* TreeViewModel::HitTest(POINT pt, UINT& flags) {
 // ---- scrolling
 
 int TreeViewModel::FullyVisibleCount() {
+    ApplyClamp();
     const auto& v = VisibleItems();
     int y = 0, n = 0;
     for (size_t i = static_cast<size_t>(std::max(topIndex_, 0)); i < v.size(); ++i) {
@@ -293,7 +296,9 @@ int TreeViewModel::FullyVisibleCount() {
     return n;
 }
 
-void TreeViewModel::ClampScroll() {
+void TreeViewModel::ApplyClamp() {
+    if (!clampPending_) return;
+    clampPending_ = false;
     const auto& v = VisibleItems();
     int count = static_cast<int>(v.size());
     // The last page is kept full: no empty space below the last row while scrolled.
@@ -306,27 +311,32 @@ void TreeViewModel::ClampScroll() {
 
 void TreeViewModel::SetTopIndex(int index) {
     topIndex_ = index;
-    ClampScroll();
+    clampPending_ = true;
+    ApplyClamp();
 }
 
 void TreeViewModel::SetHScroll(int pos) {
     hScroll_ = pos;
-    ClampScroll();
+    clampPending_ = true;
+    ApplyClamp();
+}
+
+int TreeViewModel::RightOf(TreeItem& item) {
+    // The same arithmetic as Layout, for x only: no walk over the rows above.
+    int x = (Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0)) * indent_;
+    if (stateW_ > 0 && ((item.state & TVIS_STATEIMAGEMASK) >> 12) > 0) x += stateW_ + kTreeImageGap;
+    if (normalW_ > 0) x += normalW_ + kTreeImageGap;
+    return x + TextWidth(TextOf(item)) + 2 * kTreeLabelPadding;
 }
 
 int TreeViewModel::ContentWidth() {
     int widest = 0;
-    int saved = hScroll_;
-    hScroll_ = 0;
-    for (TreeItem* item : VisibleItems()) {
-        RowLayout l;
-        if (Layout(*item, l)) widest = std::max(widest, l.labelRight);
-    }
-    hScroll_ = saved;
+    for (TreeItem* item : VisibleItems()) widest = std::max(widest, RightOf(*item));
     return widest;
 }
 
 TreeScrollInfo TreeViewModel::VerticalScroll() {
+    ApplyClamp();
     TreeScrollInfo info;
     int count = static_cast<int>(VisibleItems().size());
     info.max = std::max(count - 1, 0);
@@ -336,6 +346,7 @@ TreeScrollInfo TreeViewModel::VerticalScroll() {
 }
 
 TreeScrollInfo TreeViewModel::HorizontalScroll() {
+    ApplyClamp();
     TreeScrollInfo info;
     info.max = std::max(ContentWidth() - 1, 0);
     info.page = clientWidth_;
@@ -344,6 +355,7 @@ TreeScrollInfo TreeViewModel::HorizontalScroll() {
 }
 
 void TreeViewModel::ScrollIntoView(TreeItem& item) {
+    ApplyClamp();
     int index = VisibleIndex(item);
     if (index < 0) return;
     if (index < topIndex_) {
@@ -352,7 +364,8 @@ void TreeViewModel::ScrollIntoView(TreeItem& item) {
         int fit = std::max(clientHeight_ / std::max(ItemHeight(), 1), 1);
         if (index >= topIndex_ + fit) topIndex_ = index - fit + 1;
     }
-    ClampScroll();
+    clampPending_ = true;
+    ApplyClamp();
 }
 
 }  // namespace platform::detail

@@ -164,20 +164,30 @@ public:
     TreeItem* HitTest(POINT pt, UINT& flags);
 
     // --- scrolling (vertical in items, horizontal in pixels) ---
-    int TopIndex() const { return topIndex_; }
+    int TopIndex() {
+        ApplyClamp();
+        return topIndex_;
+    }
     void SetTopIndex(int index);
-    int HScroll() const { return hScroll_; }
+    int HScroll() {
+        ApplyClamp();
+        return hScroll_;
+    }
     void SetHScroll(int pos);
     int FullyVisibleCount();  // rows that fit the client height from the top item
     TreeScrollInfo VerticalScroll();
     TreeScrollInfo HorizontalScroll();
     // Scrolls the least needed so that item's row is on the page.
     void ScrollIntoView(TreeItem& item);
-    void ClampScroll();
+    // Marks the scroll positions for clamping to the content; done when they are next read,
+    // so that a burst of changes (a tree being cleared) clamps once.
+    void ClampScroll() { clampPending_ = true; }
 
 private:
     void RebuildVisible();
+    void ApplyClamp();
     int ContentWidth();
+    int RightOf(TreeItem& item);  // label end at scroll position 0, without the row's y
 
     TreeItem root_;
     std::unordered_map<std::uintptr_t, std::unique_ptr<TreeItem>> items_;
@@ -195,6 +205,7 @@ private:
     int normalW_ = 0, normalH_ = 0, stateW_ = 0, stateH_ = 0;
     int topIndex_ = 0;
     int hScroll_ = 0;
+    bool clampPending_ = false;
 };
 
 }  // namespace platform::detail

@@ -211,3 +211,22 @@ TEST_F(TreeFixture, DestroyingControlWithHandlersBoundRunsNoEvent) {
     clock.Advance(500);
     EXPECT_FALSE(ran);
 }
+
+TEST_F(TreeFixture, ALargeTreeStaysInStepThroughReadAndClear) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 300; ++i) {
+        lines.push_back("0:f" + std::to_string(i));
+        for (int k = 0; k < 9; ++k) lines.push_back("1:b" + std::to_string(i) + "." + std::to_string(k));
+    }
+    Build(lines);
+    EXPECT_EQ(Items().Count(), 3000);
+    TMemoryStream ms;
+    Items().WriteTree(ms);
+    ms.SetPosition(0);
+    Items().ReadTree(ms);
+    EXPECT_EQ(Items().Count(), 3000);
+    EXPECT_EQ(Items().Item(2999)->Text(), "b299.8");
+    ExpectWindowMatches();
+    Items().Clear();
+    EXPECT_EQ(Items().Count(), 0);
+}

@@ -200,3 +200,36 @@ TEST_F(TreeFixture, DeepNestingIsRefused) {
     EXPECT_THROW(Read(Items(), bytes), ETreeExError);
     EXPECT_EQ(Items().UpdateCount(), 0);
 }
+
+// Damage anywhere in a stream ends in a clear error or a tree, never in a crash or a read past
+// the data (the sanitizer builds watch for the latter).
+TEST_F(TreeFixture, RandomlyDamagedStreamsFailCleanly) {
+    auto n = Build({"0:A", "1:A1", "2:A1a", "1:A2", "0:B"});
+    n[0]->Font()->SetName("Font");
+    auto good = Write(Items());
+    unsigned seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 200; ++round) {
+        auto bytes = good;
+        int edits = 1 + static_cast<int>(next() % 4);
+        for (int e = 0; e < edits; ++e) {
+            size_t at = next() % bytes.size();
+            switch (next() % 3) {
+            case 0: bytes[at] = static_cast<Byte>(next()); break;
+            case 1: bytes.resize(at); break;
+            default: bytes[at] ^= 0x80; break;
+            }
+            if (bytes.empty()) break;
+        }
+        try {
+            Read(Items(), bytes);
+        } catch (const EReadError&) {
+        } catch (const ETreeExError&) {
+        }
+        ExpectWindowMatches();
+        ASSERT_EQ(Items().UpdateCount(), 0);
+    }
+}
