@@ -230,3 +230,31 @@ TEST_F(TreeFixture, ALargeTreeStaysInStepThroughReadAndClear) {
     Items().Clear();
     EXPECT_EQ(Items().Count(), 0);
 }
+
+namespace {
+LRESULT ReflectingParent(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (platform::ReflectControlMessage(hwnd, msg, wParam, lParam, &result)) return result;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(TreeFixture, ControlOnAFormThatReflectsNotifications) {
+    WNDCLASSA wc;
+    wc.lpfnWndProc = ReflectingParent;
+    wc.lpszClassName = "TreeTestForm";
+    RegisterClassA(&wc);
+    HWND form = CreateWindowExA(0, "TreeTestForm", "form", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+    TTreeEx onForm;
+    onForm.SetParentWindow(form);
+    std::vector<std::string> changes;
+    onForm.OnChange = [&](TObject*, TTreeExNode* n) { changes.push_back(n ? n->Text() : "nil"); };
+    TTreeExNode* a = onForm.Items()->AddChild(nullptr, "A");
+    EXPECT_EQ(GetParent(onForm.Handle()), form);
+    onForm.SetSelected(a);
+    EXPECT_EQ(changes, (std::vector<std::string>{"A", "A"}));  // the insertion, then the selection
+    EXPECT_EQ(onForm.Items()->FirstSelected(), a);
+    onForm.DestroyHandle();
+    DestroyWindow(form);
+}
