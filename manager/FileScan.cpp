@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "manager/FolderIdentity.h"
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
 #include "platform/MessagePump.h"
@@ -202,7 +201,7 @@ void TFileScan::ScanDirectory(String Dir) {
     // A folder reached again through a symlink while the walk is still inside it would
     // repeat forever; such a folder is passed over.
     FolderId id{};
-    const bool known = manager::FolderIdentity(Dir, id.device, id.inode);
+    const bool known = platform::GetFolderIdentity(Dir, id);
     if (known && std::find(folderStack_.begin(), folderStack_.end(), id) != folderStack_.end())
         return;
     if (known) folderStack_.push_back(id);

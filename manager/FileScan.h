@@ -19,6 +19,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
+#include "platform/Object.h"
 #include "platform/StringList.h"
 
 class TComponent;
@@ -53,7 +54,9 @@ using TAfterBufferScanEvent =
     std::function<void(const String& FileName, const char* SearchStrings, const char* FileBuffer,
                        Integer ReadCount, bool CaseSense, bool ScanSuccessful)>;
 
-class TFileScan {
+// Sits on TPersistent until the component base exists; it then derives from TComponent and
+// the owner constructor hands the owner on.
+class TFileScan : public TPersistent {
 public:
     // Message lines the scan adds to FoundFiles beside the result lines.
     static constexpr const char* kErrorScanning = "*** Error Scanning: ";
@@ -66,7 +69,8 @@ public:
     static constexpr int kChunkSize = 30000;
 
     explicit TFileScan(TComponent* AOwner);
-    ~TFileScan();
+    ~TFileScan() override;
+    const char* ClassName() const noexcept override { return "TFileScan"; }
     TFileScan(const TFileScan&) = delete;
     TFileScan& operator=(const TFileScan&) = delete;
 
@@ -142,11 +146,7 @@ public:
     bool CheckBounds(const String& Text, std::size_t pos, std::size_t len) const;
 
 private:
-    struct FolderId {
-        std::uint64_t device;
-        std::uint64_t inode;
-        bool operator==(const FolderId&) const = default;
-    };
+    using FolderId = platform::FolderId;
 
     bool PassesFilters(const String& dir, const TSearchRec& entry, TDateTime reference);
     String ResultLine(const String& dir, const TSearchRec& entry) const;

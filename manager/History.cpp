@@ -23,27 +23,29 @@ void THistoryLog::Add(const String& message, Byte categories) { Add(message, cat
 
 void THistoryLog::Add(const String& message, Byte categories, const TSettings& settings) {
     if (!HistoryWanted(categories, settings)) return;
-    const String line = HistoryLine(Now(), message);
+    String line;
+    try {
+        line = HistoryLine(Now(), message);
+    } catch (const Exception& e) {
+        return ReportFailure(e.Message());
+    }
     // Appending never rewrites what is there: the file only grows.
     const THandle file =
         FileExists(fileName_) ? FileOpen(fileName_, fmOpenWrite | fmShareDenyWrite) : FileCreate(fileName_);
-    if (file == INVALID_HANDLE_VALUE) return ReportFailure();
+    if (file == INVALID_HANDLE_VALUE) return ReportFailure(SysErrorMessage(GetLastError()));
     const bool written = FileSeek(file, 0, 2) >= 0 &&
                          FileWrite(file, line.data(), static_cast<LongWord>(line.size())) ==
                              static_cast<Integer>(line.size()) &&
                          FlushFileBuffers(file);
     const DWORD error = GetLastError();
     FileClose(file);
-    if (!written) {
-        SetLastError(error);
-        ReportFailure();
-    }
+    if (!written) ReportFailure(SysErrorMessage(error));
 }
 
-void THistoryLog::ReportFailure() {
+void THistoryLog::ReportFailure(const String& reason) {
     if (failureReported_) return;
     failureReported_ = true;
-    std::cerr << "History log " << fileName_ << " cannot be written: " << SysErrorMessage(GetLastError()) << std::endl;
+    std::cerr << "History log " << fileName_ << " cannot be written: " << reason << std::endl;
 }
 
 }  // namespace manager

@@ -46,8 +46,8 @@ public:
     bool FailureReported() const { return failureReported_; }
 
 private:
-    // Tells the first failure (the system's reason is the last error) on stderr.
-    void ReportFailure();
+    // Tells the first failure of this log on stderr.
+    void ReportFailure(const String& reason);
 
     String fileName_;
     bool failureReported_ = false;

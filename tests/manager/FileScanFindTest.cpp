@@ -25,7 +25,7 @@ class FileScanFind : public scantest::ProfileTest {
 protected:
     void SetUp() override {
         ProfileTest::SetUp();
-        root_ = tree_.Path() + "/scan";
+        root_ = env.Scratch() + "/scan";
         namespace fs = std::filesystem;
         for (const char* dir : {"", "/sub1", "/sub1/deep", "/sub1/deep/deeper", "/sub2", "/ver.1.2",
                                 "/.hiddendir", "/Mixed Case"})
@@ -84,7 +84,6 @@ protected:
         return lines;
     }
 
-    scantest::ScratchFolder tree_;
     std::string root_;
 };
 
@@ -212,11 +211,13 @@ TEST_F(FileScanFind, UnreadableFolderIsSkipped) {
     TFileScan scan(nullptr);
     scan.FileSpecs = "*.dll";
     platform::ToPosixPath(platform::FromPosixPath(root_));  // the drive table, read as ourselves
+    scantest::OpenToOthers(env.Scratch());
     std::vector<std::string> found;
     {
         scantest::AsUnprivilegedUser user;
-        ASSERT_NO_THROW(found = Scan(scan));
+        EXPECT_NO_THROW(found = Scan(scan));
     }
+    ::chmod((root_ + "/sub1/deep").c_str(), 0755);
     // find, in the same user's shoes, reports the folder and goes on.
     const std::string deep = root_ + "/sub1/deep/";
     std::vector<std::string> expected;

@@ -18,7 +18,7 @@ class FileScanTest : public scantest::ProfileTest {
 protected:
     void SetUp() override {
         ProfileTest::SetUp();
-        root_ = tree_.Path();
+        root_ = env.Scratch();
         dir_ = platform::FromPosixPath(root_);
     }
 
@@ -34,7 +34,6 @@ protected:
         return lines;
     }
 
-    scantest::ScratchFolder tree_;
     std::string root_;
     String dir_;
 };
@@ -300,12 +299,6 @@ TEST_F(FileScanTest, BufferEventsSeeChunkNumbersAndUpperCasedText) {
     EXPECT_EQ(lastBuffer, "------TAIL NEEDLE");
 }
 
-TEST_F(FileScanTest, MissingFileIsAnError) {
-    TFileScan scan(nullptr);
-    scan.SearchStrings.Add("x");
-    EXPECT_EQ(scan.ScanFile(Win("none.txt")), -1);
-}
-
 // The date properties.
 struct DateCase {
     const char* name;
@@ -349,12 +342,5 @@ INSTANTIATE_TEST_SUITE_P(Setters, DateTable, testing::Values(
     DateCase{"DayNotRecheckedWhenMonthChanges", [](TFileScan& s) { s.SetStartMonth(1); s.SetStartDay(31); s.SetStartMonth(2); },
              nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FileScanDates, RejectedValueKeepsTheOld) {
-    TFileScan scan(nullptr);
-    scan.SetStartYear(2001);
-    EXPECT_THROW(scan.SetStartYear(1800), EInvalidStartEndDate);
-    EXPECT_EQ(scan.StartYear(), 2001);
-}
 
 }  // namespace

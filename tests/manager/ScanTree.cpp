@@ -80,22 +80,9 @@ std::string LocalDay(int daysAgo) {
     return text;
 }
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-manager-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    ::chmod(path_.c_str(), 0755);
-}
-
-ScratchFolder::~ScratchFolder() {
-    // Give back write rights first, so that read-only folders of a test go too.
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0755);
-    }
-    std::filesystem::remove_all(path_, ec);
+void OpenToOthers(const std::string& scratch) {
+    ::chmod(std::filesystem::path(scratch).parent_path().c_str(), 0755);
+    ::chmod(scratch.c_str(), 0755);
 }
 
 AsUnprivilegedUser::AsUnprivilegedUser() {

@@ -24,19 +24,6 @@ void WriteFile(const std::string& path, const std::string& bytes, int daysAgo = 
 // "YYYY-MM-DD" of the local day `daysAgo` days before today.
 std::string LocalDay(int daysAgo);
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // Gives up root's rights for file access while it lives (a folder that root could still read
 // or write is then closed to the test too). Does nothing for another user.
 class AsUnprivilegedUser {
@@ -49,6 +36,10 @@ public:
 private:
     bool switched_ = false;
 };
+
+// Lets other users through the case's own folders down to scratch (they start as 0700), so
+// that what an unprivileged user meets there is only what the test sets up.
+void OpenToOthers(const std::string& scratch);
 
 // Every test case gets its own profile folder.
 using ProfileTest = tarvik::test::ProfileTest;

@@ -138,13 +138,6 @@ TEST_F(SettingsTest, SavingKeepsOtherValuesOfTheKey) {
     EXPECT_EQ(Stored(kKey, "Top"), "kept too");
 }
 
-TEST_F(SettingsTest, TitleNamesTheKey) {
-    SetApplicationTitle("Other Title");
-    WriteRegStr("General", "General_Style", "x");
-    SetApplicationTitle(kDefaultApplicationTitle);
-    EXPECT_EQ(Stored("Software\\Brenlo\\Other Title\\General", "General_Style"), "x");
-}
-
 TEST_F(SettingsTest, ShellFolderAppDataIsReadWithDefault) {
     const String appData = ReadRegIniString("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
                                             "Shell Folders", "AppData", "C:");

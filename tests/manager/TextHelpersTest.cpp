@@ -41,30 +41,9 @@ INSTANTIATE_TEST_SUITE_P(Separators, BackupIdTable, testing::Values(
     BackupIdCase{"HalfDay", 46000.5, ',', "{46000,5}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BackupId, MatchesFloatToStrUnderBothSeparators) {
-    for (char sep : {'.', ','}) {
-        const TFormatSettings fs = WithDecimal(sep);
-        const double when = EncodeDate(2026, 12, 8) + EncodeTime(19, 41, 7, 250);
-        String text = FloatToStr(when, fs);
-        ASSERT_NE(text.find(sep), String::npos) << text;
-        if (sep == '.') text.erase(text.find('.'), 1);
-        EXPECT_EQ(manager::NewBackupID(when, fs), "{" + text + "}");
-    }
-}
-
 TEST(BackupId, MomentThatIsNoNumberGivesTemp) {
     EXPECT_EQ(manager::NewBackupID(std::numeric_limits<double>::quiet_NaN(), WithDecimal('.')), "Temp");
     EXPECT_EQ(manager::NewBackupID(std::numeric_limits<double>::infinity(), WithDecimal(',')), "Temp");
-}
-
-TEST(BackupId, CurrentMomentIsBracedDigits) {
-    const String id = manager::NewBackupID();
-    ASSERT_GE(id.size(), 7u);
-    EXPECT_EQ(id.front(), '{');
-    EXPECT_EQ(id.back(), '}');
-    for (std::size_t i = 1; i + 1 < id.size(); ++i)
-        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(id[i])) || id[i] == FormatSettings().DecimalSeparator)
-            << id;
 }
 
 // The list side of the splitter: the list is cleared first and filled inside one bracket.
@@ -95,13 +74,6 @@ TEST(SplitParamsList, ReplacesEarlierContentInsideOneUpdate) {
     EXPECT_EQ(list.updates, 1);
     EXPECT_EQ(list.addsOutsideUpdate, 0);
     EXPECT_EQ(list.UpdateCount(), 0);
-}
-
-TEST(SplitParamsList, EmptyTextLeavesEmptyList) {
-    TStringList list;
-    list.Add("old");
-    manager::SplitParams(list, "   ", '|');
-    EXPECT_EQ(list.Count(), 0);
 }
 
 }  // namespace
