@@ -1,5 +1,7 @@
 #include "platform/Dialogs.h"
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace platform {
@@ -11,6 +13,7 @@ struct DialogState {
     std::vector<ShownDialog> shown;
     std::vector<ShellExecuteCall> shell;
     std::vector<UINT> exits;
+    std::vector<NotifyIcon> icons;
 };
 
 DialogState& TheState() {
@@ -86,6 +89,16 @@ void ClearExitWindowsCalls() {
     TheState().exits.clear();
 }
 
+std::vector<NotifyIcon> NotifyIcons() {
+    std::lock_guard lock(TheState().mutex);
+    return TheState().icons;
+}
+
+void ClearNotifyIcons() {
+    std::lock_guard lock(TheState().mutex);
+    TheState().icons.clear();
+}
+
 }  // namespace platform
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
@@ -115,3 +128,32 @@ BOOL ExitWindowsEx(UINT flags, DWORD) {
 }
 
 BOOL MessageBeep(UINT) { return TRUE_; }
+
+BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data) {
+    if (!data) return FALSE_;
+    auto& state = platform::TheState();
+    std::lock_guard lock(state.mutex);
+    auto it = std::find_if(state.icons.begin(), state.icons.end(),
+                           [&](const platform::NotifyIcon& i) { return i.hwnd == data->hWnd && i.id == data->uID; });
+    auto apply = [&](platform::NotifyIcon& icon) {
+        if (data->uFlags & NIF_MESSAGE) icon.callbackMessage = data->uCallbackMessage;
+        if (data->uFlags & NIF_ICON) icon.icon = data->hIcon;
+        if (data->uFlags & NIF_TIP) icon.tip = String(data->szTip, strnlen(data->szTip, sizeof data->szTip));
+    };
+    switch (message) {
+        case NIM_ADD:
+            if (it != state.icons.end()) return FALSE_;
+            state.icons.push_back(platform::NotifyIcon{data->hWnd, data->uID, 0, nullptr, {}});
+            apply(state.icons.back());
+            return TRUE_;
+        case NIM_MODIFY:
+            if (it == state.icons.end()) return FALSE_;
+            apply(*it);
+            return TRUE_;
+        case NIM_DELETE:
+            if (it == state.icons.end()) return FALSE_;
+            state.icons.erase(it);
+            return TRUE_;
+        default: return FALSE_;
+    }
+}

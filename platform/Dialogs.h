@@ -66,4 +66,15 @@ void ClearShellExecuteCalls();
 std::vector<UINT> ExitWindowsCalls();
 void ClearExitWindowsCalls();
 
+// Icons in the notification area, in the order added.
+struct NotifyIcon {
+    HWND hwnd = nullptr;
+    UINT id = 0;
+    UINT callbackMessage = 0;
+    HICON icon = nullptr;
+    String tip;
+};
+std::vector<NotifyIcon> NotifyIcons();
+void ClearNotifyIcons();
+
 }  // namespace platform

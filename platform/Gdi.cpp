@@ -383,9 +383,16 @@ int SetBkMode(HDC dc, int mode) {
     return old;
 }
 
+// A brush handle, or a system colour index plus one as window classes name their background.
+GdiObject* BrushObject(HBRUSH brush) {
+    auto value = reinterpret_cast<std::uintptr_t>(brush);
+    if (value >= 1 && value <= COLOR_ENDCOLORS) return Object(GetSysColorBrush(static_cast<int>(value - 1)));
+    return Object(brush);
+}
+
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     DeviceContext* d = Dc(dc);
-    GdiObject* b = Object(brush);
+    GdiObject* b = BrushObject(brush);
     if (!d || !rect || !b) return 0;
     if (b->clear) return 1;
     COLORREF keep = d->canvas.brushColor;
@@ -397,7 +404,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
 
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
     DeviceContext* d = Dc(dc);
-    GdiObject* b = Object(brush);
+    GdiObject* b = BrushObject(brush);
     if (!d || !rect || !b) return 0;
     COLORREF keep = d->canvas.brushColor;
     d->canvas.brushColor = b->color;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <deque>
 
@@ -30,11 +31,6 @@ LoopState& State() {
     thread_local LoopState state;
     return state;
 }
-
-struct DepthScope {
-    DepthScope() { ++State().depth; }
-    ~DepthScope() { --State().depth; }
-};
 
 // A modal loop that has nothing to do under a manual clock can only be ended by the test
 // that drives it; after this much real time it gives up with an error instead of hanging.
@@ -77,14 +73,16 @@ bool ProcessOneMessage() {
 }
 
 void ProcessMessages() {
-    DepthScope scope;
-    while (!State().quitRequested && ProcessOneMessage()) {
+    LoopScope scope;
+    // Like the class library's ProcessMessages, a quit met on the way is noted and the rest
+    // of the queue is still handled; the loops that run the program look at the note.
+    while (ProcessOneMessage()) {
         if (State().depth <= 1) RunDeferred();
     }
 }
 
 void HandleMessage() {
-    DepthScope scope;
+    LoopScope scope;
     if (!ProcessOneMessage()) WaitMessage();
     if (State().depth <= 1) RunDeferred();
 }
@@ -102,6 +100,9 @@ void ResetQuitRequest() {
 }
 
 int LoopDepth() { return State().depth; }
+
+LoopScope::LoopScope() { ++State().depth; }
+LoopScope::~LoopScope() { --State().depth; }
 
 void DeferToOutermostLoop(std::function<void()> fn) { State().deferred.push_back(std::move(fn)); }
 
@@ -123,7 +124,7 @@ ModalLoop::~ModalLoop() { State().currentModal = outer_; }
 ModalLoop* ModalLoop::Current() { return State().currentModal; }
 
 bool ModalLoop::Run() {
-    DepthScope scope;
+    LoopScope scope;
     auto& s = State();
     const bool manual = dynamic_cast<ManualClock*>(&CurrentClock()) != nullptr;
     auto idleSince = std::chrono::steady_clock::now();
@@ -210,7 +211,7 @@ bool RunLoopUntil(const std::function<bool()>& done, std::uint64_t deadlineTick,
     if (stepMillis == 0) stepMillis = 1;
     for (;;) {
         {
-            DepthScope scope;
+            LoopScope scope;
             // Bounded, so a message that keeps re-posting itself cannot spin forever.
             for (int i = 0; i < 100000 && !State().quitRequested && ProcessOneMessage(); ++i) {
                 if (State().depth <= 1) RunDeferred();

@@ -31,6 +31,15 @@ void ResetQuitRequest();
 
 // Depth of nested loops currently running (0 outside any loop).
 int LoopDepth();
+// Counts a loop of the caller's own (one built on ProcessOneMessage and WaitMessage) for as
+// long as it lives.
+class LoopScope {
+public:
+    LoopScope();
+    ~LoopScope();
+    LoopScope(const LoopScope&) = delete;
+    LoopScope& operator=(const LoopScope&) = delete;
+};
 // Runs fn when no nested loop is running: at once at depth <= 1 between messages of the
 // outermost loop, otherwise after the nested loops have returned.
 void DeferToOutermostLoop(std::function<void()> fn);

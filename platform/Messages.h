@@ -5,6 +5,7 @@
 // notifications come back to the control that sent them reflected at CN_BASE + message.
 #pragma once
 
+#include "platform/SysErrors.h"
 #include "platform/Types.h"
 
 // ---- window messages
@@ -35,6 +36,8 @@ inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_MOUSEACTIVATE = 0x0021;
 inline constexpr UINT WM_WINDOWPOSCHANGING = 0x0046;
 inline constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+inline constexpr UINT WM_SETFONT = 0x0030;
+inline constexpr UINT WM_GETFONT = 0x0031;
 inline constexpr UINT WM_COPYDATA = 0x004A;
 inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_HELP = 0x0053;
@@ -86,25 +89,27 @@ inline constexpr UINT WM_CLEAR = 0x0303;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
 
-// Messages of the component layer (its own range, above WM_USER's common-control block).
+// Messages of the component layer: numbers of our own above the common-control range. The
+// component layer numbers any further messages of its own from CM_COMPONENT_FIRST upward.
 inline constexpr UINT CM_BASE = 0xB000;
 inline constexpr UINT CM_ACTIVATE = CM_BASE + 0;
 inline constexpr UINT CM_DEACTIVATE = CM_BASE + 1;
-inline constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 3;
-inline constexpr UINT CM_COLORCHANGED = CM_BASE + 4;
-inline constexpr UINT CM_FONTCHANGED = CM_BASE + 5;
-inline constexpr UINT CM_CTL3DCHANGED = CM_BASE + 7;
-inline constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
-inline constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 10;
-inline constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
-inline constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
-inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
-inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 22;
-inline constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 24;
-inline constexpr UINT CM_RELEASE = CM_BASE + 33;
-inline constexpr UINT CM_SYSCOLORCHANGE = CM_BASE + 25;
-inline constexpr UINT CM_DRAG = CM_BASE + 47;
-inline constexpr UINT CM_RECREATEWND = CM_BASE + 51;
+inline constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 2;
+inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 3;
+inline constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 4;
+inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 5;
+inline constexpr UINT CM_COLORCHANGED = CM_BASE + 6;
+inline constexpr UINT CM_FONTCHANGED = CM_BASE + 7;
+inline constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 8;
+inline constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 9;
+inline constexpr UINT CM_CTL3DCHANGED = CM_BASE + 10;
+inline constexpr UINT CM_SYSCOLORCHANGE = CM_BASE + 11;
+inline constexpr UINT CM_MOUSEENTER = CM_BASE + 12;
+inline constexpr UINT CM_MOUSELEAVE = CM_BASE + 13;
+inline constexpr UINT CM_DRAG = CM_BASE + 14;
+inline constexpr UINT CM_RECREATEWND = CM_BASE + 15;
+inline constexpr UINT CM_RELEASE = CM_BASE + 16;
+inline constexpr UINT CM_COMPONENT_FIRST = CM_BASE + 0x100;
 
 // Notifications a control sent to its parent come back to the control as CN_BASE + message.
 inline constexpr UINT CN_BASE = 0xBC00;
@@ -409,22 +414,13 @@ inline constexpr int SM_CYSMICON = 50;
 inline constexpr int SM_CXDRAG = 68;
 inline constexpr int SM_CYDRAG = 69;
 
-// ---- error codes set by the window system (GetLastError)
-inline constexpr DWORD ERROR_SUCCESS = 0;
-inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
-inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
-inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
-inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-inline constexpr DWORD ERROR_TIMEOUT = 1460;
+// ---- error codes of the window system (the general ones are in platform/SysErrors.h)
+inline constexpr DWORD ERROR_INVALID_MESSAGE = 1002;
 inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
 inline constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
 inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
-inline constexpr DWORD ERROR_INVALID_MESSAGE = 1002;
-inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
-inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
-inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_TIMEOUT = 1460;

@@ -162,6 +162,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
         case WM_SETREDRAW: w->redraw = wParam != 0; return 0;
+        case WM_SETFONT:
+            w->font = reinterpret_cast<HGDIOBJ>(wParam);
+            if (LOWORD(static_cast<std::uintptr_t>(lParam))) InvalidateRect(hwnd, nullptr, TRUE_);
+            return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(w->font);
         case WM_PAINT: {
             PAINTSTRUCT ps;
             BeginPaint(hwnd, &ps);

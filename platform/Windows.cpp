@@ -66,8 +66,6 @@ using platform::detail::ScreenRect;
 
 namespace {
 
-thread_local DWORD t_lastError = 0;
-
 LRESULT Send(HWND hwnd, UINT msg, WPARAM w, LPARAM l) { return MessageQueue::SendLocal(hwnd, msg, w, l); }
 
 int CopyOut(const String& s, LPSTR buffer, int maxCount) {
@@ -133,9 +131,6 @@ bool CaptionMatches(const String& caption, LPCSTR wanted) {
 }
 
 }  // namespace
-
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
 
 // ---- classes
 
@@ -331,6 +326,12 @@ HWND SetParent(HWND child, HWND newParent) {
 
 HWND GetWindow(HWND hwnd, UINT relation) {
     auto& table = WindowTable::Get();
+    if (WindowTable::IsForeignHandle(hwnd)) {
+        // Only the owner of another process's window is known here (from its record).
+        WindowRecord r;
+        if (relation != GW_OWNER || !CrossProcess::Get().ReadRecord(hwnd, &r)) return nullptr;
+        return r.owner;
+    }
     WindowPtr w = table.FindAlive(hwnd);
     if (!w) return nullptr;
     if (relation == GW_OWNER) return w->parent ? nullptr : w->owner;
@@ -422,7 +423,7 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
             w->instance = reinterpret_cast<HINSTANCE>(value);
             return old;
         case GWLP_HWNDPARENT:
-            if (w->parent) return SetParent(hwnd, reinterpret_cast<HWND>(value)) ? 0 : 0;
+            if (w->parent) return reinterpret_cast<LONG_PTR>(SetParent(hwnd, reinterpret_cast<HWND>(value)));
             old = reinterpret_cast<LONG_PTR>(w->owner);
             w->owner = reinterpret_cast<HWND>(value);
             Republish(*w);
@@ -454,6 +455,11 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
 
 LONG GetWindowLongA(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrA(hwnd, index)); }
 LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
+    if (index == GWLP_WNDPROC || index == GWLP_HWNDPARENT || index == GWLP_HINSTANCE) {
+        // 32 bits cannot carry a pointer here; the pointer-sized form must be used.
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
     return static_cast<LONG>(SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(
         index == GWL_STYLE || index == GWL_EXSTYLE ? static_cast<LONG_PTR>(static_cast<DWORD>(value)) : value)));
 }

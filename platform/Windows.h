@@ -175,10 +175,6 @@ inline constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF)
 inline constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 inline constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
 
-// ---- last error (per thread)
-DWORD GetLastError();
-void SetLastError(DWORD error);
-
 // ---- classes
 ATOM RegisterClassA(const WNDCLASSA* wc);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
@@ -343,6 +339,25 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, int show);
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
 BOOL MessageBeep(UINT type);
+
+// The notification-area icon: kept in a table that tests read (platform::NotifyIcons()); the
+// icon's mouse messages are the callback message sent to hWnd, as tests send them.
+struct NOTIFYICONDATAA {
+    DWORD cbSize = 0;  // not checked: callers fill it with the size their platform knew
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT uFlags = 0;
+    UINT uCallbackMessage = 0;
+    HICON hIcon = nullptr;
+    char szTip[64] = {};
+};
+inline constexpr DWORD NIM_ADD = 0;
+inline constexpr DWORD NIM_MODIFY = 1;
+inline constexpr DWORD NIM_DELETE = 2;
+inline constexpr UINT NIF_MESSAGE = 1;
+inline constexpr UINT NIF_ICON = 2;
+inline constexpr UINT NIF_TIP = 4;
+BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data);
 
 namespace platform {
 // Reflection of control notifications: a parent that gets WM_COMMAND, WM_NOTIFY, WM_HSCROLL,

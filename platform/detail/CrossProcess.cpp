@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "platform/MessageLoop.h"
 #include "platform/detail/MessageQueue.h"
@@ -124,7 +125,9 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 }
 
 bool WriteFrame(Connection& c, const Frame& f) {
-    String buf(reinterpret_cast<const char*>(&f.h), sizeof f.h);
+    FrameHeader h = f.h;
+    h.payload = static_cast<std::uint32_t>(f.payload.size());
+    String buf(reinterpret_cast<const char*>(&h), sizeof h);
     buf += f.payload;
     if (!WriteAll(c.fd, buf.data(), buf.size())) {
         c.broken = true;
@@ -181,6 +184,9 @@ struct CrossProcess::Impl {
     std::map<std::uint64_t, Frame> replies;
     std::set<HWND> published;
     bool atexitRegistered = false;
+    // The sockets are served by the thread that published the first window (the GUI thread);
+    // pumps running on other threads leave them alone.
+    std::thread::id servingThread;
 
     String WindowsFolder() const { return session + "/windows"; }
     String RecordPath(HWND h) const {
@@ -246,6 +252,7 @@ struct CrossProcess::Impl {
             return;
         }
         listenFd = fd;
+        servingThread = std::this_thread::get_id();
         if (!atexitRegistered) {
             atexitRegistered = true;
             std::atexit([] {
@@ -257,7 +264,12 @@ struct CrossProcess::Impl {
 
     ConnectionPtr Connect(DWORD target) {
         auto it = outgoing.find(target);
-        if (it != outgoing.end() && !it->second->broken) return it->second;
+        if (it != outgoing.end() && !it->second->broken) {
+            // A peer that has gone (even one not yet reaped) shows as a hang-up.
+            pollfd pfd{it->second->fd, POLLRDHUP, 0};
+            if (::poll(&pfd, 1, 0) <= 0 || !(pfd.revents & (POLLRDHUP | POLLHUP | POLLERR))) return it->second;
+            it->second->broken = true;
+        }
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return nullptr;
         socklen_t len = 0;
@@ -372,7 +384,7 @@ struct CrossProcess::Impl {
     }
 
     void ServeReady() {
-        if (pid != ::getpid()) return;
+        if (pid != ::getpid() || std::this_thread::get_id() != servingThread) return;
         if (listenFd >= 0) {
             for (;;) {
                 int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -605,7 +617,7 @@ bool CrossProcess::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void CrossProcess::AppendPollFds(std::vector<pollfd>& fds) {
     Impl& m = *impl_;
-    if (m.pid != ::getpid()) return;
+    if (m.pid != ::getpid() || std::this_thread::get_id() != m.servingThread) return;
     if (m.listenFd >= 0) fds.push_back(pollfd{m.listenFd, POLLIN, 0});
     for (const ConnectionPtr& c : m.incoming)
         if (!c->broken) fds.push_back(pollfd{c->fd, POLLIN, 0});

@@ -45,7 +45,8 @@ void DrainWake(ThreadQueue& q) {
 }
 
 // A window of this thread that waits for WM_PAINT (children are painted after their parents,
-// as a parent's paint comes first in the tree walk).
+// as a parent's paint comes first in the tree walk). Hidden windows keep their invalid area
+// until they are shown.
 HWND FindInvalidWindow(DWORD threadId, HWND filter) {
     auto& table = WindowTable::Get();
     std::vector<HWND> stack = table.TopLevels();
@@ -54,7 +55,7 @@ HWND FindInvalidWindow(DWORD threadId, HWND filter) {
         HWND h = stack.back();
         stack.pop_back();
         WindowPtr w = table.Find(h);
-        if (!w || w->state != WindowState::Alive) continue;
+        if (!w || w->state != WindowState::Alive || !(w->style & WS_VISIBLE)) continue;
         if (w->threadId == threadId && w->invalid && (!filter || filter == h)) return h;
         auto kids = w->children;
         for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back(*it);

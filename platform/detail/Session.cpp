@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/Profile.h"
 #include "platform/detail/CrossProcess.h"
 
 namespace platform::detail {
@@ -16,11 +17,7 @@ String Env(const char* name) {
 
 }  // namespace
 
-String ProfileFolder() {
-    if (String p = Env("TARVIK_PROFILE"); !p.empty()) return p;
-    if (String d = Env("XDG_DATA_HOME"); !d.empty()) return d + "/tarvik";
-    return Env("HOME") + "/.local/share/tarvik";
-}
+String ProfileFolder() { return platform::ProfilePath(); }
 
 String SessionFolderPath() {
     if (String r = Env("XDG_RUNTIME_DIR"); !r.empty()) return r + "/tarvik-session";

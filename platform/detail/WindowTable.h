@@ -56,6 +56,7 @@ struct Window {
     bool eraseNeeded = false;
     RECT invalidRect;
     bool redraw = true;
+    HGDIOBJ font = nullptr;  // WM_SETFONT / WM_GETFONT
     bool messageOnly = false;
     WindowState state = WindowState::Alive;
     std::shared_ptr<DisplayList> display = std::make_shared<DisplayList>();

@@ -1,4 +1,6 @@
 // The dialog hook: default answers, hook answers, the record of boxes, shell and shutdown.
+#include <cstring>
+
 #include "WindowFixture.h"
 
 using namespace window_test;
@@ -84,4 +86,29 @@ TEST_F(DialogsTest, ShellLaunchesAndShutdownsAreRecordedOnly) {
     EXPECT_EQ(calls[0].show, SW_SHOWNORMAL);
     EXPECT_TRUE(ExitWindowsEx(EWX_SHUTDOWN | EWX_FORCE, 0));
     EXPECT_EQ(platform::ExitWindowsCalls(), std::vector<UINT>{5});
+}
+
+TEST_F(DialogsTest, NotificationIconsAreAddedModifiedAndDeleted) {
+    platform::ClearNotifyIcons();
+    HWND w = MakeTop();
+    NOTIFYICONDATAA data;
+    data.cbSize = 88;
+    data.hWnd = w;
+    data.uID = 1;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = 0x0800;
+    std::strcpy(data.szTip, "Click for option's");
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));  // one icon per window and id
+    ASSERT_EQ(platform::NotifyIcons().size(), 1u);
+    EXPECT_EQ(platform::NotifyIcons()[0].tip, "Click for option's");
+    EXPECT_EQ(platform::NotifyIcons()[0].callbackMessage, 0x0800u);
+    data.uFlags = NIF_TIP;
+    data.szTip[0] = '\0';
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data));
+    EXPECT_EQ(platform::NotifyIcons()[0].tip, "");
+    EXPECT_EQ(platform::NotifyIcons()[0].callbackMessage, 0x0800u);
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &data));
+    EXPECT_TRUE(platform::NotifyIcons().empty());
 }

@@ -144,3 +144,17 @@ TEST_F(MessagesTest, RegisteredMessagesAreStableByName) {
     EXPECT_EQ(RegisterWindowMessageA("tarviktestmessage"), a);
     EXPECT_NE(RegisterWindowMessageA("AnotherMessage"), a);
 }
+
+TEST_F(MessagesTest, TheCrossProcessTimeoutComesFromTheApiThenTheEnvironmentThenFiveSeconds) {
+    platform::SetCrossProcessSendTimeout(0);
+    ::unsetenv("TARVIK_SEND_TIMEOUT_MS");
+    EXPECT_EQ(platform::CrossProcessSendTimeout(), 5000u);
+    ::setenv("TARVIK_SEND_TIMEOUT_MS", "250", 1);
+    EXPECT_EQ(platform::CrossProcessSendTimeout(), 250u);
+    ::setenv("TARVIK_SEND_TIMEOUT_MS", "soon", 1);
+    EXPECT_EQ(platform::CrossProcessSendTimeout(), 5000u);
+    platform::SetCrossProcessSendTimeout(40);
+    EXPECT_EQ(platform::CrossProcessSendTimeout(), 40u);
+    platform::SetCrossProcessSendTimeout(0);
+    ::unsetenv("TARVIK_SEND_TIMEOUT_MS");
+}

@@ -125,3 +125,30 @@ TEST(TextExtentTest, CountsCharactersNotBytes) {
     EXPECT_EQ(platform::TextExtent(f, "\xC3\xA9t\xC3\xA9").cx, 3 * 7);
     EXPECT_EQ(platform::TextExtent(f, "").cx, 0);
 }
+
+TEST_F(PaintTest, HiddenWindowsArePaintedWhenShown) {
+    HWND w = MakeTop("hidden", WS_POPUP);
+    InvalidateRect(w, nullptr, FALSE_);
+    platform::ProcessMessages();
+    EXPECT_EQ(Recorder::Get().Count(w, WM_PAINT), 0);
+    ShowWindow(w, SW_SHOWNA);
+    platform::ProcessMessages();
+    EXPECT_EQ(Recorder::Get().Count(w, WM_PAINT), 1);
+}
+
+TEST_F(PaintTest, TheClassBackgroundMayNameASystemColour) {
+    WNDCLASSA wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "TestFace";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1));
+    static const ATOM registered = RegisterClassA(&wc);
+    ASSERT_NE(registered, 0);
+    HWND w = CreateWindowExA(0, "TestFace", "", WS_POPUP | WS_VISIBLE, 0, 0, 30, 20, nullptr, nullptr, nullptr, nullptr);
+    made_.push_back(w);
+    platform::ProcessMessages();
+    auto list = platform::WindowDisplayList(w);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].op, DrawOp::FillRect);
+    EXPECT_EQ(list[0].color, GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(list[0].rect, (RECT{0, 0, 30, 20}));
+}

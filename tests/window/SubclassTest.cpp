@@ -73,6 +73,10 @@ TEST_F(SubclassTest, UserDataIdAndExtraBytesKeepPointerSizedValues) {
     SetLastError(0);
     EXPECT_EQ(GetWindowLongPtrA(w, 9), 0);  // the class has 16 extra bytes
     EXPECT_EQ(GetLastError(), ERROR_INVALID_INDEX);
+    SetLastError(0);
+    EXPECT_EQ(SetWindowLongA(w, GWL_WNDPROC, 1), 0);  // a procedure needs the pointer-sized form
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_INDEX);
+    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(RecorderProc));
     HWND c = MakeChild(w, 77);
     EXPECT_EQ(GetWindowLongPtrA(c, GWLP_ID), 77);
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/Profile.h"
+
 namespace window_test {
 
 Recorder& Recorder::Get() {
@@ -40,6 +42,7 @@ void WindowTest::SetUp() {
     dir_ = templ;
     ::setenv("TARVIK_PROFILE", (dir_ / "profile").c_str(), 1);
     ::unsetenv("XDG_RUNTIME_DIR");
+    platform::ResetProfileForTests();
     platform::SetClock(&clock_);
     platform::SetDialogHook({});
     platform::ClearShownDialogs();
