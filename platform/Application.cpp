@@ -6,6 +6,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/Params.h"
 #include "platform/SysUtils.h"
+#include "platform/detail/LayerFormat.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/SysUtils.h"
+#include "platform/detail/LayerFormat.h"
 
 bool IsValidIdent(const String& Ident) {
     if (Ident.empty()) return false;
@@ -55,7 +56,7 @@ void TComponent::SetDesigning(bool Value) {
 
 TComponent* TComponent::Components(Integer Index) const {
     if (Index < 0 || Index >= ComponentCount())
-        throw EListError(Format("List index out of bounds (%d)", {Index}));
+        throw EListError(platform::detail::LayerFormat("List index out of bounds (%d)", {Index}));
     return components_[static_cast<std::size_t>(Index)];
 }
 
@@ -69,13 +70,13 @@ Integer TComponent::ComponentIndex() const {
 void TComponent::ValidateRename(TComponent* AComponent, const String& CurName, const String& NewName) {
     (void)AComponent;
     if (!NewName.empty() && !SameText(CurName, NewName) && FindComponent(NewName))
-        throw EComponentError(Format("A component named %s already exists", {NewName}));
+        throw EComponentError(platform::detail::LayerFormat("A component named %s already exists", {NewName}));
 }
 
 void TComponent::SetName(const String& NewName) {
     if (name_ == NewName) return;
     if (!NewName.empty() && !IsValidIdent(NewName))
-        throw EComponentError(Format("Component name \"%s\" is not valid", {NewName}));
+        throw EComponentError(platform::detail::LayerFormat("Component name \"%s\" is not valid", {NewName}));
     if (owner_)
         owner_->ValidateRename(this, name_, NewName);
     else

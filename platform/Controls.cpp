@@ -124,7 +124,7 @@ void TControl::SetClientHeight(Integer Value) { SetHeight(height_ - ClientHeight
 
 void TControl::RequestAlign() {
     if (!parent_) return;
-    bool needed = align_ != alNone;
+    bool needed = align_ != alNone || parent_->PlacesChildren();
     if (!needed)
         for (Integer i = 0; i < parent_->ControlCount() && !needed; ++i) needed = parent_->Controls(i)->align_ != alNone;
     if (needed) parent_->AlignControls(this);
@@ -414,9 +414,16 @@ void TControlCanvas::FreeHandle() {
 }
 
 TCustomControl::TCustomControl(TComponent* AOwner)
-    : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+    : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {
+    canvas_->Font()->Assign(&font_);
+}
 
 TCustomControl::~TCustomControl() = default;
+
+void TCustomControl::FontChanged() {
+    canvas_->Font()->Assign(&font_);
+    TWinControl::FontChanged();
+}
 
 void TCustomControl::Paint() {
     if (CanRunEvents() && OnPaint) OnPaint(this);

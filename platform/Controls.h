@@ -366,6 +366,9 @@ protected:
     // The area children are aligned in (the client rect less borders).
     virtual void AdjustClientRect(TRect& Rect) const;
     virtual void AlignControls(TControl* AControl);
+    // True for containers that place every child themselves (tool bars), so any child's move
+    // asks them to lay out again.
+    virtual bool PlacesChildren() const { return false; }
     virtual void PaintWindow(HDC DC);
     void PaintControls(HDC DC);
     virtual bool DoKeyDown(Word& Key, TShiftState Shift);
@@ -433,6 +436,8 @@ public:
 
 protected:
     virtual void Paint();
+    // The canvas draws in the control's font.
+    void FontChanged() override;
     void PaintWindow(HDC DC) override;
 
 private:

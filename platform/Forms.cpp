@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
 #include "platform/SysUtils.h"
+#include "platform/detail/LayerFormat.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ TCursor g_cursor = crDefault;
 // ---- TScreen
 
 TCustomForm* TScreen::Forms(Integer Index) const {
-    if (Index < 0 || Index >= FormCount()) throw EListError(Format("List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= FormCount()) throw EListError(platform::detail::LayerFormat("List index out of bounds (%d)", {Index}));
     return forms_[static_cast<std::size_t>(Index)];
 }
 
@@ -119,7 +120,7 @@ void TCustomForm::SetUniqueName(const String& Base) {
             for (TCustomForm* f : module_.screen->forms_)
                 if (f != this && SameText(f->Name(), name)) taken = true;
         if (!taken) break;
-        name = Format("%s_%d", {Base, i});
+        name = platform::detail::LayerFormat("%s_%d", {Base, i});
     }
     SetName(name);
 }

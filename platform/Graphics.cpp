@@ -5,6 +5,7 @@
 
 #include "platform/detail/FileBytes.h"
 #include "platform/SysUtils.h"
+#include "platform/detail/LayerFormat.h"
 
 COLORREF ColorToRGB(TColor Color) {
     if (Color == clNone || Color == clDefault) return 0;
@@ -372,7 +373,7 @@ void TPicture::LoadFromFile(const String& FileName) {
     else if (ext == ".ICO")
         Icon()->LoadFromFile(FileName);
     else
-        throw EInvalidGraphic(Format("Unknown picture file extension (%s)", {ext}));
+        throw EInvalidGraphic(platform::detail::LayerFormat("Unknown picture file extension (%s)", {ext}));
     Changed();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/SysUtils.h"
+#include "platform/detail/LayerFormat.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ TMenuItem::~TMenuItem() {
 }
 
 TMenuItem* TMenuItem::Items(Integer Index) const {
-    if (Index < 0 || Index >= Count()) throw EMenuError(Format("Index %d out of bounds", {Index}));
+    if (Index < 0 || Index >= Count()) throw EMenuError(platform::detail::LayerFormat("Index %d out of bounds", {Index}));
     return items_[static_cast<std::size_t>(Index)];
 }
 
@@ -127,7 +128,7 @@ void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
 void TMenuItem::Insert(Integer Index, TMenuItem* Item) {
     if (!Item) return;
     if (Item->parent_) throw EMenuError("Menu inserted twice");
-    if (Index < 0 || Index > Count()) throw EMenuError(Format("Index %d out of bounds", {Index}));
+    if (Index < 0 || Index > Count()) throw EMenuError(platform::detail::LayerFormat("Index %d out of bounds", {Index}));
     items_.insert(items_.begin() + Index, Item);
     Item->parent_ = this;
     Item->FreeNotification(this);

@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Forms.h"
 #include "platform/SysUtils.h"
+#include "platform/detail/LayerFormat.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateSubClass(TCreateParams& Params, const char* ControlClassName) {
     WNDCLASSA wc;
     if (!GetClassInfoA(nullptr, ControlClassName, &wc))
-        throw EOutOfResources(Format("Window class \"%s\" is not registered", {ControlClassName}));
+        throw EOutOfResources(platform::detail::LayerFormat("Window class \"%s\" is not registered", {ControlClassName}));
     Params.WindowClass = wc;
 }
 
@@ -99,12 +100,12 @@ void TWinControl::CreateWnd() {
     TCreateParams params;
     CreateParams(params);
     if ((params.Style & WS_CHILD) && !params.WndParent)
-        throw EInvalidOperation(Format("Control '%s' has no parent window", {Name()}));
+        throw EInvalidOperation(platform::detail::LayerFormat("Control '%s' has no parent window", {Name()}));
     defWndProc_ = params.WindowClass.lpfnWndProc ? params.WindowClass.lpfnWndProc : &DefWindowProcA;
     WNDCLASSA existing;
     if (GetClassInfoA(nullptr, params.WinClassName.c_str(), &existing)) {
         if (existing.lpfnWndProc != &ControlInitProc)
-            throw EOutOfResources(Format("Window class \"%s\" is taken", {params.WinClassName}));
+            throw EOutOfResources(platform::detail::LayerFormat("Window class \"%s\" is taken", {params.WinClassName}));
     } else {
         WNDCLASSA wc = params.WindowClass;
         wc.lpfnWndProc = &ControlInitProc;
@@ -185,7 +186,7 @@ void TWinControl::SetParentWindow(HWND Value) {
 // ---- children
 
 TControl* TWinControl::Controls(Integer Index) const {
-    if (Index < 0 || Index >= ControlCount()) throw EListError(Format("List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= ControlCount()) throw EListError(platform::detail::LayerFormat("List index out of bounds (%d)", {Index}));
     return controls_[static_cast<std::size_t>(Index)];
 }
 
@@ -212,7 +213,7 @@ void TWinControl::InsertControl(TControl* AControl) {
     if (AControl->ParentColor()) AControl->ParentColorChanged();
     if (handle_ && !creatingChildren_)
         if (auto* w = dynamic_cast<TWinControl*>(AControl)) w->CreateHandle();
-    if (AControl->Align() != alNone) AlignControls(AControl);
+    if (AControl->Align() != alNone || PlacesChildren()) AlignControls(AControl);
     AControl->Invalidate();
 }
 
@@ -224,7 +225,7 @@ void TWinControl::RemoveControl(TControl* AControl) {
     it = std::find(controls_.begin(), controls_.end(), AControl);
     if (it != controls_.end()) controls_.erase(it);
     AControl->parent_ = nullptr;
-    if (AControl->Align() != alNone && !Destroying()) Realign();
+    if ((AControl->Align() != alNone || PlacesChildren()) && !Destroying()) Realign();
 }
 
 void TWinControl::Broadcast(TMessage& Message) {

@@ -29,3 +29,7 @@ platform::ModuleContext platform::module::Context() {
     c.application = &Application;
     return c;
 }
+
+#include "platform/CommonDialogs.h"
+
+String platform::ModuleApplicationTitle() { return Application ? Application->Title() : String(); }
