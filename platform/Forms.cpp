@@ -169,8 +169,15 @@ void TCustomForm::CreateWnd() {
 }
 
 void TCustomForm::MakeTopmost() {
-    if (HandleAllocated())
-        SetWindowPos(handle_, formStyle_ == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    if (!HandleAllocated()) return;
+    // The extended style tells other code (and processes) whether the form stays on top.
+    LONG ex = GetWindowLongA(handle_, GWL_EXSTYLE);
+    if (formStyle_ == fsStayOnTop)
+        ex |= static_cast<LONG>(WS_EX_TOPMOST);
+    else
+        ex &= ~static_cast<LONG>(WS_EX_TOPMOST);
+    SetWindowLongA(handle_, GWL_EXSTYLE, ex);
+    SetWindowPos(handle_, formStyle_ == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
