@@ -206,8 +206,7 @@ void TFormMain::PanelMainResize(TObject*) {
 
 void TFormMain::mnuOptions_OnTopClick(TObject*) {
     mnuOptions_OnTop->SetChecked(!mnuOptions_OnTop->Checked());
-    SetWindowPos(Handle(), mnuOptions_OnTop->Checked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE);
+    SetFormStyle(mnuOptions_OnTop->Checked() ? fsStayOnTop : fsNormal);
 }
 
 void TFormMain::ProcessCommandLine(const String& Text) {
