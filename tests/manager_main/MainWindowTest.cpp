@@ -53,26 +53,15 @@ protected:
     platform::ManualClock clock_;
 };
 
-TEST_F(MainWindowTest, LayoutHasItsPagesPanelsAndColumns) {
+TEST_F(MainWindowTest, StartsOnTheWelcomePageWithHiddenTabs) {
     TFormMain* f = Create();
     char cls[30] = {};
     GetClassNameA(f->Handle(), cls, sizeof cls);
-    EXPECT_STREQ(cls, "TFormMain");
+    EXPECT_STREQ(cls, "TFormMain");  // what a second start looks for
     EXPECT_EQ(f->Caption(), "My Corvex");
-    ASSERT_EQ(f->PageControl->PageCount(), 4);
-    for (Integer i = 0; i < 4; ++i) EXPECT_FALSE(f->PageControl->Pages(i)->TabVisible());
+    for (Integer i = 0; i < f->PageControl->PageCount(); ++i) EXPECT_FALSE(f->PageControl->Pages(i)->TabVisible());
     EXPECT_EQ(f->PageControl->ActivePage(), f->tsBackupInfo);
     EXPECT_EQ(f->MainWebBrowser->LocationURL(), f->DefaultPageFile);
-    EXPECT_EQ(f->PanelLeft->Width(), 101);
-    EXPECT_EQ(f->Splitter->Width(), 5);
-    ASSERT_EQ(f->StatusBar->Panels()->Count(), 3);
-    EXPECT_EQ(f->StatusBar->Panels()->Items(1)->Width(), 120);
-    EXPECT_EQ(f->StatusBar->Panels()->Items(2)->Bevel(), pbNone);
-    ASSERT_EQ(f->lvActions->Columns()->Count(), 3);
-    EXPECT_EQ(f->lvActions->Columns()->Items(1)->Caption(), "Precesses");
-    EXPECT_EQ(f->mHistory->Font()->Name(), "Lucida Console");
-    EXPECT_EQ(f->mHistory->Font()->Height(), -11);
-    EXPECT_EQ(f->tbOptions->Caption(), "Options");
     EXPECT_EQ(f->PanelMain->Parent(), f->tsFiles);
 }
 
