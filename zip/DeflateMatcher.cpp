@@ -26,6 +26,7 @@ void Matcher::start(const DeflateSource* source, const std::string* sourceName) 
     const std::size_t n = (*source_)(window_, kFirstRead);
     if (n > kFirstRead) [[unlikely]]
         windowOutOfRange();
+    highWater_ = static_cast<unsigned>(n);
     if (n == 0) {
         state.eof = true;
         state.lookahead = 0;
@@ -67,6 +68,7 @@ void Matcher::fillWindow() {
     const std::size_t n = (*source_)(window_ + s.strstart + s.lookahead, more);
     if (n > more) [[unlikely]]
         windowOutOfRange();
+    highWater_ = std::max(highWater_, s.strstart + s.lookahead + static_cast<unsigned>(n));
     if (n == 0) {
         s.eof = true;
     } else {
@@ -76,8 +78,10 @@ void Matcher::fillWindow() {
 
 void Matcher::clearWindow() {
     // A search may read (though never choose by) bytes past the end of the input; clearing the
-    // window keeps data of an earlier file out of reach.
-    std::memset(window_, 0, kBufferSize);
+    // window keeps data of an earlier file out of reach. Only the part that input reached can
+    // hold any, which keeps small files cheap.
+    std::memset(window_, 0, highWater_);
+    highWater_ = 0;
 }
 
 void Matcher::invalidMatch(unsigned start, int match, unsigned length) const {

@@ -147,6 +147,7 @@ private:
     std::uint8_t* window_ = nullptr;
     std::unique_ptr<std::uint16_t[]> prev_;
     std::unique_ptr<std::uint16_t[]> head_;
+    unsigned highWater_ = 0;  // end of the window part that input has reached
     const DeflateSource* source_ = nullptr;
     const std::string* sourceName_ = nullptr;
 };

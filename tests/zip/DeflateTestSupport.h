@@ -138,6 +138,129 @@ inline Bytes randomBytes(std::size_t size, std::uint32_t seed) {
     return out;
 }
 
+// A small independent reader of deflate data that reports the block structure, so that tests can
+// check block types and match lengths (zlib reports neither).
+struct BlockInfo {
+    unsigned type = 0;  // 0 stored, 1 static trees, 2 dynamic trees
+    bool last = false;
+    std::size_t outputBytes = 0;
+};
+struct StreamInfo {
+    std::vector<BlockInfo> blocks;
+    unsigned longestMatch = 0;
+    unsigned farthestMatch = 0;
+};
+
+class BlockReader {
+public:
+    explicit BlockReader(const Bytes& data) : data_(data) {}
+
+    StreamInfo read() {
+        StreamInfo info;
+        do {
+            BlockInfo block;
+            block.last = bits(1) != 0;
+            block.type = bits(2);
+            if (block.type == 0) {
+                bit_ = (bit_ + 7) & ~std::size_t{7};
+                const unsigned len = bits(16);
+                if ((bits(16) ^ len) != 0xFFFF) throw std::runtime_error("stored length check");
+                bit_ += 8 * std::size_t{len};
+                block.outputBytes = len;
+            } else if (block.type == 1) {
+                std::vector<unsigned> lengths(288 + 30);
+                for (unsigned n = 0; n < 288; ++n) lengths[n] = n < 144 ? 8 : n < 256 ? 9 : n < 280 ? 7 : 8;
+                for (unsigned n = 288; n < 318; ++n) lengths[n] = 5;
+                symbols(lengths, 288, block, info);
+            } else if (block.type == 2) {
+                const unsigned nlit = bits(5) + 257, ndist = bits(5) + 1, nlen = bits(4) + 4;
+                static const unsigned order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+                std::vector<unsigned> lenLengths(19);
+                for (unsigned i = 0; i < nlen; ++i) lenLengths[order[i]] = bits(3);
+                const Huffman lenCode(lenLengths.data(), 19);
+                std::vector<unsigned> lengths;
+                while (lengths.size() < nlit + ndist) {
+                    const unsigned sym = decode(lenCode);
+                    if (sym < 16) {
+                        lengths.push_back(sym);
+                    } else if (sym == 16) {
+                        if (lengths.empty()) throw std::runtime_error("repeat without a length");
+                        lengths.insert(lengths.end(), 3 + bits(2), lengths.back());
+                    } else {
+                        lengths.insert(lengths.end(), sym == 17 ? 3 + bits(3) : 11 + bits(7), 0u);
+                    }
+                }
+                if (lengths.size() != nlit + ndist) throw std::runtime_error("code lengths overrun");
+                symbols(lengths, nlit, block, info);
+            } else {
+                throw std::runtime_error("reserved block type");
+            }
+            info.blocks.push_back(block);
+        } while (!info.blocks.back().last);
+        return info;
+    }
+
+private:
+    struct Huffman {
+        // (length, code) -> symbol, canonical.
+        std::vector<std::vector<int>> byLength;
+        Huffman(const unsigned* lengths, unsigned count) : byLength(16) {
+            unsigned code = 0;
+            for (unsigned len = 1; len < 16; ++len) {
+                for (unsigned n = 0; n < count; ++n)
+                    if (lengths[n] == len) byLength[len].push_back(static_cast<int>(n));
+                first[len] = code;
+                code = (code + static_cast<unsigned>(byLength[len].size())) << 1;
+            }
+        }
+        unsigned first[16] = {};
+    };
+
+    unsigned bits(unsigned n) {
+        unsigned v = 0;
+        for (unsigned i = 0; i < n; ++i, ++bit_) {
+            if (bit_ / 8 >= data_.size()) throw std::runtime_error("read past the data");
+            v |= ((data_[bit_ / 8] >> (bit_ % 8)) & 1u) << i;
+        }
+        return v;
+    }
+    unsigned decode(const Huffman& h) {
+        unsigned code = 0;
+        for (unsigned len = 1; len < 16; ++len) {
+            code = (code << 1) | bits(1);
+            const unsigned index = code - h.first[len];
+            if (code >= h.first[len] && index < h.byLength[len].size()) return static_cast<unsigned>(h.byLength[len][index]);
+        }
+        throw std::runtime_error("bad code");
+    }
+    void symbols(const std::vector<unsigned>& lengths, unsigned nlit, BlockInfo& block, StreamInfo& info) {
+        static const unsigned lbase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static const unsigned lext[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        static const unsigned dbase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+        static const unsigned dext[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+        const Huffman lit(lengths.data(), nlit);
+        const Huffman dist(lengths.data() + nlit, static_cast<unsigned>(lengths.size()) - nlit);
+        for (;;) {
+            const unsigned sym = decode(lit);
+            if (sym < 256) {
+                ++block.outputBytes;
+            } else if (sym == 256) {
+                return;
+            } else {
+                const unsigned length = lbase[sym - 257] + bits(lext[sym - 257]);
+                const unsigned d = decode(dist);
+                const unsigned distance = dbase[d] + bits(dext[d]);
+                block.outputBytes += length;
+                info.longestMatch = std::max(info.longestMatch, length);
+                info.farthestMatch = std::max(info.farthestMatch, distance);
+            }
+        }
+    }
+
+    const Bytes& data_;
+    std::size_t bit_ = 0;
+};
+
 // A unique scratch folder for one test.
 inline std::filesystem::path scratchDir(const std::string& name) {
     auto dir = std::filesystem::temp_directory_path() /
