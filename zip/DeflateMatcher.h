@@ -65,7 +65,7 @@ struct SearchParams {
 // longer match was found. Candidates at or below position - kMaxDist end the walk. A match that
 // covers the whole lookahead ends it too (as in the peer), so bytes past the input never decide
 // between candidates.
-inline unsigned longestMatch(const std::uint8_t* window, const std::uint16_t* prev, unsigned strstart, unsigned lookahead,
+[[gnu::always_inline]] inline unsigned longestMatch(const std::uint8_t* window, const std::uint16_t* prev, unsigned strstart, unsigned lookahead,
                              unsigned curMatch, unsigned prevLength, const SearchParams& params, int& matchStart) {
     // An unsigned count, decremented before the test: a chain limit of 0 (level 0) never ends
     // the walk early, as in the peer.
@@ -76,19 +76,32 @@ inline unsigned longestMatch(const std::uint8_t* window, const std::uint16_t* pr
     if (nice > lookahead) nice = lookahead;
     const std::uint8_t* scan = window + strstart;
     unsigned bestLen = prevLength;
-    const std::uint16_t scanStart = load16(scan);
-    std::uint16_t scanEnd = load16(scan + bestLen - 1);
+    // A longer match must agree with the best one so far on bytes 0..bestLen; one 8-byte compare
+    // tests the last eight of them (all of them while bestLen < 8), which also throws out most
+    // hash collisions before a full comparison.
+    unsigned probeAt = 0;
+    std::uint64_t probeMask = 0;
+    std::uint64_t probe = 0;
+    auto setProbe = [&] {
+        if (bestLen >= 7) {
+            probeAt = bestLen - 7;
+            probeMask = ~std::uint64_t{0};
+        } else {
+            probeAt = 0;
+            probeMask = (std::uint64_t{1} << (8 * (bestLen + 1))) - 1;
+        }
+        probe = load64(scan + probeAt) & probeMask;
+    };
+    setProbe();
     do {
         const std::uint8_t* match = window + curMatch;
-        // A longer match must agree at the end of the best one so far, and at the start (the
-        // chain may hold hash collisions).
-        if (load16(match + bestLen - 1) != scanEnd || load16(match) != scanStart) continue;
-        const unsigned len = commonLength(scan, match, 2);
+        if ((load64(match + probeAt) & probeMask) != probe) continue;
+        const unsigned len = commonLength(scan, match, 0);
         if (len > bestLen) {
             matchStart = static_cast<int>(curMatch);
             bestLen = len;
             if (len >= nice) break;
-            scanEnd = load16(scan + bestLen - 1);
+            setProbe();
         }
     } while ((curMatch = prev[curMatch & kWindowMask]) > limit && --chainLength != 0);
     return bestLen;
