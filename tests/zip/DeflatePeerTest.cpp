@@ -26,7 +26,9 @@ TEST_P(DeflatePeerTest, MethodEightDataEqualsZip) {
     const auto path = corpusDir() / file;
     const Bytes input = readFile(path);
     const Compressed ours = compress(level, input);
-    const PeerEntry peer = runZip(path, level, scratchDir("peer"));
+    const auto dir = scratchDir("peer");
+    const PeerEntry peer = runZip(path, level, dir);
+    std::filesystem::remove_all(dir);
 
     ASSERT_EQ(expand(ours, input.size()), input);
     if (peer.method == 8 && ours.result.method == 8) {
