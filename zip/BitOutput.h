@@ -12,15 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 
-namespace zip {
+#include "zip/Deflate.h"
 
-// Receives compressed bytes. Exceptions thrown here (write errors, user cancel) pass through the
-// compressor unchanged.
-using DeflateSink = std::function<void(const std::uint8_t* data, std::size_t size)>;
-
-namespace deflate {
+namespace zip::deflate {
 
 static_assert(std::endian::native == std::endian::little, "the bit writer stores little-endian words");
 
@@ -99,5 +94,4 @@ private:
     alignas(8) std::uint8_t buffer_[kChunkSize + 16] = {};
 };
 
-}  // namespace deflate
-}  // namespace zip
+}  // namespace zip::deflate

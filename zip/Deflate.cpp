@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "zip/BitOutput.h"
+#include "zip/DeflateMatcher.h"
 #include "zip/DeflateTrees.h"
 
 namespace zip {

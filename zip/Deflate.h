@@ -12,15 +12,23 @@
 // zip/DeflateErrors.h). Neither happens with correct code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "zip/BitOutput.h"
 #include "zip/DeflateErrors.h"
-#include "zip/DeflateMatcher.h"
 
 namespace zip {
+
+// Reads up to `count` bytes of uncompressed input into `buffer`; returns the number read, 0 at
+// the end. Exceptions thrown here (read errors, user cancel) pass through the compressor.
+using DeflateSource = std::function<std::size_t(std::uint8_t* buffer, std::size_t count)>;
+
+// Receives compressed bytes. Exceptions thrown here (write errors, user cancel) pass through the
+// compressor unchanged.
+using DeflateSink = std::function<void(const std::uint8_t* data, std::size_t size)>;
 
 // What the compression of one file decided for its entry header.
 struct DeflateResult {
