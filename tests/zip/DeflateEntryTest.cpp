@@ -131,6 +131,41 @@ TEST(DeflateEntryTest, MatchesReachAcrossTheSlide) {
     }
 }
 
+// A lazy match found one byte before the window slides may start at the very byte that slides
+// out (distance 32506, the farthest). A short read puts the slide exactly there: the match must
+// still be checked against what is left and coded with its full distance.
+TEST(DeflateEntryTest, PendingMatchWhoseFirstByteSlidOutIsKept) {
+    // Letters a-p (compressible, so the blocks are coded), and "qABCDEFs" / "rABCDEFt" as the
+    // only strings that can match 32506 back.
+    Bytes input = randomBytes(100000, 47);
+    for (auto& b : input) b = static_cast<std::uint8_t>('a' + b % 16);
+    const std::string first = "qABCDEFs";
+    const std::string second = "rABCDEFt";
+    std::copy(first.begin(), first.end(), input.begin() + 32766);
+    std::copy(second.begin(), second.end(), input.begin() + 65272);
+
+    for (int level : {4, 6, 9}) {
+        zip::Deflater deflater(level);
+        std::size_t pos = 0;
+        int call = 0;
+        const zip::DeflateSource source = [&](std::uint8_t* buffer, std::size_t count) {
+            // 32768, then one byte short of the room, so that the input ends at 65535.
+            if (++call == 2) count -= 1;
+            const std::size_t n = std::min(count, input.size() - pos);
+            std::copy_n(input.data() + pos, n, buffer);
+            pos += n;
+            return n;
+        };
+        Bytes out;
+        const zip::DeflateSink sink = [&](const std::uint8_t* data, std::size_t size) {
+            out.insert(out.end(), data, data + size);
+        };
+        ASSERT_NO_THROW(deflater.compress(source, sink)) << "level " << level;
+        EXPECT_EQ(inflateRaw(out, input.size()), input);
+        EXPECT_EQ(BlockReader(out).read().farthestMatch, 32506u) << "level " << level;
+    }
+}
+
 // One Deflater serves every file of an update; nothing of one file may change the next.
 TEST(DeflateEntryTest, ReusedDeflaterGivesTheSameBytesAsAFreshOne) {
     const Bytes first = randomBytes(90000, 46);
