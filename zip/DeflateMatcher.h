@@ -63,10 +63,11 @@ struct SearchParams {
 [[gnu::always_inline]] inline unsigned longestMatch(const std::uint8_t* window, const std::uint16_t* prev,
                                                     unsigned strstart, unsigned lookahead, unsigned curMatch,
                                                     unsigned prevLength, const SearchParams& params, int& matchStart) {
-    // An unsigned count, decremented before the test: a chain limit of 0 (level 0) does not end
-    // the walk early at all.
     unsigned chainLength = params.maxChain;
     if (prevLength >= params.goodLength) chainLength >>= 2;
+    // Level 0 has a chain limit of 0: the newest candidate only. (Counted down past zero, the
+    // limit would never end a walk, and a chain of hash collisions would be walked to its end.)
+    if (chainLength == 0) chainLength = 1;
     const unsigned limit = strstart > kMaxDist ? strstart - kMaxDist : kNil;
     unsigned nice = params.niceLength;
     if (nice > lookahead) nice = lookahead;
