@@ -7,6 +7,7 @@
 #include "manager/MainWindow.h"
 #include "manager/Settings.h"
 #include "platform/Clock.h"
+#include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/MessageLoop.h"
@@ -96,6 +97,34 @@ TEST_F(MainWindowTest, PageStepChoosesThePageForEveryKindOfNode) {
     EXPECT_EQ(f->tsBackupInfo_L1->Caption(), "Corvex system");
     EXPECT_EQ(f->MainWebBrowser->LocationURL(), f->DefaultPageFile);
     EXPECT_TRUE(f->cmdHelp->Visible());
+}
+
+TEST_F(MainWindowTest, TheCatalogueLoadsEveryFieldIntoTheTree) {
+    TFormMain* f = Create();
+    env.WriteText("Backup.Dat",
+                  "1|Docs|1|||Work|01/03/2024 10:20:30|6|7|+\r\n"
+                  "2|Tax|2|NoSuchPlugin|{45352}|\"a|b\"|01/03/2024|4|5|-\r\n");
+    f->LoadBackupList(env.Win("Backup.Dat"));
+    ASSERT_EQ(f->BackupRoot->Children.size(), 1u);
+    const TCatalogueNode* docs = f->BackupRoot->Children[0].get();
+    ASSERT_EQ(docs->Children.size(), 1u);
+    const TCatalogueNode* tax = docs->Children[0].get();
+    EXPECT_EQ(docs->Text, "Docs");
+    EXPECT_EQ(docs->NodeKind, nkFolder);
+    EXPECT_EQ(docs->Description, "Work");
+    EXPECT_DOUBLE_EQ(docs->Created, EncodeDate(2024, 3, 1) + EncodeTime(10, 20, 30, 0));
+    EXPECT_TRUE(docs->SavedExpanded);
+    EXPECT_TRUE(docs->Expanded);
+    EXPECT_EQ(tax->Level(), 2);
+    EXPECT_EQ(tax->NodeKind, nkBackup);
+    EXPECT_EQ(tax->SystemName, "NoSuchPlugin");
+    EXPECT_EQ(tax->BackupID, "{45352}");
+    EXPECT_EQ(tax->Description, "a|b");
+    EXPECT_EQ(tax->ImageIndex, 4);
+    EXPECT_EQ(tax->SelectedIndex, 5);
+    EXPECT_FALSE(tax->Expanded);
+    EXPECT_EQ(f->Tree().Selected, nullptr);  // loading leaves the selection alone
+    EXPECT_EQ(f->CurrentNode, tax);
 }
 
 TEST_F(MainWindowTest, AlwaysOnTopFollowsTheSettingAndIsSavedFromTheMenu) {
