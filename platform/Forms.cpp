@@ -34,6 +34,11 @@ TCustomForm* TScreen::ActiveForm() const {
     return nullptr;
 }
 
+TWinControl* TScreen::ActiveControl() const {
+    TCustomForm* form = ActiveForm();
+    return form ? form->ActiveControl() : nullptr;
+}
+
 TCustomForm* TScreen::FindForm(const String& Name) const {
     for (TCustomForm* f : forms_)
         if (SameText(f->Name(), Name)) return f;
