@@ -415,6 +415,7 @@ void TControlCanvas::FreeHandle() {
 
 TCustomControl::TCustomControl(TComponent* AOwner)
     : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     canvas_->Font()->Assign(&font_);
 }
 

@@ -52,6 +52,7 @@ void TScreen::SetCursor(TCursor Value) { g_cursor = Value; }
 
 TCustomForm::TCustomForm(TComponent* AOwner, const platform::ModuleContext& Module)
     : TWinControl(AOwner), module_(Module) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     SetVisibleField(false);
     SetControlStyle(ControlStyle() | csAcceptsControls);
     left_ = 0;
