@@ -282,3 +282,22 @@ TEST_F(FormsTest, SplitterDragResizesTheControlBeforeIt) {
 }
 
 }  // namespace
+
+namespace {
+
+using forms_test::FormsTest;
+
+TEST_F(FormsTest, AClickThatFreesItsOwnFormEndsCleanly) {
+    TForm* form = NewForm();
+    auto* button = new TButton(form);
+    button->SetParent(form);
+    button->OnClick = [form](TObject*) { form->Free(); };
+    std::weak_ptr<bool> alive = form->AliveToken();
+    HWND h = button->Handle();
+    SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(alive.expired());
+    EXPECT_FALSE(IsWindow(h));
+}
+
+}  // namespace
