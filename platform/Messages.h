@@ -414,13 +414,3 @@ inline constexpr int SM_CYSMICON = 50;
 inline constexpr int SM_CXDRAG = 68;
 inline constexpr int SM_CYDRAG = 69;
 
-// ---- error codes of the window system (the general ones are in platform/SysErrors.h)
-inline constexpr DWORD ERROR_INVALID_MESSAGE = 1002;
-inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
-inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
-inline constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
-inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
-inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
-inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
-inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
-inline constexpr DWORD ERROR_TIMEOUT = 1460;

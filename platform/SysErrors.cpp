@@ -39,6 +39,15 @@ String SysErrorMessage(DWORD code) {
     case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long.";
     case ERROR_MORE_DATA: return "More data is available.";
     case ERROR_IO_DEVICE: return "The request could not be performed because of an I/O device error.";
+    case ERROR_INVALID_MESSAGE: return "The window cannot act on the sent message.";
+    case ERROR_INVALID_WINDOW_HANDLE: return "Invalid window handle.";
+    case ERROR_TLW_WITH_WSCHILD: return "Cannot create a top-level child window.";
+    case ERROR_CANNOT_FIND_WND_CLASS: return "Cannot find window class.";
+    case ERROR_CLASS_ALREADY_EXISTS: return "Class already exists.";
+    case ERROR_CLASS_DOES_NOT_EXIST: return "Class does not exist.";
+    case ERROR_CLASS_HAS_WINDOWS: return "Class still has open windows.";
+    case ERROR_INVALID_INDEX: return "Invalid index.";
+    case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";
     default: return "System error " + std::to_string(code) + ".";
     }
 }

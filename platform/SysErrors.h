@@ -35,6 +35,17 @@ inline constexpr DWORD ERROR_DIRECTORY = 267;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_IO_DEVICE = 1117;
 
+// ---- error codes of the window system
+inline constexpr DWORD ERROR_INVALID_MESSAGE = 1002;
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
+inline constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
+inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
+inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
+inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
+inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
+inline constexpr DWORD ERROR_TIMEOUT = 1460;
+
 DWORD GetLastError();
 void SetLastError(DWORD code);
 
