@@ -76,6 +76,12 @@ TControl::~TControl() {
 
 void TControl::BeforeDestruction() { TComponent::BeforeDestruction(); }
 
+bool TControl::CanRunEvents() const {
+    for (const TControl* c = this; c; c = c->parent_)
+        if (c->Destroying()) return false;
+    return true;
+}
+
 void TControl::SetParent(TWinControl* AParent) {
     if (parent_ == AParent) return;
     if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");

@@ -229,8 +229,8 @@ protected:
     void SetVisibleField(bool Value) { visible_ = Value; }
     virtual void TextChanged() {}
     virtual void SetTextValue(const String& Value);
-    // Events run only while the control is not being destroyed.
-    bool CanRunEvents() const { return !Destroying(); }
+    // Events run only while neither the control nor a parent of it is being destroyed.
+    bool CanRunEvents() const;
     virtual void Resize();
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
