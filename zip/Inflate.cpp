@@ -111,7 +111,8 @@ inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
 // condition proves its bounds. The careful variant refills a byte at a time, supplies
 // zeros past the entry's end and stops once they have been consumed.
 template <bool kCareful>
-[[gnu::always_inline]] inline Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+[[gnu::always_inline]] inline Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
+                                                  const std::uint32_t* dist) {
     static_assert(BitInput::kFastMargin >= 2 * 8, "two eight-byte loads per step");
     static_assert(OutputWindow::kSlack >= 258 + 16 + 2, "a match plus the overshoot of wide copies");
     const Byte* next = in.next;
@@ -144,6 +145,7 @@ template <bool kCareful>
             bitcount |= 56;
         }
     };
+    auto peek_bits = [&](unsigned n) { return low_bits(bitbuf, n); };
     auto consume = [&](unsigned n) {
         bitbuf >>= n;
         bitcount -= n;
@@ -163,16 +165,16 @@ template <bool kCareful>
             // they can drive an endless run of made-up symbols.
             if (in.overrun * 8 > bitcount) return finish(Step::BadData);
         refill();
-        std::uint32_t e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+        std::uint32_t e = litlen[peek_bits(kLitlenRootBits)];
         if (e & kLiteral) {
             // Three literals (at most 45 bits) fit in the bits of one refill.
             consume(code_length(e));
             *out++ = static_cast<Byte>(value(e));
-            e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+            e = litlen[peek_bits(kLitlenRootBits)];
             if (e & kLiteral) {
                 consume(code_length(e));
                 *out++ = static_cast<Byte>(value(e));
-                e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+                e = litlen[peek_bits(kLitlenRootBits)];
                 if (e & kLiteral) {
                     consume(code_length(e));
                     *out++ = static_cast<Byte>(value(e));
@@ -184,7 +186,7 @@ template <bool kCareful>
         }
         if (e & kSubtable) [[unlikely]] {
             consume(code_length(e));
-            e = litlen[value(e) + low_bits(bitbuf, total_length(e))];
+            e = litlen[value(e) + peek_bits(total_length(e))];
             if (e & kLiteral) {
                 consume(code_length(e));
                 *out++ = static_cast<Byte>(value(e));
@@ -201,17 +203,17 @@ template <bool kCareful>
         // A length (at most 20 bits with its extra bits) and a distance (at most 28)
         // both fit in the at least 56 bits the refill left.
         const unsigned length =
-            value(e) + static_cast<unsigned>(low_bits(bitbuf, total_length(e)) >> code_length(e));
+            value(e) + static_cast<unsigned>(peek_bits(total_length(e)) >> code_length(e));
         consume(total_length(e));
-        e = dist[low_bits(bitbuf, kDistRootBits)];
+        e = dist[peek_bits(kDistRootBits)];
         if (e & kSubtable) [[unlikely]] {
             consume(code_length(e));
-            e = dist[value(e) + low_bits(bitbuf, total_length(e))];
+            e = dist[value(e) + peek_bits(total_length(e))];
         }
         if (e & kInvalid) [[unlikely]]
             return finish(Step::BadData);
         const std::size_t distance =
-            value(e) + static_cast<std::size_t>(low_bits(bitbuf, total_length(e)) >> code_length(e));
+            value(e) + static_cast<std::size_t>(peek_bits(total_length(e)) >> code_length(e));
         consume(total_length(e));
         if constexpr (kCareful)
             if (in.overrun * 8 > bitcount) return finish(Step::BadData);
@@ -234,9 +236,12 @@ __attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWind
                                                          const std::uint32_t* dist) {
     return decode_symbols<false>(in, w, litlen, dist);
 }
-const FastLoop kFastLoop = __builtin_cpu_supports("bmi2") ? fast_loop_bmi2 : fast_loop_plain;
+FastLoop choose_fast_loop() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2") ? fast_loop_bmi2 : fast_loop_plain;
+}
 #else
-const FastLoop kFastLoop = fast_loop_plain;
+FastLoop choose_fast_loop() { return fast_loop_plain; }
 #endif
 
 }  // namespace
@@ -283,9 +288,10 @@ DecodeStatus inflate_stored(BitInput& in, OutputWindow& w) {
 }
 
 DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+    static const FastLoop fast_loop = choose_fast_loop();
     for (;;) {
         if (!w.make_room()) return DecodeStatus::OutputOverflow;
-        const Step step = in.ensure_margin() ? kFastLoop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
+        const Step step = in.ensure_margin() ? fast_loop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
         if (step == Step::BlockDone) return DecodeStatus::Ok;
         if (step == Step::BadData) return check_input(in, DecodeStatus::BadData);
         if (in.truncated()) return DecodeStatus::TruncatedInput;

@@ -53,7 +53,9 @@ private:
 
 // Runs one method and checks the status against the output.
 inline std::vector<Byte> run(std::uint16_t method, std::uint16_t flags, const Input& in, DecodeStatus* status_out = nullptr) {
-    EntryDecoder decoder;
+    // One decoder for every run, as extraction keeps one for a whole archive: state
+    // left over from an earlier entry must not matter.
+    static EntryDecoder decoder;
     MemorySource source(in.stream, in.block_size);
     CheckedSink sink(in.declared);
     const DecodeStatus status = decoder.decode(method, flags, source, sink, in.declared);
