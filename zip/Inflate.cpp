@@ -19,7 +19,8 @@ constexpr unsigned kMaxDistCodes = 32;
 constexpr unsigned kPrecodeCodes = 19;
 // Room for the root table plus one subtable per symbol at the largest subtable size: a
 // bound that needs no proof, and the builder checks it anyway.
-constexpr unsigned kLitlenCapacity = (1u << kLitlenRootBits) + kMaxLitlenCodes * (1u << (kMaxCodeLength - kLitlenRootBits));
+constexpr unsigned kLitlenCapacity =
+    (1u << kLitlenRootBits) + kMaxLitlenCodes * (1u << (kMaxCodeLength - kLitlenRootBits));
 constexpr unsigned kDistCapacity = (1u << kDistRootBits) + kMaxDistCodes * (1u << (kMaxCodeLength - kDistRootBits));
 constexpr unsigned kPrecodeCapacity = 1u << kPrecodeRootBits;
 static_assert(kLitlenCapacity < 65536 && kDistCapacity < 65536, "subtable offsets are 16-bit entry values");
@@ -28,9 +29,11 @@ constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  
                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                         193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                         33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                         1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // Code-length code lengths arrive in this order.
 constexpr std::uint8_t kPrecodeOrder[kPrecodeCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
@@ -291,7 +294,8 @@ DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* l
     static const FastLoop fast_loop = choose_fast_loop();
     for (;;) {
         if (!w.make_room()) return DecodeStatus::OutputOverflow;
-        const Step step = in.ensure_margin() ? fast_loop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
+        const Step step =
+            in.ensure_margin() ? fast_loop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
         if (step == Step::BlockDone) return DecodeStatus::Ok;
         if (step == Step::BadData) return check_input(in, DecodeStatus::BadData);
         if (in.truncated()) return DecodeStatus::TruncatedInput;
@@ -319,7 +323,8 @@ DecodeStatus Inflater::run(BitInput& in, OutputWindow& w) {
             const unsigned nprecode = in.bits(4) + 4;
             if (nlitlen > 286 || ndist > 30) return check_input(in, DecodeStatus::BadData);
             std::uint8_t precode_lengths[kPrecodeCodes] = {};
-            for (unsigned i = 0; i < nprecode; ++i) precode_lengths[kPrecodeOrder[i]] = static_cast<std::uint8_t>(in.bits(3));
+            for (unsigned i = 0; i < nprecode; ++i)
+                precode_lengths[kPrecodeOrder[i]] = static_cast<std::uint8_t>(in.bits(3));
             if (build(precode_lengths, kPrecodeCodes, kPrecodeRootBits, kTemplates.precode, t.precode,
                       kPrecodeCapacity) != BuildResult::Ok)
                 return check_input(in, DecodeStatus::BadData);
