@@ -39,15 +39,24 @@ struct Dictionary {
         while (next_free < kCodeCount && !is_free(next_free)) ++next_free;
     }
 
-    // Frees every defined code that no other code uses as its prefix.
+    // Frees the codes below the next free code that no defined code uses as its prefix.
+    // Prefixes of every defined code stay, also of codes above the next free one, so no
+    // remaining code is left pointing at a freed one.
     void partial_clear() {
-        for (unsigned c = kFirstFreeCode; c < kCodeCount; ++c) unused[c] = !is_free(c);
-        for (unsigned c = kFirstFreeCode; c < kCodeCount; ++c)
-            if (!is_free(c) && prefix[c] >= kFirstFreeCode && prefix[c] < kCodeCount) unused[prefix[c]] = false;
-        for (unsigned c = kFirstFreeCode; c < kCodeCount; ++c)
+        const unsigned top = highest_defined() + 1;
+        for (unsigned c = kFirstFreeCode; c < top; ++c) unused[c] = c < next_free && !is_free(c);
+        for (unsigned c = kFirstFreeCode; c < top; ++c)
+            if (!is_free(c) && prefix[c] >= kFirstFreeCode) unused[prefix[c]] = false;
+        for (unsigned c = kFirstFreeCode; c < top; ++c)
             if (unused[c]) prefix[c] = kFree;
         next_free = kFirstFreeCode;
         advance_next_free();
+    }
+
+    unsigned highest_defined() const {
+        unsigned c = kCodeCount - 1;
+        while (c >= kFirstFreeCode && is_free(c)) --c;
+        return c;
     }
 };
 
