@@ -21,7 +21,20 @@ public:
     // Bytes that must stay in the buffer for one unchecked eight-byte load per step.
     static constexpr std::size_t kFastMargin = 16;
 
-    explicit BitInput(ByteSource& source);
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    // An input buffer of kBufferSize bytes that outlives one entry, so that decoding
+    // many small entries does not allocate for each.
+    class Buffer {
+    public:
+        Buffer() : bytes_(std::make_unique_for_overwrite<Byte[]>(kBufferSize)) {}
+        Byte* data() const { return bytes_.get(); }
+
+    private:
+        std::unique_ptr<Byte[]> bytes_;  // not zero-filled: only bytes copied in are read
+    };
+
+    BitInput(ByteSource& source, const Buffer& buffer);
 
     // Tops the buffer up from the source when fewer than kFastMargin bytes are left, and
     // returns whether the buffer now holds at least that many.
@@ -87,7 +100,7 @@ private:
     void pull();
 
     ByteSource& source_;
-    std::unique_ptr<Byte[]> buffer_;
+    Byte* buffer_;
     std::span<const Byte> pending_;  // the part of the last source block not yet copied
 };
 

@@ -261,8 +261,9 @@ Inflater::~Inflater() = default;
 
 DecodeStatus Inflater::run(ByteSource& source, ByteSink& sink, std::uint64_t declared_size) {
     if (!window_) window_ = std::make_unique<OutputWindow>();
+    if (!input_) input_ = std::make_unique<BitInput::Buffer>();
     window_->start(sink, declared_size);
-    BitInput in(source);
+    BitInput in(source, *input_);
     return run(in, *window_);
 }
 
