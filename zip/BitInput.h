@@ -1,6 +1,6 @@
 // Bit input shared by the decoders: the entry's compressed bytes, read lowest bit first.
 //
-// Owns a buffer that the ByteSource's blocks are copied into, so the hot loops can load
+// Copies the ByteSource's blocks into a buffer (kept by its owner across entries), so the hot loops can load
 // eight bytes at a time while at least kFastMargin bytes remain in it. Past the last byte
 // of the entry the careful refill supplies zero bytes and counts them; a decoder that has
 // consumed any of them has run off the end of its input (see truncated()). Nothing is ever
@@ -18,9 +18,9 @@ namespace zip {
 
 class BitInput {
 public:
-    // Bytes that must stay in the buffer for one unchecked eight-byte load per step.
+    // Bytes that must stay in the buffer for the unchecked eight-byte loads of one step.
     static constexpr std::size_t kFastMargin = 16;
-
+    // Room for a few source blocks; the fast loops only need kFastMargin of it.
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
     // An input buffer of kBufferSize bytes that outlives one entry, so that decoding
