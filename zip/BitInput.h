@@ -1,7 +1,7 @@
 // Bit input shared by the decoders: the entry's compressed bytes, read lowest bit first.
 //
-// Copies the ByteSource's blocks into a buffer (kept by its owner across entries), so the hot loops can load
-// eight bytes at a time while at least kFastMargin bytes remain in it. Past the last byte
+// Copies the ByteSource's blocks into a buffer (kept by its owner across entries), so the
+// hot loops can load eight bytes at a time while kFastMargin bytes remain. Past the last byte
 // of the entry the careful refill supplies zero bytes and counts them; a decoder that has
 // consumed any of them has run off the end of its input (see truncated()). Nothing is ever
 // read from the source beyond the entry: the source itself only holds the entry's bytes.
