@@ -88,8 +88,17 @@ bool StoredAsUtf8(Word flags, Word versionMadeBy) {
     return (flags & zipconst::kFlagUtf8) != 0 || (versionMadeBy >> 8) == zipconst::kHostUnix;
 }
 
+bool IsValidUtf8(const String& text) {
+    for (size_t i = 0; i < text.size();)
+        if (NextCodePoint(text, i) < 0) return false;
+    return true;
+}
+
 String DecodeName(const String& stored, Word flags, Word versionMadeBy) {
-    String name = StoredAsUtf8(flags, versionMadeBy) ? stored : Cp437ToUtf8(stored);
+    // Tools on Unix often store CP437 or other single-byte names without any mark; bytes
+    // that are not UTF-8 are read as CP437 so that the name in memory is always UTF-8.
+    bool utf8 = StoredAsUtf8(flags, versionMadeBy) && IsValidUtf8(stored);
+    String name = utf8 ? stored : Cp437ToUtf8(stored);
     for (char& c : name)
         if (c == '/') c = '\\';
     return name;

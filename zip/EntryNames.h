@@ -19,6 +19,7 @@ std::optional<String> Utf8ToCp437(const String& text);
 // Whether stored names of a record with these flags and "version made by" are UTF-8.
 bool StoredAsUtf8(Word flags, Word versionMadeBy);
 
+bool IsValidUtf8(const String& text);
 // Stored bytes to the in-memory name: "/" becomes "\" and the code page is decoded.
 String DecodeName(const String& stored, Word flags, Word versionMadeBy);
 // In-memory name to stored bytes; sets needUtf8 when the name must be written as UTF-8.

@@ -73,3 +73,11 @@ inline constexpr int kStreamBufferSize = 8192;
 inline constexpr const char* kDiskLabelPrefix = "PKBACK# ";
 
 }  // namespace zipconst
+
+namespace zipconst {
+// File modes of the class library used for archive files.
+inline constexpr std::uint16_t kModeCreate = 0xFFFF;
+inline constexpr std::uint16_t kModeRead = 0;
+inline constexpr std::uint16_t kModeReadDenyWrite = 32;
+inline constexpr std::uint16_t kModeReadShareAll = 64;
+}  // namespace zipconst

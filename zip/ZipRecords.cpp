@@ -31,12 +31,10 @@ constexpr int Signature = 0, ThisDisk = 4, CentralDisk = 6, EntriesThisDisk = 8,
 static_assert(End == zipconst::kEndSize);
 }  // namespace eocd
 
-// Length of a text as a zero-terminated string, kept in 16 bits.
-Word ZeroTerminatedLength(const String& s) {
-    size_t n = s.find('\0');
-    if (n == String::npos) n = s.size();
-    return static_cast<Word>(std::min<size_t>(n, 0xFFFF));
-}
+// Length of a comment, kept in 16 bits. Comments keep every byte, zero bytes included: a
+// comment may hold binary data (even a whole archive), and cutting it at the first zero
+// would lose it at the next rewrite.
+Word CommentBytes(const String& s) { return static_cast<Word>(std::min<size_t>(s.size(), 0xFFFF)); }
 
 // Reads what the stream gives, up to count bytes.
 Integer ReadUpTo(TStream& stream, void* buffer, Integer count) {
@@ -154,7 +152,7 @@ void TZipHeaderInfo::SetFileComment(const std::optional<String>& text) {
     comment_.reset();
     CommentLength = 0;
     if (!text) return;
-    Word n = ZeroTerminatedLength(*text);
+    Word n = CommentBytes(*text);
     comment_ = text->substr(0, n);
     CommentLength = n;
 }
@@ -327,7 +325,7 @@ void TEndCentral::CopyFromSource(const TEndCentral& src) {
     CentralOffset = src.CentralOffset;
     CommentLength = src.CommentLength;
     if (src.CommentLength != 0 && src.comment_) {
-        comment_ = src.comment_->substr(0, ZeroTerminatedLength(*src.comment_));
+        comment_ = src.comment_->substr(0, CommentBytes(*src.comment_));
         CommentLength = static_cast<Word>(comment_->size());
     }
     CommentPosition = src.CommentPosition;
@@ -339,7 +337,7 @@ void TEndCentral::SetComment(const std::optional<String>& text) {
     comment_.reset();
     CommentLength = 0;
     if (!text) return;
-    Word n = ZeroTerminatedLength(*text);
+    Word n = CommentBytes(*text);
     comment_ = text->substr(0, n);
     CommentLength = n;
 }
@@ -359,11 +357,13 @@ void TEndCentral::SaveToStream(TStream& stream) const {
     if (commentLength != 0) stream.WriteBuffer(comment_->data(), commentLength);
 }
 
-// The search runs backwards from the end. A candidate whose comment ends exactly at the end
-// of the file wins; an end record stored inside the comment of the outer archive (a zip
-// file as archive comment) never ends there, so it cannot take the place of the real one.
-// Without such a candidate, the last one whose comment fits in the file is taken (archives
-// with bytes appended behind them), and failing that the last signature at all.
+// The search runs backwards from the end and weighs every end signature it meets. The best
+// candidate has its central directory ending right at the record and its comment ending at
+// the end of the file. An end record stored inside the archive comment (a zip file as the
+// comment) also ends at the end of the file, but its central directory does not end at it,
+// so it cannot take the place of the real one. Archives with bytes in front (offsets not
+// adjusted) or behind (trailing junk) still find their record at a lower rank; among equal
+// ranks the one nearest the end wins.
 bool TEndCentral::ReadFromStream(TStream& stream) {
     const Int64 size = stream.Size();
     if (size < zipconst::kEndSize) return false;
@@ -372,19 +372,25 @@ bool TEndCentral::ReadFromStream(TStream& stream) {
     stream.SetPosition(size - n);
     if (ReadUpTo(stream, buf.data(), static_cast<Integer>(n)) != n) return false;
     const Int64 base = size - n;
-    Int64 exact = -1, fitting = -1, any = -1;
+    Int64 at = -1;
+    int bestRank = -1;
     for (Int64 i = n - zipconst::kEndSize; i >= 0; --i) {
-        if (buf[static_cast<size_t>(i)] != 'P' || le::Get32(&buf[static_cast<size_t>(i)]) != zipconst::kEndSignature)
-            continue;
-        Int64 end = base + i + zipconst::kEndSize + le::Get16(&buf[static_cast<size_t>(i) + eocd::CommentLength]);
-        if (any < 0) any = i;
-        if (end <= size && fitting < 0) fitting = i;
-        if (end == size) {
-            exact = i;
-            break;
+        const Byte* p = &buf[static_cast<size_t>(i)];
+        if (p[0] != 'P' || le::Get32(p) != zipconst::kEndSignature) continue;
+        const Int64 position = base + i;
+        const Int64 end = position + zipconst::kEndSize + le::Get16(p + eocd::CommentLength);
+        const Int64 centralEnd =
+            static_cast<Int64>(le::Get32(p + eocd::CentralOffset)) + le::Get32(p + eocd::CentralSize);
+        int rank = 0;
+        if (end <= size) rank = 1;
+        if (end == size) rank = 2;
+        if (centralEnd == position && end <= size) rank += 2;
+        if (rank > bestRank) {
+            bestRank = rank;
+            at = i;
         }
+        if (rank == 4) break;
     }
-    Int64 at = exact >= 0 ? exact : fitting >= 0 ? fitting : any;
     if (at < 0) return false;
     const Byte* r = &buf[static_cast<size_t>(at)];
     ThisDisk = le::Get16(r + eocd::ThisDisk);

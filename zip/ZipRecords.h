@@ -56,7 +56,7 @@ public:
     bool HasComment() const { return CommentLength > 0; }
     bool CommentLoaded() const { return comment_.has_value(); }
     const std::optional<String>& Comment() const { return comment_; }
-    // None (or an empty text) leaves no comment; the length is the text up to its first NUL.
+    // None leaves no comment; otherwise the length is the text's length (at most 65535).
     void SetFileComment(const std::optional<String>& text);
 
     bool Encrypted() const;
