@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "ZipTestSupport.h"
+#include "ReadTestSupport.h"
 
 namespace {
 

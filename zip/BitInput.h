@@ -1,0 +1,102 @@
+// Bit input shared by the decoders: the entry's compressed bytes, read lowest bit first.
+//
+// Owns a buffer that the ByteSource's blocks are copied into, so the hot loops can load
+// eight bytes at a time while at least kFastMargin bytes remain in it. Past the last byte
+// of the entry the careful refill supplies zero bytes and counts them; a decoder that has
+// consumed any of them has run off the end of its input (see truncated()). Nothing is ever
+// read from the source beyond the entry: the source itself only holds the entry's bytes.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "zip/Decoder.h"
+
+namespace zip {
+
+class BitInput {
+public:
+    // Bytes that must stay in the buffer for one unchecked eight-byte load per step.
+    static constexpr std::size_t kFastMargin = 16;
+
+    explicit BitInput(ByteSource& source);
+
+    // Tops the buffer up from the source when fewer than kFastMargin bytes are left, and
+    // returns whether the buffer now holds at least that many.
+    bool ensure_margin() {
+        if (static_cast<std::size_t>(end - next) >= kFastMargin) return true;
+        pull();
+        return static_cast<std::size_t>(end - next) >= kFastMargin;
+    }
+
+    // Keeps at least 56 bits in the bit buffer, one byte at a time; past the end of the
+    // entry the bytes are zeros and are counted as overrun.
+    void refill() {
+        while (bitcount <= 56) {
+            if (next == end) [[unlikely]] {
+                pull();
+                if (next == end) {
+                    // Zero bytes beyond the input: OR-ing nothing keeps the buffer as is.
+                    ++overrun;
+                    bitcount += 8;
+                    continue;
+                }
+            }
+            bitbuf |= static_cast<std::uint64_t>(*next++) << bitcount;
+            bitcount += 8;
+        }
+    }
+
+    std::uint64_t peek_bits(unsigned n) const { return bitbuf & ((std::uint64_t{1} << n) - 1); }
+    void consume(unsigned n) {
+        bitbuf >>= n;
+        bitcount -= n;
+    }
+    // Reads n (at most 32) bits.
+    std::uint32_t bits(unsigned n) {
+        if (bitcount < n) refill();
+        const auto v = static_cast<std::uint32_t>(peek_bits(n));
+        consume(n);
+        return v;
+    }
+    // Drops the bits up to the next byte boundary.
+    void align_to_byte() { consume(bitcount & 7); }
+
+    // True once a decoder has consumed bits beyond the entry's last byte. The zero bytes
+    // are the last ones loaded, so they are still unconsumed exactly while the bit buffer
+    // holds at least as many bits as they made up.
+    bool truncated() const { return overrun * 8 > bitcount; }
+    // True when the bit buffer is empty and the source has nothing left: the whole entry
+    // has been read.
+    bool exhausted() const { return bitcount == 0 && next == end && pending_.empty() && source_.remaining() == 0; }
+
+    // Copies n whole bytes of a byte-aligned stream into dst: first what the bit buffer
+    // holds, then straight from the input. Returns false when the input ends first.
+    bool copy_bytes(Byte* dst, std::size_t n);
+
+    // State the hot loops keep in locals and store back.
+    const Byte* next = nullptr;
+    const Byte* end = nullptr;
+    std::uint64_t bitbuf = 0;  // invariant: bits above bitcount are 0 or the next input bits
+    unsigned bitcount = 0;
+    unsigned overrun = 0;
+
+private:
+    void pull();
+
+    ByteSource& source_;
+    std::vector<Byte> buffer_;
+    std::span<const Byte> pending_;  // the part of the last source block not yet copied
+};
+
+// Little-endian unaligned loads for the hot loops.
+inline std::uint64_t load_le64(const Byte* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    static_assert(std::endian::native == std::endian::little, "the decoders load little-endian words");
+    return v;
+}
+
+}  // namespace zip

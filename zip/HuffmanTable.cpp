@@ -1,0 +1,105 @@
+#include "zip/HuffmanTable.h"
+
+#include <algorithm>
+
+namespace zip::huffman {
+
+namespace {
+
+unsigned reverse_bits(unsigned code, unsigned length) {
+    unsigned r = 0;
+    for (unsigned i = 0; i < length; ++i) {
+        r = (r << 1) | (code & 1);
+        code >>= 1;
+    }
+    return r;
+}
+
+// Writes entry at every index that ends in the low `length` bits `low`.
+void replicate(std::uint32_t* table, unsigned size, unsigned low, unsigned length, std::uint32_t entry) {
+    for (unsigned i = low; i < size; i += 1u << length) table[i] = entry;
+}
+
+}  // namespace
+
+BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const std::uint32_t* symbols,
+                  std::uint32_t* table, unsigned capacity) {
+    unsigned counts[kMaxCodeLength + 1] = {};
+    for (unsigned s = 0; s < count; ++s) ++counts[std::min<unsigned>(lengths[s], kMaxCodeLength)];
+    for (unsigned s = 0; s < count; ++s)
+        if (lengths[s] > kMaxCodeLength) return BuildResult::Oversubscribed;
+    counts[0] = 0;
+
+    unsigned max_length = 0;
+    int left = 1;  // unused codes at the current length
+    for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
+        left = left * 2 - static_cast<int>(counts[len]);
+        if (left < 0) return BuildResult::Oversubscribed;
+        if (counts[len] != 0) max_length = len;
+    }
+    if (max_length == 0) return BuildResult::Empty;
+    if (left > 0 && max_length > 1) return BuildResult::Incomplete;
+    if ((1u << root) > capacity) return BuildResult::TooLarge;
+
+    // Symbols in canonical order: by code length, then by value.
+    unsigned offsets[kMaxCodeLength + 2] = {};
+    for (unsigned len = 1; len <= kMaxCodeLength; ++len) offsets[len + 1] = offsets[len] + counts[len];
+    unsigned sorted[320];
+    if (count > sizeof sorted / sizeof sorted[0]) return BuildResult::TooLarge;
+    for (unsigned s = 0; s < count; ++s)
+        if (lengths[s] != 0) sorted[offsets[lengths[s]]++] = s;
+
+    const unsigned root_size = 1u << root;
+    std::fill(table, table + root_size, kInvalidEntry);
+
+    unsigned remaining[kMaxCodeLength + 1];
+    std::copy(counts, counts + kMaxCodeLength + 1, remaining);
+    unsigned next_free = root_size;      // first entry after the tables built so far
+    unsigned sub_prefix = ~0u;           // root bits of the current subtable
+    unsigned sub_start = 0, sub_bits = 0;
+
+    unsigned code = 0;  // canonical code, most significant bit first
+    unsigned index = 0;
+    for (unsigned len = 1; len <= max_length; ++len) {
+        for (unsigned k = 0; k < counts[len]; ++k, ++code) {
+            const unsigned symbol = sorted[index++];
+            const unsigned rev = reverse_bits(code, len);
+            std::uint32_t entry = symbols[symbol];
+            if (len <= root) {
+                entry += len | (len << 5);
+                replicate(table, root_size, rev, len, entry);
+            } else {
+                const unsigned prefix = rev & (root_size - 1);
+                if (prefix != sub_prefix) {
+                    // Size the subtable to the longest code under this prefix: grow while
+                    // the codes of the next length do not fill the space left.
+                    unsigned bits = len - root;
+                    int space = 1 << bits;
+                    while (bits + root < max_length) {
+                        space -= static_cast<int>(remaining[bits + root]);
+                        if (space <= 0) break;
+                        ++bits;
+                        space <<= 1;
+                    }
+                    if (next_free + (1u << bits) > capacity) return BuildResult::TooLarge;
+                    sub_prefix = prefix;
+                    sub_start = next_free;
+                    sub_bits = bits;
+                    next_free += 1u << bits;
+                    std::fill(table + sub_start, table + next_free, kInvalidEntry);
+                    table[prefix] = kSubtable | root | (bits << 5) | (sub_start << 16);
+                }
+                const unsigned sub_len = len - root;
+                // Guard the subtable's bounds even for codes the sizing did not foresee.
+                if (sub_len > sub_bits) return BuildResult::Incomplete;
+                entry += sub_len | (sub_len << 5);
+                replicate(table + sub_start, 1u << sub_bits, rev >> root, sub_len, entry);
+            }
+            --remaining[len];
+        }
+        code <<= 1;
+    }
+    return BuildResult::Ok;
+}
+
+}  // namespace zip::huffman

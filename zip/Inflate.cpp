@@ -1,0 +1,358 @@
+#include "zip/Inflate.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "zip/HuffmanTable.h"
+
+namespace zip {
+
+namespace {
+
+using namespace huffman;
+
+constexpr unsigned kLitlenRootBits = Inflater::kLitlenRootBits;
+constexpr unsigned kDistRootBits = Inflater::kDistRootBits;
+constexpr unsigned kPrecodeRootBits = 7;
+constexpr unsigned kMaxLitlenCodes = 288;
+constexpr unsigned kMaxDistCodes = 32;
+constexpr unsigned kPrecodeCodes = 19;
+// Room for the root table plus one subtable per symbol at the largest subtable size: a
+// bound that needs no proof, and the builder checks it anyway.
+constexpr unsigned kLitlenCapacity = (1u << kLitlenRootBits) + kMaxLitlenCodes * (1u << (kMaxCodeLength - kLitlenRootBits));
+constexpr unsigned kDistCapacity = (1u << kDistRootBits) + kMaxDistCodes * (1u << (kMaxCodeLength - kDistRootBits));
+constexpr unsigned kPrecodeCapacity = 1u << kPrecodeRootBits;
+static_assert(kLitlenCapacity < 65536 && kDistCapacity < 65536, "subtable offsets are 16-bit entry values");
+
+constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                           31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                         193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// Code-length code lengths arrive in this order.
+constexpr std::uint8_t kPrecodeOrder[kPrecodeCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+struct SymbolTemplates {
+    std::uint32_t litlen[kMaxLitlenCodes];
+    std::uint32_t dist[kMaxDistCodes];
+    std::uint32_t precode[kPrecodeCodes];
+};
+
+constexpr SymbolTemplates make_templates() {
+    SymbolTemplates t{};
+    for (unsigned s = 0; s < 256; ++s) t.litlen[s] = symbol_entry(kLiteral, s);
+    t.litlen[256] = symbol_entry(kEndOfBlock, 0);
+    for (unsigned s = 257; s < 286; ++s) t.litlen[s] = symbol_entry(0, kLengthBase[s - 257], kLengthExtra[s - 257]);
+    // 286 and 287 take part in the fixed code but never stand for anything.
+    t.litlen[286] = t.litlen[287] = kInvalidEntry;
+    for (unsigned s = 0; s < 30; ++s) t.dist[s] = symbol_entry(0, kDistBase[s], kDistExtra[s]);
+    t.dist[30] = t.dist[31] = kInvalidEntry;
+    for (unsigned s = 0; s < kPrecodeCodes; ++s) t.precode[s] = symbol_entry(kLiteral, s);
+    return t;
+}
+constexpr SymbolTemplates kTemplates = make_templates();
+
+struct FixedTables {
+    std::uint32_t litlen[1u << kLitlenRootBits];
+    std::uint32_t dist[1u << kDistRootBits];
+    FixedTables() {
+        std::uint8_t lengths[kMaxLitlenCodes];
+        std::fill(lengths, lengths + 144, 8);
+        std::fill(lengths + 144, lengths + 256, 9);
+        std::fill(lengths + 256, lengths + 280, 7);
+        std::fill(lengths + 280, lengths + 288, 8);
+        build(lengths, kMaxLitlenCodes, kLitlenRootBits, kTemplates.litlen, litlen, std::size(litlen));
+        std::fill(lengths, lengths + kMaxDistCodes, 5);
+        build(lengths, kMaxDistCodes, kDistRootBits, kTemplates.dist, dist, std::size(dist));
+    }
+};
+
+const FixedTables& fixed_tables() {
+    static const FixedTables tables;
+    return tables;
+}
+
+constexpr std::uint64_t low_bits(std::uint64_t v, unsigned n) { return v & ((std::uint64_t{1} << n) - 1); }
+
+// How decoding the symbols of a block stopped.
+enum class Step { More, BlockDone, BadData };
+
+// Copies a match whose source lies `dist` bytes back. Wide copies may write up to 15
+// bytes past the match, which the window's slack absorbs; later bytes overwrite them.
+inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
+    const Byte* src = out - dist;
+    Byte* const stop = out + length;
+    if (dist >= 16) {
+        do {
+            std::memcpy(out, src, 16);
+            out += 16;
+            src += 16;
+        } while (out < stop);
+    } else if (dist >= 8) {
+        do {
+            std::memcpy(out, src, 8);
+            out += 8;
+            src += 8;
+        } while (out < stop);
+    } else if (dist == 1) {
+        std::memset(out, *src, length);
+    } else {
+        // Short period: byte by byte, each byte may be one just written.
+        while (out < stop) *out++ = *src++;
+    }
+    return stop;
+}
+
+// Decodes literal/length and distance codes. The fast variant loads eight input bytes at a
+// time and is called only while the input buffer holds BitInput::kFastMargin bytes; every
+// step does at most two such loads (each advances at most seven bytes), so the loop
+// condition proves its bounds. The careful variant refills a byte at a time, supplies
+// zeros past the entry's end and stops once they have been consumed.
+template <bool kCareful>
+Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+    static_assert(BitInput::kFastMargin >= 2 * 8, "two eight-byte loads per step");
+    static_assert(OutputWindow::kSlack >= 258 + 16 + 2, "a match plus the overshoot of wide copies");
+    const Byte* next = in.next;
+    const Byte* end = in.end;
+    std::uint64_t bitbuf = in.bitbuf;
+    unsigned bitcount = in.bitcount;
+    Byte* out = w.out;
+    Byte* const base = w.base;
+    Byte* const limit = w.limit;
+
+    auto store = [&] {
+        in.next = next;
+        in.end = end;
+        in.bitbuf = bitbuf;
+        in.bitcount = bitcount;
+        w.out = out;
+    };
+    auto refill = [&] {
+        if constexpr (kCareful) {
+            store();
+            in.refill();
+            next = in.next;
+            end = in.end;
+            bitbuf = in.bitbuf;
+            bitcount = in.bitcount;
+        } else {
+            // Branch-free: fill to 56..63 bits; the partial byte on top is re-read later.
+            bitbuf |= load_le64(next) << bitcount;
+            next += (63 - bitcount) >> 3;
+            bitcount |= 56;
+        }
+    };
+    auto consume = [&](unsigned n) {
+        bitbuf >>= n;
+        bitcount -= n;
+    };
+    auto finish = [&](Step step) {
+        store();
+        return step;
+    };
+    auto keep_going = [&] {
+        if constexpr (kCareful) return out < limit && end - next < static_cast<std::ptrdiff_t>(BitInput::kFastMargin);
+        else return out < limit && end - next >= static_cast<std::ptrdiff_t>(BitInput::kFastMargin);
+    };
+
+    while (keep_going()) {
+        if constexpr (kCareful)
+            // Zeros past the entry's end were consumed by the last symbol: stop here, before
+            // they can drive an endless run of made-up symbols.
+            if (in.overrun * 8 > bitcount) return finish(Step::BadData);
+        refill();
+        std::uint32_t e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+        if (e & kLiteral) {
+            // Two literals fit in the bits of one refill.
+            consume(code_length(e));
+            *out++ = static_cast<Byte>(value(e));
+            e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+            if (e & kLiteral) {
+                consume(code_length(e));
+                *out++ = static_cast<Byte>(value(e));
+                continue;
+            }
+            // A refill adds bits above the ones looked up, so `e` stays right.
+            refill();
+        }
+        if (e & kSubtable) [[unlikely]] {
+            consume(code_length(e));
+            e = litlen[value(e) + low_bits(bitbuf, total_length(e))];
+            if (e & kLiteral) {
+                consume(code_length(e));
+                *out++ = static_cast<Byte>(value(e));
+                continue;
+            }
+        }
+        if (e & (kEndOfBlock | kInvalid)) [[unlikely]] {
+            if (e & kInvalid) return finish(Step::BadData);
+            consume(code_length(e));
+            if constexpr (kCareful)
+                if (in.overrun * 8 > bitcount) return finish(Step::BadData);
+            return finish(Step::BlockDone);
+        }
+        // A length (at most 20 bits with its extra bits) and a distance (at most 28)
+        // both fit in the at least 56 bits the refill left.
+        const unsigned length =
+            value(e) + static_cast<unsigned>(low_bits(bitbuf, total_length(e)) >> code_length(e));
+        consume(total_length(e));
+        e = dist[low_bits(bitbuf, kDistRootBits)];
+        if (e & kSubtable) [[unlikely]] {
+            consume(code_length(e));
+            e = dist[value(e) + low_bits(bitbuf, total_length(e))];
+        }
+        if (e & kInvalid) [[unlikely]]
+            return finish(Step::BadData);
+        const std::size_t distance =
+            value(e) + static_cast<std::size_t>(low_bits(bitbuf, total_length(e)) >> code_length(e));
+        consume(total_length(e));
+        if constexpr (kCareful)
+            if (in.overrun * 8 > bitcount) return finish(Step::BadData);
+        // A distance before the entry's first byte is bad data, not a read of stale memory.
+        if (distance > static_cast<std::size_t>(out - base)) [[unlikely]]
+            return finish(Step::BadData);
+        out = copy_match(out, distance, length);
+    }
+    return finish(Step::More);
+}
+
+}  // namespace
+
+struct Inflater::Tables {
+    std::uint32_t litlen[kLitlenCapacity];
+    std::uint32_t dist[kDistCapacity];
+    std::uint32_t precode[kPrecodeCapacity];
+    std::uint8_t lengths[kMaxLitlenCodes + kMaxDistCodes];
+};
+
+Inflater::Inflater() : tables_(std::make_unique<Tables>()) {}
+Inflater::~Inflater() = default;
+
+DecodeStatus Inflater::run(ByteSource& source, ByteSink& sink, std::uint64_t declared_size) {
+    if (!window_) window_ = std::make_unique<OutputWindow>();
+    window_->start(sink, declared_size);
+    BitInput in(source);
+    return run(in, *window_);
+}
+
+namespace {
+
+// Bad data found after the input ran out is reported as the truncation it most likely is.
+DecodeStatus check_input(const BitInput& in, DecodeStatus status) {
+    return in.truncated() ? DecodeStatus::TruncatedInput : status;
+}
+
+DecodeStatus inflate_stored(BitInput& in, OutputWindow& w) {
+    in.align_to_byte();
+    const std::uint32_t length = in.bits(16);
+    const std::uint32_t complement = in.bits(16);
+    if (in.truncated()) return DecodeStatus::TruncatedInput;
+    if ((length ^ 0xFFFF) != complement) return DecodeStatus::BadData;
+    std::uint32_t left = length;
+    while (left > 0) {
+        if (!w.make_room()) return DecodeStatus::OutputOverflow;
+        const auto n = std::min<std::size_t>(left, static_cast<std::size_t>(w.limit - w.out));
+        if (!in.copy_bytes(w.out, n)) return DecodeStatus::TruncatedInput;
+        w.out += n;
+        left -= static_cast<std::uint32_t>(n);
+    }
+    return DecodeStatus::Ok;
+}
+
+DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+    for (;;) {
+        if (!w.make_room()) return DecodeStatus::OutputOverflow;
+        const Step step = in.ensure_margin() ? decode_symbols<false>(in, w, litlen, dist)
+                                             : decode_symbols<true>(in, w, litlen, dist);
+        if (step == Step::BlockDone) return DecodeStatus::Ok;
+        if (step == Step::BadData) return check_input(in, DecodeStatus::BadData);
+        if (in.truncated()) return DecodeStatus::TruncatedInput;
+    }
+}
+
+}  // namespace
+
+DecodeStatus Inflater::run(BitInput& in, OutputWindow& w) {
+    Tables& t = *tables_;
+    for (;;) {
+        in.refill();
+        const bool last = in.bits(1) != 0;
+        const unsigned type = in.bits(2);
+        DecodeStatus status = DecodeStatus::Ok;
+        if (type == 0) {
+            status = inflate_stored(in, w);
+        } else if (type == 1) {
+            const FixedTables& fixed = fixed_tables();
+            status = inflate_codes(in, w, fixed.litlen, fixed.dist);
+        } else if (type == 2) {
+            in.refill();
+            const unsigned nlitlen = in.bits(5) + 257;
+            const unsigned ndist = in.bits(5) + 1;
+            const unsigned nprecode = in.bits(4) + 4;
+            if (nlitlen > 286 || ndist > 30) return check_input(in, DecodeStatus::BadData);
+            std::uint8_t precode_lengths[kPrecodeCodes] = {};
+            for (unsigned i = 0; i < nprecode; ++i) precode_lengths[kPrecodeOrder[i]] = static_cast<std::uint8_t>(in.bits(3));
+            if (build(precode_lengths, kPrecodeCodes, kPrecodeRootBits, kTemplates.precode, t.precode,
+                      kPrecodeCapacity) != BuildResult::Ok)
+                return check_input(in, DecodeStatus::BadData);
+
+            // The two code length lists form one sequence; repeats may cross from one to
+            // the other but not past the end.
+            const unsigned total = nlitlen + ndist;
+            unsigned i = 0;
+            unsigned previous = 0;
+            while (i < total) {
+                in.refill();
+                const std::uint32_t e = t.precode[in.peek_bits(kPrecodeRootBits)];
+                if (e & kInvalid) return check_input(in, DecodeStatus::BadData);
+                in.consume(code_length(e));
+                const unsigned symbol = value(e);
+                if (symbol < 16) {
+                    t.lengths[i++] = static_cast<std::uint8_t>(symbol);
+                    previous = symbol;
+                    continue;
+                }
+                unsigned repeat;
+                unsigned fill = 0;
+                if (symbol == 16) {
+                    repeat = 3 + in.bits(2);
+                    fill = previous;
+                } else if (symbol == 17) {
+                    repeat = 3 + in.bits(3);
+                    previous = 0;
+                } else {
+                    repeat = 11 + in.bits(7);
+                    previous = 0;
+                }
+                if (repeat > total - i) return check_input(in, DecodeStatus::BadData);
+                std::fill(t.lengths + i, t.lengths + i + repeat, static_cast<std::uint8_t>(fill));
+                i += repeat;
+            }
+            if (in.truncated()) return DecodeStatus::TruncatedInput;
+            // Without an end-of-block code the block could never end.
+            if (t.lengths[256] == 0) return DecodeStatus::BadData;
+            if (build(t.lengths, nlitlen, kLitlenRootBits, kTemplates.litlen, t.litlen, kLitlenCapacity) !=
+                BuildResult::Ok)
+                return DecodeStatus::BadData;
+            // No distance code at all is allowed for a block of literals only; a length
+            // code then meets the invalid entries.
+            const BuildResult dist_result =
+                build(t.lengths + nlitlen, ndist, kDistRootBits, kTemplates.dist, t.dist, kDistCapacity);
+            if (dist_result == BuildResult::Empty)
+                std::fill(t.dist, t.dist + (1u << kDistRootBits), kInvalidEntry);
+            else if (dist_result != BuildResult::Ok)
+                return DecodeStatus::BadData;
+            status = inflate_codes(in, w, t.litlen, t.dist);
+        } else {
+            status = DecodeStatus::BadData;
+        }
+        if (status != DecodeStatus::Ok) return check_input(in, status);
+        if (in.truncated()) return DecodeStatus::TruncatedInput;
+        if (last) break;
+    }
+    return w.finish();
+}
+
+}  // namespace zip
