@@ -5,8 +5,6 @@
 
 #include "zip/ZipConstants.h"
 
-TListObject::~TListObject() = default;
-
 TObjectList::TObjectList() = default;
 
 TObjectList::~TObjectList() {
@@ -20,39 +18,39 @@ void TObjectList::Error(Integer value) const {
     throw EListError(text);
 }
 
-TListObject* TObjectList::Get(Integer index) const {
+TObject* TObjectList::Get(Integer index) const {
     if (index < 0 || index >= Count()) Error(index);
     return items_[static_cast<size_t>(index)];
 }
 
-void TObjectList::Put(Integer index, TListObject* item) {
+void TObjectList::Put(Integer index, TObject* item) {
     if (index < 0 || index >= Count()) Error(index);
     items_[static_cast<size_t>(index)] = item;
 }
 
-void TObjectList::InsertAt(Integer index, TListObject* item) {
+void TObjectList::InsertAt(Integer index, TObject* item) {
     if (Count() == capacity_) Grow();
     items_.insert(items_.begin() + index, item);
 }
 
-Integer TObjectList::Add(TListObject* item) {
+Integer TObjectList::Add(TObject* item) {
     Integer index = Count();
     InsertAt(index, item);
     return index;
 }
 
-void TObjectList::Insert(Integer index, TListObject* item) {
+void TObjectList::Insert(Integer index, TObject* item) {
     if (index < 0 || index > Count()) Error(index);
     InsertAt(index, item);
 }
 
-Integer TObjectList::IndexOf(TListObject* item) const {
+Integer TObjectList::IndexOf(TObject* item) const {
     for (Integer i = 0; i < Count(); ++i)
         if (items_[static_cast<size_t>(i)] == item) return i;
     return -1;
 }
 
-TListObject* TObjectList::Neighbour(TListObject* item, int direction) const {
+TObject* TObjectList::Neighbour(TObject* item, int direction) const {
     if (item == nullptr) return direction != 0 ? First() : Last();
     Integer i = IndexOf(item);
     if (i < 0) {
@@ -65,16 +63,16 @@ TListObject* TObjectList::Neighbour(TListObject* item, int direction) const {
     return items_[static_cast<size_t>(j)];
 }
 
-void TObjectList::FreeObject(TListObject* item) {
+void TObjectList::FreeObject(TObject* item) {
     if (OwnsObjects) delete item;
 }
 
 void TObjectList::FreeAll() {
     // Items are freed in index order; the slots are cleared first so that a destructor that
     // looks at the list never meets a dangling reference.
-    std::vector<TListObject*> items;
+    std::vector<TObject*> items;
     items.swap(items_);
-    for (TListObject* item : items) FreeObject(item);
+    for (TObject* item : items) FreeObject(item);
     Clear();
 }
 
@@ -96,7 +94,7 @@ void TObjectList::SetCapacity(Integer n) {
     if (n == capacity_) return;
     if (n < Count() || n > zipconst::kMaxListSize) Error(n);
     if (n == 0) {
-        std::vector<TListObject*>().swap(items_);
+        std::vector<TObject*>().swap(items_);
     } else if (static_cast<size_t>(n) > items_.capacity()) {
         // The list's own capacity grows in small steps; the storage under it grows
         // geometrically so that filling a large directory does not copy it over and over.
@@ -113,11 +111,11 @@ void TObjectList::SetCount(Integer n) {
 
 TSortedObjectList::TSortedObjectList(TDuplicates duplicates) : Duplicates(duplicates) {}
 
-void TSortedObjectList::Put(Integer, TListObject*) {
+void TSortedObjectList::Put(Integer, TObject*) {
     throw EListError("Cannot <Put> an Object in a sorted list!");
 }
 
-bool TSortedObjectList::Search(const TListObject* key, Integer& position) const {
+bool TSortedObjectList::Search(const TObject* key, Integer& position) const {
     Integer lo = 0, hi = Count() - 1;
     bool found = false;
     while (lo <= hi) {
@@ -131,7 +129,7 @@ bool TSortedObjectList::Search(const TListObject* key, Integer& position) const 
                 found = true;
                 // Accepting duplicates keeps halving to the first equal item; otherwise the
                 // equal item met is the answer.
-                if (Duplicates != TDuplicates::dupAccept) lo = mid;
+                if (Duplicates != dupAccept) lo = mid;
             }
         }
     }
@@ -139,24 +137,24 @@ bool TSortedObjectList::Search(const TListObject* key, Integer& position) const 
     return found;
 }
 
-void TSortedObjectList::Insert(Integer, TListObject* item) {
+void TSortedObjectList::Insert(Integer, TObject* item) {
     Integer position = 0;
     if (Search(KeyOf(item), position)) {
         switch (Duplicates) {
-            case TDuplicates::dupIgnore: return;  // the object stays the caller's
-            case TDuplicates::dupError: throw EListError("Duplicate Object index");
-            case TDuplicates::dupAccept: break;
+            case dupIgnore: return;  // the object stays the caller's
+            case dupError: throw EListError("Duplicate Object index");
+            case dupAccept: break;
         }
     }
     InsertAt(position, item);
 }
 
-Integer TSortedObjectList::Add(TListObject* item) {
+Integer TSortedObjectList::Add(TObject* item) {
     Insert(0, item);
     return 0;
 }
 
-Integer TSortedObjectList::IndexOf(TListObject* item) const {
+Integer TSortedObjectList::IndexOf(TObject* item) const {
     Integer position = 0;
     return Search(KeyOf(item), position) ? position : -1;
 }

@@ -9,13 +9,8 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
-
-// Base of every object the lists hold: a virtual destructor and a class name for messages.
-class TListObject {
-public:
-    virtual ~TListObject();
-    virtual const char* ClassName() const { return "TListObject"; }
-};
+#include "platform/Object.h"
+#include "platform/StringList.h"  // TDuplicates
 
 class TObjectList {
 public:
@@ -29,17 +24,17 @@ public:
     Integer Count() const { return static_cast<Integer>(items_.size()); }
     Integer Capacity() const { return capacity_; }
 
-    TListObject* Get(Integer index) const;
-    virtual void Put(Integer index, TListObject* item);
-    virtual Integer Add(TListObject* item);
-    virtual void Insert(Integer index, TListObject* item);
-    virtual Integer IndexOf(TListObject* item) const;
-    TListObject* First() const { return Get(0); }
-    TListObject* Last() const { return Get(Count() - 1); }
+    TObject* Get(Integer index) const;
+    virtual void Put(Integer index, TObject* item);
+    virtual Integer Add(TObject* item);
+    virtual void Insert(Integer index, TObject* item);
+    virtual Integer IndexOf(TObject* item) const;
+    TObject* First() const { return Get(0); }
+    TObject* Last() const { return Get(Count() - 1); }
     // Direction 0 is the previous item, anything else the next; no object asks for the ends.
-    TListObject* Neighbour(TListObject* item, int direction) const;
+    TObject* Neighbour(TObject* item, int direction) const;
 
-    virtual void FreeObject(TListObject* item);
+    virtual void FreeObject(TObject* item);
     void FreeAll();
     // Forgets the items without freeing them.
     void Clear();
@@ -50,13 +45,11 @@ protected:
     [[noreturn]] virtual void Error(Integer value) const;
     virtual void Grow();
     // Places item at index without any bound or order check (callers checked).
-    void InsertAt(Integer index, TListObject* item);
+    void InsertAt(Integer index, TObject* item);
 
-    std::vector<TListObject*> items_;
+    std::vector<TObject*> items_;
     Integer capacity_ = 0;
 };
-
-enum class TDuplicates : Byte { dupIgnore = 0, dupAccept = 1, dupError = 2 };
 
 class TSortedObjectList : public TObjectList {
 public:
@@ -64,16 +57,16 @@ public:
 
     TDuplicates Duplicates;
 
-    void Put(Integer index, TListObject* item) override;
+    void Put(Integer index, TObject* item) override;
     // Always 0, not the position: the list decides where the item goes.
-    Integer Add(TListObject* item) override;
+    Integer Add(TObject* item) override;
     // The index is ignored; the item goes where its key belongs.
-    void Insert(Integer index, TListObject* item) override;
-    Integer IndexOf(TListObject* item) const override;
+    void Insert(Integer index, TObject* item) override;
+    Integer IndexOf(TObject* item) const override;
 
-    virtual const TListObject* KeyOf(const TListObject* item) const { return item; }
+    virtual const TObject* KeyOf(const TObject* item) const { return item; }
     // Negative when a (already in the list) sorts before b (being placed), 0 when equal.
-    virtual Integer Compare(const TListObject* a, const TListObject* b) const = 0;
+    virtual Integer Compare(const TObject* a, const TObject* b) const = 0;
     // Halving search; position is where the key is or would go.
-    virtual bool Search(const TListObject* key, Integer& position) const;
+    virtual bool Search(const TObject* key, Integer& position) const;
 };

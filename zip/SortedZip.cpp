@@ -1,5 +1,8 @@
 #include "zip/SortedZip.h"
 
+#include <algorithm>
+
+#include "platform/DateTime.h"
 #include "zip/ZipLib.h"
 
 Integer CompareTextNoCase(const String& a, const String& b) {
@@ -13,34 +16,16 @@ Integer CompareTextNoCase(const String& a, const String& b) {
     return static_cast<Integer>(a.size()) - static_cast<Integer>(b.size());
 }
 
-namespace {
-
-// Days from 30 December 1899 to the given date (proleptic Gregorian).
-long DaysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long>(doe) - 719468 + 25569;  // 25569: 1899-12-30 to 1970-01-01
-}
-
-}  // namespace
-
 bool DosDateTimeToDateTime(LongWord dos, TDateTime& value) {
-    int time = static_cast<int>(dos & 0xFFFF), date = static_cast<int>(dos >> 16);
-    int day = date & 31, month = (date >> 5) & 15, year = 1980 + (date >> 9);
-    int sec = (time & 31) * 2, min = (time >> 5) & 63, hour = time >> 11;
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1) return false;
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
-    if (hour > 23 || min > 59 || sec > 59) return false;
-    value = static_cast<double>(DaysFromCivil(year, month, day)) + (hour * 3600 + min * 60 + sec) / 86400.0;
+    const Word time = static_cast<Word>(dos & 0xFFFF), date = static_cast<Word>(dos >> 16);
+    TDateTime d = 0, t = 0;
+    if (!TryEncodeDate(static_cast<Word>(1980 + (date >> 9)), (date >> 5) & 15, date & 31, d)) return false;
+    if (!TryEncodeTime(time >> 11, (time >> 5) & 63, static_cast<Word>((time & 31) * 2), 0, t)) return false;
+    value = d + t;
     return true;
 }
 
-Integer TSortedZip::Compare(const TListObject* a, const TListObject* b) const {
+Integer TSortedZip::Compare(const TObject* a, const TObject* b) const {
     const auto& A = *static_cast<const TZipHeaderInfo*>(a);
     const auto& B = *static_cast<const TZipHeaderInfo*>(b);
     switch (SortMode) {

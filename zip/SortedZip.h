@@ -23,7 +23,7 @@ public:
     TZipSortMode SortMode = TZipSortMode::ByNone;
 
     TZipHeaderInfo* Header(Integer index) const { return static_cast<TZipHeaderInfo*>(Get(index)); }
-    Integer Compare(const TListObject* a, const TListObject* b) const override;
+    Integer Compare(const TObject* a, const TObject* b) const override;
 };
 
 // Text comparison without regard to ASCII case: the difference of the first differing

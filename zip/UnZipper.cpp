@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/Clock.h"
+#include "platform/DateTime.h"
 #include "zip/ZipConstants.h"
 
 TUnZipper::TUnZipper(TComponent*) {}
@@ -63,7 +63,7 @@ TDateTime TUnZipper::DateTime(Integer index) const {
     TDateTime value = 0;
     if (DosDateTimeToDateTime(ViewEntry(index)->DateTime, value)) return value;
     // Not a valid DOS date: the current time stands in for it.
-    return static_cast<double>(platform::CurrentClock().NowMicros()) / 86400e6 + 25569.0;
+    return Now();
 }
 
 // ---- comments ----

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Streams.h"
+#include "platform/StringList.h"
 #include "zip/SortedZip.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipRecords.h"
@@ -60,7 +61,9 @@ public:
     TZipSortMode SortMode = TZipSortMode::ByNone;
     bool RecreateDirs = false;
     TUZOverwriteMode OverwriteMode = TUZOverwriteMode::Prompt;
-    std::vector<String> FilesList;
+    // Name patterns that select entries for extraction (owned).
+    TStringList FilesList;
+    void SetFilesList(TStrings& lines) { FilesList.Assign(&lines); }
     bool DoAll = false;
     TIncompleteZipMode IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
     bool KeepZipOpen = false;

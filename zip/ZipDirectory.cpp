@@ -46,7 +46,7 @@ void TUnZipper::ReadZipDirectory() {
         Integer got = archive_->Read(sig, 4);
         if (got == 4 && le::Get32(sig) == zipconst::kCentralSignature) {
             archive_->Seek(-4, soCurrent);
-            directory_ = std::make_unique<TSortedZip>(TDuplicates::dupError);
+            directory_ = std::make_unique<TSortedZip>(dupError);
             view_ = directory_.get();
         } else if (!RebuildFromLocalHeaders()) {
             Sort(SortMode);
@@ -137,7 +137,7 @@ bool TUnZipper::RebuildFromLocalHeaders() {
         }
     }
     s.Seek(-4, soCurrent);
-    directory_ = std::make_unique<TSortedZip>(TDuplicates::dupError);
+    directory_ = std::make_unique<TSortedZip>(dupError);
     view_ = directory_.get();
     const Int64 size = s.Size();
     for (;;) {
@@ -173,7 +173,7 @@ void TUnZipper::Sort(TZipSortMode mode) {
     if (mode == TZipSortMode::ByNone || !directory_) {
         view_ = directory_.get();
     } else {
-        auto view = std::make_unique<TSortedZip>(TDuplicates::dupAccept);
+        auto view = std::make_unique<TSortedZip>(dupAccept);
         view->OwnsObjects = false;
         view->SortMode = mode;
         for (Integer i = 0; i < directory_->Count(); ++i) view->Add(directory_->Get(i));

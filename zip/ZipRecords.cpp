@@ -75,7 +75,7 @@ void TZipHeaderInfo::Clear() {
     Selected = false;
 }
 
-void TZipHeaderInfo::CopyFromSource(const TListObject& source) {
+void TZipHeaderInfo::CopyFromSource(const TObject& source) {
     const auto* src = dynamic_cast<const TZipHeaderInfo*>(&source);
     if (src == nullptr) throw EConvertError(String("Cannot assign a ") + source.ClassName() + " to a TZipHeaderInfo");
     if (src == this) return;
@@ -104,7 +104,7 @@ void TZipHeaderInfo::CopyFromSource(const TListObject& source) {
     Selected = src->Selected;
 }
 
-void TZipHeaderInfo::CopyToTarget(TListObject& target) const {
+void TZipHeaderInfo::CopyToTarget(TObject& target) const {
     auto* dst = dynamic_cast<TZipHeaderInfo*>(&target);
     if (dst == nullptr) throw EConvertError(String("Cannot assign a TZipHeaderInfo to a ") + target.ClassName());
     dst->CopyFromSource(*this);

@@ -18,10 +18,10 @@ class TZipHeaderInfo;
 // Switches to the next disk of a spanned archive and stores its stream in the variable.
 using TNextDiskCallback = std::function<void(TZipHeaderInfo& header, TStream*& stream)>;
 
-class TZipHeaderInfo : public TListObject {
+class TZipHeaderInfo : public TPersistent {
 public:
     TZipHeaderInfo();
-    const char* ClassName() const override { return "TZipHeaderInfo"; }
+    const char* ClassName() const noexcept override { return "TZipHeaderInfo"; }
 
     Word VersionMadeBy;
     Word VersionNeeded;
@@ -43,8 +43,8 @@ public:
 
     void Clear();
     // Copies every field; a comment is copied only when the source has its text loaded.
-    void CopyFromSource(const TListObject& source);
-    void CopyToTarget(TListObject& target) const;
+    void CopyFromSource(const TObject& source);
+    void CopyToTarget(TObject& target) const;
 
     const String& FileName() const { return fileName_; }
     const String& Directory() const { return directory_; }

@@ -4,12 +4,12 @@
 
 namespace {
 
-struct Counted : TListObject {
+struct Counted : TObject {
     explicit Counted(int v, int* deaths = nullptr) : value(v), deaths_(deaths) {}
     ~Counted() override {
         if (deaths_) ++*deaths_;
     }
-    const char* ClassName() const override { return "Counted"; }
+    const char* ClassName() const noexcept override { return "Counted"; }
     int value;
     int* deaths_;
 };
@@ -17,7 +17,7 @@ struct Counted : TListObject {
 class IntList : public TSortedObjectList {
 public:
     using TSortedObjectList::TSortedObjectList;
-    Integer Compare(const TListObject* a, const TListObject* b) const override {
+    Integer Compare(const TObject* a, const TObject* b) const override {
         return static_cast<const Counted*>(a)->value - static_cast<const Counted*>(b)->value;
     }
 };
@@ -94,13 +94,13 @@ TEST(ObjectList, NeighbourWalksBothWaysAndRejectsStrangers) {
 }
 
 TEST(SortedObjectList, DuplicateRules) {
-    IntList ignore(TDuplicates::dupIgnore);
+    IntList ignore(dupIgnore);
     ignore.Add(new Counted(5));
     Counted second(5);
     EXPECT_EQ(ignore.Add(&second), 0);
     EXPECT_EQ(ignore.Count(), 1);
 
-    IntList error(TDuplicates::dupError);
+    IntList error(dupError);
     error.Add(new Counted(5));
     Counted dup(5);
     try {
@@ -111,7 +111,7 @@ TEST(SortedObjectList, DuplicateRules) {
     }
     EXPECT_EQ(error.Count(), 1);
 
-    IntList accept(TDuplicates::dupAccept);
+    IntList accept(dupAccept);
     auto* first = new Counted(5);
     auto* later = new Counted(5);
     accept.Add(new Counted(9));

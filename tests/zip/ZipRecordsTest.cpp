@@ -248,12 +248,12 @@ class SortedViews : public ::testing::TestWithParam<SortCase> {};
 // One directory in physical order, viewed in each mode.
 TEST_P(SortedViews, OrderEntries) {
     const LongWord kDate1 = (0x5A21u << 16), kDate2 = (0x5A22u << 16);  // valid dates, 2 is later
-    TSortedZip dir(TDuplicates::dupError);
+    TSortedZip dir(dupError);
     dir.Add(Entry("x\\", "B.TXT", 0, 50, 100, kDate1));
     dir.Add(Entry("y\\", "b.txt", 10, 90, 100, kDate2));
     dir.Add(Entry("", "a.txt", 20, 0, 0, 0xFFFFFFFF));  // invalid date, empty
     dir.Add(Entry("x\\", "c.txt", 30, 50, 200, kDate1));
-    TSortedZip view(TDuplicates::dupAccept);
+    TSortedZip view(dupAccept);
     view.OwnsObjects = false;
     view.SortMode = GetParam().mode;
     for (Integer i = 0; i < dir.Count(); ++i) view.Add(dir.Get(i));
@@ -273,12 +273,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SortedZip, DirectoryRefusesSecondEntryAtSamePosition) {
-    TSortedZip dir(TDuplicates::dupError);
+    TSortedZip dir(dupError);
     dir.Add(Entry("", "a", 0));
     TZipHeaderInfo* again = Entry("", "b", 0);
     EXPECT_THROW(dir.Add(again), EListError);
     delete again;
-    TSortedZip names(TDuplicates::dupError);
+    TSortedZip names(dupError);
     names.SortMode = TZipSortMode::ByName;
     names.Add(Entry("dir\\", "a.txt", 0));
     TZipHeaderInfo* upper = Entry("Dir\\", "A.TXT", 5);
@@ -287,7 +287,7 @@ TEST(SortedZip, DirectoryRefusesSecondEntryAtSamePosition) {
 }
 
 TEST(SortedZip, OffsetsPast2GiBKeepPhysicalOrder) {
-    TSortedZip dir(TDuplicates::dupError);
+    TSortedZip dir(dupError);
     dir.Add(Entry("", "late", 0x90000000u));
     dir.Add(Entry("", "early", 16));
     EXPECT_EQ(OffsetsOf(dir), (std::vector<LongWord>{16, 0x90000000u}));
