@@ -215,3 +215,15 @@ bool TUnZipper::ArchiveFileExists(const String&) { return false; }
 bool TUnZipper::IsRemovableDrive(const String&) { return false; }
 String TUnZipper::VolumeLabel(const String&) { return String(); }
 bool TUnZipper::AskOverwrite(const String&) { return false; }
+bool TUnZipper::FolderExists(const String&) { return false; }
+void TUnZipper::ForceFolder(const String& folder) { throw EInOutError("Cannot create folder " + folder, 3); }
+bool TUnZipper::OutputFileExists(const String&) { return false; }
+std::unique_ptr<TStream> TUnZipper::CreateTempOutput(const String& folder, String&) {
+    throw EFCreateError("Cannot create a file in " + folder);
+}
+void TUnZipper::CommitOutput(const String&, const String& name, LongWord, const LongWord*) {
+    throw EFCreateError("Cannot create file \"" + name + "\"");
+}
+void TUnZipper::DiscardOutput(const String&) {}
+String TUnZipper::CurrentFolder() { return "C:"; }
+void TUnZipper::SetCurrentFolder(const String&) {}

@@ -122,6 +122,19 @@ protected:
     virtual String VolumeLabel(const String& root);
     // The question shown when an output file exists and no handler answers it.
     virtual bool AskOverwrite(const String& question);
+    // Output side of extraction. Data goes to a temporary file in the destination folder;
+    // only a file whose CRC matched is renamed over the output name.
+    virtual bool FolderExists(const String& folder);
+    virtual void ForceFolder(const String& folder);
+    virtual bool OutputFileExists(const String& name);
+    virtual std::unique_ptr<TStream> CreateTempOutput(const String& folder, String& tempName);
+    // Gives the finished temporary file its DOS date and attributes and renames it over name.
+    virtual void CommitOutput(const String& tempName, const String& name, LongWord dosDateTime,
+                              const LongWord* attributes);
+    virtual void DiscardOutput(const String& tempName);
+    // The layer's current folder (no process-wide change of directory happens).
+    virtual String CurrentFolder();
+    virtual void SetCurrentFolder(const String& folder);
 
     void RequireIdle(const char* what) const;
     TZipHeaderInfo* ViewEntry(Integer index) const;
@@ -142,7 +155,10 @@ protected:
     struct ExtractRun;
     Integer ExtractRunAll();
     void ExtractEntry(ExtractRun& run, Integer index);
-    String OutputFolderFor(const TZipHeaderInfo& entry) const;
+    // The folder an entry goes to, always inside base: stored paths never lead outside it.
+    String OutputFolderFor(const TZipHeaderInfo& entry, const String& base) const;
+    // Why an entry cannot be extracted by this engine; empty when it can.
+    static String UnsupportedReason(const TZipHeaderInfo& entry);
 
     String zipName_;
     String destDir_;
@@ -162,4 +178,5 @@ protected:
     TEndCentral endCentral_;
     Int64 totalBytes_ = 0;
     Int64 bytesDone_ = 0;
+    std::uint32_t runningCrc_ = 0xFFFFFFFF;
 };

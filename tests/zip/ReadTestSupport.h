@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,6 +45,57 @@ protected:
     bool ArchiveFileExists(const String& name) override { return files.count(name) != 0; }
     bool IsRemovableDrive(const String&) override { return removable; }
     String VolumeLabel(const String& root) override { return labels[root]; }
+
+public:
+    // Output side in memory: finished files, folders, temporary files still open or left.
+    struct OutFile {
+        std::vector<Byte> bytes;
+        LongWord dos = 0;
+        LongWord attributes = 0;
+    };
+    std::map<String, OutFile> outputs;
+    std::set<String> folders;
+    std::map<String, std::shared_ptr<TMemoryStream>> temps;
+    String current = "C:\\work";
+    int tempCounter = 0;
+
+protected:
+    static String Trim(String s) {
+        while (!s.empty() && s.back() == '\\') s.pop_back();
+        return s;
+    }
+    bool FolderExists(const String& folder) override { return folders.count(Trim(folder)) != 0; }
+    void ForceFolder(const String& folder) override {
+        String f = Trim(folder);
+        for (size_t i = 0; i <= f.size(); ++i)
+            if (i == f.size() || f[i] == '\\') folders.insert(f.substr(0, i));
+    }
+    bool OutputFileExists(const String& name) override { return outputs.count(name) != 0; }
+    std::unique_ptr<TStream> CreateTempOutput(const String& folder, String& tempName) override {
+        tempName = folder + "~tmp" + std::to_string(++tempCounter);
+        auto shared = std::make_shared<TMemoryStream>();
+        temps[tempName] = shared;
+        struct View : TStream {
+            std::shared_ptr<TMemoryStream> s;
+            Integer Read(void* b, Integer n) override { return s->Read(b, n); }
+            Integer Write(const void* b, Integer n) override { return s->Write(b, n); }
+            Int64 Seek(Int64 o, TSeekOrigin g) override { return s->Seek(o, g); }
+        };
+        auto v = std::make_unique<View>();
+        v->s = shared;
+        return v;
+    }
+    void CommitOutput(const String& tempName, const String& name, LongWord dos, const LongWord* attributes) override {
+        OutFile f;
+        f.bytes = temps.at(tempName)->Bytes();
+        f.dos = dos;
+        f.attributes = attributes ? *attributes : 0;
+        outputs[name] = f;
+        temps.erase(tempName);
+    }
+    void DiscardOutput(const String& tempName) override { temps.erase(tempName); }
+    String CurrentFolder() override { return current; }
+    void SetCurrentFolder(const String& folder) override { current = folder; }
 
 private:
     String current_;
