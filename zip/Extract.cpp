@@ -104,7 +104,7 @@ Integer TUnZipper::ExtractRunAll() {
     const bool resort = spanned && SortMode != TZipSortMode::ByNone;
     const TZipSortMode savedMode = SortMode;
     try {
-        if (resort) Sort(TZipSortMode::ByNone);
+        if (resort) SortView(TZipSortMode::ByNone);
         totalBytes_ = 0;
         bytesDone_ = 0;
         run.count = Count();
@@ -139,11 +139,11 @@ Integer TUnZipper::ExtractRunAll() {
         }
     } catch (...) {
         SetCurrentFolder(remembered);
-        if (resort) Sort(savedMode);
+        if (resort) SortView(savedMode);
         throw;
     }
     SetCurrentFolder(remembered);
-    if (resort) Sort(savedMode);
+    if (resort) SortView(savedMode);
     if (!run.failures.empty()) {
         String text = run.failures.front();
         if (run.failures.size() > 1) text += " (and " + std::to_string(run.failures.size() - 1) + " more)";

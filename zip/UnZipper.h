@@ -137,6 +137,8 @@ protected:
     virtual void SetCurrentFolder(const String& folder);
 
     void RequireIdle(const char* what) const;
+    // Sort without the busy check, for the operations that run while Busy.
+    void SortView(TZipSortMode mode);
     TZipHeaderInfo* ViewEntry(Integer index) const;
     // The directory side (used by the writer's update cycle too).
     void ReadZipDirectory();

@@ -49,14 +49,14 @@ void TUnZipper::ReadZipDirectory() {
             directory_ = std::make_unique<TSortedZip>(dupError);
             view_ = directory_.get();
         } else if (!RebuildFromLocalHeaders()) {
-            Sort(SortMode);
+            SortView(SortMode);
             return;
         }
     } else {
         if (OnInCompleteZip) OnInCompleteZip(this, IncompleteZipMode);
         if (IncompleteZipMode == TIncompleteZipMode::izAssumeMulti) throw EIncompleteZip("Incomplete Zip File");
         if (!RebuildFromLocalHeaders()) {
-            Sort(SortMode);
+            SortView(SortMode);
             return;
         }
     }
@@ -111,7 +111,7 @@ void TUnZipper::ReadZipDirectory() {
     }
     NumDisks = thisDisk + 1;
     currentDisk_ = thisDisk;
-    Sort(SortMode);
+    SortView(SortMode);
 }
 
 bool TUnZipper::RebuildFromLocalHeaders() {
@@ -166,6 +166,11 @@ bool TUnZipper::RebuildFromLocalHeaders() {
 }
 
 void TUnZipper::Sort(TZipSortMode mode) {
+    RequireIdle("sort the archive");
+    SortView(mode);
+}
+
+void TUnZipper::SortView(TZipSortMode mode) {
     if (view_ != nullptr && view_ != directory_.get()) {
         delete view_;
         view_ = nullptr;

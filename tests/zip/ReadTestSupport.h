@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <unistd.h>
+
 #include <map>
 #include <memory>
 #include <set>
@@ -172,5 +174,31 @@ inline std::string SlashName(std::string s) {
         if (c == '\\') c = '/';
     return s;
 }
+
+}  // namespace ziptest
+
+namespace ziptest {
+
+// Runs a Python snippet that writes an archive to the BytesIO `buf` and returns its bytes.
+// The snippet sees zipfile imported and `buf` ready.
+inline std::vector<Byte> PythonZip(const std::string& body) {
+    std::string script = "import io,sys,zipfile\nbuf=io.BytesIO()\n" + body + "\nsys.stdout.buffer.write(buf.getvalue())\n";
+    std::string path = "/tmp/tarvik_pyzip_" + std::to_string(::getpid()) + ".py";
+    {
+        std::ofstream f(path);
+        f << script;
+    }
+    std::vector<Byte> out;
+    FILE* p = popen(("python3 " + path).c_str(), "r");
+    if (!p) return out;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.insert(out.end(), buf, buf + n);
+    pclose(p);
+    std::remove(path.c_str());
+    return out;
+}
+
+inline std::string Text(const std::vector<Byte>& b) { return std::string(b.begin(), b.end()); }
 
 }  // namespace ziptest
