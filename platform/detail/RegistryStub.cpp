@@ -1,0 +1,4 @@
+#include "platform/detail/LayerState.h"
+namespace platform::detail {
+void ResetRegistryState() {}
+}  // namespace platform::detail
