@@ -240,6 +240,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         }
         return;
     }
+    if (RecreateDirs && !FolderExists(folder)) ForceFolder(folder);
     String outName = folder + h.FileName();
 
     if (h.Encrypted()) {

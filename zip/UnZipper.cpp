@@ -3,6 +3,12 @@
 #include <cstdio>
 
 #include "platform/DateTime.h"
+#include "platform/Drives.h"
+#include "platform/FileStream.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/SysErrors.h"
+#include "zip/BufferStream.h"
 #include "zip/ZipConstants.h"
 
 TUnZipper::TUnZipper(TComponent*) {}
@@ -205,25 +211,75 @@ void TUnZipper::FreeDirectory() {
     directory_.reset();
 }
 
-// ---- default seams (no file layer yet) ----
+// ---- the seams on the layer's file functions ----
 
-std::unique_ptr<TStream> TUnZipper::OpenArchiveFile(const String& name, Word) {
-    throw EFOpenError("Cannot open file \"" + name + "\"");
+std::unique_ptr<TStream> TUnZipper::OpenArchiveFile(const String& name, Word mode) {
+    return std::make_unique<TLFNFileStream>(name, mode);
 }
-TDateTime TUnZipper::FileStreamDate(TStream&) { return 0; }
-bool TUnZipper::ArchiveFileExists(const String&) { return false; }
-bool TUnZipper::IsRemovableDrive(const String&) { return false; }
-String TUnZipper::VolumeLabel(const String&) { return String(); }
+
+TDateTime TUnZipper::FileStreamDate(TStream& stream) {
+    auto* file = dynamic_cast<TLFNFileStream*>(&stream);
+    if (file == nullptr) return 0;
+    Integer age = FileGetDate(file->FileHandle());
+    TDateTime value = 0;
+    if (age == -1 || !DosDateTimeToDateTime(static_cast<LongWord>(age), value)) return 0;
+    return value;
+}
+
+bool TUnZipper::ArchiveFileExists(const String& name) { return FileExists(name); }
+
+bool TUnZipper::IsRemovableDrive(const String& root) { return GetDriveTypeA(root.c_str()) == DRIVE_REMOVABLE; }
+
+String TUnZipper::VolumeLabel(const String& root) {
+    char label[14] = {};
+    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0))
+        return String();
+    return label;
+}
+
+// Without a message box hook the question answers No, as every headless question does.
 bool TUnZipper::AskOverwrite(const String&) { return false; }
-bool TUnZipper::FolderExists(const String&) { return false; }
-void TUnZipper::ForceFolder(const String& folder) { throw EInOutError("Cannot create folder " + folder, 3); }
-bool TUnZipper::OutputFileExists(const String&) { return false; }
-std::unique_ptr<TStream> TUnZipper::CreateTempOutput(const String& folder, String&) {
-    throw EFCreateError("Cannot create a file in " + folder);
+
+bool TUnZipper::FolderExists(const String& folder) { return DirectoryExists(ExcludeTrailingBackslash(folder)); }
+
+void TUnZipper::ForceFolder(const String& folder) {
+    String dir = ExcludeTrailingBackslash(folder);
+    if (!ForceDirectories(dir)) throw EInOutError("Unable to create directory " + dir, static_cast<int>(GetLastError()));
 }
-void TUnZipper::CommitOutput(const String&, const String& name, LongWord, const LongWord*) {
-    throw EFCreateError("Cannot create file \"" + name + "\"");
+
+bool TUnZipper::OutputFileExists(const String& name) { return FileExists(name); }
+
+std::unique_ptr<TStream> TUnZipper::CreateTempOutput(const String& folder, String& tempName) {
+    char buffer[1024] = {};
+    String dir = ExcludeTrailingBackslash(folder);
+    if (dir.size() == 2 && dir[1] == ':') dir += '\\';
+    if (GetTempFileNameA(dir.c_str(), "unz", 0, buffer) == 0)
+        throw EFCreateError("Cannot create a temporary file in \"" + folder + "\". " + SysErrorMessage(GetLastError()));
+    tempName = buffer;
+    try {
+        return std::make_unique<TFileStream>(tempName, fmCreate);
+    } catch (...) {
+        DeleteFile(tempName);
+        throw;
+    }
 }
-void TUnZipper::DiscardOutput(const String&) {}
-String TUnZipper::CurrentFolder() { return "C:"; }
-void TUnZipper::SetCurrentFolder(const String&) {}
+
+void TUnZipper::CommitOutput(const String& tempName, const String& name, LongWord dosDateTime,
+                             const LongWord* attributes) {
+    // The date is set while the file is still writable; read-only comes last.
+    FileSetDate(tempName, static_cast<Integer>(dosDateTime));
+    if (!MoveFileExA(tempName.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING))
+        throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(GetLastError()));
+    if (attributes != nullptr) {
+        Integer keep = static_cast<Integer>(*attributes) & (faReadOnly | faHidden | faSysFile | faArchive);
+        FileSetAttr(name, keep);
+    }
+}
+
+void TUnZipper::DiscardOutput(const String& tempName) {
+    if (!tempName.empty()) DeleteFile(tempName);
+}
+
+String TUnZipper::CurrentFolder() { return GetCurrentDir(); }
+
+void TUnZipper::SetCurrentFolder(const String& folder) { ChDir(folder); }
