@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/SysErrors.h"
 #include "zip/BufferStream.h"
+#include "zip/DirSearch.h"
 #include "zip/ZipConstants.h"
 
 TUnZipper::TUnZipper(TComponent*) {}
@@ -230,12 +231,7 @@ bool TUnZipper::ArchiveFileExists(const String& name) { return FileExists(name);
 
 bool TUnZipper::IsRemovableDrive(const String& root) { return GetDriveTypeA(root.c_str()) == DRIVE_REMOVABLE; }
 
-String TUnZipper::VolumeLabel(const String& root) {
-    char label[14] = {};
-    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0))
-        return String();
-    return label;
-}
+String TUnZipper::VolumeLabel(const String& root) { return GetVolumeLabelName(root); }
 
 // Without a message box hook the question answers No, as every headless question does.
 bool TUnZipper::AskOverwrite(const String&) { return false; }
