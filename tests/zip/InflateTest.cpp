@@ -1,0 +1,426 @@
+#include <gtest/gtest.h>
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <random>
+
+#include "tests/zip/DeflateStreamWriter.h"
+#include "zip/Crc32.h"
+#include "zip/Inflate.h"
+
+namespace zip::test {
+namespace {
+
+constexpr std::uint16_t kDeflated = 8;
+
+// zlib's raw deflate (no header), the way zip entries hold it.
+Bytes zlib_deflate(const Bytes& input, int level, int strategy = Z_DEFAULT_STRATEGY, std::size_t flush_every = 0,
+                   int flush_mode = Z_SYNC_FLUSH) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 9, strategy), Z_OK);
+    Bytes out(deflateBound(&z, input.size()) + 64 + (flush_every ? input.size() / flush_every * 16 : 0));
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    std::size_t at = 0;
+    do {
+        const std::size_t n = flush_every ? std::min(flush_every, input.size() - at) : input.size() - at;
+        z.next_in = const_cast<Byte*>(input.data() + at);
+        z.avail_in = static_cast<uInt>(n);
+        at += n;
+        const int mode = at == input.size() ? Z_FINISH : flush_mode;
+        EXPECT_NE(deflate(&z, mode), Z_STREAM_ERROR);
+    } while (at < input.size());
+    if (input.empty()) deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Bytes libdeflate_compress(const Bytes& input, int level) {
+    libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+    Bytes out(libdeflate_deflate_compress_bound(c, input.size()));
+    out.resize(libdeflate_deflate_compress(c, input.data(), input.size(), out.data(), out.size()));
+    libdeflate_free_compressor(c);
+    return out;
+}
+
+Decoded inflate(const Bytes& stream, std::uint64_t declared, std::size_t block_size = 16000) {
+    return decode(kDeflated, 0, stream, declared, block_size);
+}
+
+void expect_round_trip(const Bytes& input, const Bytes& stream, std::size_t block_size = 16000) {
+    const Decoded d = inflate(stream, input.size(), block_size);
+    ASSERT_EQ(d.status, DecodeStatus::Ok) << to_string(d.status);
+    ASSERT_EQ(d.bytes.size(), input.size());
+    EXPECT_TRUE(d.bytes == input);
+}
+
+Bytes random_bytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (Byte& x : b) x = static_cast<Byte>(rng());
+    return b;
+}
+
+// --- Round trips against zlib and libdeflate ---------------------------------------------
+
+std::vector<std::string> corpus_files() {
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(shared_path("corpus")))
+        if (e.is_regular_file() && e.path().extension() != ".md") files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(InflateCorpus, RoundTripsEveryFileAtSeveralLevels) {
+    const auto files = corpus_files();
+    ASSERT_GT(files.size(), 30u);
+    for (const auto& path : files) {
+        SCOPED_TRACE(path);
+        const Bytes input = read_file(path);
+        for (int level : {1, 6, 9}) expect_round_trip(input, zlib_deflate(input, level));
+        expect_round_trip(input, libdeflate_compress(input, 12));
+    }
+}
+
+// Small source blocks drive the careful loop through every part of a stream.
+TEST(InflateCorpus, RoundTripsWithTinySourceBlocks) {
+    const Bytes input = read_file(shared_path("corpus/canterbury/alice29.txt"));
+    const Bytes stream = zlib_deflate(input, 9);
+    for (std::size_t block : {1, 2, 3, 7, 15, 16, 17, 4096}) {
+        SCOPED_TRACE(block);
+        expect_round_trip(input, stream, block);
+    }
+}
+
+struct StreamCase {
+    const char* name;
+    Bytes input;
+    int level;
+    int strategy;
+    std::size_t flush_every;
+    int flush_mode;
+};
+
+Bytes repeated(Byte b, std::size_t n) { return Bytes(n, b); }
+Bytes pattern(std::size_t period, std::size_t n) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<Byte>('a' + i % period);
+    return b;
+}
+// Random block repeated: its matches sit exactly 32768 bytes back.
+Bytes distance_32768() {
+    Bytes b = random_bytes(32768, 7);
+    Bytes twice = b;
+    twice.insert(twice.end(), b.begin(), b.end());
+    twice.insert(twice.end(), b.begin(), b.begin() + 1000);
+    return twice;
+}
+
+class InflateStreams : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(InflateStreams, RoundTrip) {
+    const StreamCase& c = GetParam();
+    const Bytes stream = zlib_deflate(c.input, c.level, c.strategy, c.flush_every, c.flush_mode);
+    expect_round_trip(c.input, stream);
+    expect_round_trip(c.input, stream, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, InflateStreams,
+    ::testing::Values(
+        StreamCase{"Empty", {}, 6, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"OneByte", {'x'}, 6, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"StoredOnly", random_bytes(200000, 1), 0, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"StoredBlockEdges", random_bytes(65535 * 2 + 1, 2), 0, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"FixedHuffman", pattern(37, 100000), 6, Z_FIXED, 0, Z_NO_FLUSH},
+        StreamCase{"HuffmanOnly", random_bytes(50000, 3), 6, Z_HUFFMAN_ONLY, 0, Z_NO_FLUSH},
+        StreamCase{"RunLength", repeated('q', 300000), 6, Z_RLE, 0, Z_NO_FLUSH},
+        StreamCase{"Length258Runs", repeated(0, 1000000), 9, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"Distance32768", distance_32768(), 9, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"ShortPeriods", pattern(3, 70000), 9, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH},
+        StreamCase{"SyncFlushEveryByte", pattern(5, 300), 6, Z_DEFAULT_STRATEGY, 1, Z_SYNC_FLUSH},
+        StreamCase{"FullFlushBoundaries", random_bytes(100000, 4), 6, Z_DEFAULT_STRATEGY, 777, Z_FULL_FLUSH},
+        StreamCase{"BlockBoundaries", pattern(11, 100000), 6, Z_DEFAULT_STRATEGY, 1000, Z_BLOCK},
+        StreamCase{"PartialFlush", pattern(13, 50000), 6, Z_FIXED, 999, Z_PARTIAL_FLUSH},
+        StreamCase{"WindowSlides", random_bytes(600000, 5), 1, Z_DEFAULT_STRATEGY, 0, Z_NO_FLUSH}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Hand-built streams ---------------------------------------------------------------------
+
+struct HandCase {
+    const char* name;
+    Bytes stream;
+    std::uint64_t declared;
+    DecodeStatus status;
+    Bytes output;  // checked when the status is Ok
+};
+
+class InflateHandBuilt : public ::testing::TestWithParam<HandCase> {};
+
+TEST_P(InflateHandBuilt, EndsInTheExpectedStatus) {
+    const HandCase& c = GetParam();
+    for (std::size_t block : {std::size_t{1}, std::size_t{16000}}) {
+        const Decoded d = inflate(c.stream, c.declared, block);
+        EXPECT_EQ(d.status, c.status) << to_string(d.status) << " with blocks of " << block;
+        if (c.status == DecodeStatus::Ok) {
+            EXPECT_TRUE(d.bytes == c.output);
+        }
+        EXPECT_LE(d.bytes.size(), c.declared);
+    }
+}
+
+Bytes stored_block(const Bytes& data, bool last, bool good_complement = true) {
+    BitWriter w;
+    w.bits(last ? 1 : 0, 1);
+    w.bits(0, 2);  // stored
+    w.align();
+    w.bits(static_cast<std::uint32_t>(data.size()), 16);
+    w.bits(static_cast<std::uint32_t>(~data.size() & 0xFFFF) ^ (good_complement ? 0 : 1), 16);
+    for (Byte b : data) w.byte(b);
+    return w.finish();
+}
+
+// 'a', then a match of 258 at distance 1, in a fixed block.
+Bytes fixed_run_258() {
+    BitWriter w;
+    w.bits(1, 1);  // last
+    w.bits(1, 2);  // fixed
+    fixed_litlen(w, 'a');
+    fixed_litlen(w, 285);  // length 258, no extra bits
+    fixed_distance(w, 0);  // distance 1
+    fixed_litlen(w, 256);
+    return w.finish();
+}
+
+Bytes fixed_with_distance(unsigned literals, unsigned dist_symbol, unsigned dist_extra, unsigned extra_bits) {
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(1, 2);
+    for (unsigned i = 0; i < literals; ++i) fixed_litlen(w, 'x');
+    fixed_litlen(w, 257);  // length 3
+    fixed_distance(w, dist_symbol);
+    w.bits(dist_extra, extra_bits);
+    fixed_litlen(w, 256);
+    return w.finish();
+}
+
+Bytes block_type_3() {
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(3, 2);
+    w.bits(0, 16);
+    return w.finish();
+}
+
+Bytes hlit_287() {
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(30, 5);  // HLIT field 30: 287 codes
+    w.bits(0, 5);
+    w.bits(15, 4);
+    for (int i = 0; i < 19; ++i) w.bits(4, 3);
+    return w.finish();
+}
+
+std::vector<unsigned> lengths_with(std::size_t n, std::initializer_list<std::pair<unsigned, unsigned>> set) {
+    std::vector<unsigned> l(n, 0);
+    for (auto [s, len] : set) l[s] = len;
+    return l;
+}
+
+// A dynamic block with the given tables that writes "ab" and ends.
+Bytes dynamic_ab(const std::vector<unsigned>& litlen, const std::vector<unsigned>& dist) {
+    BitWriter w;
+    const DynamicCodes c = dynamic_header(w, true, litlen, dist);
+    c.litlen_symbol(w, 'a');
+    c.litlen_symbol(w, 'b');
+    c.litlen_symbol(w, 256);
+    return w.finish();
+}
+
+// Literals only, with no distance code at all (HDIST 1, length 0): then a length code.
+Bytes no_distance_codes(bool with_match) {
+    BitWriter w;
+    const DynamicCodes c = dynamic_header(w, true, lengths_with(258, {{'a', 2}, {256, 2}, {257, 1}}), {0});
+    c.litlen_symbol(w, 'a');
+    if (with_match) c.litlen_symbol(w, 257);
+    c.litlen_symbol(w, 256);
+    return w.finish();
+}
+
+// One distance code of one bit (its other half unused), as the format allows.
+Bytes single_distance_code() {
+    BitWriter w;
+    const DynamicCodes c = dynamic_header(w, true, lengths_with(258, {{'a', 2}, {256, 2}, {257, 1}}), {1});
+    c.litlen_symbol(w, 'a');
+    c.litlen_symbol(w, 257);  // length 3
+    c.dist_symbol(w, 0);      // distance 1
+    c.litlen_symbol(w, 256);
+    return w.finish();
+}
+
+// Code length repeats: 18 gives up to 138 zeros; one that passes the end is bad data.
+Bytes repeat_past_end() {
+    BitWriter w;
+    dynamic_preamble(w, true, 257, 1);
+    precode_symbol(w, 18);
+    w.bits(127, 7);  // 138 zeros
+    precode_symbol(w, 18);
+    w.bits(127, 7);  // 276 > 258
+    return w.finish();
+}
+
+// Code 16 right at the start repeats the previous length, which is still 0.
+Bytes repeat_at_start() {
+    BitWriter w;
+    dynamic_preamble(w, true, 257, 1);
+    precode_symbol(w, 16);
+    w.bits(0, 2);  // three zeros
+    precode_symbol(w, 18);
+    w.bits(127, 7);  // 138 zeros: 141
+    precode_symbol(w, 18);
+    w.bits(95, 7);  // 106 zeros: 247
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);
+    precode_symbol(w, 0);  // 256
+    precode_symbol(w, 1);  // end of block, one bit
+    precode_symbol(w, 0);  // no distance code
+    w.code(0, 1);          // end of block
+    return w.finish();
+}
+
+Bytes precode_oversubscribed() {
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(0, 5);
+    w.bits(0, 5);
+    w.bits(0, 4);  // four code-length lengths: 16, 17, 18, 0
+    for (int i = 0; i < 4; ++i) w.bits(1, 3);
+    return w.finish();
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+Bytes without_last(Bytes b, std::size_t n) {
+    b.resize(b.size() - n);
+    return b;
+}
+
+Bytes two_hundred_fifty_nine_as() { return Bytes(259, 'a'); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, InflateHandBuilt,
+    ::testing::Values(
+        HandCase{"EmptyStoredFinalBlock", stored_block({}, true), 0, DecodeStatus::Ok, {}},
+        HandCase{"StoredBlocksInARow", cat({stored_block({'a'}, false), stored_block({}, false), stored_block({'b', 'c'}, true)}),
+                 3, DecodeStatus::Ok, {'a', 'b', 'c'}},
+        HandCase{"StoredComplementMismatch", stored_block({'a', 'b'}, true, false), 2, DecodeStatus::BadData, {}},
+        HandCase{"StoredBlockCutShort", without_last(stored_block({'a', 'b', 'c', 'd'}, true), 2), 4,
+                 DecodeStatus::TruncatedInput, {}},
+        HandCase{"BlockType3", block_type_3(), 10, DecodeStatus::BadData, {}},
+        HandCase{"Match258AtDistance1", fixed_run_258(), 259, DecodeStatus::Ok, two_hundred_fifty_nine_as()},
+        HandCase{"OutputLongerThanDeclared", fixed_run_258(), 258, DecodeStatus::OutputOverflow, {}},
+        HandCase{"OutputShorterThanDeclared", fixed_run_258(), 260, DecodeStatus::OutputShort, {}},
+        HandCase{"DistanceBeforeFirstByte", fixed_with_distance(2, 2, 0, 0), 5, DecodeStatus::BadData, {}},
+        HandCase{"DistanceJustReachesFirstByte", fixed_with_distance(3, 2, 0, 0), 6, DecodeStatus::Ok,
+                 {'x', 'x', 'x', 'x', 'x', 'x'}},
+        HandCase{"DistanceCode30", fixed_with_distance(3, 30, 0, 0), 6, DecodeStatus::BadData, {}},
+        HandCase{"Hlit287", hlit_287(), 10, DecodeStatus::BadData, {}},
+        HandCase{"PrecodeOversubscribed", precode_oversubscribed(), 10, DecodeStatus::BadData, {}},
+        HandCase{"LitlenOversubscribed", dynamic_ab(std::vector<unsigned>(258, 1), {1}), 2, DecodeStatus::BadData, {}},
+        HandCase{"LitlenIncomplete", dynamic_ab(lengths_with(258, {{'a', 2}, {'b', 2}, {256, 2}}), {1}), 2,
+                 DecodeStatus::BadData, {}},
+        HandCase{"LitlenComplete", dynamic_ab(lengths_with(258, {{'a', 2}, {'b', 2}, {256, 2}, {257, 2}}), {1}), 2,
+                 DecodeStatus::Ok, {'a', 'b'}},
+        HandCase{"NoEndOfBlockCode", dynamic_ab(lengths_with(258, {{'a', 1}, {'b', 1}}), {1}), 2, DecodeStatus::BadData, {}},
+        HandCase{"DistanceOversubscribed", dynamic_ab(lengths_with(258, {{'a', 2}, {'b', 2}, {256, 2}, {257, 2}}), {1, 1, 1}),
+                 2, DecodeStatus::BadData, {}},
+        HandCase{"DistanceIncomplete", dynamic_ab(lengths_with(258, {{'a', 2}, {'b', 2}, {256, 2}, {257, 2}}), {2, 2, 0}),
+                 2, DecodeStatus::BadData, {}},
+        HandCase{"NoDistanceCodesLiteralsOnly", no_distance_codes(false), 1, DecodeStatus::Ok, {'a'}},
+        HandCase{"NoDistanceCodesButAMatch", no_distance_codes(true), 4, DecodeStatus::BadData, {}},
+        HandCase{"SingleOneBitDistanceCode", single_distance_code(), 4, DecodeStatus::Ok, {'a', 'a', 'a', 'a'}},
+        HandCase{"RepeatPastTheEnd", repeat_past_end(), 1, DecodeStatus::BadData, {}},
+        HandCase{"RepeatAtStartRepeatsZero", repeat_at_start(), 0, DecodeStatus::Ok, {}},
+        HandCase{"NothingAtAll", {}, 0, DecodeStatus::TruncatedInput, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Hostile input --------------------------------------------------------------------------
+
+// Every prefix of a valid stream ends as truncated (or, where the cut falls in padding
+// after the last symbol, as a complete stream), never as a crash or a wrong success.
+TEST(InflateHostile, EveryTruncationIsReported) {
+    const Bytes input = read_file(shared_path("corpus/canterbury/grammar.lsp"));
+    for (const Bytes& stream : {zlib_deflate(input, 9), zlib_deflate(input, 6, Z_FIXED), zlib_deflate(input, 0)}) {
+        for (std::size_t cut = 0; cut < stream.size(); ++cut) {
+            const Bytes part(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
+            const Decoded d = inflate(part, input.size(), 1 + cut % 5);
+            if (d.status == DecodeStatus::Ok) {
+                EXPECT_TRUE(d.bytes == input) << "cut at " << cut;
+            } else {
+                EXPECT_EQ(d.status, DecodeStatus::TruncatedInput) << "cut at " << cut << ": " << to_string(d.status);
+            }
+        }
+    }
+}
+
+// A stream that would write far more than declared stops at the declared size.
+TEST(InflateHostile, HugeOutputStopsAtTheDeclaredSize) {
+    const Bytes input(20 * 1000 * 1000, 0);
+    const Bytes stream = zlib_deflate(input, 9);
+    for (std::uint64_t declared : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{100000}, std::uint64_t{19999999}}) {
+        const Decoded d = inflate(stream, declared);
+        EXPECT_EQ(d.status, DecodeStatus::OutputOverflow);
+        EXPECT_EQ(d.bytes.size(), declared);
+    }
+}
+
+// Flipping bits of a valid stream never crashes and never writes past the declared size.
+TEST(InflateHostile, CorruptedStreamsEndInAStatus) {
+    const Bytes input = read_file(shared_path("corpus/calgary/paper4"));
+    const Bytes stream = zlib_deflate(input, 9);
+    std::mt19937 rng(11);
+    for (int round = 0; round < 2000; ++round) {
+        Bytes bad = stream;
+        for (int flips = 1 + round % 4; flips > 0; --flips) bad[rng() % bad.size()] ^= static_cast<Byte>(1u << (rng() % 8));
+        const Decoded d = inflate(bad, input.size(), 1 + round % 3 * 8000);
+        EXPECT_LE(d.bytes.size(), input.size());
+        if (d.status == DecodeStatus::Ok) {
+            EXPECT_EQ(d.bytes.size(), input.size());
+        }
+    }
+}
+
+// The decoder object serves entry after entry, including after a failure.
+TEST(InflateReuse, DecodesAfterAFailedEntry) {
+    Inflater inflater;
+    const Bytes good = read_file(shared_path("corpus/canterbury/fields.c"));
+    const Bytes stream = zlib_deflate(good, 9);
+    const Bytes bad = block_type_3();
+    for (int i = 0; i < 3; ++i) {
+        MemorySource bad_source(bad);
+        VectorSink bad_sink;
+        EXPECT_EQ(inflater.run(bad_source, bad_sink, 100), DecodeStatus::BadData);
+        MemorySource source(stream);
+        VectorSink sink;
+        ASSERT_EQ(inflater.run(source, sink, good.size()), DecodeStatus::Ok);
+        EXPECT_TRUE(sink.bytes == good);
+    }
+}
+
+}  // namespace
+}  // namespace zip::test
