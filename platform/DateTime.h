@@ -44,8 +44,9 @@ TDateTime Time();
 
 // Text forms. "c" in a format stands for the short date, a blank and the long time, the time
 // left out at exactly midnight; DateTimeToStr uses it. FormatDateTime knows d dd ddd dddd
-// ddddd dddddd, m mm mmm mmmm (minutes right after an hour), yy yyyy, h hh, n nn, s ss,
-// z zzz, t tt, am/pm a/p ampm, c, / and :, and quoted literals ('...' or "...").
+// ddddd dddddd, m mm mmm mmmm (m and mm give minutes right after an hour), yy yyyy, h hh,
+// n nn, s ss, z zzz, t tt, am/pm a/p ampm, c, / and :, and quoted literals ('...' or
+// "..."); an empty format is "c".
 String FormatDateTime(const String& Format, TDateTime DateTime, const TFormatSettings& Settings);
 String DateTimeToStr(TDateTime DateTime, const TFormatSettings& Settings);
 String DateToStr(TDateTime Date, const TFormatSettings& Settings);

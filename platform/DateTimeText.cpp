@@ -76,7 +76,7 @@ public:
                 lastWasHour = false;
                 break;
             case 'M':
-                if (lastWasHour) AppendNumber(out_, p_.min, count >= 2 ? 2 : 1);
+                if (lastWasHour && count <= 2) AppendNumber(out_, p_.min, static_cast<int>(count));
                 else if (count <= 2) AppendNumber(out_, p_.month, static_cast<int>(count));
                 else if (count == 3) out_ += s_.ShortMonthNames[static_cast<std::size_t>(p_.month - 1)];
                 else out_ += s_.LongMonthNames[static_cast<std::size_t>(p_.month - 1)];
@@ -339,7 +339,8 @@ using namespace platform::detail;
 String FormatDateTime(const String& Format, TDateTime DateTime, const TFormatSettings& Settings) {
     const Parts parts = Decompose(DateTime);
     DateTimeFormatter f(parts, Settings);
-    f.Append(Format, 0);
+    // An empty format means the whole date-time, as "c".
+    f.Append(Format.empty() ? String("c") : Format, 0);
     return f.Take();
 }
 

@@ -69,8 +69,16 @@ String AnsiQuotedStr(const String& S, char Quote);
 // ---- Integers ----
 
 String IntToStr(Int64 Value);
-// Upper-case hexadecimal, at least Digits digits; negative values show their two's complement.
-String IntToHex(Int64 Value, Integer Digits);
+
+namespace platform::detail {
+String HexDigits(UInt64 bits, Integer digits);
+}
+// Upper-case hexadecimal, at least Digits digits; a negative value shows its two's
+// complement in the width of its type (IntToHex(-1, 1) is "FFFFFFFF" for an Integer).
+template <class T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
+String IntToHex(T Value, Integer Digits) {
+    return platform::detail::HexDigits(static_cast<UInt64>(static_cast<std::make_unsigned_t<T>>(Value)), Digits);
+}
 // Decimal with an optional sign, or hexadecimal after "$", "0x" or "x"; leading blanks are
 // allowed, nothing may follow. Raise EConvertError "'S' is not a valid integer value".
 Integer StrToInt(const String& S);
@@ -110,6 +118,9 @@ public:
         if constexpr (std::is_unsigned_v<T>) u_ = static_cast<UInt64>(value);
         else u_ = static_cast<UInt64>(static_cast<Int64>(value));
     }
+    // Enumerations pass as their numeric value.
+    template <class E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
+    TVarRec(E value) : TVarRec(static_cast<std::underlying_type_t<E>>(value)) {}  // NOLINT
     TVarRec(double value) : kind_(Kind::Extended), d_(value) {}  // NOLINT
     TVarRec(float value) : kind_(Kind::Extended), d_(value) {}   // NOLINT
     TVarRec(bool value) : kind_(Kind::Boolean), u_(value ? 1 : 0) {}  // NOLINT

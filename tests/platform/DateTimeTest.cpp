@@ -183,6 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"Years", "yy yyyy", "26 2026"},
                       FormatCase{"Times", "h hh n nn s ss z zzz", "14 14 5 05 9 09 45 045"},
                       FormatCase{"MinutesAfterHour", "hh:mm", "14:05"},
+                      FormatCase{"MonthNameAfterHour", "h mmm", "14 Mar"},
+                      FormatCase{"EmptyMeansWhole", "", "07/03/2026 14:05:09"},
                       FormatCase{"TwelveHour", "h:nn am/pm", "2:05 pm"},
                       FormatCase{"TwelveHourUpper", "hh AM/PM", "02 PM"},
                       FormatCase{"AP", "h a/p", "2 p"}, FormatCase{"AmPmStrings", "h ampm", "2 PM"},
