@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/DateTime.h"
 #include "platform/Drives.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
@@ -164,37 +165,7 @@ bool WriteAll(int fd, const char* p, std::size_t n, std::size_t& written) {
     return true;
 }
 
-// --- civil dates (days since 1899-12-30) ---
-
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-void CivilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long yy = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<int>(yy + (m <= 2));
-}
-
-const long long kDelphiEpoch = DaysFromCivil(1899, 12, 30);
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-unsigned DaysInMonth(int y, unsigned m) {
-    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
-}
+unsigned DaysInMonth(int y, unsigned m) { return DaysInAMonth(static_cast<Word>(y), static_cast<Word>(m)); }
 
 }  // namespace
 
@@ -498,31 +469,19 @@ Integer FileSetDate(const String& fileName, Integer age) {
 
 TDateTime FileDateToDateTime(Integer fileDate) {
     DWORD v = static_cast<DWORD>(fileDate);
-    int year = static_cast<int>((v >> 25) & 0x7F) + 1980;
-    unsigned month = (v >> 21) & 0x0F, day = (v >> 16) & 0x1F;
-    unsigned hour = (v >> 11) & 0x1F, minute = (v >> 5) & 0x3F, second = (v & 0x1F) * 2;
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-        throw EConvertError("Invalid argument to date encode");
-    if (hour > 23 || minute > 59 || second > 59) throw EConvertError("Invalid argument to time encode");
-    double days = static_cast<double>(DaysFromCivil(year, month, day) - kDelphiEpoch);
-    return days + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    Word year = static_cast<Word>(((v >> 25) & 0x7F) + 1980);
+    Word month = (v >> 21) & 0x0F, day = (v >> 16) & 0x1F;
+    Word hour = (v >> 11) & 0x1F, minute = (v >> 5) & 0x3F, second = static_cast<Word>((v & 0x1F) * 2);
+    return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
 }
 
 Integer DateTimeToFileDate(TDateTime dateTime) {
-    double whole = std::floor(dateTime);
-    long long ms = std::llround((dateTime - whole) * 86400000.0);
-    long long days = static_cast<long long>(whole);
-    if (ms >= 86400000) {
-        ms -= 86400000;
-        ++days;
-    }
-    int year;
-    unsigned month, day;
-    CivilFromDays(days + kDelphiEpoch, year, month, day);
+    Word year, month, day, hour, minute, second, msec;
+    DecodeDate(dateTime, year, month, day);
+    DecodeTime(dateTime, hour, minute, second, msec);
     if (year < 1980 || year > 2107) return 0;
-    long long secs = ms / 1000;
     DWORD date = static_cast<DWORD>(((year - 1980) << 9) | (month << 5) | day);
-    DWORD time = static_cast<DWORD>(((secs / 3600) << 11) | (((secs / 60) % 60) << 5) | ((secs % 60) / 2));
+    DWORD time = static_cast<DWORD>((hour << 11) | (minute << 5) | (second / 2));
     return static_cast<Integer>((date << 16) | time);
 }
 

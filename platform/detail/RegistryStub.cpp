@@ -1,4 +1,0 @@
-#include "platform/detail/LayerState.h"
-namespace platform::detail {
-void ResetRegistryState() {}
-}  // namespace platform::detail

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "platform/Files.h"
+#include "platform/IniFiles.h"
+#include "tests/common/TestProfile.h"
+
+using tarvik::test::ProfileTest;
+
+namespace {
+
+TEST_F(ProfileTest, IniKeysAreWrittenInOrderAndReadBack) {
+    TIniFile ini(env.Win("{46023512345}"));
+    EXPECT_EQ(ini.ReadString("GENREAL", "ZipFile", "C:\\Qel Backup\\New Qel.Zip"), "C:\\Qel Backup\\New Qel.Zip");
+    ini.WriteString("GENREAL", "ZipFile", "C:\\Backups\\a b.zip");
+    ini.WriteBool("GENREAL", "FileSize", true);
+    ini.WriteBool("GENREAL", "PanBox", false);
+    ini.WriteInteger("Other", "Count", -7);
+    ini.WriteString("GENREAL", "zipfile", "C:\\second.zip");  // same key, other case
+    EXPECT_EQ(env.ReadText(env.Scratch("{46023512345}")),
+              "[GENREAL]\r\nZipFile=C:\\second.zip\r\nFileSize=1\r\nPanBox=0\r\n[Other]\r\nCount=-7\r\n");
+    EXPECT_EQ(ini.ReadString("genreal", "ZIPFILE", ""), "C:\\second.zip");
+    EXPECT_TRUE(ini.ReadBool("GENREAL", "FileSize", false));
+    EXPECT_FALSE(ini.ReadBool("GENREAL", "PanBox", true));
+    EXPECT_EQ(ini.ReadInteger("Other", "Count", 0), -7);
+    std::vector<String> names;
+    ini.ReadSection("GENREAL", names);
+    EXPECT_EQ(names, (std::vector<String>{"ZipFile", "FileSize", "PanBox"}));
+    ini.ReadSections(names);
+    EXPECT_EQ(names, (std::vector<String>{"GENREAL", "Other"}));
+    ini.ReadSectionValues("Other", names);
+    EXPECT_EQ(names, std::vector<String>{"Count=-7"});
+}
+
+struct ValueCase {
+    const char* name;
+    const char* stored;
+    Integer asInteger;  // default 42
+    bool asBool;        // default true
+    const char* asString;
+};
+
+class IniValues : public ProfileTest, public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(IniValues, ParseAsTheProfileFunctionsAndClassLibraryDo) {
+    const ValueCase& c = GetParam();
+    env.WriteText("s.ini", std::string("; comment line\n[S]\n  Key  =") + c.stored + "\n");
+    TIniFile ini(env.Win("s.ini"));
+    EXPECT_EQ(ini.ReadInteger("S", "key", 42), c.asInteger);
+    EXPECT_EQ(ini.ReadBool("s", "KEY", true), c.asBool);
+    EXPECT_EQ(ini.ReadString("S", "Key", "dflt"), c.asString);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, IniValues,
+    ::testing::Values(ValueCase{"Zero", "0", 0, false, "0"}, ValueCase{"Two", "2", 2, true, "2"},
+                      ValueCase{"MinusOne", "-1", -1, true, "-1"}, ValueCase{"Empty", "", 42, true, ""},
+                      ValueCase{"Word", "yes", 42, true, "yes"}, ValueCase{"HexDollar", "$1F", 31, true, "$1F"},
+                      ValueCase{"HexZeroX", "0x10", 16, true, "0x10"},
+                      ValueCase{"Overflow", "99999999999", 42, true, "99999999999"},
+                      ValueCase{"TrimmedAndUnquoted", "  \"quoted text\"  ", 42, true, "quoted text"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProfileTest, IniValuesStopAt2047Characters) {
+    TIniFile ini(env.Win("long.ini"));
+    ini.WriteString("S", "K", std::string(3000, 'v'));
+    EXPECT_EQ(ini.ReadString("S", "K", "").size(), 2047u);
+}
+
+TEST_F(ProfileTest, IniFileThatCannotBeWrittenRaisesAndStaysAsItWas) {
+    TIniFile missingFolder(env.Win("no\\folder\\x.ini"));
+    try {
+        missingFolder.WriteString("S", "K", "V");
+        FAIL() << "wrote into a missing folder";
+    } catch (const EIniFileException& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + env.Win("no\\folder\\x.ini"));
+    }
+    env.WriteText("ro.ini", "[S]\nK=old\n");
+    ASSERT_EQ(FileSetAttr(env.Win("ro.ini"), faReadOnly), 0);
+    TIniFile readOnly(env.Win("ro.ini"));
+    EXPECT_THROW(readOnly.WriteString("S", "K", "new"), EIniFileException);
+    EXPECT_EQ(env.ReadText(env.Scratch("ro.ini")), "[S]\nK=old\n");
+}
+
+TEST_F(ProfileTest, IniEditsKeepOtherLinesAndLineBreaks) {
+    env.WriteText("e.ini", "; keep me\n[A]\nx=1\n\n[B]\ny=2\nz=3\n");
+    TIniFile ini(env.Win("e.ini"));
+    EXPECT_TRUE(ini.SectionExists("b"));
+    EXPECT_TRUE(ini.ValueExists("B", "Z"));
+    EXPECT_FALSE(ini.ValueExists("B", "w"));
+    ini.WriteString("A", "new", "v");
+    ini.DeleteKey("B", "y");
+    EXPECT_EQ(env.ReadText(env.Scratch("e.ini")), "; keep me\n[A]\nx=1\nnew=v\n\n[B]\nz=3\n");
+    ini.EraseSection("A");
+    EXPECT_EQ(env.ReadText(env.Scratch("e.ini")), "; keep me\n[B]\nz=3\n");
+    EXPECT_FALSE(ini.SectionExists("A"));
+    ini.DeleteKey("B", "z");
+    EXPECT_FALSE(ini.SectionExists("B"));  // a section without keys does not count
+}
+
+}  // namespace
