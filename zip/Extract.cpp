@@ -31,7 +31,6 @@ struct TUnZipper::ExtractRun {
     bool retry = false;
     String base;  // destination folder without trailing "\"
     zip::EntryDecoder decoder;
-    zip::ZipKeys keys;
     std::vector<String> failures;  // entries this engine cannot extract, with the reason
 };
 
@@ -49,15 +48,39 @@ String TUnZipper::UnsupportedReason(const TZipHeaderInfo& e) {
     }
 }
 
+Byte TUnZipper::DecryptHeader(const String& password, TStream& stream) {
+    std::array<Byte, zip::kEncryptionHeaderSize> header{};
+    Integer got = 0;
+    while (got < static_cast<Integer>(header.size())) {
+        Integer n = stream.Read(header.data() + got, static_cast<Integer>(header.size()) - got);
+        if (n <= 0) throw EFatalUnzipError("Premature end of file reached");
+        got += n;
+    }
+    return keys_.decrypt_header(password, header);
+}
+
 Integer TUnZipper::UnZip() {
     RequireIdle("extract");
     busy_ = true;
     Integer result = 0;
+    String archiveName;
+    // After a run over split parts the open stream is some part; the component goes back to
+    // the archive's own name, and the next opening starts from it again.
+    auto backToArchive = [&] {
+        if (MultiMode() == TMultiMode::mmBlocks && !archiveName.empty() && zipName_ != archiveName) {
+            archive_.reset();
+            zipName_ = archiveName;
+            currentDisk_ = endCentral_.ThisDisk;
+        }
+    };
     try {
         OpenZip();
+        archiveName = zipName_;
         result = ExtractRunAll();
+        backToArchive();
         CloseZip();
     } catch (...) {
+        backToArchive();
         CloseZip();
         busy_ = false;
         throw;
@@ -248,12 +271,8 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         const Byte check = zip::encryption_check_byte(h.Flags, h.CRC, h.DateTime);
         for (;;) {
             if (remaining < zipconst::kEncryptionHeaderSize) return fail("its encryption header is missing");
-            std::array<Byte, zip::kEncryptionHeaderSize> header{};
             archive_->SetPosition(headerAt);
-            Integer got = archive_->Read(header.data(), zip::kEncryptionHeaderSize);
-            if (got != static_cast<Integer>(zip::kEncryptionHeaderSize))
-                throw EFatalUnzipError("Premature end of file reached");
-            if (run.keys.decrypt_header(Password, header) == check) break;
+            if (DecryptHeader(Password, *archive_) == check) break;
             String newPassword = Password;
             if (OnBadPassword) OnBadPassword(this, index, newPassword);
             if (newPassword == Password) {
@@ -313,7 +332,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
             if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
             SwapDisk(currentDisk_ + 2);
         }
-        if (encrypted) run.keys.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
+        if (encrypted) keys_.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
         return got;
     });
     OutputSink sink([&](std::span<const Byte> block) {

@@ -16,7 +16,9 @@
 
 #include "platform/Streams.h"
 #include "platform/StringList.h"
+#include "zip/Crc32.h"
 #include "zip/SortedZip.h"
+#include "zip/ZipCrypt.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipRecords.h"
 
@@ -153,6 +155,18 @@ protected:
     String LoadZipComment(bool openAndClose = true);
     void SetBusy(bool value) { busy_ = value; }
 
+    // CRC-32 and the traditional encryption, shared with the writer. The running CRC and the
+    // keys are the component's own.
+    static LongWord UpdCRC(Byte b, LongWord crc) { return zip::crc32::update_byte(crc, b); }
+    void UpdateCRC(const Byte* buffer, Word length) { runningCrc_ = zip::crc32::update(runningCrc_, buffer, length); }
+    void InitKeys(const String& password) { keys_.init(password); }
+    void UpdateKeys(Byte plain) { keys_.update(plain); }
+    Byte DecryptByte() const { return keys_.stream_byte(); }
+    void DecryptBuffer(Byte* buffer, Word length) { keys_.decrypt(std::span<Byte>(buffer, length)); }
+    // Reads the 12-byte encryption header at the stream's position, sets the keys from the
+    // password and returns the header's last byte, decrypted.
+    Byte DecryptHeader(const String& password, TStream& stream);
+
     // The extraction run.
     struct ExtractRun;
     Integer ExtractRunAll();
@@ -181,4 +195,5 @@ protected:
     Int64 totalBytes_ = 0;
     Int64 bytesDone_ = 0;
     std::uint32_t runningCrc_ = 0xFFFFFFFF;
+    zip::ZipKeys keys_;
 };

@@ -25,6 +25,7 @@ String Format1(const char* format, long long a, long long b = 0) {
 }  // namespace
 
 void TUnZipper::ReadZipDirectory() {
+    const String lastDiskName = zipName_;
     archiveDate_ = FileStreamDate(*archive_);
     FreeDirectory();
 
@@ -111,6 +112,14 @@ void TUnZipper::ReadZipDirectory() {
     }
     NumDisks = thisDisk + 1;
     currentDisk_ = thisDisk;
+    // Split parts have names of their own: the archive keeps the name of its last part (the
+    // one that holds the end record), or the next opening would look for it in another part.
+    if (MultiMode() == TMultiMode::mmBlocks && zipName_ != lastDiskName) {
+        archive_.reset();
+        archive_ = OpenArchiveFile(lastDiskName, zipconst::kModeReadDenyWrite);
+        zipName_ = lastDiskName;
+        archiveDate_ = FileStreamDate(*archive_);
+    }
     SortView(SortMode);
 }
 

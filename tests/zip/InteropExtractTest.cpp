@@ -143,6 +143,10 @@ TEST_F(ProfileTest, InfoZipSplitPartsAreReadThroughGetNextDisk) {
     EXPECT_EQ(z.MultiMode(), TMultiMode::mmBlocks);
     for (const auto& [name, data] : SourceFiles()) EXPECT_EQ(env.ReadText(env.Scratch("out/" + name)), data) << name;
     EXPECT_FALSE(asked.empty());
+    // The component still names the archive, and a second run works the same way.
+    EXPECT_EQ(z.ZipName(), last);
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(z.UnZip(), static_cast<Integer>(z.Count()));
 }
 
 TEST_F(ProfileTest, SpannedMediaOnARemovableDriveWithLabels) {
