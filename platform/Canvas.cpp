@@ -1,0 +1,105 @@
+#include "platform/Canvas.h"
+
+#include <cstdlib>
+
+namespace platform {
+
+bool operator==(const FontSpec& a, const FontSpec& b) {
+    return a.name == b.name && a.height == b.height && a.weight == b.weight && a.italic == b.italic &&
+           a.underline == b.underline && a.strikeOut == b.strikeOut && a.color == b.color;
+}
+
+int FontCellHeight(int height) {
+    if (height == 0) height = kDefaultFontHeight;
+    return height < 0 ? -height + 2 : height;
+}
+
+int FontCharWidth(int height) { return (FontCellHeight(height) + 1) / 2; }
+
+int TextCharCount(std::string_view text) {
+    int count = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++count;  // continuation bytes belong to the character before
+    return count;
+}
+
+SIZE TextExtent(const FontSpec& font, std::string_view text) {
+    return SIZE{TextCharCount(text) * FontCharWidth(font.height), FontCellHeight(font.height)};
+}
+
+Canvas::~Canvas() = default;
+
+void RecordingCanvas::FillRect(const RECT& rect) {
+    DrawItem item;
+    item.op = DrawOp::FillRect;
+    item.rect = rect;
+    item.color = brushColor;
+    list_->push_back(std::move(item));
+}
+
+void RecordingCanvas::FrameRect(const RECT& rect) {
+    DrawItem item;
+    item.op = DrawOp::FrameRect;
+    item.rect = rect;
+    item.color = brushColor;
+    list_->push_back(std::move(item));
+}
+
+void RecordingCanvas::Rectangle(const RECT& rect) {
+    DrawItem item;
+    item.op = DrawOp::Rectangle;
+    item.rect = rect;
+    item.color = brushColor;
+    item.brushClear = brushClear;
+    item.penColor = penColor;
+    list_->push_back(std::move(item));
+}
+
+void RecordingCanvas::LineTo(int x, int y) {
+    DrawItem item;
+    item.op = DrawOp::Line;
+    item.from = penPos;
+    item.to = POINT{x, y};
+    item.color = penColor;
+    list_->push_back(std::move(item));
+    penPos = POINT{x, y};
+}
+
+DrawItem RecordingCanvas::TextItem(int x, int y, std::string_view text) const {
+    DrawItem item;
+    item.op = DrawOp::Text;
+    item.from = POINT{x, y};
+    item.text = String(text);
+    item.textColor = textColor;
+    item.bkColor = bkColor;
+    item.opaque = bkMode == OPAQUE;
+    item.font = font;
+    return item;
+}
+
+void RecordingCanvas::TextOut(int x, int y, std::string_view text) { list_->push_back(TextItem(x, y, text)); }
+
+void RecordingCanvas::TextRect(const RECT& clip, int x, int y, std::string_view text) {
+    DrawItem item = TextItem(x, y, text);
+    item.rect = clip;
+    list_->push_back(std::move(item));
+}
+
+void RecordingCanvas::DrawImage(std::uintptr_t imageList, int index, int x, int y, bool enabled) {
+    DrawItem item;
+    item.op = DrawOp::Image;
+    item.imageList = imageList;
+    item.imageIndex = index;
+    item.from = POINT{x, y};
+    item.enabled = enabled;
+    list_->push_back(std::move(item));
+}
+
+void RecordingCanvas::DrawFocusRect(const RECT& rect) {
+    DrawItem item;
+    item.op = DrawOp::FocusRect;
+    item.rect = rect;
+    list_->push_back(std::move(item));
+}
+
+}  // namespace platform

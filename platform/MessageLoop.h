@@ -1,0 +1,97 @@
+// Message-loop helpers for the component layer, the modal loop object, and the test hooks of
+// the window system.
+//
+// Application.Run, ProcessMessages and HandleMessage are built on these. Nesting is counted:
+// a modal loop or a long operation that pumps runs a nested loop, and work that must not
+// happen inside one (freeing a form or component) is deferred to the outermost loop.
+// The layer installs ProcessMessages as the message pump of platform/MessagePump.h.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/Windows.h"
+
+namespace platform {
+
+// Removes and dispatches one message. Returns false when the queue had nothing to give.
+// A WM_QUIT sets QuitRequested() and is not dispatched.
+bool ProcessOneMessage();
+// Dispatches everything that is pending (posted messages, paint, due timers, foreign sends)
+// without waiting; stops at WM_QUIT.
+void ProcessMessages();
+// One step of the main loop: a message when there is one, else wait for the next.
+void HandleMessage();
+// Runs until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
+bool QuitRequested();
+int QuitExitCode();
+void ResetQuitRequest();
+
+// Depth of nested loops currently running (0 outside any loop).
+int LoopDepth();
+// Counts a loop of the caller's own (one built on ProcessOneMessage and WaitMessage) for as
+// long as it lives.
+class LoopScope {
+public:
+    LoopScope();
+    ~LoopScope();
+    LoopScope(const LoopScope&) = delete;
+    LoopScope& operator=(const LoopScope&) = delete;
+};
+// Runs fn when no nested loop is running: at once at depth <= 1 between messages of the
+// outermost loop, otherwise after the nested loops have returned.
+void DeferToOutermostLoop(std::function<void()> fn);
+// Runs the deferred work now when the depth allows it (the outermost loop calls this).
+void RunDeferred();
+
+// A modal loop: runs messages until End() or WM_QUIT (which it leaves posted for the outer
+// loop). The form layer's ShowModal creates one per call.
+class ModalLoop {
+public:
+    ModalLoop();
+    ~ModalLoop();
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+
+    // Returns true when End() stopped the loop, false when a quit did.
+    bool Run();
+    void End() { ended_ = true; }
+    bool Ended() const { return ended_; }
+    // The innermost running modal loop, or nullptr.
+    static ModalLoop* Current();
+
+private:
+    bool ended_ = false;
+    ModalLoop* outer_ = nullptr;
+};
+
+// The main window: the one SIGTERM, SIGINT and SIGHUP close (WM_CLOSE is posted to it from the
+// loop). Without a main window such a signal posts WM_QUIT.
+void SetMainWindow(HWND hwnd);
+HWND MainWindow();
+// Installs the handlers of SIGTERM, SIGINT and SIGHUP (once per process).
+void InstallTerminationSignals();
+
+// ---- input state of the headless desktop
+void SetKeyDown(int virtualKey, bool down);
+void ResetKeyboard();
+
+// ---- cross-process settings
+// Longest wait of a send to another process before it counts as "no answer" (default 5000 ms,
+// or $TARVIK_SEND_TIMEOUT_MS).
+void SetCrossProcessSendTimeout(std::uint32_t millis);
+std::uint32_t CrossProcessSendTimeout();
+// The session folder through which the processes of the session find each other.
+String SessionFolder();
+
+// ---- test helpers
+// Pumps messages until done() holds or the clock reaches deadlineTick (a value of
+// CurrentClock().TickMillis()). Under a ManualClock the clock is advanced in steps of at most
+// stepMillis when nothing is pending; under the real clock the loop waits. Returns done().
+bool RunLoopUntil(const std::function<bool()>& done, std::uint64_t deadlineTick, std::uint64_t stepMillis = 10);
+// The same with a deadline relative to now.
+bool RunLoopFor(const std::function<bool()>& done, std::uint64_t millis, std::uint64_t stepMillis = 10);
+
+}  // namespace platform
