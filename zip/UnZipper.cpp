@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "platform/DateTime.h"
+#include "platform/Dialogs.h"
+#include "platform/Windows.h"
 #include "platform/Drives.h"
 #include "platform/FileStream.h"
 #include "platform/Files.h"
@@ -31,7 +33,21 @@ static String UpperAscii(String s) {
 void TUnZipper::SetZipName(const String& name) {
     if (UpperAscii(name) == UpperAscii(zipName_)) return;
     RequireIdle("change the archive name");
-    zipName_ = name;
+    String chosen = name;
+    if (!name.empty() && name.back() == '?') {
+        // The open-file dialog, starting in the given folder when it exists.
+        String folder = ExtractFilePath(name.substr(0, name.size() - 1));
+        platform::DialogRequest request;
+        request.kind = platform::DialogKind::OpenDialog;
+        request.className = "TOpenDialog";
+        request.caption = "Open a Zip File";
+        request.text = "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|All Files (*.*)|*.*";
+        request.value = !folder.empty() && DirectoryExists(ExcludeTrailingBackslash(folder)) ? folder : String("C:\\");
+        if (platform::ShowDialog(request) != IDOK || request.value.empty())
+            throw EUserCanceled("User canceled setting zip file name.");
+        chosen = request.value;
+    }
+    zipName_ = chosen;
     FreeDirectory();
     archiveDate_ = 0;
     endCentral_.Clear();
@@ -40,7 +56,18 @@ void TUnZipper::SetZipName(const String& name) {
 }
 
 void TUnZipper::SetDestDir(const String& dir) {
-    destDir_ = dir;
+    if (dir == "?") {
+        // The folder-selection dialog (the user may type and create a new folder).
+        platform::DialogRequest request;
+        request.kind = platform::DialogKind::Other;
+        request.className = "TSelectDirectory";
+        request.value = !destDir_.empty() && DirectoryExists(destDir_) ? destDir_ : GetCurrentDir();
+        if (platform::ShowDialog(request) != IDOK || request.value.empty())
+            throw EUserCanceled("User canceled Set Desination Directory");
+        destDir_ = request.value;
+    } else {
+        destDir_ = dir;
+    }
     if (!destDir_.empty() && destDir_.back() == '\\') destDir_.pop_back();
 }
 
@@ -233,8 +260,9 @@ bool TUnZipper::IsRemovableDrive(const String& root) { return GetDriveTypeA(root
 
 String TUnZipper::VolumeLabel(const String& root) { return GetVolumeLabelName(root); }
 
-// Without a message box hook the question answers No, as every headless question does.
-bool TUnZipper::AskOverwrite(const String&) { return false; }
+bool TUnZipper::AskOverwrite(const String& question) {
+    return MessageBoxA(nullptr, question.c_str(), "File Exists Alert", MB_YESNO) == IDYES;
+}
 
 bool TUnZipper::FolderExists(const String& folder) { return DirectoryExists(ExcludeTrailingBackslash(folder)); }
 

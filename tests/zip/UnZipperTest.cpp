@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ReadTestSupport.h"
+#include "platform/Dialogs.h"
+#include "platform/Windows.h"
 #include "zip/ZipConstants.h"
 
 namespace {
@@ -390,5 +392,72 @@ INSTANTIATE_TEST_SUITE_P(Cases, Passwords,
                                            PasswordCase{"SameAnswer", {"wrong"}, 0, 1},
                                            PasswordCase{"SecondTryRight", {"other", "right"}, 1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+class DialogTest : public UnZipperTest {
+protected:
+    void TearDown() override {
+        platform::SetDialogHook({});
+        platform::ClearShownDialogs();
+    }
+};
+
+TEST_F(DialogTest, ZipNameQuestionMarkOpensTheFileDialog) {
+    z.SetZipName("A:\\first.zip");
+    String startFolder;
+    platform::SetDialogHook([&](platform::DialogRequest& r) {
+        EXPECT_EQ(r.caption, "Open a Zip File");
+        EXPECT_EQ(r.text, "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|All Files (*.*)|*.*");
+        startFolder = r.value;
+        r.value = "A:\\chosen.zip";
+        return IDOK;
+    });
+    z.SetZipName("Q:\\no such folder\\?");
+    EXPECT_EQ(startFolder, "C:\\");
+    EXPECT_EQ(z.ZipName(), "A:\\chosen.zip");
+    platform::SetDialogHook({});  // no hook: the dialog answers Cancel
+    try {
+        z.SetZipName("?");
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled setting zip file name.");
+    }
+    EXPECT_EQ(z.ZipName(), "A:\\chosen.zip");
+}
+
+TEST_F(DialogTest, DestDirQuestionMarkOpensTheFolderDialog) {
+    z.SetDestDir("C:\\keep");
+    try {
+        z.SetDestDir("?");
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled Set Desination Directory");
+    }
+    EXPECT_EQ(z.DestDir(), "C:\\keep");
+    platform::SetDialogHook([](platform::DialogRequest& r) {
+        r.value = "D:\\picked\\";
+        return IDOK;
+    });
+    z.SetDestDir("?");
+    EXPECT_EQ(z.DestDir(), "D:\\picked");
+}
+
+TEST_F(DialogTest, OverwriteQuestionWithoutHandlerIsAMessageBox) {
+    Load(kThree);
+    z.outputs["C:\\out\\B.TXT"].bytes = {'o'};
+    z.OverwriteMode = TUZOverwriteMode::Prompt;
+    z.FilesList.Add("b.txt");
+    EXPECT_EQ(z.UnZip(), 0);  // no hook: the question answers No
+    auto shown = platform::ShownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "File Exists Alert");
+    EXPECT_EQ(shown[0].text, "Replace existing file B.TXT?");
+    platform::SetDialogHook([](platform::DialogRequest&) { return IDYES; });
+    EXPECT_EQ(z.UnZip(), 1);
+    EXPECT_EQ(Out("C:\\out\\B.TXT"), "bee");
+}
 
 }  // namespace
