@@ -68,6 +68,9 @@ void TUnZipper::ReadZipDirectory() {
     if (!rebuilt_ && MultiMode() != TMultiMode::mmNone)
         next = [this](TZipHeaderInfo& h, TStream*& s) { NextDiskForCentral(h, s); };
     const Integer total = endCentral_.TotalEntries;
+    if (total > zipconst::kMaxListSize)
+        throw EFatalUnzipError(Format1("The archive holds %lld entries; at most %lld can be listed", total,
+                                       zipconst::kMaxListSize));
     for (Integer i = 0; i < total; ++i) {
         auto header = std::make_unique<TZipHeaderInfo>();
         TStream* stream = archive_.get();
