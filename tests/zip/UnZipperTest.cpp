@@ -40,10 +40,6 @@ TEST_F(UnZipperTest, PropertiesKeepTheirRules) {
     EXPECT_EQ(z.RootDir(), "");
     z.SetThisVersion(5);
     EXPECT_EQ(z.ThisVersion(), 203);
-    EXPECT_TRUE(z.CheckDiskLabels());
-    EXPECT_EQ(z.OverwriteMode, TUZOverwriteMode::Prompt);
-    EXPECT_TRUE(z.DoProcessMessages);
-    EXPECT_TRUE(z.RetainAttributes);
 }
 
 TEST_F(UnZipperTest, IndexedPropertiesFollowTheSortedView) {

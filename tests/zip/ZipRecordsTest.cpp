@@ -38,16 +38,6 @@ TMemoryStream StreamOf(const std::vector<Byte>& bytes) {
     return s;
 }
 
-TEST(ZipHeaderInfo, FreshHeaderDefaultsAndSizes) {
-    TZipHeaderInfo h;
-    EXPECT_EQ(h.CentralSize(), 46u);
-    EXPECT_EQ(h.LocalSize(), 30u);
-    EXPECT_EQ(h.Method, 8);
-    EXPECT_EQ(h.CRC, 0xFFFFFFFFu);
-    EXPECT_EQ(h.ExternalAttributes, 32u);
-    EXPECT_EQ(h.InternalAttributes, 1);
-}
-
 TEST(ZipHeaderInfo, LocalHeaderWithDirectoryTakes39Bytes) {
     TMemoryStream s;
     s.WriteBuffer("xyz", 3);
@@ -291,6 +281,35 @@ TEST(SortedZip, OffsetsPast2GiBKeepPhysicalOrder) {
     dir.Add(Entry("", "late", 0x90000000u));
     dir.Add(Entry("", "early", 16));
     EXPECT_EQ(OffsetsOf(dir), (std::vector<LongWord>{16, 0x90000000u}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ZipHeaderInfo, CentralRecordCutByTheEndOfADiskContinuesOnTheNext) {
+    TZipHeaderInfo h;
+    h.SetFileName("split.txt");
+    h.LocalHeaderOffset = 77;
+    TMemoryStream whole;
+    h.SaveCentralToStream(whole);
+    for (int cut : {0, 4, 20, 45}) {
+        TMemoryStream first, second;
+        first.WriteBuffer(whole.Memory(), cut);
+        second.WriteBuffer(whole.Memory() + cut, whole.Size() - cut);
+        first.SetPosition(0);
+        second.SetPosition(0);
+        TStream* stream = &first;
+        int swaps = 0;
+        TZipHeaderInfo back;
+        ASSERT_TRUE(back.ReadCentralFromStream(stream, [&](TZipHeaderInfo&, TStream*& s) {
+            ++swaps;
+            s = &second;
+        })) << cut;
+        EXPECT_EQ(swaps, 1);
+        EXPECT_EQ(back.FileName(), "split.txt");
+        EXPECT_EQ(back.LocalHeaderOffset, 77u);
+    }
 }
 
 }  // namespace
