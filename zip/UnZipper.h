@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Object.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "zip/Crc32.h"
@@ -31,23 +32,24 @@ enum class TSkipReason : Byte { skBadPassword = 0, skFileExists = 1 };
 
 class TUnZipper;
 
-using TStartUnzipInfo = std::function<void(TUnZipper* Sender, Integer NumFiles, Int64 TotalBytes, bool& StopNow)>;
-using TStartUnZipEvent = std::function<void(TUnZipper* Sender, Integer FileIndex, const String& FName, bool& Skip)>;
-using TEndUnZipEvent = std::function<void(TUnZipper* Sender, Integer FileIndex, const String& FName)>;
+using TStartUnzipInfo = std::function<void(TObject* Sender, Integer NumFiles, Int64 TotalBytes, bool& StopNow)>;
+using TStartUnZipEvent = std::function<void(TObject* Sender, Integer FileIndex, const String& FName, bool& Skip)>;
+using TEndUnZipEvent = std::function<void(TObject* Sender, Integer FileIndex, const String& FName)>;
 using TPromptForOverwrite =
-    std::function<void(TUnZipper* Sender, bool& OverWriteIt, Integer FileIndex, String& FName)>;
-using TBadPassword = std::function<void(TUnZipper* Sender, Integer FileIndex, String& NewPassword)>;
-using TBadCRC = std::function<void(TUnZipper* Sender, Integer CalcCRC, Integer StoredCRC, Integer FileIndex)>;
-using TIncompleteZip = std::function<void(TUnZipper* Sender, TIncompleteZipMode& IncompleteMode)>;
-using TFilePercentDone = std::function<void(TUnZipper* Sender, Integer Percent)>;
-using TTotalPercentDone = std::function<void(TUnZipper* Sender, Integer Percent)>;
-using TSkippingFile = std::function<void(TUnZipper* Sender, TSkipReason Reason, Integer FileIndex)>;
-using TGetNextDisk = std::function<void(TUnZipper* Sender, Integer NextDisk, String& FName)>;
+    std::function<void(TObject* Sender, bool& OverWriteIt, Integer FileIndex, String& FName)>;
+using TBadPassword = std::function<void(TObject* Sender, Integer FileIndex, String& NewPassword)>;
+using TBadCRC = std::function<void(TObject* Sender, Integer CalcCRC, Integer StoredCRC, Integer FileIndex)>;
+using TIncompleteZip = std::function<void(TObject* Sender, TIncompleteZipMode& IncompleteMode)>;
+using TFilePercentDone = std::function<void(TObject* Sender, Integer Percent)>;
+using TTotalPercentDone = std::function<void(TObject* Sender, Integer Percent)>;
+using TSkippingFile = std::function<void(TObject* Sender, TSkipReason Reason, Integer FileIndex)>;
+using TGetNextDisk = std::function<void(TObject* Sender, Integer NextDisk, String& FName)>;
 
-class TUnZipper {
+class TUnZipper : public TObject {
 public:
     explicit TUnZipper(TComponent* owner = nullptr);
-    virtual ~TUnZipper();
+    ~TUnZipper() override;
+    const char* ClassName() const noexcept override { return "TUnZipper"; }
     TUnZipper(const TUnZipper&) = delete;
     TUnZipper& operator=(const TUnZipper&) = delete;
 

@@ -56,8 +56,8 @@ TEST_P(TestdataExtract, ExtractsWithManifestCrcsOrFailsClearly) {
     z.OverwriteMode = TUZOverwriteMode::Always;
     z.Password = a.password;
     int badCrc = 0, skipped = 0;
-    z.OnBadCRC = [&](TUnZipper*, Integer, Integer, Integer) { ++badCrc; };
-    z.OnSkippingFile = [&](TUnZipper*, TSkipReason, Integer) { ++skipped; };
+    z.OnBadCRC = [&](TObject*, Integer, Integer, Integer) { ++badCrc; };
+    z.OnSkippingFile = [&](TObject*, TSkipReason, Integer) { ++skipped; };
     std::string error;
     Integer count = -1;
     try {

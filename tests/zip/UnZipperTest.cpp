@@ -115,7 +115,7 @@ TEST_P(Selection, PatternsPickEntries) {
     Load(kThree);
     for (const auto& p : GetParam().patterns) z.FilesList.Add(p);
     int infoCount = -1;
-    z.OnStartUnZipInfo = [&](TUnZipper*, Integer n, Int64, bool&) { infoCount = n; };
+    z.OnStartUnZipInfo = [&](TObject*, Integer n, Int64, bool&) { infoCount = n; };
     EXPECT_EQ(z.UnZip(), GetParam().expected);
     EXPECT_EQ(infoCount, GetParam().expected);
     EXPECT_EQ(static_cast<int>(z.outputs.size()), GetParam().expected);
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Selection,
 TEST_F(UnZipperTest, StopNowEndsBeforeAnyFile) {
     Load(kThree);
     z.DoAll = true;
-    z.OnStartUnZipInfo = [](TUnZipper*, Integer, Int64, bool& stop) { stop = true; };
+    z.OnStartUnZipInfo = [](TObject*, Integer, Int64, bool& stop) { stop = true; };
     EXPECT_EQ(z.UnZip(), 2);
     EXPECT_TRUE(z.outputs.empty());
 }
@@ -190,7 +190,7 @@ TEST_F(UnZipperTest, CurrentFolderIsRestoredAfterARun) {
     z.current = "C:\\start";
     z.DoAll = true;
     std::string during;
-    z.OnEndUnZip = [&](TUnZipper*, Integer, const String&) { during = z.current; };
+    z.OnEndUnZip = [&](TObject*, Integer, const String&) { during = z.current; };
     z.UnZip();
     EXPECT_EQ(during, "C:\\out");
     EXPECT_EQ(z.current, "C:\\start");
@@ -202,7 +202,7 @@ TEST_F(UnZipperTest, BadCrcKeepsTheExistingFileAndLeavesNoTemporary) {
     z.outputs["C:\\out\\f.txt"].bytes = {'o', 'l', 'd'};
     z.DoAll = true;
     int badCrc = 0;
-    z.OnBadCRC = [&](TUnZipper*, Integer calc, Integer stored, Integer) {
+    z.OnBadCRC = [&](TObject*, Integer calc, Integer stored, Integer) {
         ++badCrc;
         EXPECT_NE(calc, stored);
     };
@@ -218,7 +218,7 @@ TEST_F(UnZipperTest, NeverOverwriteSkipsWithFileExists) {
     z.OverwriteMode = TUZOverwriteMode::Never;
     z.FilesList.Add("b.txt");
     std::vector<TSkipReason> reasons;
-    z.OnSkippingFile = [&](TUnZipper*, TSkipReason r, Integer) { reasons.push_back(r); };
+    z.OnSkippingFile = [&](TObject*, TSkipReason r, Integer) { reasons.push_back(r); };
     EXPECT_EQ(z.UnZip(), 0);
     EXPECT_EQ(Out("C:\\out\\B.TXT"), "o");
     EXPECT_EQ(reasons, std::vector<TSkipReason>{TSkipReason::skFileExists});
@@ -229,7 +229,7 @@ TEST_F(UnZipperTest, PromptHandlerMayRenameTheOutput) {
     z.outputs["C:\\out\\B.TXT"].bytes = {'o'};
     z.OverwriteMode = TUZOverwriteMode::Prompt;
     z.FilesList.Add("b.txt");
-    z.OnPromptForOverwrite = [](TUnZipper*, bool& ok, Integer, String& name) {
+    z.OnPromptForOverwrite = [](TObject*, bool& ok, Integer, String& name) {
         ok = true;
         name = "C:\\out\\B2.TXT";
     };
@@ -241,7 +241,7 @@ TEST_F(UnZipperTest, PromptHandlerMayRenameTheOutput) {
 TEST_F(UnZipperTest, StartUnZipSkipLeavesNothingButStaysCounted) {
     Load(kThree);
     z.DoAll = true;
-    z.OnStartUnZip = [](TUnZipper*, Integer, const String&, bool& skip) { skip = true; };
+    z.OnStartUnZip = [](TObject*, Integer, const String&, bool& skip) { skip = true; };
     EXPECT_EQ(z.UnZip(), 2);
     EXPECT_TRUE(z.outputs.empty());
     EXPECT_TRUE(z.temps.empty());
@@ -252,8 +252,8 @@ TEST_F(UnZipperTest, ProgressReachesOneHundred) {
          "  z.writestr('empty.bin','')\n");
     z.DoAll = true;
     std::vector<Integer> file, total;
-    z.OnFilePercentDone = [&](TUnZipper*, Integer p) { file.push_back(p); };
-    z.OnTotalPercentDone = [&](TUnZipper*, Integer p) { total.push_back(p); };
+    z.OnFilePercentDone = [&](TObject*, Integer p) { file.push_back(p); };
+    z.OnTotalPercentDone = [&](TObject*, Integer p) { total.push_back(p); };
     EXPECT_EQ(z.UnZip(), 2);
     ASSERT_EQ(file.size(), 4u);  // 51200 bytes in blocks of 16000; the empty file fires none
     EXPECT_EQ(file.back(), 100);
@@ -281,7 +281,9 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
     Load(kThree);
     z.DoAll = true;
     int refused = 0;
-    z.OnStartUnZip = [&](TUnZipper* sender, Integer, const String&, bool&) {
+    z.OnStartUnZip = [&](TObject* senderObject, Integer, const String&, bool&) {
+        auto* sender = dynamic_cast<TUnZipper*>(senderObject);
+        ASSERT_EQ(sender, &z);
         EXPECT_TRUE(sender->Busy());
         for (auto call : std::vector<std::function<void()>>{
                  [&] { sender->ReadZip(); }, [&] { sender->UnZip(); }, [&] { sender->ClearZip(); },
@@ -323,7 +325,7 @@ TEST_F(UnZipperTest, NoEndRecordFollowsIncompleteMode) {
     EXPECT_NO_THROW(z.ReadZip());
     EXPECT_EQ(z.Count(), 0);
     z.IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
-    z.OnInCompleteZip = [](TUnZipper*, TIncompleteZipMode& mode) { mode = TIncompleteZipMode::izAssumeBad; };
+    z.OnInCompleteZip = [](TObject*, TIncompleteZipMode& mode) { mode = TIncompleteZipMode::izAssumeBad; };
     EXPECT_NO_THROW(z.ReadZip());
 }
 
@@ -366,11 +368,11 @@ TEST_P(Passwords, WrongPasswordSkipsOrRetries) {
     z.Password = "wrong";
     size_t turn = 0;
     if (!GetParam().answers.empty())
-        z.OnBadPassword = [&](TUnZipper*, Integer, String& pw) {
+        z.OnBadPassword = [&](TObject*, Integer, String& pw) {
             if (turn < GetParam().answers.size()) pw = GetParam().answers[turn++];
         };
     int skips = 0;
-    z.OnSkippingFile = [&](TUnZipper*, TSkipReason r, Integer) {
+    z.OnSkippingFile = [&](TObject*, TSkipReason r, Integer) {
         EXPECT_EQ(r, TSkipReason::skBadPassword);
         ++skips;
     };
