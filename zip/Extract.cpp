@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/MessagePump.h"
+#include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "zip/Crc32.h"
 #include "zip/Decoder.h"
@@ -116,9 +117,12 @@ Integer TUnZipper::ExtractRunAll() {
     const String remembered = CurrentFolder();
     // An empty destination is the layer's current folder, never the root of its drive.
     if (!destDir_.empty()) {
-        if (!FolderExists(destDir_)) ForceFolder(destDir_);
-        SetCurrentFolder(destDir_);
-        run.base = destDir_;
+        // A relative destination is taken from the current folder before the run moves
+        // into it, or every output would land in a copy of the path below itself. A bare
+        // drive ("C:", what "C:\" is kept as) means its root.
+        run.base = destDir_.size() == 2 && destDir_[1] == ':' ? destDir_ : ExcludeTrailingBackslash(ExpandFileName(destDir_));
+        if (!FolderExists(run.base)) ForceFolder(run.base);
+        SetCurrentFolder(run.base);
     } else {
         run.base = remembered;
         while (!run.base.empty() && run.base.back() == '\\') run.base.pop_back();

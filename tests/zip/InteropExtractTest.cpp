@@ -231,3 +231,21 @@ TEST_F(ProfileTest, ExistingFileSurvivesAFailedExtraction) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProfileTest, RelativeDestinationIsTakenFromTheCurrentFolder) {
+    env.WriteText("src/sub/f.txt", "relative");
+    ASSERT_EQ(std::system(("cd '" + env.Scratch("src") + "' && zip -q -r ../a.zip sub").c_str()), 0);
+    ChDir(env.Win());
+    TUnZipper z;
+    z.SetZipName("a.zip");
+    z.SetDestDir("rel");
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    EXPECT_EQ(z.UnZip(), 2);
+    EXPECT_EQ(env.ReadText(env.Scratch("rel/sub/f.txt")), "relative");
+    EXPECT_EQ(GetCurrentDir(), env.Win());
+}
+
+}  // namespace
