@@ -1,6 +1,7 @@
 #include "zip/SortedZip.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/DateTime.h"
 #include "zip/ZipLib.h"
@@ -54,4 +55,22 @@ Integer TSortedZip::Compare(const TObject* a, const TObject* b) const {
             return B.LocalHeaderOffset < A.LocalHeaderOffset ? 1 : B.LocalHeaderOffset == A.LocalHeaderOffset ? 0 : -1;
     }
     return -1;
+}
+
+void TSortedZip::FillFrom(const TSortedZip& source) {
+    std::vector<TObject*> items(source.items_.begin(), source.items_.end());
+    // Adding places an entry before those that compare equal to it. In the modes whose
+    // comparison can be 0 equal entries therefore end up in reverse order of adding; in
+    // the others (never 0) they keep it. A stable sort of the right input order gives both.
+    bool canBeEqual = SortMode == TZipSortMode::ByName || SortMode == TZipSortMode::ByFileName ||
+                      SortMode == TZipSortMode::ByDirectoryName || SortMode == TZipSortMode::ByRate ||
+                      SortMode == TZipSortMode::ByNone;
+    if (canBeEqual) std::reverse(items.begin(), items.end());
+    // a goes before b when, with a in the list, b placed later would go after it.
+    std::stable_sort(items.begin(), items.end(), [this](TObject* a, TObject* b) {
+        return Compare(b, a) > 0 && Compare(a, b) < 0;
+    });
+    Clear();
+    SetCapacity(static_cast<Integer>(items.size()));
+    items_ = std::move(items);
 }

@@ -193,7 +193,7 @@ void TUnZipper::SortView(TZipSortMode mode) {
         auto view = std::make_unique<TSortedZip>(dupAccept);
         view->OwnsObjects = false;
         view->SortMode = mode;
-        for (Integer i = 0; i < directory_->Count(); ++i) view->Add(directory_->Get(i));
+        view->FillFrom(*directory_);
         view_ = view.release();
     }
     SortMode = mode;

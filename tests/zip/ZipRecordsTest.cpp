@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/Streams.h"
 #include "zip/SortedZip.h"
 #include "zip/ZipConstants.h"
@@ -309,6 +311,31 @@ TEST(ZipHeaderInfo, CentralRecordCutByTheEndOfADiskContinuesOnTheNext) {
         EXPECT_EQ(swaps, 1);
         EXPECT_EQ(back.FileName(), "split.txt");
         EXPECT_EQ(back.LocalHeaderOffset, 77u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Filling a view at once must give exactly the order of adding entries one by one.
+TEST(SortedZip, FillFromEqualsAddingOneByOne) {
+    std::mt19937 rng(11);
+    TSortedZip dir(dupError);
+    const char* dirs[] = {"", "a\\", "B\\", "a\\b\\"};
+    const char* names[] = {"x.txt", "X.TXT", "y", "readme", "Z.doc"};
+    for (LongWord i = 0; i < 300; ++i) {
+        const LongWord dos = ((0x5A20u + rng() % 4) << 16) | (rng() % 3);
+        const LongWord usize = rng() % 5 * 100;
+        dir.Add(Entry(dirs[rng() % 4], names[rng() % 5], i * 10, rng() % 4 * 50, usize, rng() % 10 ? dos : 0));
+    }
+    for (int m = 0; m <= static_cast<int>(TZipSortMode::ByNone); ++m) {
+        TSortedZip added(dupAccept), filled(dupAccept);
+        added.OwnsObjects = filled.OwnsObjects = false;
+        added.SortMode = filled.SortMode = static_cast<TZipSortMode>(m);
+        for (Integer i = 0; i < dir.Count(); ++i) added.Add(dir.Get(i));
+        filled.FillFrom(dir);
+        EXPECT_EQ(OffsetsOf(filled), OffsetsOf(added)) << "mode " << m;
     }
 }
 
