@@ -17,6 +17,28 @@ Integer CompareTextNoCase(const String& a, const String& b) {
     return static_cast<Integer>(a.size()) - static_cast<Integer>(b.size());
 }
 
+namespace {
+
+// CompareTextNoCase of directory + file name without building the joined texts: a sort
+// compares each entry many times.
+Integer CompareFullNames(const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
+    const String& ad = a.Directory();
+    const String& an = a.FileName();
+    const String& bd = b.Directory();
+    const String& bn = b.FileName();
+    const size_t na = ad.size() + an.size(), nb = bd.size() + bn.size(), n = std::min(na, nb);
+    for (size_t i = 0; i < n; ++i) {
+        int ca = static_cast<unsigned char>(i < ad.size() ? ad[i] : an[i - ad.size()]);
+        int cb = static_cast<unsigned char>(i < bd.size() ? bd[i] : bn[i - bd.size()]);
+        if (ca >= 'a' && ca <= 'z') ca -= 32;
+        if (cb >= 'a' && cb <= 'z') cb -= 32;
+        if (ca != cb) return ca - cb;
+    }
+    return static_cast<Integer>(na) - static_cast<Integer>(nb);
+}
+
+}  // namespace
+
 bool DosDateTimeToDateTime(LongWord dos, TDateTime& value) {
     const Word time = static_cast<Word>(dos & 0xFFFF), date = static_cast<Word>(dos >> 16);
     TDateTime d = 0, t = 0;
@@ -30,7 +52,7 @@ Integer TSortedZip::Compare(const TObject* a, const TObject* b) const {
     const auto& A = *static_cast<const TZipHeaderInfo*>(a);
     const auto& B = *static_cast<const TZipHeaderInfo*>(b);
     switch (SortMode) {
-        case TZipSortMode::ByName: return CompareTextNoCase(A.FullName(), B.FullName());
+        case TZipSortMode::ByName: return CompareFullNames(A, B);
         case TZipSortMode::ByFileName: return CompareTextNoCase(A.FileName(), B.FileName());
         case TZipSortMode::ByDirectoryName: return CompareTextNoCase(A.Directory(), B.Directory());
         case TZipSortMode::ByDate: {
