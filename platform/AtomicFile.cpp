@@ -41,7 +41,8 @@ AtomicFile::AtomicFile(const String& windowsPath) {
     target_ = mapped.windows();
     targetPosix_ = mapped.posix;
     String folder = ExtractFilePath(target_);
-    String name = ExtractFileName(target_);
+    // Room for the prefix and suffix within the 255 bytes a name may have.
+    String name = ExtractFileName(target_).substr(0, 200);
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%08x", platform::RandomUInt32());

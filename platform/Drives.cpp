@@ -201,7 +201,7 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string& fou
     bool any = false;
     while (dirent* e = ::readdir(d)) {
         std::string n = e->d_name;
-        if (n == "." || n == ".." || n.find('\\') != std::string::npos) continue;
+        if (n == "." || n == ".." || !IsNameableFromWindows(n)) continue;
         if (SameTextAscii(n, name) && (!any || n < best)) {
             best = n;
             any = true;
@@ -213,6 +213,13 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string& fou
 }
 
 }  // namespace
+
+bool IsNameableFromWindows(const std::string& posixName) {
+    if (posixName.empty() || posixName.back() == '.' || posixName.back() == ' ') return false;
+    for (unsigned char c : posixName)
+        if (c == '\\' || IsInvalidNameChar(c)) return false;
+    return true;
+}
 
 std::string UpperAscii(std::string text) {
     for (char& c : text)
@@ -545,6 +552,7 @@ void GetDir(Byte drive, String& dir) {
 }
 
 String ExpandFileName(const String& fileName) {
+    if (fileName.empty()) return String();  // the system has no full form of an empty name
     char letter = 0;
     std::vector<std::string> comps;
     bool trailing = false;

@@ -8,7 +8,8 @@
 // and set labels and quotas through the platform:: functions below; the system's own calls
 // (GetDriveTypeA, GetVolumeInformationA, ...) read the same table. The current folder is
 // kept per drive inside the process: the process's POSIX working folder is never changed.
-// No UNC paths. This module never opens files; that is Files.cpp's job.
+// POSIX names that no Windows path can spell (holding "\", ":", "*", ..., or ending in
+// a dot or blank) are neither listed nor found. No UNC paths. This module never opens files; that is Files.cpp's job.
 #pragma once
 
 #include <string>

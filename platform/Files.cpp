@@ -734,7 +734,7 @@ Integer FindFirst(const String& path, Integer attr, TSearchRec& f) {
     while (dirent* e = ::readdir(d)) {
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
-        if (name.find('\\') != std::string::npos) continue;  // no Windows path can name it
+        if (!IsNameableFromWindows(name)) continue;
         struct stat est {};
         std::string full = mapped.posix == "/" ? "/" + name : mapped.posix + "/" + name;
         if (::stat(full.c_str(), &est) != 0 && ::lstat(full.c_str(), &est) != 0) continue;

@@ -25,5 +25,5 @@ String IncludeTrailingPathDelimiter(const String& path);
 String ExcludeTrailingPathDelimiter(const String& path);
 // The full path: relative names are taken from the current folder of their drive, "."
 // and ".." are resolved (never above the drive's root), "/" becomes "\". A trailing "\"
-// stays. Empty input gives the current folder.
+// stays. An empty name stays empty; "." gives the current folder.
 String ExpandFileName(const String& fileName);

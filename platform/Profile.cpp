@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
-
+#include "platform/SysErrors.h"
 #include "platform/detail/LayerState.h"
 
 namespace platform {
@@ -17,8 +16,10 @@ std::mutex g_mutex;
 std::optional<std::string> g_profile;
 
 void MakeFolder(const std::string& path, mode_t mode) {
-    if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST)
-        throw std::runtime_error("cannot create profile folder " + path);
+    if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST) {
+        DWORD code = detail::ErrorFromErrno(errno);
+        throw EOSError("Cannot create the profile folder \"" + path + "\". " + SysErrorMessage(code), code);
+    }
 }
 
 void MakeFolders(const std::string& path) {

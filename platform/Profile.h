@@ -12,7 +12,8 @@
 
 namespace platform {
 
-// The profile folder (no trailing slash), created with its skeleton when missing.
+// The profile folder (no trailing slash), created with its skeleton when missing; raises
+// EOSError when it cannot be created.
 const std::string& ProfilePath();
 // <profile>/drive_c, <profile>/temp (0700), <profile>/shell/<Name>.
 std::string ProfileDriveCPath();

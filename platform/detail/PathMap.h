@@ -38,6 +38,11 @@ UInt64 UsedBytes(const std::string& posixRoot);
 // Free bytes of a drive: its quota minus the bytes in use, else what the file system reports.
 UInt64 FreeBytes(const DriveInfo& drive);
 
+// True when some Windows path can name this POSIX entry: no "\", none of <>:"|?* or
+// control characters, and no trailing dot or blank (the system drops those from a name).
+// Other entries are not listed and not found, so every listed name can be opened.
+bool IsNameableFromWindows(const std::string& posixName);
+
 // ASCII upper-case folding, the system's rule for names.
 std::string UpperAscii(std::string text);
 bool SameTextAscii(const std::string& a, const std::string& b);

@@ -126,14 +126,18 @@ TEST_F(ProfileTest, UnusableNamesAreRefused) {
     EXPECT_EQ(GetLastError(), ERROR_NOT_READY);
 }
 
-TEST_F(ProfileTest, PosixNamesHoldingBackslashAreNotListed) {
+TEST_F(ProfileTest, PosixNamesNoWindowsPathCanSpellAreNotListed) {
     env.WriteText("dir/a\\b.txt", "hidden from Windows names");
+    env.WriteText("dir/a:b", "x");
+    env.WriteText("dir/trailing.", "x");
+    env.WriteText("dir/Plain.txt.", "would be taken for plain.txt");
     env.WriteText("dir/plain.txt", "x");
     TSearchRec f;
     std::vector<std::string> names;
     for (Integer r = FindFirst(env.Win("dir") + "\\*.*", 0, f); r == 0; r = FindNext(f)) names.push_back(f.Name);
     FindClose(f);
     EXPECT_EQ(names, std::vector<std::string>{"plain.txt"});
+    EXPECT_EQ(platform::ToPosixPath(env.Win("dir") + "\\PLAIN.TXT"), env.Scratch("dir/plain.txt"));
 }
 
 TEST_F(ProfileTest, CurrentFolderIsKeptPerDrive) {
