@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "tests/fuzz/FuzzInput.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/zip/DecoderTestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 

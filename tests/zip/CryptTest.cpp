@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
 #include "zip/ZipCrypt.h"
 

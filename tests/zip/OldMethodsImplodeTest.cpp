@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/zip/ImplodeTestEncoder.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
 
 namespace zip::test {
