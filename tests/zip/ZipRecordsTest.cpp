@@ -340,3 +340,21 @@ TEST(SortedZip, FillFromEqualsAddingOneByOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// A header read with an extra field and an unloaded comment is written without them, and
+// its sizes then count exactly the bytes written.
+TEST(ZipHeaderInfo, WrittenSizesMatchTheBytesWritten) {
+    TZipHeaderInfo h;
+    h.SetFileName("name.txt");
+    h.ExtraLength = 24;
+    h.CommentLength = 9;  // as read: length known, text not loaded
+    TMemoryStream local, central;
+    h.SaveLocalToStream(local);
+    EXPECT_EQ(static_cast<Int64>(h.LocalSize()), local.Size());
+    h.SaveCentralToStream(central);
+    EXPECT_EQ(static_cast<Int64>(h.CentralSize()), central.Size());
+}
+
+}  // namespace
