@@ -75,14 +75,14 @@ Integer TUnZipper::UnZip() {
         }
     };
     try {
-        OpenZip();
+        OpenZipNow();
         archiveName = zipName_;
         result = ExtractRunAll();
         backToArchive();
-        CloseZip();
+        CloseZipNow();
     } catch (...) {
         backToArchive();
-        CloseZip();
+        CloseZipNow();
         busy_ = false;
         throw;
     }

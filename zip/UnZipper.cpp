@@ -107,7 +107,7 @@ String TUnZipper::LoadFileComment(TZipHeaderInfo& entry, bool openAndClose) {
     if (entry.CommentLoaded()) return *entry.Comment();
     bool modified = endCentral_.Modified;
     String text;
-    if (openAndClose) OpenZip();
+    if (openAndClose) OpenZipNow();
     try {
         TStream& s = *archive_;
         Int64 back = s.Position();
@@ -121,13 +121,13 @@ String TUnZipper::LoadFileComment(TZipHeaderInfo& entry, bool openAndClose) {
         s.ReadBuffer(text.data(), entry.CommentLength);
         s.SetPosition(back);
     } catch (const EReadError&) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw EFatalUnzipError("The comment of \"" + entry.FullName() + "\" runs past the end of the archive");
     } catch (...) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw;
     }
-    if (openAndClose) CloseZip();
+    if (openAndClose) CloseZipNow();
     entry.SetFileComment(text);
     endCentral_.Modified = modified;
     return entry.Comment().value_or(String());
@@ -153,20 +153,20 @@ String TUnZipper::LoadZipComment(bool openAndClose) {
     if (endCentral_.Comment()) return *endCentral_.Comment();
     bool modified = endCentral_.Modified;
     String text(endCentral_.CommentLength, '\0');
-    if (openAndClose) OpenZip();
+    if (openAndClose) OpenZipNow();
     try {
         Int64 back = archive_->Position();
         archive_->SetPosition(endCentral_.CommentPosition);
         archive_->ReadBuffer(text.data(), endCentral_.CommentLength);
         archive_->SetPosition(back);
     } catch (const EReadError&) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw EFatalUnzipError("The archive comment runs past the end of the archive");
     } catch (...) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw;
     }
-    if (openAndClose) CloseZip();
+    if (openAndClose) CloseZipNow();
     endCentral_.SetComment(text);
     endCentral_.Modified = modified;
     return endCentral_.Comment().value_or(String());
@@ -187,34 +187,44 @@ void TUnZipper::SetZipComment(const String& text) {
 LongWord TUnZipper::ZipSize() {
     if (zipName_.empty()) return 0;
     RequireIdle("read the archive size");
-    OpenZip();
+    OpenZipNow();
     Int64 size = 0;
     try {
         size = archive_->Size();
     } catch (...) {
-        CloseZip();
+        CloseZipNow();
         throw;
     }
-    CloseZip();
+    CloseZipNow();
     return static_cast<LongWord>(size);
 }
 
 // ---- opening and closing ----
 
 void TUnZipper::OpenZip() {
+    RequireIdle("open the archive");
+    OpenZipNow();
+}
+
+void TUnZipper::CloseZip() {
+    RequireIdle("close the archive");
+    CloseZipNow();
+}
+
+void TUnZipper::OpenZipNow() {
     if (!archive_) archive_ = OpenArchiveFile(zipName_, zipconst::kModeReadDenyWrite);
     if (directory_ && FileStreamDate(*archive_) == archiveDate_) return;
     ReadZipDirectory();
 }
 
-void TUnZipper::CloseZip() {
+void TUnZipper::CloseZipNow() {
     if (!KeepZipOpen) archive_.reset();
 }
 
 void TUnZipper::ReadZip() {
     RequireIdle("read the archive");
-    OpenZip();
-    CloseZip();
+    OpenZipNow();
+    CloseZipNow();
 }
 
 void TUnZipper::ClearZip() {

@@ -141,6 +141,9 @@ protected:
     virtual void SetCurrentFolder(const String& folder);
 
     void RequireIdle(const char* what) const;
+    // OpenZip and CloseZip without the busy check, for the operations that run while Busy.
+    void OpenZipNow();
+    void CloseZipNow();
     // Sort without the busy check, for the operations that run while Busy.
     void SortView(TZipSortMode mode);
     TZipHeaderInfo* ViewEntry(Integer index) const;

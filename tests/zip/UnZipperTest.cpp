@@ -288,7 +288,8 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
         for (auto call : std::vector<std::function<void()>>{
                  [&] { sender->ReadZip(); }, [&] { sender->UnZip(); }, [&] { sender->ClearZip(); },
                  [&] { sender->SetZipName("A:\\b.zip"); }, [&] { sender->ZipSize(); },
-                 [&] { sender->Sort(TZipSortMode::ByName); }}) {
+                 [&] { sender->Sort(TZipSortMode::ByName); }, [&] { sender->OpenZip(); },
+                 [&] { sender->CloseZip(); }}) {
             try {
                 call();
             } catch (const EZipBusy&) {
@@ -297,7 +298,7 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
         }
     };
     EXPECT_EQ(z.UnZip(), 2);
-    EXPECT_EQ(refused, 12);
+    EXPECT_EQ(refused, 16);
     EXPECT_EQ(z.outputs.size(), 2u);
 }
 
