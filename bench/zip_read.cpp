@@ -22,6 +22,7 @@
 #include "zip/Crc32.h"
 #include "zip/Decoder.h"
 #include "zip/Inflate.h"
+#include "zip_read_directory.h"
 
 namespace {
 
@@ -201,5 +202,6 @@ int main(int argc, char** argv) {
     }
     std::printf("mean over files of 4 KB and more: inflate ours/zlib %.2f, ours/libdeflate %.2f; crc ours/zlib %.2f\n",
                 sum_ratio_zlib / counted, sum_ratio_ld / counted, sum_crc / counted);
+    readbench::Run();
     return 0;
 }
