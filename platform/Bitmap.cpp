@@ -227,3 +227,28 @@ void TBitmap::SaveToStream(TStream& Stream) const {
     }
     Stream.WriteBuffer(out.data(), static_cast<Int64>(out.size()));
 }
+
+void TBitmap::LoadFromResourceData(const void* Data, std::size_t Size) {
+    const auto* p = static_cast<const Byte*>(Data);
+    TMemoryStream s;
+    if (Size >= 2 && p[0] == 'B' && p[1] == 'M') {
+        s.WriteBuffer(p, static_cast<Int64>(Size));
+    } else {
+        // A bitmap resource starts at the info header: put the file header before it.
+        if (Size < 40) Invalid();
+        std::uint32_t headerSize = U32(p);
+        std::uint16_t bits = U16(p + 14);
+        std::uint32_t compression = U32(p + 16);
+        std::uint32_t clrUsed = U32(p + 32);
+        std::uint32_t palette = bits <= 8 ? 4 * (clrUsed ? clrUsed : (1u << bits)) : 0;
+        std::uint32_t masks = compression == kBiBitFields && headerSize == 40 ? 12 : 0;
+        std::vector<Byte> header{'B', 'M'};
+        Put32(header, static_cast<std::uint32_t>(14 + Size));
+        Put32(header, 0);
+        Put32(header, 14 + headerSize + palette + masks);
+        s.WriteBuffer(header.data(), static_cast<Int64>(header.size()));
+        s.WriteBuffer(p, static_cast<Int64>(Size));
+    }
+    s.SetPosition(0);
+    LoadFromStream(s);
+}

@@ -183,6 +183,7 @@ void TTabSheet::TextChanged() {
 }
 
 TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     width_ = 289;
     height_ = 193;
     SetTabStop(true);

@@ -237,8 +237,12 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 void TControl::WndProc(TMessage& Message) {
     if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
+        // A click handler may free the control (closing its form): nothing of it is touched then.
+        std::weak_ptr<bool> alive = AliveToken();
         HandleMouseMessage(Message);
+        if (alive.expired()) return;
         DefaultHandler(Message);
+        if (alive.expired()) return;
         if (Message.Msg == WM_RBUTTONUP && !Destroying()) {
             TPoint p = ClientToScreen(Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)));
             bool handled = false;
@@ -415,6 +419,7 @@ void TControlCanvas::FreeHandle() {
 
 TCustomControl::TCustomControl(TComponent* AOwner)
     : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     canvas_->Font()->Assign(&font_);
 }
 

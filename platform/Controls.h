@@ -84,6 +84,9 @@ inline constexpr TControlStyle csDoubleClicks = 0x0040;
 inline constexpr TControlStyle csNoStdEvents = 0x0080;
 inline constexpr TControlStyle csDisplayDragImage = 0x0100;
 inline constexpr TControlStyle csReflector = 0x0200;
+// The control draws its window itself (PaintWindow); without it WM_PAINT goes to the window
+// class's own procedure.
+inline constexpr TControlStyle csPaintsItself = 0x0400;
 // ControlState bits.
 using TControlState = unsigned;
 inline constexpr TControlState csLButtonDown = 0x0001;

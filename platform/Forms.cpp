@@ -34,6 +34,11 @@ TCustomForm* TScreen::ActiveForm() const {
     return nullptr;
 }
 
+TWinControl* TScreen::ActiveControl() const {
+    TCustomForm* form = ActiveForm();
+    return form ? form->ActiveControl() : nullptr;
+}
+
 TCustomForm* TScreen::FindForm(const String& Name) const {
     for (TCustomForm* f : forms_)
         if (SameText(f->Name(), Name)) return f;
@@ -47,6 +52,7 @@ void TScreen::SetCursor(TCursor Value) { g_cursor = Value; }
 
 TCustomForm::TCustomForm(TComponent* AOwner, const platform::ModuleContext& Module)
     : TWinControl(AOwner), module_(Module) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     SetVisibleField(false);
     SetControlStyle(ControlStyle() | csAcceptsControls);
     left_ = 0;

@@ -175,6 +175,8 @@ public:
     Integer FormCount() const { return static_cast<Integer>(forms_.size()); }
     TCustomForm* Forms(Integer Index) const;
     TCustomForm* ActiveForm() const;
+    // The focused control of the active form, or nullptr.
+    TWinControl* ActiveControl() const;
     // The form of this module with that name (without regard to case), or nullptr.
     TCustomForm* FindForm(const String& Name) const;
     // One cursor for the whole process, shared by every module.

@@ -71,6 +71,7 @@ COLORREF ColorToRGB(TColor Color);
 
 TARVIK_EXCEPTION(EInvalidGraphic, Exception);
 TARVIK_EXCEPTION(EInvalidGraphicOperation, Exception);
+TARVIK_EXCEPTION(EResNotFound, Exception);
 
 class TGraphicsObject : public TPersistent {
 public:
@@ -299,6 +300,9 @@ public:
 
     void LoadFromStream(TStream& Stream) override;
     void SaveToStream(TStream& Stream) const override;
+    // The data of a bitmap resource (platform/Resources.h): BMP file data, or a bitmap
+    // resource as the system stores it, without the 14-byte file header.
+    void LoadFromResourceData(const void* Data, std::size_t Size);
     void Assign(TPersistent* Source) override;
     // Copies a Width x Height part starting at (X, Y); parts outside read as white.
     void CopyFrom(const TBitmap& Source, Integer X, Integer Y, Integer AWidth, Integer AHeight);

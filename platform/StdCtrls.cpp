@@ -65,6 +65,7 @@ void TCustomLabel::Paint() {
 // ---- edit
 
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     width_ = 121;
     height_ = 21;
     SetTabStop(true);
@@ -234,7 +235,10 @@ void TMemo::PaintWindow(HDC DC) {
 
 // ---- buttons
 
-TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) { SetTabStop(true); }
+TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
+    SetTabStop(true);
+}
 
 void TButtonControl::WndProc(TMessage& Message) {
     // Space pressed on a focused button clicks it, as a mouse click does.
@@ -366,6 +370,7 @@ void TRadioButton::PaintWindow(HDC DC) {
 
 TCustomListControl::TCustomListControl(TComponent* AOwner)
     : TWinControl(AOwner), items_(std::make_unique<TStringList>()) {
+    SetControlStyle(ControlStyle() | csPaintsItself);
     SetTabStop(true);
     SetColor(clWindow);
     SetParentColor(false);

@@ -515,7 +515,7 @@ void TWinControl::WMPaint(TMessage& Message) {
     bool graphicChildren = false;
     for (TControl* c : controls_)
         if (!dynamic_cast<TWinControl*>(c) && c->Visible()) graphicChildren = true;
-    if (!graphicChildren && !dynamic_cast<TCustomControl*>(this) && !dynamic_cast<TCustomForm*>(this)) {
+    if (!graphicChildren && !(ControlStyle() & csPaintsItself)) {
         DefaultHandler(Message);
         return;
     }
