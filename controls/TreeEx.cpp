@@ -6,6 +6,8 @@
 
 #include "controls/TreeEx.h"
 
+#include "controls/CheckImages.h"
+
 namespace {
 
 // Window styles the control adds.
@@ -358,10 +360,9 @@ void TCustomTreeEx::ApplyImageLists() {
     if (!HandleAllocated()) return;
     if (images_ && images_->Handle())
         Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_->Handle()));
-    // Without own state images the shared check images are shown; they come with the check
-    // image list, which is not made yet (so none is sent).
-    if (stateImages_ && stateImages_->Handle())
-        Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_->Handle()));
+    // Without own state images the module's check images are shown.
+    TTreeImageList* state = stateImages_ ? stateImages_ : CheckImages;
+    if (state) Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(state->Handle()));
 }
 
 void TCustomTreeEx::SetImages(TTreeImageList* v) {
@@ -372,6 +373,7 @@ void TCustomTreeEx::SetImages(TTreeImageList* v) {
 
 void TCustomTreeEx::SetStateImages(TTreeImageList* v) {
     stateImages_ = v;
+    if (!v) v = CheckImages;
     if (HandleAllocated())
         Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));
 }

@@ -4,6 +4,8 @@
 
 #include "controls/TreeEx.h"
 
+#include "controls/CheckImages.h"
+
 namespace {
 
 constexpr const char* kEditOwnerProp = "TarvikTreeEditOwner";
@@ -63,6 +65,9 @@ void TCustomTreeEx::WndProc(TMessage& message) {
         return;
     case CM_SYSCOLORCHANGE:
         DefaultHandler(message);
+        // The check images follow the desktop's button colours: every tree rebuilds the
+        // module's one list in place.
+        if (CheckImages) LoadCheckImages(CheckImages);
         return;
     case WM_DESTROY:
         if (!destroying_ && !Destroying()) CollapseAll();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ImgList.h"
+
 namespace platform::detail {
 
 namespace {
@@ -14,6 +16,9 @@ void ImageSize(HIMAGELIST list, int& w, int& h) {
     if (!list) return;
     if (g_imageSizeQuery) {
         g_imageSizeQuery(list, &w, &h);
+    } else if (const TCustomImageList* images = TCustomImageList::FromHandle(list)) {
+        w = images->Width();
+        h = images->Height();
     } else {
         w = h = 16;
     }
