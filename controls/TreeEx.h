@@ -436,6 +436,8 @@ public:
     // The node references the control keeps (read-only views, mainly for tests).
     TTreeExNode* ShiftAnchor() const { return shiftAnchor_; }
     TTreeExNode* PressedNode() const { return pressedNode_; }
+    bool RubberBanding() const { return rubberBanding_; }
+    RECT RubberRect() const { return rubberRect_; }
     TTreeExNode* RightClickNode() const { return rightClickNode_; }
     TTreeExNode* DragNode() const { return dragNode_; }
     TTreeExNode* LastDropTarget() const { return lastDropTarget_; }
@@ -461,6 +463,7 @@ protected:
     void CreateWnd() override;
     void DestroyWnd() override;
     void FontChanged() override;
+    void MouseMove(TShiftState shift, int x, int y) override;
     void WndProc(TMessage& message) override;
     void DefaultHandler(TMessage& message) override;
     // The inherited handling of a message, with its answer.
@@ -484,7 +487,17 @@ private:
     LRESULT RightButtonUp(WPARAM wParam, LPARAM lParam);
     void RightClickNotice();
     LPARAM CursorPoint();
-    bool KeyDown(WPARAM key);
+    // Mouse and keys: selection by click, range and rubber band, check boxes by press.
+    void LeftButtonDown(TMessage& message);
+    void LeftButtonUp(TMessage& message);
+    void LeftDoubleClick(TMessage& message);
+    void ApplyClickSelection(TTreeExNode* old, bool oldUnselected, TShiftState shift, bool wasSelected,
+                             TTreeExNode* node);
+    void UpdateRubberBand(TShiftState shift, const RECT& rect);
+    void DrawRubberBand();
+    bool RubberBandVisible() const;
+    void WMKeyDown(TMessage& message);
+    bool HelpKey();
     static constexpr size_t kToolTipChars = 80;  // the tooltip record's own buffer
     bool ToolTipText(NMTTDISPINFOW& info);
     void InvalidateNodeRow(TTreeExNode* node);
@@ -524,7 +537,10 @@ private:
     HFONT savedFont_ = nullptr;
     bool destroyingWindow_ = false;
     TTreeExNode* shiftAnchor_ = nullptr;
-    TTreeNodeList* rubberNodes_ = nullptr;
+    std::unique_ptr<TTreeNodeList> rubberNodes_;
+    bool rubberBanding_ = false;
+    POINT rubberOrigin_{};
+    RECT rubberRect_{};
     TTreeExNode* pressedNode_ = nullptr;
     TColor colorUnfocusedSelected_ = cl3DLight;
     TColor colorSelected_ = clHighlight;

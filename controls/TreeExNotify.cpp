@@ -80,11 +80,17 @@ void TCustomTreeEx::WndProc(TMessage& message) {
         }
         break;
     case WM_KEYDOWN:
-        if (KeyDown(wParam)) {
-            message.Result = 0;
-            return;
-        }
-        break;
+        WMKeyDown(message);
+        return;
+    case WM_LBUTTONDOWN:
+        LeftButtonDown(message);
+        return;
+    case WM_LBUTTONUP:
+        LeftButtonUp(message);
+        return;
+    case WM_LBUTTONDBLCLK:
+        LeftDoubleClick(message);
+        return;
     case WM_RBUTTONDOWN:
         RightButtonDown(wParam, lParam);
         message.Result = 0;
@@ -492,14 +498,7 @@ Integer g_lastHelpContext = 0;
 void ShowHelpContext(Integer context) { g_lastHelpContext = context; }
 Integer LastHelpContext() { return g_lastHelpContext; }
 
-bool TCustomTreeEx::KeyDown(WPARAM key) {
-    if (!options_.Has(TTreeOption::toMultiSelect)) {
-        shiftAnchor_ = Selected();
-        return false;
-    }
-    // Ranges, checks and searching by key come with the multi-selection keys; F1 asks for the
-    // help of the selected node and never reaches the window.
-    if (key != static_cast<WPARAM>(VK_F1) || GetKeyState(VK_CONTROL) < 0) return false;
+bool TCustomTreeEx::HelpKey() {
     TTreeExNode* selected = Selected();
     if (!selected || !OnGetHelpContext) return false;
     if (EventsLive()) {

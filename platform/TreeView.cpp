@@ -117,7 +117,10 @@ void OnButtonDown(TreeWindowData& d, HWND hwnd, LPARAM lParam, bool doubleClick)
                  ((m.Style() & TVS_FULLROWSELECT) && (flags & (TVHT_ONITEMINDENT | TVHT_ONITEMRIGHT)));
     if (!onRow) return;
     if (doubleClick) {
-        if (d.window.NotifySimple(NM_DBLCLK) == 0 && (item = m.Find(handle)) != nullptr)
+        // Only a double click on the item itself opens or closes it; the empty part of a full
+        // row is left to the control on the window.
+        if (d.window.NotifySimple(NM_DBLCLK) == 0 && (item = m.Find(handle)) != nullptr &&
+            (flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL)))
             d.window.Expand(*item, TVE_TOGGLE);
         return;
     }
