@@ -58,6 +58,8 @@ TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
     changeTimer_->SetEnabled(false);
     changeTimer_->SetInterval(0);
     changeTimer_->OnTimer = [this](TObject*) { ChangeTimerTick(); };
+    scrollTimer_->OnTimer = [this](TObject*) { ScrollTimerTick(); };
+    expandTimer_->OnTimer = [this](TObject*) { ExpandTimerTick(); };
     options_ = DefaultTreeOptions;
 }
 

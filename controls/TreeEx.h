@@ -397,6 +397,25 @@ public:
     void ClearSelection();
     void CollapseAll();
     virtual TTreeExNode* CreateNode();
+
+    // Drag and drop, as the drag support of the class library calls it: the start (the node
+    // the window named, else the one under the cursor, gives the drag image), each move over
+    // the control (Source is the drag object), leaving it, the drop and the end.
+    virtual void DoStartDrag();
+    void DragOverNode(TObject* source, Integer x, Integer y);
+    void DragLeave();
+    void DragDropped();
+    virtual void DoEndDrag();
+    // The drag image: the list made from the dragged node's item, while it holds one.
+    TCustomImageList* GetDragImages() const;
+    POINT DragHotSpot() const { return POINT{2, 2}; }
+    TObject* DragObject() const { return dragObject_; }
+    // Scrolls the view while the pointer stays near an edge (see the scroll timer).
+    virtual void DoAutoScroll(Integer x, Integer y);
+    enum TScrollDirection : unsigned { sdLeft = 1, sdUp = 2, sdRight = 4, sdDown = 8 };
+    unsigned ScrollDirections() const { return scrollDirections_; }
+    TTreeTimer* ScrollTimer() const { return scrollTimer_.get(); }
+    TTreeTimer* ExpandTimer() const { return expandTimer_.get(); }
     virtual void DelayedChange(TTreeExNode* node);
 
     // Events.
@@ -497,6 +516,8 @@ private:
     void DrawRubberBand();
     bool RubberBandVisible() const;
     void WMKeyDown(TMessage& message);
+    void ScrollTimerTick();
+    void ExpandTimerTick();
     bool HelpKey();
     static constexpr size_t kToolTipChars = 80;  // the tooltip record's own buffer
     bool ToolTipText(NMTTDISPINFOW& info);
@@ -539,6 +560,12 @@ private:
     TTreeExNode* shiftAnchor_ = nullptr;
     std::unique_ptr<TTreeNodeList> rubberNodes_;
     bool rubberBanding_ = false;
+    unsigned scrollDirections_ = 0;
+    TObject* dragObject_ = nullptr;
+    struct FreeImages {
+        void operator()(TCustomImageList* list) const { list->Free(); }
+    };
+    std::unique_ptr<TCustomImageList, FreeImages> dragImages_;
     POINT rubberOrigin_{};
     RECT rubberRect_{};
     TTreeExNode* pressedNode_ = nullptr;

@@ -72,6 +72,7 @@ void TCustomTreeEx::LeftButtonDown(TMessage& message) {
                 if (multi) items.SelectNode(node, TSelectMode::smSelect);
                 else SetSelected(node);
                 if (items.IsLive(node)) node->SetFocused(true);
+                DoStartDrag();
                 return;
             }
             // The window watched for a drag and kept the release: hand it over now.
@@ -164,6 +165,9 @@ void TCustomTreeEx::LeftDoubleClick(TMessage& message) {
 }
 
 void TCustomTreeEx::MouseMove(TShiftState shift, int x, int y) {
+    // With or without a button held, and during a rubber band too, whose rectangle then moves
+    // with the scrolled content.
+    if (options_.Has(TTreeOption::toAutoScroll)) DoAutoScroll(x, y);
     if (!rubberBanding_) {
         TWinControl::MouseMove(shift, x, y);
         return;

@@ -91,6 +91,14 @@ void TCustomTreeEx::WndProc(TMessage& message) {
     case WM_LBUTTONDBLCLK:
         LeftDoubleClick(message);
         return;
+    case CM_MOUSELEAVE:
+        scrollTimer_->SetEnabled(false);
+        break;
+    case WM_NCHITTEST:
+        DefaultHandler(message);
+        // Over a scroll bar or the border the view stops scrolling by itself.
+        if (message.Result != HTCLIENT) scrollTimer_->SetEnabled(false);
+        return;
     case WM_RBUTTONDOWN:
         RightButtonDown(wParam, lParam);
         message.Result = 0;
@@ -416,6 +424,13 @@ LPARAM TCustomTreeEx::CursorPoint() {
 }
 
 void TCustomTreeEx::RightButtonDown(WPARAM wParam, LPARAM lParam) {
+    // The right button ends a rubber band as the left button's release does.
+    if (rubberBanding_) {
+        bool visible = RubberBandVisible();
+        rubberBanding_ = false;
+        rubberNodes_.reset();
+        if (visible) DrawRubberBand();
+    }
     rightClickNode_ = nullptr;
     rightClickMarker_ = false;
     try {

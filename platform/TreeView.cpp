@@ -391,6 +391,14 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             Repaint(hwnd);
         }
         return 0;
+    case WM_NCHITTEST: {
+        // Outside the client area (the border, the scroll bars) the pointer is not over items.
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &pt);
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        return PtInRect(&rc, pt) ? HTCLIENT : HTNOWHERE;
+    }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         OnButtonDown(*d, hwnd, lParam, msg == WM_LBUTTONDBLCLK);

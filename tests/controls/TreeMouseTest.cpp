@@ -131,6 +131,20 @@ TEST_F(TreeMouse, RubberBandSelectsWhatItCrossesAndForgetsWhatItLeaves) {
     EXPECT_EQ(Chosen(), "CD");
 }
 
+TEST_F(TreeMouse, RightButtonEndsTheRubberBand) {
+    auto n = Build({"0:A", "0:B"});
+    RECT last = n[1]->ItemRect(false);
+    POINT origin{100, last.bottom + 20};
+    Press(origin);
+    RECT a = n[0]->ItemRect(true);
+    Move(POINT{a.left + 1, a.top + 2});
+    EXPECT_EQ(Chosen(), "AB");
+    SendMessageA(tree->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(origin.x, origin.y));
+    EXPECT_FALSE(tree->RubberBanding());
+    Move(origin);
+    EXPECT_EQ(Chosen(), "AB");  // moves no longer change the selection
+}
+
 TEST_F(TreeMouse, RubberBandWithCtrlTogglesAndKeepsTheRest) {
     auto n = Build({"0:A", "0:B", "0:C", "0:D"});
     Click(n[0]);
