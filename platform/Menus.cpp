@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Forms.h"
 #include "platform/SysUtils.h"
 #include "platform/detail/LayerFormat.h"
 
@@ -40,11 +41,21 @@ void Record(const String& name, POINT at, TMenuItem& items) {
     Popups().shown.push_back(std::move(p));
 }
 
-// Lets the hook choose from an open menu and clicks what it chose (enabled items only).
+// The application of the form that owns the menu (the process's first one otherwise).
+TApplication* ApplicationOfMenu(const TComponent* c) {
+    for (; c; c = c->Owner())
+        if (auto* form = dynamic_cast<const TCustomForm*>(c)) return form->ModuleApplication();
+    return platform::ProcessApplication();
+}
+
+// Lets the hook choose from an open menu and clicks what it chose (enabled items only). The
+// chosen item's hint becomes the application's, as when the user moves onto it.
 void Choose(TMenu& menu, TMenuItem& items, POINT at) {
     if (!Popups().hook) return;
     TMenuItem* chosen = Popups().hook(menu, items, at);
-    if (chosen && chosen->Enabled() && chosen->Visible()) chosen->Click();
+    if (!chosen || !chosen->Enabled() || !chosen->Visible()) return;
+    if (TApplication* app = ApplicationOfMenu(chosen)) app->SetHint(GetLongHint(chosen->Hint()));
+    chosen->Click();
 }
 
 }  // namespace

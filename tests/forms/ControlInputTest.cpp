@@ -249,3 +249,44 @@ TEST_F(FormsTest, CoolBarStacksItsBands) {
 }
 
 }  // namespace
+
+#include "platform/Buttons.h"
+
+namespace {
+
+using forms_test::FormsTest;
+
+TEST_F(FormsTest, SpeedButtonsOfAGroupKeepOneDown) {
+    TForm* form = NewForm();
+    auto* a = new TSpeedButton(form);
+    auto* b = new TSpeedButton(form);
+    for (auto* s : {a, b}) {
+        s->SetParent(form);
+        s->SetGroupIndex(1);
+    }
+    a->SetLeft(30);
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    a->Click();
+    b->Click();
+    EXPECT_FALSE(a->Down());
+    EXPECT_TRUE(b->Down());
+    b->SetDown(false);  // without AllowAllUp one stays down
+    EXPECT_TRUE(b->Down());
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(FormsTest, ChosenMenuItemsHintBecomesTheApplicationHint) {
+    TForm* form = NewForm();
+    auto* popup = new TPopupMenu(form);
+    auto* item = new TMenuItem(form);
+    item->SetHint("Delete|Delete selected item?");
+    popup->Items()->Add(item);
+    std::vector<String> hints;
+    Application->OnHint = [&](TObject*) { hints.push_back(Application->Hint()); };
+    platform::SetPopupHook([](TMenu&, TMenuItem& items, POINT) { return items[0]; });
+    popup->Popup(10, 10);
+    EXPECT_EQ(hints, std::vector<String>{"Delete selected item?"});
+}
+
+}  // namespace

@@ -200,3 +200,24 @@ TEST_F(FormsTest, LabelSizesToItsTextWithTheFixedMetrics) {
 }
 
 }  // namespace
+
+namespace {
+
+using forms_test::FormsTest;
+
+TEST_F(FormsTest, ControlsOfOtherOwnersOnADyingFormRaiseNothing) {
+    TForm* form = NewForm();
+    TComponent keeper(nullptr);
+    auto* panel = new TPanel(&keeper);  // owned elsewhere, placed on the form
+    panel->SetParent(form);
+    panel->SetAlign(alClient);
+    int resized = 0;
+    panel->OnResize = [&](TObject*) { ++resized; };
+    std::weak_ptr<bool> alive = panel->AliveToken();
+    form->Free();
+    EXPECT_EQ(resized, 0);
+    EXPECT_TRUE(alive.expired()) << "a parent frees its controls";
+    EXPECT_EQ(keeper.ComponentCount(), 0);
+}
+
+}  // namespace
