@@ -201,6 +201,8 @@ void TCustomTreeEx::NodeGone(TTreeExNode* node) {
         changeTimer_->SetTag(0);
     }
     if (rubberNodes_) rubberNodes_->Remove(node);
+    if (pendingClick_.old == node) pendingClick_.old = nullptr;
+    if (pendingClick_.node == node) pendingClick_.node = nullptr;
 }
 
 // ---- node creation

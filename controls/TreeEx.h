@@ -398,18 +398,11 @@ public:
     void CollapseAll();
     virtual TTreeExNode* CreateNode();
 
-    // Drag and drop, as the drag support of the class library calls it: the start (the node
-    // the window named, else the one under the cursor, gives the drag image), each move over
-    // the control (Source is the drag object), leaving it, the drop and the end.
-    virtual void DoStartDrag();
-    void DragOverNode(TObject* source, Integer x, Integer y);
-    void DragLeave();
-    void DragDropped();
-    virtual void DoEndDrag();
     // The drag image: the list made from the dragged node's item, while it holds one.
-    TCustomImageList* GetDragImages() const;
+    TCustomImageList* GetDragImages() override;
     POINT DragHotSpot() const { return POINT{2, 2}; }
-    TObject* DragObject() const { return dragObject_; }
+    // The drag object of the drag moving over the control (until the drop or the leave).
+    TDragObject* DragObject() const { return dragObject_; }
     // Scrolls the view while the pointer stays near an edge (see the scroll timer).
     virtual void DoAutoScroll(Integer x, Integer y);
     enum TScrollDirection : unsigned { sdLeft = 1, sdUp = 2, sdRight = 4, sdDown = 8 };
@@ -447,10 +440,7 @@ public:
     // True while the label editor is open and key (with shift) edits the label: the form's
     // menu shortcuts (Delete among them) then leave the key to the editor.
     bool WantsEditKey(WORD key, TShiftState shift);
-    // A drag of the control is under way.
-    bool Dragging() const { return dragging_; }
-    // Stand-in for the drag state while no drag runs through the control itself.
-    void SetDraggingForTest(bool v) { dragging_ = v; }
+
 
     // The node references the control keeps (read-only views, mainly for tests).
     TTreeExNode* ShiftAnchor() const { return shiftAnchor_; }
@@ -482,6 +472,10 @@ protected:
     void CreateWnd() override;
     void DestroyWnd() override;
     void FontChanged() override;
+    // The drag start: the node the press named (else the one under the cursor) gives the
+    // drag image; the drag end stops the auto-expand wait.
+    void DoStartDrag(TDragObject*& dragObject) override;
+    void DoEndDrag(TObject* target, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
     void WndProc(TMessage& message) override;
     void DefaultHandler(TMessage& message) override;
@@ -516,6 +510,12 @@ private:
     void DrawRubberBand();
     bool RubberBandVisible() const;
     void WMKeyDown(TMessage& message);
+    void CMDragMessage(TMessage& message);
+    void DragOverNode(TDragObject* source, Integer x, Integer y);
+    void DragLeave();
+    void DragDropped();
+    // The class library's handling of a left press without its automatic drag start.
+    void InheritedLeftButtonDown(TMessage& message);
     void ScrollTimerTick();
     void ExpandTimerTick();
     bool HelpKey();
@@ -527,7 +527,6 @@ private:
     static int ListSortCompare(LPARAM node1, LPARAM node2, LPARAM data);
 
     TBorderStyle borderStyle_ = bsSingle;
-    bool dragging_ = false;
     TTreeImageList* images_ = nullptr;
     TTreeImageList* stateImages_ = nullptr;
     std::unique_ptr<TTreeTimer> expandTimer_;
@@ -561,7 +560,18 @@ private:
     std::unique_ptr<TTreeNodeList> rubberNodes_;
     bool rubberBanding_ = false;
     unsigned scrollDirections_ = 0;
-    TObject* dragObject_ = nullptr;
+    TDragObject* dragObject_ = nullptr;
+    // A press on a node of a control that starts drags itself: the click selection waits for
+    // the release, the drag start takes the node.
+    struct PendingClick {
+        TTreeExNode* old = nullptr;
+        bool oldUnselected = false;
+        TShiftState shift = 0;
+        bool wasSelected = false;
+        TTreeExNode* node = nullptr;
+    };
+    bool clickPending_ = false;
+    PendingClick pendingClick_;
     struct FreeImages {
         void operator()(TCustomImageList* list) const { list->Free(); }
     };

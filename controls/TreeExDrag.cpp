@@ -25,9 +25,21 @@ bool AtEnd(const SCROLLINFO& s) { return s.nPos + static_cast<int>(s.nPage) - 1 
 
 // ---- drag and drop
 
-void TCustomTreeEx::DoStartDrag() {
-    dragging_ = true;
-    TTreeExNode* node = items_->IsLive(dragNode_) ? dragNode_ : nullptr;
+void TCustomTreeEx::DoStartDrag(TDragObject*& dragObject) {
+    TWinControl::DoStartDrag(dragObject);
+    TTreeExNodes& items = *items_;
+    if (clickPending_ || pendingClick_.node) {
+        // A press that became a drag: its node is dragged, with the rest of the selection.
+        TTreeExNode* pressed = pendingClick_.node;
+        clickPending_ = false;
+        pendingClick_ = PendingClick{};
+        if (items.IsLive(pressed)) {
+            if (options_.Has(TTreeOption::toMultiSelect)) items.SelectNode(pressed, TSelectMode::smSelect);
+            else SetSelected(pressed);
+            if (items.IsLive(pressed)) pressed->SetFocused(true);
+        }
+    }
+    TTreeExNode* node = items.IsLive(dragNode_) ? dragNode_ : nullptr;
     dragNode_ = nullptr;
     if (!node && HandleAllocated()) {
         LPARAM at = CursorPoint();
@@ -40,24 +52,64 @@ void TCustomTreeEx::DoStartDrag() {
     expandTimer_->SetEnabled(true);
 }
 
-TCustomImageList* TCustomTreeEx::GetDragImages() const {
+TCustomImageList* TCustomTreeEx::GetDragImages() {
     return dragImages_ && dragImages_->Count() > 0 ? dragImages_.get() : nullptr;
 }
 
-void TCustomTreeEx::DragOverNode(TObject* source, Integer x, Integer y) {
+void TCustomTreeEx::DoEndDrag(TObject* target, int x, int y) {
+    expandTimer_->SetEnabled(false);
+    dragObject_ = nullptr;
+    TWinControl::DoEndDrag(target, x, y);
+    dragImages_.reset();
+    if (TTreeExNode* dropTarget = DropTargetNode()) items_->Repaint(dropTarget);
+    if (TTreeExNode* selected = Selected()) items_->Repaint(selected);
+}
+
+void TCustomTreeEx::CMDragMessage(TMessage& message) {
+    // The class library's handling first: OnDragOver and OnDragDrop.
+    std::weak_ptr<bool> alive = AliveToken();
+    TWinControl::WndProc(message);
+    auto* rec = reinterpret_cast<TDragRec*>(message.LParam);
+    if (alive.expired() || !rec || !rec->Source || !HandleAllocated()) return;
+    switch (static_cast<TDragMessage>(message.WParam)) {
+    case dmDragLeave:
+        rec->Source->HideDragImage();
+        DragLeave();
+        rec->Source->ShowDragImage();
+        break;
+    case dmDragMove: {
+        TPoint at = ScreenToClient(rec->Pos);
+        DragOverNode(rec->Source, at.x, at.y);
+        break;
+    }
+    case dmDragDrop:
+        DragDropped();
+        break;
+    default:
+        break;
+    }
+}
+
+void TCustomTreeEx::DragOverNode(TDragObject* source, Integer x, Integer y) {
     dragObject_ = source;
     if (options_.Has(TTreeOption::toAutoScroll)) DoAutoScroll(x, y);
     TTreeExNode* node = NodeAtPoint(x, y);
     if (!node || node == DropTargetNode()) return;
     expandTimer_->SetEnabled(false);
     // The highlight moves whether or not the target takes the drop; the rest starts anew.
+    if (source) source->HideDragImage();
     node->SetDropTarget(true);
+    if (source) source->ShowDragImage();
     expandTimer_->SetEnabled(true);
 }
 
 void TCustomTreeEx::DragLeave() {
-    if (TTreeExNode* target = DropTargetNode(); target && dragging_) target->SetDropTarget(false);
+    if (TTreeExNode* target = DropTargetNode(); target && Dragging()) target->SetDropTarget(false);
     SetDropTargetNode(nullptr);
+    // The drag object belongs to the drag, which may end anywhere once it left: no timer of
+    // this control may reach it afterwards.
+    dragObject_ = nullptr;
+    expandTimer_->SetEnabled(false);
 }
 
 void TCustomTreeEx::DragDropped() {
@@ -66,22 +118,16 @@ void TCustomTreeEx::DragDropped() {
     expandTimer_->SetEnabled(false);
 }
 
-void TCustomTreeEx::DoEndDrag() {
-    expandTimer_->SetEnabled(false);
-    dragging_ = false;
-    dragObject_ = nullptr;
-    dragImages_.reset();
-    if (TTreeExNode* target = DropTargetNode()) items_->Repaint(target);
-    if (TTreeExNode* selected = Selected()) items_->Repaint(selected);
-}
-
 void TCustomTreeEx::ExpandTimerTick() {
     expandTimer_->SetEnabled(false);
     if (!options_.Has(TTreeOption::toAutoExpand) || !HandleAllocated()) return;
     TTreeExNode* target = DropTargetNode();
     if (!target || !target->HasChildren() || target->Expanded()) return;
+    TDragObject* source = dragObject_;
+    if (source) source->HideDragImage();
     target->Expand(false);
     if (HandleAllocated()) UpdateWindow(Handle());
+    if (source && source == dragObject_) source->ShowDragImage();
 }
 
 // ---- scrolling near the edges
@@ -112,6 +158,8 @@ void TCustomTreeEx::ScrollTimerTick() {
     if (!paging) interval = interval * 3 / 4;
     scrollTimer_->SetInterval(interval);
 
+    TDragObject* source = Dragging() ? dragObject_ : nullptr;
+    if (source) source->HideDragImage();
     const bool band = RubberBandVisible();
     if (band) DrawRubberBand();
     const HWND hwnd = Handle();
@@ -165,5 +213,6 @@ void TCustomTreeEx::ScrollTimerTick() {
         }
     }
     if (band && RubberBandVisible()) DrawRubberBand();
+    if (source && source == dragObject_) source->ShowDragImage();
     if (scrollDirections_ != 0) scrollTimer_->SetEnabled(true);
 }

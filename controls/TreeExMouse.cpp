@@ -57,7 +57,7 @@ void TCustomTreeEx::LeftButtonDown(TMessage& message) {
             items.multiSelecting_ = true;
         }
         try {
-            TWinControl::WndProc(message);
+            InheritedLeftButtonDown(message);
         } catch (...) {
             items.multiSelecting_ = false;
             throw;
@@ -68,16 +68,17 @@ void TCustomTreeEx::LeftButtonDown(TMessage& message) {
         items.multiSelecting_ = false;
         if (!HandleAllocated()) return;
         if (DragMode() == dmAutomatic) {
-            if (dragPending_ && node && items.IsLive(node)) {
-                if (multi) items.SelectNode(node, TSelectMode::smSelect);
-                else SetSelected(node);
-                if (items.IsLive(node)) node->SetFocused(true);
-                DoStartDrag();
+            // The class library's threshold stands in for the window's drag detection: a drag
+            // that starts takes the node; a release before it applies the click.
+            if (node) {
+                dragNode_ = node;
+                clickPending_ = multi;
+                pendingClick_ = PendingClick{old, oldUnselected, shift, wasSelected, node};
+                BeginDrag(false);
                 return;
             }
-            // The window watched for a drag and kept the release: hand it over now.
             Perform(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-            if (multi) ApplyClickSelection(old, oldUnselected, shift, wasSelected, items.IsLive(node) ? node : nullptr);
+            if (multi) ApplyClickSelection(old, oldUnselected, shift, wasSelected, nullptr);
             return;
         }
         if (multi) ApplyClickSelection(old, oldUnselected, shift, wasSelected, node);
@@ -90,7 +91,7 @@ void TCustomTreeEx::LeftButtonDown(TMessage& message) {
         rubberNodes_ = std::make_unique<TTreeNodeList>();
         rubberNodes_->SetCapacity(std::max<Integer>(items.Count(), 0));
         if (shift == 0) ClearSelection();
-        TWinControl::WndProc(message);
+        InheritedLeftButtonDown(message);
         return;
     }
     if (hits & HitBit(H::thOnStateIcon)) {
@@ -109,6 +110,19 @@ void TCustomTreeEx::LeftButtonDown(TMessage& message) {
         return;
     }
     TWinControl::WndProc(message);
+}
+
+void TCustomTreeEx::InheritedLeftButtonDown(TMessage& message) {
+    if (DragMode() != dmAutomatic) {
+        TWinControl::WndProc(message);
+        return;
+    }
+    // Straight to the handlers: the control starts its drags itself, from nodes only.
+    SetControlState(ControlState() | csLButtonDown | csClicked);
+    std::weak_ptr<bool> alive = AliveToken();
+    MouseDown(mbLeft, MouseKeysToShiftState(message.WParam) | ssLeft, GET_X_LPARAM(message.LParam),
+              GET_Y_LPARAM(message.LParam));
+    if (!alive.expired()) DefaultHandler(message);
 }
 
 void TCustomTreeEx::ApplyClickSelection(TTreeExNode* old, bool oldUnselected, TShiftState shift, bool wasSelected,
@@ -136,6 +150,14 @@ void TCustomTreeEx::ApplyClickSelection(TTreeExNode* old, bool oldUnselected, TS
 }
 
 void TCustomTreeEx::LeftButtonUp(TMessage& message) {
+    if (clickPending_) {
+        // Released before a drag started: the press was a click after all.
+        clickPending_ = false;
+        dragNode_ = nullptr;
+        PendingClick c = pendingClick_;
+        pendingClick_ = PendingClick{};
+        ApplyClickSelection(c.old, c.oldUnselected, c.shift, c.wasSelected, c.node);
+    }
     if (rubberBanding_) {
         bool visible = RubberBandVisible();
         rubberBanding_ = false;

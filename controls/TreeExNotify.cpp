@@ -91,6 +91,9 @@ void TCustomTreeEx::WndProc(TMessage& message) {
     case WM_LBUTTONDBLCLK:
         LeftDoubleClick(message);
         return;
+    case CM_DRAG:
+        CMDragMessage(message);
+        return;
     case CM_MOUSELEAVE:
         scrollTimer_->SetEnabled(false);
         break;

@@ -97,82 +97,138 @@ TEST_F(TreeScroll, RubberBandCarriedByTheScrollSelectsNodesScrolledIntoIt) {
     SendMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, bottom));
 }
 
+// Drags of nodes inside the control, by the mouse: press, moves with the cursor, release.
 class TreeDrag : public TreeFixture {
 protected:
     void SetUp() override {
         TreeFixture::SetUp();
+        tree->SetOptions(tree->Options().With(TTreeOption::toReadOnly));
+        tree->SetDragMode(dmAutomatic);
         n = Build({"0:Folder", "1:Child", "0:Leaf", "0:Other", "1:Inner"});
+        tree->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& accept) { accept = true; };
+        tree->OnDragDrop = [this](TObject*, TObject* source, int, int) {
+            log.push_back(source == tree ? "Drop:tree" : "Drop:other");
+        };
+        tree->OnEndDrag = [this](TObject*, TObject* target, int, int) {
+            log.push_back(target == tree ? "End:tree" : "End:nil");
+        };
     }
     POINT Centre(TTreeExNode* node) {
         RECT r = node->ItemRect(true);
         return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
-    void Over(TTreeExNode* node) {
-        POINT p = Centre(node);
-        tree->DragOverNode(&source, p.x, p.y);
+    void Send(UINT msg, POINT client, WPARAM keys) {
+        POINT screen = client;
+        ClientToScreen(tree->Handle(), &screen);
+        SetCursorPos(screen.x, screen.y);
+        SendMessageA(tree->Handle(), msg, keys, MAKELPARAM(client.x, client.y));
     }
-    TObject source;
+    void Press(TTreeExNode* node, WPARAM keys = 0) { Send(WM_LBUTTONDOWN, Centre(node), keys | MK_LBUTTON); }
+    void MoveTo(TTreeExNode* node) { Send(WM_MOUSEMOVE, Centre(node), MK_LBUTTON); }
+    void ReleaseOn(TTreeExNode* node, WPARAM keys = 0) { Send(WM_LBUTTONUP, Centre(node), keys); }
     std::vector<TTreeExNode*> n;
 };
 
 TEST_F(TreeDrag, RestingOnACollapsedNodeExpandsItAfterASecond) {
     tree->SetOptions(tree->Options().With(TTreeOption::toAutoExpand));
-    tree->DoStartDrag();
-    Over(n[0]);
+    Press(n[2]);
+    MoveTo(n[0]);
+    ASSERT_TRUE(tree->Dragging());
     EXPECT_EQ(tree->DropTargetNode(), n[0]);
-    EXPECT_EQ(tree->DragObject(), &source);
+    EXPECT_NE(tree->DragObject(), nullptr);
     clock.Advance(600);
-    Over(n[3]);  // another node: the wait starts again
+    MoveTo(n[3]);  // another node: the wait starts again
+    EXPECT_EQ(tree->DropTargetNode(), n[3]);
     clock.Advance(600);
     EXPECT_FALSE(n[3]->Expanded());
     clock.Advance(400);
     EXPECT_TRUE(n[3]->Expanded());
     EXPECT_FALSE(n[0]->Expanded());
-    Over(n[2]);  // no children: never expanded
+    MoveTo(n[2]);  // no children: never expanded
     clock.Advance(2000);
     EXPECT_FALSE(n[2]->Expanded());
-    tree->DragDropped();
-    EXPECT_EQ(tree->DragObject(), nullptr);
-    tree->DoEndDrag();
+    ReleaseOn(n[2]);
+    EXPECT_EQ(log, (std::vector<std::string>{"Drop:tree", "End:tree"}));
     EXPECT_FALSE(tree->Dragging());
+    EXPECT_EQ(tree->DragObject(), nullptr);
 }
 
-TEST_F(TreeDrag, WithoutAutoExpandNothingOpens) {
+TEST_F(TreeDrag, WithoutAutoExpandNothingOpensAndLeavingDropsTheHighlight) {
     tree->SetOptions(tree->Options().Without(TTreeOption::toAutoExpand));
-    tree->DoStartDrag();
-    Over(n[0]);
+    Press(n[2]);
+    MoveTo(n[0]);
     clock.Advance(2000);
     EXPECT_FALSE(n[0]->Expanded());
-    tree->DragLeave();
+    // Out over the form: the control hears the leave.
+    POINT outside{tree->Width() + 50, 10};
+    Send(WM_MOUSEMOVE, outside, MK_LBUTTON);
     EXPECT_EQ(tree->DropTargetNode(), nullptr);
-    tree->DoEndDrag();
+    EXPECT_EQ(tree->DragObject(), nullptr);
+    clock.Advance(2000);  // no timer of the control reaches the drag object any more
+    Send(WM_LBUTTONUP, outside, 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"End:nil"}));
 }
 
-TEST_F(TreeDrag, ManualDragTakesTheNodeUnderTheCursorForTheImage) {
-    POINT p = Centre(n[2]);
-    ClientToScreen(tree->Handle(), &p);
-    SetCursorPos(p.x, p.y);
+TEST_F(TreeDrag, DragImageIsMadeFromTheDraggedItem) {
     EXPECT_EQ(tree->GetDragImages(), nullptr);
-    tree->DoStartDrag();
+    Press(n[2]);
+    MoveTo(n[3]);
     TCustomImageList* images = tree->GetDragImages();
     ASSERT_NE(images, nullptr);
     EXPECT_EQ(images->Count(), 1);
     RECT label = n[2]->ItemRect(true);
     EXPECT_EQ(images->Width(), label.right - label.left);
     EXPECT_EQ(images->Height(), label.bottom - label.top);
-    EXPECT_TRUE(tree->Dragging());
-    tree->DoEndDrag();
+    ReleaseOn(n[3]);
     EXPECT_EQ(tree->GetDragImages(), nullptr);
+}
+
+TEST_F(TreeDrag, ManualDragTakesTheNodeUnderTheCursor) {
+    tree->SetDragMode(dmManual);
+    POINT p = Centre(n[3]);
+    ClientToScreen(tree->Handle(), &p);
+    SetCursorPos(p.x, p.y);
+    tree->BeginDrag(true);
+    ASSERT_NE(tree->GetDragImages(), nullptr);
+    RECT label = n[3]->ItemRect(true);
+    EXPECT_EQ(tree->GetDragImages()->Width(), label.right - label.left);
+    tree->EndDrag(false);
+    EXPECT_EQ(tree->GetDragImages(), nullptr);
+}
+
+TEST_F(TreeDrag, PressAndReleaseWithoutMovingIsAClick) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toMultiSelect));
+    Press(n[0]);
+    ReleaseOn(n[0]);
+    Press(n[3], MK_CONTROL);
+    ReleaseOn(n[3], MK_CONTROL);
+    EXPECT_TRUE(n[0]->Selected());
+    EXPECT_TRUE(n[3]->Selected());
+    EXPECT_EQ(Items().SelectedCount(), 2);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TreeDrag, DraggingASelectedNodeKeepsTheSelection) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toMultiSelect));
+    Press(n[0]);
+    ReleaseOn(n[0]);
+    Press(n[3], MK_CONTROL);
+    ReleaseOn(n[3], MK_CONTROL);
+    Press(n[3]);
+    MoveTo(n[2]);
+    EXPECT_TRUE(tree->Dragging());
+    EXPECT_EQ(Items().SelectedCount(), 2);
+    ReleaseOn(n[2]);
 }
 
 TEST_F(TreeDrag, DropTargetDeletedWhileTheExpandTimerRunsIsHarmless) {
     tree->SetOptions(tree->Options().With(TTreeOption::toAutoExpand));
-    tree->DoStartDrag();
-    Over(n[3]);
+    Press(n[2]);
+    MoveTo(n[3]);
     n[3]->Delete();
     clock.Advance(2000);
     EXPECT_EQ(tree->DropTargetNode(), nullptr);
-    tree->DoEndDrag();
+    ReleaseOn(n[2]);
     EXPECT_EQ(Items().Count(), 3);
 }
 

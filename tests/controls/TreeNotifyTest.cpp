@@ -280,7 +280,7 @@ TEST_P(TreeOwnerColour, PicksTheTextBackground) {
     }
     if (c.focused) tree->SetFocus();
     else SetFocus(nullptr);
-    tree->SetDraggingForTest(c.dragging);
+    if (c.dragging) tree->BeginDrag(true);
     if (c.dropTarget) node->SetDropTarget(true);
     NMTVCUSTOMDRAW draw;
     draw.nmcd.hdr.code = NM_CUSTOMDRAW;
@@ -291,6 +291,7 @@ TEST_P(TreeOwnerColour, PicksTheTextBackground) {
     LRESULT answer = tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw.nmcd.hdr));
     EXPECT_TRUE(answer & CDRF_NOTIFYPOSTPAINT);
     EXPECT_EQ(draw.clrTextBk, ColorToRGB(c.expected));
+    if (c.dragging) tree->EndDrag(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(
