@@ -281,3 +281,28 @@ TEST_F(TreeMouse, DoubleClickRightOfAFullRowTogglesTheNode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeMouse, LevelConstraintKeepsAShiftRangeOnTheFirstNodesLevel) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toLevelSelectConstraint));
+    auto n = Build({"0:A", "1:A1", "1:A2", "0:B", "0:C"});
+    n[0]->Expand(false);
+    Click(n[0]);
+    Click(n[4], kShift);
+    EXPECT_EQ(Chosen(), "ABC");  // A1 and A2 lie between, one level deeper
+}
+
+TEST_F(TreeMouse, SpaceTogglesChecksOnlyWithMultiSelect) {
+    tree->SetOptions(tree->Options().With(TTreeOption::toCheckSupport).Without(TTreeOption::toMultiSelect));
+    Items().SetCheckType(ctCheckBox);
+    auto n = Build({"0:A", "0:B"});
+    tree->SetSelected(n[0]);
+    Key(VK_SPACE);
+    EXPECT_EQ(n[0]->CheckState(), chUnchecked);
+    tree->SetOptions(tree->Options().With(TTreeOption::toMultiSelect));
+    Key(VK_SPACE);
+    EXPECT_EQ(n[0]->CheckState(), chChecked);
+}
+
+}  // namespace
