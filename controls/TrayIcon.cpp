@@ -288,8 +288,8 @@ void TTrayIcon::CycleStep() {
 }
 
 void TTrayIcon::DoMinimizeToTray() {
-    if (TCustomForm* main = Application->MainForm(); main && main->HandleAllocated())
-        ShowWindow(main->Handle(), SW_HIDE);
+    // Hidden as a form (not only its window), so that showing it again brings it back.
+    if (TCustomForm* main = Application->MainForm()) main->Hide();
     ShowWindow(Application->Handle(), SW_HIDE);
     SetIconVisible(true);
 }

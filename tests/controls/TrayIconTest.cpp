@@ -225,7 +225,11 @@ TEST_F(TrayFixture, FreedImageListAndMenuAreForgotten) {
 }
 
 TEST_F(TrayFixture, MinimisingHidesIntoTheIconAndShowingTheFormBringsItBack) {
-    TTrayIcon* t = NewTray();
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    ASSERT_EQ(Application->MainForm(), main);
+    main->Show();
+    auto* t = new TTrayIcon(main);
     t->SetMinimizeToTray(true);
     t->SetIconVisible(false);
     HWND app = Application->Handle();
@@ -234,10 +238,22 @@ TEST_F(TrayFixture, MinimisingHidesIntoTheIconAndShowingTheFormBringsItBack) {
     EXPECT_TRUE(t->IconVisible());
     EXPECT_EQ(Icons().size(), 1u);
     EXPECT_FALSE(IsWindowVisible(app));
-    form->Hide();
-    form->Show();
+    EXPECT_FALSE(main->Visible());
+    // The tray menu's "Open" shows the main form: the program is back in front.
+    main->Show();
     EXPECT_TRUE(IsWindowVisible(app));
-    EXPECT_EQ(GetForegroundWindow(), form->Handle());
+    EXPECT_EQ(GetForegroundWindow(), main->Handle());
+}
+
+TEST_F(TrayFixture, StartMinimizedKeepsTheMainFormHiddenAtLoad) {
+    TTrayIcon* t = NewTray();
+    t->SetStartMinimized(true);
+    ShowWindow(Application->Handle(), SW_SHOW);
+    t->AfterLoad();
+    EXPECT_FALSE(Application->ShowMainForm());
+    EXPECT_FALSE(IsWindowVisible(Application->Handle()));
+    EXPECT_EQ(Icons().size(), 1u);
+    Application->SetShowMainForm(true);  // the application object outlives the case
 }
 
 TEST_F(TrayFixture, SubclassesGoBackAndEndSessionIsNeverHeldUp) {
