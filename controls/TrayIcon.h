@@ -18,7 +18,6 @@
 #include "platform/Menus.h"
 
 // A cast to a class the object is not of (here: an owner that is no windowed control).
-TARVIK_EXCEPTION(EInvalidCast, Exception);
 
 using TCycleEvent = std::function<void(TObject* Sender, Integer NextIndex)>;
 
