@@ -56,6 +56,16 @@ public:
         list.push_back(std::move(node));
         return list.back().get();
     }
+    // Removes node with its whole subtree; the selection is cleared when it lay inside.
+    void Delete(TCatalogueNode* node) {
+        if (Selected && (Selected == node || Selected->HasAsParent(node))) Selected = nullptr;
+        auto& list = node->Parent ? node->Parent->Children : roots_;
+        for (auto it = list.begin(); it != list.end(); ++it)
+            if (it->get() == node) {
+                list.erase(it);
+                return;
+            }
+    }
     void Clear() {
         roots_.clear();
         Selected = nullptr;

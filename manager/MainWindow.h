@@ -8,11 +8,13 @@
 #pragma once
 
 #include "manager/Catalogue.h"
+#include "manager/Commands.h"
 #include "manager/CatalogueTree.h"
 #include "manager/History.h"
 #include "manager/PluginHost.h"
 #include "platform/Buttons.h"
 #include "platform/ComCtrls.h"
+#include "platform/CommonDialogs.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
 #include "platform/Menus.h"
@@ -35,6 +37,20 @@ public:
     TMenuItem* mnuOptions_OnTop = nullptr;  // "Always on top"
     TPopupMenu* PopupMenuLeft = nullptr;
     TPopupMenu* PopupMenuSysTray = nullptr;
+    // The items of the File menu ("mnuFile_AddBackup") and of the tree popup, which carry the
+    // same names with a "1" at the end ("mnuFile_AddBackup1").
+    struct TFileItems {
+        TMenuItem *Add = nullptr, *AddBackup = nullptr, *AddFolder = nullptr, *Backup = nullptr, *Delete = nullptr,
+                  *Search = nullptr, *Save = nullptr, *SaveFile = nullptr, *SaveMail = nullptr,
+                  *Properties = nullptr, *Exit = nullptr;
+    };
+    TFileItems FileItems, PopupItems;
+    TMenuItem *mnuOptions_Options = nullptr, *mnuOptions_Laguages = nullptr;
+    TMenuItem *mnuHelp_Help = nullptr, *mnuHelp_Internet = nullptr, *mnuHelp_WebHelp = nullptr,
+              *mnuHelp_Reportabug = nullptr, *mnuHelp_Website = nullptr, *mnuHelp_EMail = nullptr,
+              *mnuHelp_About = nullptr;
+    TMenuItem *Systray_Close = nullptr, *Systray_StartBackup = nullptr, *Systray_Open = nullptr;
+    TSaveDialog* SaveDialog = nullptr;
     TPanel* PanelLeft = nullptr;  // holds the tree
     TSplitter* Splitter = nullptr;
     TPageControl* PageControl = nullptr;
@@ -75,6 +91,24 @@ public:
     void PanelMainResize(TObject* Sender);
     void mnuOptions_OnTopClick(TObject* Sender);
 
+    // ---- commands
+    // Sets the items of the opening menu (the File menu or the tree popup) by the root the
+    // current node lies under.
+    void MenuPopup(TObject* Sender);
+    void mnuFile_Click(TObject* Sender);
+    void mnuOptions_Click(TObject* Sender);
+    void mnuHelpClick(TObject* Sender);
+    void Systray_Click(TObject* Sender);
+    void TreeExEditing(TObject* Sender, TCatalogueNode* Node, bool& AllowEdit);
+    void TreeExGetPopupMenu(TObject* Sender, TCatalogueNode* Node, bool& AskParent, TPopupMenu*& PopupMenu);
+    // Mode 0 adds relative to Node, mode 1 edits Node.
+    void EditBackup(TCatalogueNode* Node, Integer Mode);
+    void EditFolder(TCatalogueNode* Node, Integer Mode);
+    void DeleteNode(TCatalogueNode* Node);
+    void SaveHistory();
+    void SearchHistory();
+    void ShowOptions();
+    TRootKind CurrentNodeIsUnder(const TCatalogueNode* Node) const;
     void ProcessCommandLine(const String& Text);
     void LoadRegistrySettings();
     void SaveRegistrySettings();
@@ -93,6 +127,11 @@ public:
 
 private:
     void BuildForm();
+    void BuildMenus();
+    // The parent a new node gets by the parent rule, or null when Node lies outside the
+    // Backup's root (a node there would never reach the catalogue).
+    TCatalogueNode* NewNodeParent(TCatalogueNode* Node);
+    void FocusNewNode(TCatalogueNode* Node);
     void Navigate(const String& Page);
     void SaveAll();
     TPluginNodeRef PluginRef(TCatalogueNode* Node);

@@ -121,7 +121,6 @@ void TFormMain::BuildForm() {
     PanelFiles_Label = filesLabel;
     cmdFilesProperties = Link(this, filesHeader, "cmdFilesProperties", "Click for Properties", 480);
     cmdFilesBackup = Link(this, filesHeader, "cmdFilesBackup", "Click for Backup", 356);
-    cmdFilesBackup->OnClick = [this](TObject* s) { RunBackup(CurrentNode, s); };
     PanelMain = Make<TPanel>(this, tsFiles, "PanelMain");
     PanelMain->SetAlign(alClient);
     PanelMain->SetBevelOuter(bvNone);
@@ -178,6 +177,7 @@ void TFormMain::BuildForm() {
 
     for (TTabSheet* ts : {tsFiles, tsActions, tsHistory}) ts->OnShow = [this](TObject* s) { tsShow(s); };
 
+    BuildMenus();
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
     OnDestroy = [this](TObject* s) { FormDestroy(s); };
