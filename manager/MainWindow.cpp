@@ -19,6 +19,8 @@ TFormMain* FormMain = nullptr;
 
 namespace {
 
+String g_programFilesFolder;
+
 constexpr const char* kBackupRootText = "Backup's";
 constexpr const char* kActionsRootText = "Actions";
 constexpr const char* kHistoryRootText = "History";
@@ -62,6 +64,13 @@ private:
 };
 
 }  // namespace
+
+String ProgramFilesFolder() { return g_programFilesFolder.empty() ? ProgramFolder() : g_programFilesFolder; }
+
+void SetProgramFilesFolder(const String& folder) {
+    g_programFilesFolder = folder;
+    if (!folder.empty() && folder.back() != '\\') g_programFilesFolder += '\\';
+}
 
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
     FormMain = this;
@@ -108,7 +117,7 @@ void TFormMain::FormCreate(TObject*) {
     }
     for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
 
-    const String program = ProgramFolder();
+    const String program = ProgramFilesFolder();
     PluginsFolder = program + "Plugins\\";
     HistoryFile = program + "History.txt";
     BackupTemplateFile = program + "Templates\\TemplateBackup.htm";

@@ -144,6 +144,12 @@ private:
     std::vector<String> handedOverPaths_;
 };
 
+// The folder of the program's own files (history, plug-ins, templates, help), with its trailing
+// backslash: the program file's folder unless another was set. Tests set one per case so that
+// cases running side by side never share these files; an empty folder restores the default.
+String ProgramFilesFolder();
+void SetProgramFilesFolder(const String& folder);
+
 // The program's main window (null before it exists and after it is gone).
 extern TFormMain* FormMain;
 

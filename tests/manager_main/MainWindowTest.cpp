@@ -3,6 +3,8 @@
 // single-instance messages.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "manager/Instance.h"
 #include "manager/MainWindow.h"
 #include "manager/Settings.h"
@@ -22,6 +24,13 @@ protected:
     void SetUp() override {
         platform::SetClock(&clock_);
         platform::SetDialogHook({});
+        // The program's own files of this case: a copy of the templates and the help page in
+        // its scratch folder, so cases never share the history, plug-ins or pages.
+        std::filesystem::create_directories(env.Scratch("prog"));
+        for (const char* folder : {"Templates", "Help"})
+            std::filesystem::copy(std::filesystem::path(TARVIK_BIN_DIR) / folder, env.Scratch(std::string("prog/") + folder),
+                                  std::filesystem::copy_options::recursive);
+        SetProgramFilesFolder(env.Win("prog"));
         SetApplicationTitle(kDefaultApplicationTitle);
         Application->SetTitle(kDefaultApplicationTitle);
     }
@@ -33,6 +42,8 @@ protected:
         Application->ProcessMessages();
         platform::ResetQuitRequest();
         platform::SetClock(nullptr);
+        platform::SetDialogHook({});
+        SetProgramFilesFolder("");
     }
     TFormMain* Create() {
         auto* form = new TFormMain(Application);
