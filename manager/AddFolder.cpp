@@ -116,7 +116,7 @@ TFormAbout::TFormAbout(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TFormAbout::BuildForm() {
-    SetName("FormAbout");
+    SetUniqueName("FormAbout");  // a closed one may still wait to be freed
     SetCaption("About");
     SetBorderStyle(bsToolWindow);
     SetColor(clBlack);

@@ -25,7 +25,7 @@ TFormOptions::TFormOptions(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TFormOptions::BuildForm() {
-    SetName("FormOptions");
+    SetUniqueName("FormOptions");  // a closed one may still wait to be freed
     SetCaption("Options");
     SetBorderStyle(bsSizeToolWin);
     SetPosition(poOwnerFormCenter);
