@@ -1,5 +1,7 @@
 #include "manager/Options.h"
 
+#include <iterator>
+
 #include "manager/Commands.h"
 #include "manager/RegistryHelpers.h"
 #include "manager/ShellHelpers.h"
@@ -214,8 +216,14 @@ void TFormOptions::FormClose(TObject*, TCloseAction& Action) { Action = caFree; 
 void TFormOptions::cmdOkClick(TObject*) {
     Settings.General_Style = tsGeneral_Style->Text();
     Settings.General_cClosedM = tsGeneral_cClosedM->Checked();
-    for (Integer i = 0; i < Integer(std::size(kShortcutPlaces)); ++i)
-        MakeShortcut(kShortcutPlaces[i].Folder, ShortcutBox(i)->Checked(), kShortcutPlaces[i].Parameters);
+    // A shortcut that cannot be written is not reported, and the other settings are still
+    // copied and the dialog still closes.
+    for (Integer i = 0; i < Integer(std::size(kShortcutPlaces)); ++i) {
+        try {
+            MakeShortcut(kShortcutPlaces[i].Folder, ShortcutBox(i)->Checked(), kShortcutPlaces[i].Parameters);
+        } catch (Exception&) {
+        }
+    }
 
     Settings.Backup_Name = tsBackup_Name->Text();
     Settings.Backup_cReport = tsBackup_cReport->Checked();
