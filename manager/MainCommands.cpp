@@ -31,9 +31,10 @@ void OpenAddress(const char* address) { ShellExecuteA(nullptr, "Open", address, 
 
 }  // namespace
 
-TRootKind TFormMain::CurrentNodeIsUnder(const TCatalogueNode* Node) const {
+TRootKind TFormMain::CurrentNodeIsUnder(const TTreeExNode* Node) const {
     if (!Node) return TRootKind::None;
-    const TCatalogueNode* top = Node->TopLevel();
+    const TTreeExNode* top = Node;
+    while (const TTreeExNode* parent = top->Parent()) top = parent;
     if (top == BackupRoot) return TRootKind::Backup;
     if (top == ActionsRoot) return TRootKind::Actions;
     if (top == HistoryRoot) return TRootKind::History;
@@ -43,7 +44,7 @@ TRootKind TFormMain::CurrentNodeIsUnder(const TCatalogueNode* Node) const {
 void TFormMain::MenuPopup(TObject* Sender) {
     if (!CurrentNode) return;
     const TFileItems& it = Sender == PopupMenuLeft ? PopupItems : FileItems;
-    const TFileMenuStates s = FileMenuStates(CurrentNodeIsUnder(CurrentNode), CurrentNode->Level(), CurrentNode->NodeKind);
+    const TFileMenuStates s = FileMenuStates(CurrentNodeIsUnder(CurrentNode), CurrentNode->Level(), CurrentNode->NodeKind());
     SetIf(it.Add, s.AddVisible, &TMenuItem::SetVisible);
     SetIf(it.AddBackup, s.AddBackupEnabled, &TMenuItem::SetEnabled);
     SetIf(it.Backup, s.BackupVisible, &TMenuItem::SetVisible);
@@ -58,7 +59,7 @@ void TFormMain::mnuFile_Click(TObject* Sender) {
         return Sender && (Sender == a.*field || Sender == b.*field);
     };
     const TFileItems &f = FileItems, &p = PopupItems;
-    TCatalogueNode* node = CurrentNode;
+    TTreeExNode* node = CurrentNode;
     if (Sender == f.Exit) {
         Close();
     } else if (is(&TFileItems::AddBackup, f, p)) {
@@ -70,13 +71,13 @@ void TFormMain::mnuFile_Click(TObject* Sender) {
     } else if (is(&TFileItems::Properties, f, p) || Sender == cmdFilesProperties || Sender == cmdActionsProperties) {
         if (!node) return;
         const bool belowBackups = CurrentNodeIsUnder(node) == TRootKind::Backup && node->Level() > 0;
-        if (belowBackups && node->NodeKind == nkFolder) EditFolder(node, 1);
-        else if (belowBackups && node->NodeKind == nkBackup) EditBackup(node, 1);
+        if (belowBackups && node->NodeKind() == nkFolder) EditFolder(node, 1);
+        else if (belowBackups && node->NodeKind() == nkBackup) EditBackup(node, 1);
         else if (node == BackupRoot || node == ActionsRoot || node == HistoryRoot) ShowOptions();
     } else if (Sender == cmdWelcome) {
         if (!node) return;
         if (node == BackupRoot) TreeExChange(nullptr, node);
-        else if (CurrentNodeIsUnder(node) == TRootKind::Backup && node->NodeKind == nkFolder) EditFolder(node, 1);
+        else if (CurrentNodeIsUnder(node) == TRootKind::Backup && node->NodeKind() == nkFolder) EditFolder(node, 1);
     } else if (is(&TFileItems::SaveFile, f, p) || Sender == cmdHistorySave) {
         SaveHistory();
     } else if (is(&TFileItems::Search, f, p) || Sender == cmdHistorySearch) {
@@ -117,42 +118,42 @@ void TFormMain::Systray_Click(TObject* Sender) {
         // Ends at once: no close step, so neither the settings nor the catalogue are written.
         Application->Terminate();
     } else if (Sender == Systray_StartBackup) {
-        RunBackup(tree_.Selected, Sender);
+        RunBackup(TreeEx->Selected(), Sender);
     }
 }
 
-void TFormMain::TreeExEditing(TObject*, TCatalogueNode* Node, bool& AllowEdit) {
+void TFormMain::TreeExEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) {
     if (Node && !CanEditNodeText(Node->Level())) AllowEdit = false;
 }
 
-void TFormMain::TreeExGetPopupMenu(TObject*, TCatalogueNode* Node, bool& AskParent, TPopupMenu*&) {
+void TFormMain::TreeExGetPopupMenu(TObject*, TTreeExNode* Node, bool& AskParent, TPopupMenu*&) {
     AskParent = false;
     CurrentNode = Node;
 }
 
-void TFormMain::DeleteNode(TCatalogueNode* Node) {
+void TFormMain::DeleteNode(TTreeExNode* Node) {
     if (!Node || !CanDeleteNode(CurrentNodeIsUnder(Node), Node->Level())) return;
-    if (MessageDlg(kDeletePrompt + Node->Text, mtConfirmation, mbYes | mbNo, 0) != mrYes) return;
+    if (MessageDlg(kDeletePrompt + Node->Text(), mtConfirmation, mbYes | mbNo, 0) != mrYes) return;
     // No command may act on the deleted node afterwards, whether it was current through the
-    // tree's selection or only through a popup request.
+    // tree's selection or only through a popup request; the tree names the new selection.
     if (CurrentNode && (CurrentNode == Node || CurrentNode->HasAsParent(Node))) CurrentNode = nullptr;
-    tree_.Delete(Node);
-    if (!CurrentNode && tree_.Selected) TreeExChange(nullptr, tree_.Selected);
+    Node->Delete();
 }
 
-TCatalogueNode* TFormMain::NewNodeParent(TCatalogueNode* Node) {
+TTreeExNode* TFormMain::NewNodeParent(TTreeExNode* Node) {
     if (!Node || CurrentNodeIsUnder(Node) != TRootKind::Backup) return nullptr;
-    return NewNodeGoesInside(Node->NodeKind) ? Node : Node->Parent;
+    return NewNodeGoesInside(Node->NodeKind()) ? Node : Node->Parent();
 }
 
-void TFormMain::FocusNewNode(TCatalogueNode* Node) {
-    tree_.Selected = Node;
+void TFormMain::FocusNewNode(TTreeExNode* Node) {
+    Node->SetFocused(true);
+    // The tree reported the insertion before the fields were set.
     TreeExChange(nullptr, Node);
 }
 
-void TFormMain::EditBackup(TCatalogueNode* Node, Integer Mode) {
+void TFormMain::EditBackup(TTreeExNode* Node, Integer Mode) {
     if (!Node) return;
-    TCatalogueNode* parent = nullptr;
+    TTreeExNode* parent = nullptr;
     if (Mode == 0 && !(parent = NewNodeParent(Node))) return;
     std::unique_ptr<TFormBackupProp> dialog(new TFormBackupProp(this, plugins_, PluginsFolder));
     dialog->DialogResult = 2;
@@ -162,61 +163,62 @@ void TFormMain::EditBackup(TCatalogueNode* Node, Integer Mode) {
         dialog->BackupID = NewBackupID();
         dialog->SystemNameToSelect = "";
     } else {
-        dialog->tsBackup_BackupName->SetText(Node->Text);
-        dialog->tsBackup_BackupDescription->SetText(Node->Description);
-        dialog->CreationTime = Node->Created;
-        dialog->SystemNameToSelect = Node->SystemName;
-        dialog->BackupID = Node->BackupID;
+        dialog->tsBackup_BackupName->SetText(Node->Text());
+        dialog->tsBackup_BackupDescription->SetText(Node->Description());
+        dialog->CreationTime = Node->Created();
+        dialog->SystemNameToSelect = Node->SystemName();
+        dialog->BackupID = Node->BackupID();
     }
     dialog->DataFolder = BackupDataFolder;
     dialog->HelpFile = HelpPageFile;
     dialog->ShowModal();
-    if (dialog->DialogResult != 1) return;
-    TCatalogueNode* n = Node;
+    // The dialog runs the message loop; the node may have gone meanwhile.
+    if (dialog->DialogResult != 1 || !TreeEx->Items()->IsLive(Mode == 0 ? parent : Node)) return;
+    TTreeExNode* n = Mode == 0 ? TreeEx->Items()->AddChild(parent, dialog->tsBackup_BackupName->Text()) : Node;
     if (Mode == 0) {
-        n = tree_.AddChild(parent, dialog->tsBackup_BackupName->Text());
-        TreeExChange(nullptr, n);  // the tree reports the insertion before the fields are set
-        n->Created = Now();
-        n->ImageIndex = kBackupImage;
-        n->SelectedIndex = kBackupSelectedImage;
-        n->NodeKind = nkBackup;
+        n->SetDescription(dialog->tsBackup_BackupDescription->Text());
+        n->SetCreated(Now());
+        n->SetSystemName(dialog->tsBackup_SystemName->Text());
+        n->SetBackupID(dialog->BackupID);
+        n->SetImageIndex(kBackupImage);
+        n->SetSelectedIndex(kBackupSelectedImage);
+        n->SetNodeKind(nkBackup);
+        FocusNewNode(n);
     } else {
-        n->Text = dialog->tsBackup_BackupName->Text();
+        n->SetText(dialog->tsBackup_BackupName->Text());
+        n->SetDescription(dialog->tsBackup_BackupDescription->Text());
+        n->SetSystemName(dialog->tsBackup_SystemName->Text());
+        n->SetBackupID(dialog->BackupID);
+        TreeExChange(nullptr, n);
     }
-    n->Description = dialog->tsBackup_BackupDescription->Text();
-    n->SystemName = dialog->tsBackup_SystemName->Text();
-    n->BackupID = dialog->BackupID;
-    if (Mode == 0) FocusNewNode(n);
-    else TreeExChange(nullptr, n);
 }
 
-void TFormMain::EditFolder(TCatalogueNode* Node, Integer Mode) {
+void TFormMain::EditFolder(TTreeExNode* Node, Integer Mode) {
     if (!Node) return;
-    TCatalogueNode* parent = nullptr;
+    TTreeExNode* parent = nullptr;
     if (Mode == 0 && !(parent = NewNodeParent(Node))) return;
     std::unique_ptr<TFormAddFolder> dialog(new TFormAddFolder(this));
     dialog->DialogResult = 2;
     dialog->PageControl->SetActivePageIndex(0);
     if (Mode == 1) {
-        dialog->tsAddFolder_Name->SetText(Node->Text);
-        dialog->tsAddFolder_Description->SetText(Node->Description);
-        dialog->tsAddFolder_Time->SetCaption(DateTimeToStr(Node->Created));
+        dialog->tsAddFolder_Name->SetText(Node->Text());
+        dialog->tsAddFolder_Description->SetText(Node->Description());
+        dialog->tsAddFolder_Time->SetCaption(DateTimeToStr(Node->Created()));
     }
     dialog->cmdOk->SetEnabled(false);
     dialog->ShowModal();
-    if (dialog->DialogResult != 1) return;
+    if (dialog->DialogResult != 1 || !TreeEx->Items()->IsLive(Mode == 0 ? parent : Node)) return;
     if (Mode == 0) {
-        TCatalogueNode* n = tree_.AddChild(parent, dialog->tsAddFolder_Name->Text());
-        TreeExChange(nullptr, n);
-        n->Description = dialog->tsAddFolder_Description->Text();
-        n->Created = Now();
-        n->ImageIndex = kFolderImage;
-        n->SelectedIndex = kFolderSelectedImage;
-        n->NodeKind = nkFolder;
+        TTreeExNode* n = TreeEx->Items()->AddChild(parent, dialog->tsAddFolder_Name->Text());
+        n->SetDescription(dialog->tsAddFolder_Description->Text());
+        n->SetCreated(Now());
+        n->SetImageIndex(kFolderImage);
+        n->SetSelectedIndex(kFolderSelectedImage);
+        n->SetNodeKind(nkFolder);
         FocusNewNode(n);
     } else {
-        Node->Text = dialog->tsAddFolder_Name->Text();
-        Node->Description = dialog->tsAddFolder_Description->Text();
+        Node->SetText(dialog->tsAddFolder_Name->Text());
+        Node->SetDescription(dialog->tsAddFolder_Description->Text());
         TreeExChange(nullptr, Node);
     }
 }

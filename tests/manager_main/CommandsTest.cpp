@@ -78,7 +78,7 @@ TEST_F(CommandsTest, FileMenuAndPopupFollowTheCurrentNode) {
     EXPECT_FALSE(f->FileItems.Search->Visible());
     EXPECT_FALSE(f->FileItems.Save->Visible());
 
-    TCatalogueNode* backup = Add(f->BackupRoot, "Tax", nkBackup);
+    TTreeExNode* backup = Add(f->BackupRoot, "Tax", nkBackup);
     bool askParent = true;
     TPopupMenu* menu = f->PopupMenuLeft;
     f->TreeExGetPopupMenu(nullptr, backup, askParent, menu);
@@ -102,11 +102,11 @@ TEST_F(CommandsTest, FileMenuAndPopupFollowTheCurrentNode) {
 
 TEST_F(CommandsTest, DeleteAsksAndRemovesTheSubtreeOnlyOnYes) {
     TFormMain* f = Create();
-    TCatalogueNode* folder = Add(f->BackupRoot, "Docs", nkFolder);
+    TTreeExNode* folder = Add(f->BackupRoot, "Docs", nkFolder);
     Add(folder, "Tax", nkBackup);
     f->TreeExChange(nullptr, folder);
     f->mnuFile_Click(f->PopupItems.Delete);  // no hook: the question answers No
-    ASSERT_EQ(f->BackupRoot->Children.size(), 1u);
+    ASSERT_EQ(f->BackupRoot->Count(), 1);
     auto boxes = platform::ShownDialogs();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Delete Docs");
@@ -115,7 +115,7 @@ TEST_F(CommandsTest, DeleteAsksAndRemovesTheSubtreeOnlyOnYes) {
 
     OnForm<TForm>([](TForm&) {}, IDYES);
     f->mnuFile_Click(f->PopupItems.Delete);
-    EXPECT_TRUE(f->BackupRoot->Children.empty());
+    EXPECT_TRUE(f->BackupRoot->Count() == 0);
     EXPECT_EQ(f->CurrentNode, nullptr);  // nothing acts on the deleted node afterwards
     f->mnuFile_Click(f->PopupItems.Properties);
     EXPECT_EQ(platform::ShownDialogs().size(), 2u);
@@ -127,8 +127,8 @@ TEST_F(CommandsTest, DeleteAsksAndRemovesTheSubtreeOnlyOnYes) {
 
 TEST_F(CommandsTest, AddedFolderGoesInsideAFolderAndBesideABackup) {
     TFormMain* f = Create();
-    TCatalogueNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
-    TCatalogueNode* tax = Add(docs, "Tax", nkBackup);
+    TTreeExNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
+    TTreeExNode* tax = Add(docs, "Tax", nkBackup);
     bool okAtShow = true;
     OnForm<TFormAddFolder>([&](TFormAddFolder& d) {
         okAtShow = d.cmdOk->Enabled();
@@ -139,22 +139,22 @@ TEST_F(CommandsTest, AddedFolderGoesInsideAFolderAndBesideABackup) {
     f->TreeExChange(nullptr, tax);
     f->mnuFile_Click(f->FileItems.AddFolder);
     EXPECT_FALSE(okAtShow);
-    ASSERT_EQ(docs->Children.size(), 2u);
-    TCatalogueNode* added = docs->Children[1].get();
-    EXPECT_EQ(added->Text, "New <one>");
-    EXPECT_EQ(added->Description, "notes");
-    EXPECT_EQ(added->NodeKind, nkFolder);
-    EXPECT_EQ(added->ImageIndex, 6);
-    EXPECT_EQ(added->SelectedIndex, 7);
-    EXPECT_EQ(added->SystemName, "");
-    EXPECT_DOUBLE_EQ(added->Created, Now());
-    EXPECT_EQ(f->Tree().Selected, added);
+    ASSERT_EQ(docs->Count(), 2);
+    TTreeExNode* added = docs->Item(1);
+    EXPECT_EQ(added->Text(), "New <one>");
+    EXPECT_EQ(added->Description(), "notes");
+    EXPECT_EQ(added->NodeKind(), nkFolder);
+    EXPECT_EQ(added->ImageIndex(), 6);
+    EXPECT_EQ(added->SelectedIndex(), 7);
+    EXPECT_EQ(added->SystemName(), "");
+    EXPECT_DOUBLE_EQ(added->Created(), Now());
+    EXPECT_EQ(f->CurrentNode, added);
     // The page step ran after the fields were set.
     EXPECT_EQ(f->tsBackupInfo_L1->Caption(), "Folder:New <one>");
 
     f->TreeExChange(nullptr, added);
     f->mnuFile_Click(f->PopupItems.AddFolder);
-    ASSERT_EQ(added->Children.size(), 1u);
+    ASSERT_EQ(added->Count(), 1);
 
     f->SaveBackupList(env.Win("Backup.Dat"));
     EXPECT_NE(env.ReadText(env.Scratch("Backup.Dat")).find("3|New <one>|1|||notes|"), std::string::npos);
@@ -162,7 +162,7 @@ TEST_F(CommandsTest, AddedFolderGoesInsideAFolderAndBesideABackup) {
 
 TEST_F(CommandsTest, CancelOrCloseBoxLeavesTheTreeUnchanged) {
     TFormMain* f = Create();
-    TCatalogueNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
+    TTreeExNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
     f->TreeExChange(nullptr, docs);
     OnForm<TFormAddFolder>([](TFormAddFolder& d) {
         Type(d.tsAddFolder_Name, "x");
@@ -176,8 +176,8 @@ TEST_F(CommandsTest, CancelOrCloseBoxLeavesTheTreeUnchanged) {
     f->mnuFile_Click(f->FileItems.AddFolder);
     platform::SetDialogHook({});
     f->mnuFile_Click(f->FileItems.AddBackup);
-    EXPECT_TRUE(docs->Children.empty());
-    EXPECT_EQ(docs->Text, "Docs");
+    EXPECT_TRUE(docs->Count() == 0);
+    EXPECT_EQ(docs->Text(), "Docs");
 }
 
 TEST_F(CommandsTest, NothingIsAddedOutsideTheBackupsRoot) {
@@ -186,17 +186,17 @@ TEST_F(CommandsTest, NothingIsAddedOutsideTheBackupsRoot) {
         Type(d.tsAddFolder_Name, "lost");
         d.cmdOk->Click();
     });
-    for (TCatalogueNode* root : {f->ActionsRoot, f->HistoryRoot}) {
+    for (TTreeExNode* root : {f->ActionsRoot, f->HistoryRoot}) {
         f->TreeExChange(nullptr, root);
         f->EditFolder(root, 0);
-        EXPECT_TRUE(root->Children.empty());
+        EXPECT_TRUE(root->Count() == 0);
     }
-    EXPECT_EQ(f->Tree().PreOrder().size(), 3u);
+    EXPECT_EQ(f->TreeEx->Items()->Count(), 3u);
 }
 
 TEST_F(CommandsTest, AddedBackupGetsThePluginAndItsPage) {
     TFormMain* f = Create();
-    TCatalogueNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
+    TTreeExNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
     TBackupPropButtons atShow, afterPlugin;
     String id, caption, name;
     OnForm<TFormBackupProp>([&](TFormBackupProp& d) {
@@ -221,23 +221,23 @@ TEST_F(CommandsTest, AddedBackupGetsThePluginAndItsPage) {
     EXPECT_TRUE(afterPlugin.PluginButtons);
     EXPECT_FALSE(afterPlugin.Ok);
     EXPECT_EQ(name, "Name: Test plug-in");
-    ASSERT_EQ(docs->Children.size(), 1u);
-    TCatalogueNode* tax = docs->Children[0].get();
-    EXPECT_EQ(tax->Text, "   Tax");
-    EXPECT_EQ(tax->Description, "yearly");
-    EXPECT_EQ(tax->SystemName, "TestPlugin");
-    EXPECT_EQ(tax->BackupID, id);
+    ASSERT_EQ(docs->Count(), 1);
+    TTreeExNode* tax = docs->Item(0);
+    EXPECT_EQ(tax->Text(), "   Tax");
+    EXPECT_EQ(tax->Description(), "yearly");
+    EXPECT_EQ(tax->SystemName(), "TestPlugin");
+    EXPECT_EQ(tax->BackupID(), id);
     EXPECT_EQ(id.front(), '{');
-    EXPECT_EQ(tax->NodeKind, nkBackup);
-    EXPECT_EQ(tax->ImageIndex, 4);
-    EXPECT_NE(tax->PluginHandle, nullptr);  // the page step loaded the plug-in
+    EXPECT_EQ(tax->NodeKind(), nkBackup);
+    EXPECT_EQ(tax->ImageIndex(), 4);
+    EXPECT_NE(tax->PluginHandle(), nullptr);  // the page step loaded the plug-in
     EXPECT_EQ(f->PageControl->ActivePage(), f->tsFiles);
     // The plug-in configured the settings file of the new backup's id.
     EXPECT_NE(PluginLog().find("prop app " + f->BackupDataFolder + id + "\n"), String::npos) << PluginLog();
 
     // Editing preselects the plug-in whatever the letter case and keeps the id and the time.
-    tax->SystemName = "testPLUGIN ";
-    tax->Created = 45000.5;
+    tax->SetSystemName("testPLUGIN ");
+    tax->SetCreated(45000.5);
     String shownTime;
     Integer chosen = -1;
     OnForm<TFormBackupProp>([&](TFormBackupProp& d) {
@@ -251,14 +251,14 @@ TEST_F(CommandsTest, AddedBackupGetsThePluginAndItsPage) {
     f->mnuFile_Click(f->cmdFilesProperties);
     EXPECT_EQ(chosen, 0);
     EXPECT_EQ(shownTime, DateTimeToStr(45000.5));
-    EXPECT_EQ(tax->Text, "Taxes");
-    EXPECT_EQ(tax->BackupID, id);
-    EXPECT_EQ(tax->SystemName, "TestPlugin");
+    EXPECT_EQ(tax->Text(), "Taxes");
+    EXPECT_EQ(tax->BackupID(), id);
+    EXPECT_EQ(tax->SystemName(), "TestPlugin");
 }
 
 TEST_F(CommandsTest, PropertiesOnARootOpensTheOptions) {
     TFormMain* f = Create();
-    for (TCatalogueNode* root : {f->BackupRoot, f->ActionsRoot, f->HistoryRoot}) {
+    for (TTreeExNode* root : {f->BackupRoot, f->ActionsRoot, f->HistoryRoot}) {
         platform::ClearShownDialogs();
         f->TreeExChange(nullptr, root);
         f->mnuFile_Click(root == f->ActionsRoot ? static_cast<TObject*>(f->cmdActionsProperties)
@@ -271,7 +271,7 @@ TEST_F(CommandsTest, PropertiesOnARootOpensTheOptions) {
 
 TEST_F(CommandsTest, RootsKeepTheirNamesOthersMayBeRenamed) {
     TFormMain* f = Create();
-    TCatalogueNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
+    TTreeExNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
     bool allow = true;
     f->TreeExEditing(nullptr, f->BackupRoot, allow);
     EXPECT_FALSE(allow);
@@ -305,15 +305,15 @@ TEST_F(CommandsTest, HelpAboutAndInternetItems) {
 TEST_F(CommandsTest, TrayStartBackupSendsSecBacForTheSelectedNode) {
     TFormMain* f = Create();
     f->Systray_Click(f->Systray_StartBackup);  // nothing selected: nothing happens
-    TCatalogueNode* tax = Add(f->BackupRoot, "Tax", nkBackup);
-    tax->SystemName = "TestPlugin";
-    tax->BackupID = "{1}";
+    TTreeExNode* tax = Add(f->BackupRoot, "Tax", nkBackup);
+    tax->SetSystemName("TestPlugin");
+    tax->SetBackupID("{1}");
     f->TreeExChange(nullptr, tax);
-    f->Tree().Selected = tax;
+    f->TreeEx->SetSelected(tax);
     f->Systray_Click(f->Systray_StartBackup);
-    EXPECT_NE(PluginLog().find("child SecBac" + tax->PluginChildID + " -> "), String::npos) << PluginLog();
+    EXPECT_NE(PluginLog().find("child SecBac" + tax->PluginChildID() + " -> "), String::npos) << PluginLog();
     f->mnuFile_Click(f->FileItems.Backup);
-    EXPECT_NE(PluginLog().find("child Backup" + tax->PluginChildID + " -> "), String::npos) << PluginLog();
+    EXPECT_NE(PluginLog().find("child Backup" + tax->PluginChildID() + " -> "), String::npos) << PluginLog();
 }
 
 TEST_F(CommandsTest, SearchSelectsTheFirstOccurrenceWithCase) {

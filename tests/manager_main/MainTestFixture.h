@@ -57,9 +57,9 @@ protected:
         ::unsetenv("TARVIK_TEST_PLUGIN_LOG");
     }
     TFormMain* Create() { return new TFormMain(Application); }
-    TCatalogueNode* Add(TCatalogueNode* parent, const char* text, Int64 kind) {
-        TCatalogueNode* n = FormMain->Tree().AddChild(parent, text);
-        n->NodeKind = kind;
+    TTreeExNode* Add(TTreeExNode* parent, const char* text, Int64 kind) {
+        TTreeExNode* n = FormMain->TreeEx->Items()->AddChild(parent, text);
+        n->SetNodeKind(kind);
         return n;
     }
     // Answers every modal form of class T with act, and message boxes with boxAnswer.
