@@ -316,6 +316,26 @@ TEST_F(CommandsTest, TrayStartBackupSendsSecBacForTheSelectedNode) {
     EXPECT_NE(PluginLog().find("child Backup" + tax->PluginChildID() + " -> "), String::npos) << PluginLog();
 }
 
+TEST_F(CommandsTest, TrayCloseEndsTheProgramWithoutTheCloseStep) {
+    TFormMain* f = Create();
+    Add(f->BackupRoot, "Docs", nkFolder);
+    f->Systray_Click(f->Systray_Close);
+    Application->ProcessMessages();
+    EXPECT_TRUE(platform::QuitRequested());
+    EXPECT_FALSE(FileExists(f->BackupListFile));  // the catalogue is not written then
+}
+
+TEST_F(CommandsTest, BackupDialogFitsItsSystemBarAndConfigureButton) {
+    TFormMain* f = Create();
+    TFormBackupProp d(f, f->Plugins(), f->PluginsFolder);
+    EXPECT_EQ(d.tsBackup_SystemName->Items()->Count(), 1);  // the test plug-in, found by the scanner
+    EXPECT_EQ(d.tsBackup_SystemName->Items()->Strings(0), "TestPlugin");
+    d.PanelSystem->SetWidth(400);
+    EXPECT_EQ(d.cmdConfig->Left(), 400 - d.cmdConfig->Width() - 5);
+    EXPECT_FALSE(d.cmdBackupGetNew->Enabled());
+    EXPECT_FALSE(d.tsBackup->TabVisible());
+}
+
 TEST_F(CommandsTest, SearchSelectsTheFirstOccurrenceWithCase) {
     TFormMain* f = Create();
     f->mHistory->SetText("alpha beta\r\nbeta");

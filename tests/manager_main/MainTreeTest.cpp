@@ -119,4 +119,37 @@ TEST_F(MainTreeTest, TrayItemsOpenAndStartTheSelectedBackup) {
     EXPECT_FALSE(IsIconic(Application->Handle()));
 }
 
+TEST_F(MainTreeTest, ShortcutKeysInTheTreeRunTheCommandsOfTheCurrentNode) {
+    TFormMain* f = Create();
+    TTreeExNode* docs = Add(f->BackupRoot, "Docs", nkFolder);
+    f->TreeEx->SetSelected(docs);
+    f->mnuFile->Popup(0, 0);  // the File menu's items now suit a folder
+    f->TreeEx->SetSelected(f->ActionsRoot);
+    SendMessageA(f->TreeEx->Handle(), WM_KEYDOWN, VK_INSERT, 0);
+    // Nothing is added outside the Backup's root, whatever the items' last states were.
+    EXPECT_TRUE(platform::ShownDialogs().empty());
+    EXPECT_EQ(f->ActionsRoot->Count(), 0);
+
+    f->TreeEx->SetSelected(docs);
+    SendMessageA(f->TreeEx->Handle(), WM_KEYDOWN, VK_INSERT, 0);
+    auto shown = platform::ShownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].className, "TFormBackupProp");
+}
+
+TEST_F(MainTreeTest, EscapeClosesTheAboutBox) {
+    TFormMain* f = Create();
+    platform::SetDialogHook([](platform::DialogRequest& r) {
+        auto* about = static_cast<TCustomForm*>(r.form);
+        SendMessageA(about->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        return about->ModalResult() != mrNone ? 0 : IDABORT;
+    });
+    f->mnuHelpClick(f->mnuHelp_About);
+    auto shown = platform::ShownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].answer, IDABORT);
+    Application->ProcessMessages();
+    EXPECT_EQ(Screen->FindForm("FormAbout"), nullptr);  // it freed itself
+}
+
 }  // namespace
