@@ -9,19 +9,20 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 }  // namespace
 
-BitInput::BitInput(ByteSource& source) : source_(source), buffer_(kBufferSize) {
-    next = end = buffer_.data();
+// Not zero-filled: only bytes copied in are ever read.
+BitInput::BitInput(ByteSource& source) : source_(source), buffer_(std::make_unique_for_overwrite<Byte[]>(kBufferSize)) {
+    next = end = buffer_.get();
 }
 
 void BitInput::pull() {
     // Move the unread bytes to the front, then append source blocks until the buffer is
     // half full or the source is done. A block larger than the free room waits in
     // pending_ and is taken in pieces.
-    Byte* const base = buffer_.data();
+    Byte* const base = buffer_.get();
     const std::size_t kept = static_cast<std::size_t>(end - next);
     if (next != base) std::memmove(base, next, kept);
     Byte* write = base + kept;
-    Byte* const limit = base + buffer_.size();
+    Byte* const limit = base + kBufferSize;
     while (write < limit && static_cast<std::size_t>(write - base) < kBufferSize / 2) {
         if (pending_.empty()) {
             pending_ = source_.next_block();

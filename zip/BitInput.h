@@ -10,7 +10,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "zip/Decoder.h"
 
@@ -87,7 +87,7 @@ private:
     void pull();
 
     ByteSource& source_;
-    std::vector<Byte> buffer_;
+    std::unique_ptr<Byte[]> buffer_;
     std::span<const Byte> pending_;  // the part of the last source block not yet copied
 };
 

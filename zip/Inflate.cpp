@@ -111,7 +111,7 @@ inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
 // condition proves its bounds. The careful variant refills a byte at a time, supplies
 // zeros past the entry's end and stops once they have been consumed.
 template <bool kCareful>
-Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+[[gnu::always_inline]] inline Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
     static_assert(BitInput::kFastMargin >= 2 * 8, "two eight-byte loads per step");
     static_assert(OutputWindow::kSlack >= 258 + 16 + 2, "a match plus the overshoot of wide copies");
     const Byte* next = in.next;
@@ -165,14 +165,19 @@ Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, 
         refill();
         std::uint32_t e = litlen[low_bits(bitbuf, kLitlenRootBits)];
         if (e & kLiteral) {
-            // Two literals fit in the bits of one refill.
+            // Three literals (at most 45 bits) fit in the bits of one refill.
             consume(code_length(e));
             *out++ = static_cast<Byte>(value(e));
             e = litlen[low_bits(bitbuf, kLitlenRootBits)];
             if (e & kLiteral) {
                 consume(code_length(e));
                 *out++ = static_cast<Byte>(value(e));
-                continue;
+                e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+                if (e & kLiteral) {
+                    consume(code_length(e));
+                    *out++ = static_cast<Byte>(value(e));
+                    continue;
+                }
             }
             // A refill adds bits above the ones looked up, so `e` stays right.
             refill();
@@ -217,6 +222,22 @@ Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, 
     }
     return finish(Step::More);
 }
+
+// The fast loop is built twice: plain, and with the BMI2 shift and mask instructions,
+// which take a good part of each step's work; the processor decides once which runs.
+using FastLoop = Step (*)(BitInput&, OutputWindow&, const std::uint32_t*, const std::uint32_t*);
+Step fast_loop_plain(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+    return decode_symbols<false>(in, w, litlen, dist);
+}
+#if defined(__x86_64__)
+__attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
+                                                         const std::uint32_t* dist) {
+    return decode_symbols<false>(in, w, litlen, dist);
+}
+const FastLoop kFastLoop = __builtin_cpu_supports("bmi2") ? fast_loop_bmi2 : fast_loop_plain;
+#else
+const FastLoop kFastLoop = fast_loop_plain;
+#endif
 
 }  // namespace
 
@@ -264,8 +285,7 @@ DecodeStatus inflate_stored(BitInput& in, OutputWindow& w) {
 DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
     for (;;) {
         if (!w.make_room()) return DecodeStatus::OutputOverflow;
-        const Step step = in.ensure_margin() ? decode_symbols<false>(in, w, litlen, dist)
-                                             : decode_symbols<true>(in, w, litlen, dist);
+        const Step step = in.ensure_margin() ? kFastLoop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
         if (step == Step::BlockDone) return DecodeStatus::Ok;
         if (step == Step::BadData) return check_input(in, DecodeStatus::BadData);
         if (in.truncated()) return DecodeStatus::TruncatedInput;

@@ -7,6 +7,7 @@
 // through about once in 256 tries and the entry's CRC then tells.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -76,6 +77,18 @@ public:
         init(password);
         decrypt(header);
         return header[kEncryptionHeaderSize - 1];
+    }
+
+    // Sets the keys from the password and encrypts a new entry's header: the caller's
+    // eleven random bytes, then the check byte. The keys stand ready for the entry's data.
+    std::array<Byte, kEncryptionHeaderSize> encrypt_header(std::string_view password,
+                                                           std::span<const Byte, kEncryptionHeaderSize - 1> random,
+                                                           Byte check_byte) {
+        init(password);
+        std::array<Byte, kEncryptionHeaderSize> header;
+        for (std::size_t i = 0; i + 1 < kEncryptionHeaderSize; ++i) header[i] = encrypt_byte(random[i]);
+        header[kEncryptionHeaderSize - 1] = encrypt_byte(check_byte);
+        return header;
     }
 
     std::uint32_t key0() const { return key0_; }

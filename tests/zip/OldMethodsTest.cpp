@@ -17,9 +17,9 @@ class OldMethodArchives : public ::testing::TestWithParam<Archive> {};
 TEST_P(OldMethodArchives, EveryEntryMatchesItsCrc) {
     const Bytes zip = read_file(shared_path(std::string("testdata/old-methods/") + GetParam().file));
     ASSERT_FALSE(zip.empty());
-    const auto entries = local_entries(zip);
+    const auto entries = zip_entries(zip);
     ASSERT_EQ(entries.size(), GetParam().entries);
-    for (const LocalEntry& e : entries) {
+    for (const ArchiveEntry& e : entries) {
         SCOPED_TRACE(e.name + " method " + std::to_string(e.method));
         const Decoded d = decode(e.method, e.flags, e.data, e.uncompressed_size);
         EXPECT_EQ(d.status, DecodeStatus::Ok) << to_string(d.status);

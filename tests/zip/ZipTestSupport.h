@@ -24,40 +24,47 @@ inline std::string shared_path(const std::string& relative) { return std::string
 inline std::uint32_t le16(const Bytes& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
 inline std::uint32_t le32(const Bytes& b, std::size_t at) { return le16(b, at) | (le16(b, at + 2) << 16); }
 
-// One entry as its local header describes it, with its data bytes.
-struct LocalEntry {
+// One entry as the central directory describes it, with its data bytes.
+struct ArchiveEntry {
     std::string name;
     std::uint16_t flags = 0;
     std::uint16_t method = 0;
-    std::uint32_t dos_date_time = 0;
+    std::uint32_t dos_date_time = 0;  // time in the low 16 bits
     std::uint32_t crc = 0;
     std::uint32_t uncompressed_size = 0;
     Bytes data;  // compressed bytes, encryption header included
 };
 
-// Walks the local headers from the start of the archive. Only archives whose local
-// headers carry sizes (no data descriptor) are used with it.
-inline std::vector<LocalEntry> local_entries(const Bytes& zip) {
-    std::vector<LocalEntry> entries;
-    std::size_t at = 0;
-    while (at + 30 <= zip.size() && le32(zip, at) == 0x04034b50) {
-        LocalEntry e;
-        e.flags = static_cast<std::uint16_t>(le16(zip, at + 6));   // general purpose flags
-        e.method = static_cast<std::uint16_t>(le16(zip, at + 8));  // compression method
-        e.dos_date_time = le32(zip, at + 10);                      // time low, date high
-        e.crc = le32(zip, at + 14);
-        const std::uint32_t compressed = le32(zip, at + 18);
-        e.uncompressed_size = le32(zip, at + 22);
-        const std::uint32_t name_length = le16(zip, at + 26);
-        const std::uint32_t extra_length = le16(zip, at + 28);
-        const std::size_t data_at = at + 30 + name_length + extra_length;
-        if (data_at + compressed > zip.size()) break;
-        e.name.assign(zip.begin() + static_cast<std::ptrdiff_t>(at + 30),
-                      zip.begin() + static_cast<std::ptrdiff_t>(at + 30 + name_length));
-        e.data.assign(zip.begin() + static_cast<std::ptrdiff_t>(data_at),
-                      zip.begin() + static_cast<std::ptrdiff_t>(data_at + compressed));
+// Reads the entries of a single-disk archive through its central directory; the data
+// starts after each local header's own name and extra field.
+inline std::vector<ArchiveEntry> zip_entries(const Bytes& zip) {
+    std::vector<ArchiveEntry> entries;
+    if (zip.size() < 22) return entries;
+    std::size_t eocd = zip.size() - 22;
+    while (eocd > 0 && le32(zip, eocd) != 0x06054b50) --eocd;
+    if (le32(zip, eocd) != 0x06054b50) return entries;
+    const std::uint32_t count = le16(zip, eocd + 10);     // total central records
+    std::size_t at = le32(zip, eocd + 16);                 // central directory offset
+    for (std::uint32_t i = 0; i < count && at + 46 <= zip.size() && le32(zip, at) == 0x02014b50; ++i) {
+        ArchiveEntry e;
+        e.flags = static_cast<std::uint16_t>(le16(zip, at + 8));
+        e.method = static_cast<std::uint16_t>(le16(zip, at + 10));
+        e.dos_date_time = le32(zip, at + 12);
+        e.crc = le32(zip, at + 16);
+        const std::uint32_t compressed = le32(zip, at + 20);
+        e.uncompressed_size = le32(zip, at + 24);
+        const std::uint32_t name_length = le16(zip, at + 28);
+        const std::uint32_t extra_length = le16(zip, at + 30);
+        const std::uint32_t comment_length = le16(zip, at + 32);
+        const std::size_t local = le32(zip, at + 42);
+        e.name.assign(zip.begin() + static_cast<std::ptrdiff_t>(at + 46),
+                      zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + name_length));
+        const std::size_t data_at = local + 30 + le16(zip, local + 26) + le16(zip, local + 28);
+        if (data_at + compressed <= zip.size())
+            e.data.assign(zip.begin() + static_cast<std::ptrdiff_t>(data_at),
+                          zip.begin() + static_cast<std::ptrdiff_t>(data_at + compressed));
         entries.push_back(std::move(e));
-        at = data_at + compressed;
+        at += 46 + name_length + extra_length + comment_length;
     }
     return entries;
 }

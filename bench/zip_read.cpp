@@ -1,0 +1,205 @@
+// Reading speed of the zip engine: inflate throughput against zlib's raw inflate and
+// libdeflate, and CRC-32 throughput against zlib's crc32, on every corpus file and on
+// their concatenation. Every engine's output is verified before it is timed; a mismatch
+// aborts the run.
+//
+// Usage: zip_read [corpus folder]   (default: the shared corpus)
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "zip/Crc32.h"
+#include "zip/Decoder.h"
+#include "zip/Inflate.h"
+#include "zip_read_directory.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Clock = std::chrono::steady_clock;
+
+Bytes read_file(const std::filesystem::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "MISMATCH: %s\n", what.c_str());
+    std::exit(1);
+}
+
+Bytes zlib_deflate(const Bytes& input, int level) {
+    z_stream z{};
+    deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, input.size()));
+    z.next_in = const_cast<unsigned char*>(input.data());
+    z.avail_in = static_cast<uInt>(input.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) fail("zlib deflate");
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// Copies into a buffer the size of the output, as the other engines write theirs.
+class BufferSink final : public zip::ByteSink {
+public:
+    explicit BufferSink(Bytes& buffer) : buffer_(buffer) {}
+    void write(std::span<const Byte> data) override {
+        if (data.size() > buffer_.size() - used_) fail("sink overflow");
+        std::memcpy(buffer_.data() + used_, data.data(), data.size());
+        used_ += data.size();
+    }
+    std::size_t used() const { return used_; }
+
+private:
+    Bytes& buffer_;
+    std::size_t used_ = 0;
+};
+
+// One inflate engine: decodes `stream` into `out` (sized to the expected output) and
+// returns the number of bytes produced.
+struct InflateEngine {
+    const char* name;
+    std::function<std::size_t(const Bytes& stream, Bytes& out)> run;
+};
+
+std::vector<InflateEngine> inflate_engines() {
+    static zip::Inflater inflater;
+    static z_stream z = [] {
+        z_stream s{};
+        inflateInit2(&s, -15);
+        return s;
+    }();
+    static libdeflate_decompressor* ld = libdeflate_alloc_decompressor();
+    return {
+        {"ours",
+         [](const Bytes& stream, Bytes& out) -> std::size_t {
+             zip::MemorySource source(stream);
+             BufferSink sink(out);
+             if (inflater.run(source, sink, out.size()) != zip::DecodeStatus::Ok) return 0;
+             return sink.used();
+         }},
+        {"zlib",
+         [](const Bytes& stream, Bytes& out) -> std::size_t {
+             inflateReset(&z);
+             z.next_in = const_cast<unsigned char*>(stream.data());
+             z.avail_in = static_cast<uInt>(stream.size());
+             z.next_out = out.data();
+             z.avail_out = static_cast<uInt>(out.size());
+             if (inflate(&z, Z_FINISH) != Z_STREAM_END) return 0;
+             return z.total_out;
+         }},
+        {"libdeflate",
+         [](const Bytes& stream, Bytes& out) -> std::size_t {
+             std::size_t n = 0;
+             if (libdeflate_deflate_decompress(ld, stream.data(), stream.size(), out.data(), out.size(), &n) !=
+                 LIBDEFLATE_SUCCESS)
+                 return 0;
+             return n;
+         }},
+    };
+}
+
+struct CrcEngine {
+    const char* name;
+    std::function<std::uint32_t(const Bytes&)> run;
+};
+
+std::vector<CrcEngine> crc_engines() {
+    return {
+        {"ours", [](const Bytes& b) { return zip::crc32::of(b); }},
+        {"zlib", [](const Bytes& b) { return static_cast<std::uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size()))); }},
+    };
+}
+
+// Best time of several runs, each repeated until it takes a measurable while.
+template <typename F>
+double best_seconds(F&& f, std::size_t bytes) {
+    const std::size_t per_run = std::max<std::size_t>(1, (8u << 20) / std::max<std::size_t>(bytes, 1));
+    double best = 1e30;
+    for (int run = 0; run < 5; ++run) {
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < per_run; ++i) f();
+        const double s = std::chrono::duration<double>(Clock::now() - start).count() / static_cast<double>(per_run);
+        best = std::min(best, s);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path corpus = argc > 1 ? argv[1] : std::filesystem::path(TARVIK_SHARED_DIR) / "corpus";
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(corpus))
+        if (e.is_regular_file() && e.path().extension() != ".md") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    if (files.empty()) fail("no corpus files in " + corpus.string());
+
+    std::printf("zip_read: inflate (zlib level 6 streams) and CRC-32, best of 5 runs\n");
+    std::printf("engines: ours, zlib %s raw inflate, libdeflate %s; compiler %s\n", zlibVersion(),
+                LIBDEFLATE_VERSION_STRING, __VERSION__);
+    std::printf("%-22s %10s %7s | %9s %9s %9s %8s %8s | %8s %8s %7s\n", "file", "bytes", "ratio", "ours MB/s",
+                "zlib MB/s", "ldef MB/s", "ours/zl", "ours/ld", "crc GB/s", "zlib GB/s", "ours/zl");
+
+    Bytes all;
+    std::vector<std::pair<std::string, Bytes>> inputs;
+    for (const auto& f : files) {
+        Bytes b = read_file(f);
+        all.insert(all.end(), b.begin(), b.end());
+        inputs.emplace_back(std::filesystem::relative(f, corpus).string(), std::move(b));
+    }
+    inputs.emplace_back("(all concatenated)", all);
+
+    const auto inflaters = inflate_engines();
+    const auto crcs = crc_engines();
+    double sum_ratio_zlib = 0, sum_ratio_ld = 0, sum_crc = 0;
+    int counted = 0;
+    for (const auto& [name, input] : inputs) {
+        const Bytes stream = zlib_deflate(input, 6);
+        Bytes out(input.size());
+        double mbps[3] = {};
+        for (std::size_t k = 0; k < inflaters.size(); ++k) {
+            std::fill(out.begin(), out.end(), 0);
+            if (inflaters[k].run(stream, out) != input.size() || out != input)
+                fail(std::string(inflaters[k].name) + " inflate of " + name);
+            const double s = best_seconds([&] { inflaters[k].run(stream, out); }, input.size());
+            mbps[k] = static_cast<double>(input.size()) / s / 1e6;
+        }
+        double gbps[2] = {};
+        const std::uint32_t expected = crcs[1].run(input);
+        for (std::size_t k = 0; k < crcs.size(); ++k) {
+            if (crcs[k].run(input) != expected) fail(std::string(crcs[k].name) + " crc of " + name);
+            volatile std::uint32_t sink = 0;
+            const double s = best_seconds([&] { sink = sink ^ crcs[k].run(input); }, input.size());
+            gbps[k] = static_cast<double>(input.size()) / s / 1e9;
+        }
+        const double ratio = input.empty() ? 0 : static_cast<double>(stream.size()) / static_cast<double>(input.size());
+        std::printf("%-22s %10zu %7.3f | %9.1f %9.1f %9.1f %8.2f %8.2f | %8.2f %8.2f %7.2f\n", name.c_str(), input.size(),
+                    ratio, mbps[0], mbps[1], mbps[2], mbps[0] / mbps[1], mbps[0] / mbps[2], gbps[0], gbps[1],
+                    gbps[0] / gbps[1]);
+        if (input.size() >= 4096) {
+            sum_ratio_zlib += mbps[0] / mbps[1];
+            sum_ratio_ld += mbps[0] / mbps[2];
+            sum_crc += gbps[0] / gbps[1];
+            ++counted;
+        }
+    }
+    std::printf("mean over files of 4 KB and more: inflate ours/zlib %.2f, ours/libdeflate %.2f; crc ours/zlib %.2f\n",
+                sum_ratio_zlib / counted, sum_ratio_ld / counted, sum_crc / counted);
+    readbench::Run();
+    return 0;
+}

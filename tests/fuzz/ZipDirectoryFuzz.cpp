@@ -1,0 +1,75 @@
+// libFuzzer target: any bytes as an archive. The directory is read, every entry and comment
+// listed, and every entry extracted into a sink that keeps nothing. Hostile input must end
+// in a clear exception of the engine, never a crash, a hang or unbounded memory.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/Streams.h"
+#include "zip/UnZipper.h"
+
+namespace {
+
+class FuzzUnZipper : public TUnZipper {
+public:
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+
+protected:
+    std::unique_ptr<TStream> OpenArchiveFile(const String&, Word) override {
+        auto s = std::make_unique<TMemoryStream>();
+        if (size) s->WriteBuffer(data, static_cast<Int64>(size));
+        s->SetPosition(0);
+        return s;
+    }
+    TDateTime FileStreamDate(TStream&) override { return 1; }
+    bool ArchiveFileExists(const String&) override { return true; }
+    bool IsRemovableDrive(const String&) override { return false; }
+    String VolumeLabel(const String&) override { return String(); }
+    bool FolderExists(const String&) override { return true; }
+    void ForceFolder(const String&) override {}
+    bool OutputFileExists(const String&) override { return false; }
+    std::unique_ptr<TStream> CreateTempOutput(const String&, String& tempName) override {
+        struct Null : TStream {
+            Integer Read(void*, Integer) override { return 0; }
+            Integer Write(const void*, Integer count) override { return count; }
+            Int64 Seek(Int64, TSeekOrigin) override { return 0; }
+        };
+        tempName = "t";
+        return std::make_unique<Null>();
+    }
+    void CommitOutput(const String&, const String&, LongWord, const LongWord*) override {}
+    void DiscardOutput(const String&) override {}
+    String CurrentFolder() override { return "C:\\"; }
+    void SetCurrentFolder(const String&) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzUnZipper z;
+    z.data = data;
+    z.size = size;
+    z.SetZipName("A:\\fuzz.zip");
+    z.IncompleteZipMode = (size & 1) ? TIncompleteZipMode::izAssumeBad : TIncompleteZipMode::izAssumeMulti;
+    z.DoProcessMessages = false;
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.Password = "pw";
+    try {
+        z.ReadZip();
+        for (Integer i = 0; i < z.Count(); ++i) {
+            (void)z.FullName(i);
+            (void)z.DateTime(i);
+            try {
+                (void)z.FileComment(i);
+            } catch (const Exception&) {
+            }
+        }
+        (void)z.ZipComment();
+        z.UnZip();
+    } catch (const Exception&) {
+    }
+    return 0;
+}

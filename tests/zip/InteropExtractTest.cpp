@@ -1,0 +1,229 @@
+// Archives made during the test by the peers (Python's zipfile, Info-ZIP zip, 7-Zip) are
+// extracted through the layer's files and compared byte for byte with their sources.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "platform/Drives.h"
+#include "platform/Files.h"
+#include "tests/common/TestProfile.h"
+#include "zip/UnZipper.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarvik::test::ProfileTest;
+
+// The sources every peer packs: sizes around the 16000-byte block and empty, text that
+// compresses, bytes that do not, and a file in a subfolder.
+std::map<std::string, std::string> SourceFiles() {
+    std::mt19937 rng(7);
+    std::string noise(70000, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    std::string text;
+    while (text.size() < 300000) text += "The quick brown fox jumps over the lazy dog " + std::to_string(text.size()) + "\n";
+    return {{"empty.txt", ""},
+            {"one.txt", "x"},
+            {"block.bin", noise.substr(0, 16000)},
+            {"block1.bin", noise.substr(0, 16001)},
+            {"noise.bin", noise},
+            {"text.txt", text},
+            {"sub/inner.txt", "inner file\n"}};
+}
+
+struct PeerCase {
+    const char* name;
+    std::string command;  // run in the source folder; writes ../a.zip
+    std::string password;
+};
+
+void PrintTo(const PeerCase& c, std::ostream* os) { *os << c.name; }
+
+class PeerArchives : public ProfileTest, public ::testing::WithParamInterface<PeerCase> {
+protected:
+    void SetUp() override {
+        for (const auto& [name, data] : SourceFiles()) env.WriteText("src/" + name, data);
+    }
+};
+
+TEST_P(PeerArchives, ExtractByteForByte) {
+    std::string cmd = "cd '" + env.Scratch("src") + "' && " + GetParam().command + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    TUnZipper z;
+    z.SetZipName(env.Win("a.zip"));
+    z.SetDestDir(env.Win("out"));
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    z.Password = GetParam().password;
+    int bad = 0;
+    z.OnBadCRC = [&](TUnZipper*, Integer, Integer, Integer) { ++bad; };
+    z.OnSkippingFile = [&](TUnZipper*, TSkipReason, Integer) { ++bad; };
+    z.UnZip();
+    EXPECT_EQ(bad, 0);
+    for (const auto& [name, data] : SourceFiles()) {
+        EXPECT_EQ(env.ReadText(env.Scratch("out/" + name)), data) << name;
+    }
+    // No temporary file is left in the destination.
+    for (const auto& e : fs::recursive_directory_iterator(env.Scratch("out")))
+        EXPECT_EQ(e.path().extension().string() == ".TMP", false) << e.path();
+}
+
+const std::string kPyWrite =
+    "python3 -c \"import zipfile,os,sys\nz=zipfile.ZipFile('../a.zip','w',%s)\n"
+    "for r,d,f in os.walk('.'):\n for n in f:\n  p=os.path.join(r,n)[2:]\n  z.write(p)\nz.comment=b'made by python'\nz.close()\"";
+
+std::string Py(const std::string& args) {
+    std::string s = kPyWrite;
+    return s.replace(s.find("%s"), 2, args);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, PeerArchives,
+    ::testing::Values(
+        PeerCase{"PythonStored", Py("zipfile.ZIP_STORED"), ""},
+        PeerCase{"PythonDeflated", Py("zipfile.ZIP_DEFLATED"), ""},
+        PeerCase{"PythonDeflatedLevel1", Py("zipfile.ZIP_DEFLATED,compresslevel=1"), ""},
+        // Written to a pipe, zipfile cannot seek back and uses data descriptors.
+        PeerCase{"PythonDataDescriptors",
+                 "python3 -c \"import zipfile,os,sys\nclass W:\n def __init__(s,f): s.f=f\n def write(s,b): return s.f.write(b)\n"
+                 " def flush(s): s.f.flush()\nf=open('../a.zip','wb')\nz=zipfile.ZipFile(W(f),'w',zipfile.ZIP_DEFLATED)\n"
+                 "for r,d,fs in os.walk('.'):\n for n in fs:\n  p=os.path.join(r,n)[2:]\n  with open(p,'rb') as s, z.open(p,'w') as o: o.write(s.read())\n"
+                 "z.close(); f.close()\"",
+                 ""},
+        PeerCase{"InfoZipStore", "zip -q -r -0 ../a.zip .", ""},
+        PeerCase{"InfoZipFast", "zip -q -r -1 ../a.zip .", ""},
+        PeerCase{"InfoZipDefault", "zip -q -r -6 ../a.zip .", ""},
+        PeerCase{"InfoZipBest", "zip -q -r -9 ../a.zip .", ""},
+        PeerCase{"InfoZipPassword", "zip -q -r -P 'pa ss' ../a.zip .", "pa ss"},
+        PeerCase{"InfoZipComment", "echo 'archive comment' | zip -q -r -z ../a.zip .", ""},
+        PeerCase{"SevenZipZipCrypto", "7zz a -tzip -mem=ZipCrypto -psecret ../a.zip .", "secret"},
+        PeerCase{"SevenZipDeflate", "7zz a -tzip ../a.zip .", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProfileTest, Utf8NamesFromPeersComeBackAsUtf8) {
+    const std::string name = "\xc3\x84rger \xe2\x82\xac \xe4\xb8\xad.txt";  // Ä, euro sign, a CJK character
+    env.WriteText("src/" + name, "unicode");
+    std::string cmd = "cd '" + env.Scratch("src") + "' && python3 -c \"import zipfile\nz=zipfile.ZipFile('../p.zip','w')\n"
+                      "z.write('" + name + "')\nz.close()\" && LC_ALL=C.UTF-8 zip -q ../i.zip '" + name + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    for (const char* archive : {"p.zip", "i.zip"}) {
+        TUnZipper z;
+        z.SetZipName(env.Win(archive));
+        z.ReadZip();
+        ASSERT_EQ(z.Count(), 1) << archive;
+        EXPECT_EQ(z.Filename(0), name) << archive;
+        z.SetDestDir(env.Win(std::string("out-") + archive));
+        z.DoAll = true;
+        EXPECT_EQ(z.UnZip(), 1);
+        EXPECT_EQ(env.ReadText(env.Scratch(std::string("out-") + archive + "/" + name)), "unicode");
+    }
+}
+
+TEST_F(ProfileTest, InfoZipSplitPartsAreReadThroughGetNextDisk) {
+    for (const auto& [name, data] : SourceFiles()) env.WriteText("src/" + name, data);
+    std::string cmd = "cd '" + env.Scratch("src") + "' && zip -q -r -s 64k ../s.zip . >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(fs::exists(env.Scratch("s.z01")));
+    TUnZipper z;
+    z.SetZipName(env.Win("s.zip"));
+    std::vector<Integer> asked;
+    const String last = env.Win("s.zip");
+    z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) {
+        asked.push_back(disk);
+        char part[8];
+        std::snprintf(part, sizeof part, ".z%02d", disk);
+        String candidate = last.substr(0, last.size() - 4) + part;
+        name = FileExists(candidate) ? candidate : last;
+    };
+    z.SetDestDir(env.Win("out"));
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    z.UnZip();
+    EXPECT_EQ(z.MultiMode(), TMultiMode::mmBlocks);
+    for (const auto& [name, data] : SourceFiles()) EXPECT_EQ(env.ReadText(env.Scratch("out/" + name)), data) << name;
+    EXPECT_FALSE(asked.empty());
+}
+
+TEST_F(ProfileTest, SpannedMediaOnARemovableDriveWithLabels) {
+    for (const auto& [name, data] : SourceFiles()) env.WriteText("src/" + name, data);
+    std::string cmd = "cd '" + env.Scratch("src") + "' && zip -q -r -s 64k ../s.zip . >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    // Each part goes onto its own medium under the same name, labelled as the writer labels.
+    std::vector<std::string> parts;
+    for (int i = 1; fs::exists(env.Scratch("s.z" + std::string(i < 10 ? "0" : "") + std::to_string(i))); ++i)
+        parts.push_back(env.Scratch("s.z" + std::string(i < 10 ? "0" : "") + std::to_string(i)));
+    parts.push_back(env.Scratch("s.zip"));
+    std::vector<std::string> media;
+    platform::AddDrive('A', platform::DriveKind::Removable);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string medium = env.Scratch("disk" + std::to_string(i + 1));
+        fs::create_directories(medium);
+        fs::copy_file(parts[i], medium + "/BACKUP.ZIP");
+        platform::InsertMedium('A', medium);
+        char label[16];
+        std::snprintf(label, sizeof label, "PKBACK# %3.3d", static_cast<int>(i + 1));
+        platform::SetDriveLabel('A', label);
+        media.push_back(medium);
+    }
+    // The last disk is in the drive when the archive is opened.
+    TUnZipper z;
+    z.SetZipName("A:\\BACKUP.ZIP");
+    int wrongInserts = 0;
+    z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String&) {
+        // The first time a wrong disk goes in; the label check asks again.
+        if (wrongInserts == 0 && disk > 1) {
+            ++wrongInserts;
+            platform::InsertMedium('A', media[static_cast<size_t>(disk - 2)]);
+            return;
+        }
+        platform::InsertMedium('A', media[static_cast<size_t>(disk - 1)]);
+    };
+    z.SetDestDir(env.Win("out"));
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    z.SortMode = TZipSortMode::ByNone;
+    z.UnZip();
+    EXPECT_EQ(z.MultiMode(), TMultiMode::mmSpan);
+    EXPECT_EQ(wrongInserts, 1);
+    for (const auto& [name, data] : SourceFiles()) EXPECT_EQ(env.ReadText(env.Scratch("out/" + name)), data) << name;
+    // A refused disk ends the run with the user's cancel.
+    z.OnGetNextDisk = [](TUnZipper*, Integer, String& name) { name.clear(); };
+    platform::InsertMedium('A', media.back());
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    TUnZipper fresh;
+    fresh.SetZipName("A:\\BACKUP.ZIP");
+    fresh.OnGetNextDisk = [](TUnZipper*, Integer, String& name) { name.clear(); };
+    fresh.SetDestDir(env.Win("out2"));
+    fresh.DoAll = true;
+    try {
+        fresh.UnZip();
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled loading new disk.");
+    }
+    EXPECT_FALSE(fresh.Busy());
+    platform::RemoveDrive('A');
+}
+
+TEST_F(ProfileTest, ExistingFileSurvivesAFailedExtraction) {
+    env.WriteText("src/f.txt", std::string(50000, 'a'));
+    std::string cmd = "cd '" + env.Scratch("src") + "' && zip -q -0 ../a.zip f.txt";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    // Cut the archive inside the entry's data: "Premature end of file reached".
+    fs::resize_file(env.Scratch("a.zip"), 30000);
+    env.WriteText("out/f.txt", "precious");
+    TUnZipper z;
+    z.SetZipName(env.Win("a.zip"));
+    z.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    z.SetDestDir(env.Win("out"));
+    z.DoAll = true;
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_THROW(z.UnZip(), EFatalUnzipError);
+    EXPECT_EQ(env.ReadText(env.Scratch("out/f.txt")), "precious");
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(env.Scratch("out"))) ++files, (void)e;
+    EXPECT_EQ(files, 1u);
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "tests/common/TestProfile.h"
+
+namespace {
+
+using tarvik::test::ProfileTest;
+
+struct ToolRun {
+    int rc;
+    std::string out;
+};
+
+ToolRun ZipTool(const std::string& args) {
+    std::string cmd = std::string(TARVIK_BIN_DIR) + "/../tools/ziptool " + args + " 2>&1";
+    ToolRun r{-1, ""};
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = pclose(p);
+    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+const std::string kData = std::string(TARVIK_SHARED_DIR) + "/testdata/";
+
+TEST_F(ProfileTest, ZipToolListsTestsAndExtracts) {
+    ToolRun list = ZipTool("list " + kData + "deflate/ccomp-bla.zip");
+    EXPECT_EQ(list.rc, 0);
+    EXPECT_NE(list.out.find("deflated         610        318 0f54eacb 2007-11-14 11:19:02 test1.xml"), std::string::npos)
+        << list.out;
+    EXPECT_EQ(ZipTool("test " + kData + "old-methods/d2s-IMPLODE.ZIP").rc, 0);
+    ToolRun extract = ZipTool("extract " + kData + "stored/go-unix.zip --dest " + env.Scratch("out"));
+    EXPECT_EQ(extract.rc, 0) << extract.out;
+    EXPECT_FALSE(env.ReadText(env.Scratch("out/hello")).empty());
+}
+
+TEST_F(ProfileTest, ZipToolReportsFailuresWithExitCodes) {
+    ToolRun wrong = ZipTool("test " + kData + "encrypted/libzip-encrypt.zip --password nope");
+    EXPECT_EQ(wrong.rc, 1);
+    EXPECT_NE(wrong.out.find("skipped (bad password): encrypted"), std::string::npos) << wrong.out;
+    ToolRun zip64 = ZipTool("list " + kData + "zip64/go-zip64.zip");
+    EXPECT_EQ(zip64.rc, 2);
+    EXPECT_NE(zip64.out.find("ziptool: error: Zip64 archives are not supported"), std::string::npos);
+    EXPECT_EQ(ZipTool("frobnicate x").rc, 2);
+    ToolRun missing = ZipTool("list " + env.Scratch("missing.zip"));
+    EXPECT_EQ(missing.rc, 2);
+    EXPECT_NE(missing.out.find("Cannot open file"), std::string::npos) << missing.out;
+}
+
+}  // namespace

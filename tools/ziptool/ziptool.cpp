@@ -1,0 +1,139 @@
+// ziptool: the zip engine's test driver. Lists, tests and extracts any archive through the
+// engine, with POSIX paths on its command line turned into the layer's paths.
+//
+//   ziptool list|test|extract ARCHIVE [--password P] [--dest DIR]
+//
+// Exit code 0 when every entry was fine, 1 when some entry failed (bad CRC, bad password,
+// not supported), 2 on an error that ended the run or bad usage.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "platform/Drives.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "zip/UnZipper.h"
+#include "zip/ZipConstants.h"
+
+namespace {
+
+const char* MethodName(Word method) {
+    switch (method) {
+        case 0: return "stored";
+        case 1: return "shrunk";
+        case 2: case 3: case 4: case 5: return "reduced";
+        case 6: return "imploded";
+        case 8: return "deflated";
+        case 9: return "deflate64";
+        case 12: return "bzip2";
+        case 14: return "lzma";
+        case 99: return "aes";
+        default: return "unknown";
+    }
+}
+
+String DosDate(LongWord dos) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (dos >> 25), (dos >> 21) & 15,
+                  (dos >> 16) & 31, (dos >> 11) & 31, (dos >> 5) & 63, (dos & 31) * 2);
+    return text;
+}
+
+// Discards what it extracts: the "test" command decodes and checks CRCs without writing.
+class TestingUnZipper : public TUnZipper {
+protected:
+    bool FolderExists(const String&) override { return true; }
+    void ForceFolder(const String&) override {}
+    bool OutputFileExists(const String&) override { return false; }
+    std::unique_ptr<TStream> CreateTempOutput(const String&, String& tempName) override {
+        struct Null : TStream {
+            Integer Read(void*, Integer) override { return 0; }
+            Integer Write(const void*, Integer count) override { return count; }
+            Int64 Seek(Int64, TSeekOrigin) override { return 0; }
+        };
+        tempName = "(test)";
+        return std::make_unique<Null>();
+    }
+    void CommitOutput(const String&, const String&, LongWord, const LongWord*) override {}
+    void DiscardOutput(const String&) override {}
+    String CurrentFolder() override { return "C:\\"; }
+    void SetCurrentFolder(const String&) override {}
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: ziptool list|test|extract ARCHIVE [--password P] [--dest DIR]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    const std::string command = argv[1];
+    if (command != "list" && command != "test" && command != "extract") return Usage();
+    std::string archive = argv[2], password, dest;
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc) {
+            password = argv[++i];
+        } else if (std::strcmp(argv[i], "--dest") == 0 && i + 1 < argc) {
+            dest = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    TestingUnZipper tester;
+    TUnZipper extractor;
+    TUnZipper& z = command == "test" ? static_cast<TUnZipper&>(tester) : extractor;
+    int failures = 0;
+    try {
+        const String zipName = platform::FromPosixPath(archive);
+        z.SetZipName(zipName);
+        z.Password = password;
+        z.DoProcessMessages = false;
+        // Split parts made by Info-ZIP: disk n is NAME.zNN beside the archive, the last disk is
+        // the archive itself.
+        z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) {
+            char part[8];
+            std::snprintf(part, sizeof part, ".z%02d", disk);
+            String candidate = ChangeFileExt(zipName, part);
+            name = FileExists(candidate) ? candidate : zipName;
+        };
+        if (command == "list") {
+            z.ReadZip();
+            for (Integer i = 0; i < z.Count(); ++i) {
+                const TZipHeaderInfo& e = z.Entry(i);
+                std::printf("%-9s %10u %10u %08x %s %s%s\n", MethodName(e.Method), e.UncompressedSize,
+                            e.CompressedSize, e.CRC, DosDate(e.DateTime).c_str(), e.FullName().c_str(),
+                            e.Encrypted() ? " (encrypted)" : "");
+            }
+            String comment = z.ZipComment();
+            if (!comment.empty()) std::printf("comment: %s\n", comment.c_str());
+            return 0;
+        }
+        z.DoAll = true;
+        z.RecreateDirs = true;
+        z.OverwriteMode = TUZOverwriteMode::Always;
+        if (command == "extract") z.SetDestDir(dest.empty() ? GetCurrentDir() : platform::FromPosixPath(dest));
+        z.OnEndUnZip = [&](TUnZipper* s, Integer index, const String&) {
+            std::printf("%s: %s\n", command == "test" ? "ok" : "extracted", s->FullName(index).c_str());
+        };
+        z.OnBadCRC = [&](TUnZipper* s, Integer calc, Integer stored, Integer index) {
+            ++failures;
+            std::printf("bad CRC %08x (stored %08x): %s\n", static_cast<unsigned>(calc), static_cast<unsigned>(stored),
+                        s->FullName(index).c_str());
+        };
+        z.OnSkippingFile = [&](TUnZipper* s, TSkipReason reason, Integer index) {
+            ++failures;
+            std::printf("skipped (%s): %s\n", reason == TSkipReason::skBadPassword ? "bad password" : "file exists",
+                        s->FullName(index).c_str());
+        };
+        z.UnZip();
+    } catch (const Exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "ziptool: error: %s\n", e.what());
+        return 2;
+    }
+    return failures == 0 ? 0 : 1;
+}

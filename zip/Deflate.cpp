@@ -1,0 +1,200 @@
+#include "zip/Deflate.h"
+
+#include <algorithm>
+
+#include "zip/BitOutput.h"
+#include "zip/DeflateMatcher.h"
+#include "zip/DeflateTrees.h"
+
+namespace zip {
+
+using namespace deflate;
+
+struct Deflater::Engine {
+    Matcher matcher;
+    BlockCoder coder;
+    BitOutput out;
+
+    void runGreedy(const LevelConfig& config);
+    void runLazy(const LevelConfig& config);
+
+    // Codes the block from the block start to the current position.
+    void flushBlock(const MatchState& s, bool eof) {
+        const std::uint8_t* bytes = s.blockStart >= 0 ? matcher.window() + s.blockStart : nullptr;
+        coder.flushBlock(bytes, static_cast<std::uint64_t>(static_cast<std::int64_t>(s.strstart) - s.blockStart), eof);
+    }
+    // Refills the window when the lookahead ran short; the state goes through the matcher.
+    void refill(MatchState& s) {
+        matcher.state = s;
+        while (matcher.state.lookahead < kMinLookahead && !matcher.state.eof) matcher.fillWindow();
+        s = matcher.state;
+    }
+};
+
+namespace {
+inline unsigned distanceTo(unsigned position, int match) {
+    return static_cast<unsigned>(static_cast<int>(position) - match);
+}
+}  // namespace
+
+// Fast levels: take the longest match at each position; strings inside a short match are
+// added to the chains, a long match is skipped over.
+void Deflater::Engine::runGreedy(const LevelConfig& config) {
+    const SearchParams params{config.goodLength, config.niceLength, config.maxChain};
+    const unsigned maxInsert = config.maxLazy;
+    std::uint8_t* const window = matcher.window();
+    std::uint16_t* const prev = matcher.prev();
+    std::uint16_t* const head = matcher.head();
+    MatchState s = matcher.state;
+    SymbolCursor symbols = coder.symbols();
+    unsigned matchLength = 0;
+
+    while (s.lookahead != 0) {
+        const unsigned hashHead = insertString(window, prev, head, s.strstart, s.hash);
+        if (hashHead != kNil && s.strstart - hashHead <= kMaxDist) {
+            // The search starts from a previous length of 2: any 3-byte match counts.
+            matchLength = longestMatch(window, prev, s.strstart, s.lookahead, hashHead, kMinMatch - 1, params, s.matchStart);
+            if (matchLength > s.lookahead) matchLength = s.lookahead;
+        }
+        bool full;
+        if (matchLength >= kMinMatch) {
+            matcher.checkMatch(s.strstart, s.matchStart, matchLength);
+            full = symbols.match(distanceTo(s.strstart, s.matchStart), matchLength - kMinMatch,
+                                 static_cast<std::int64_t>(s.strstart) - s.blockStart);
+            s.lookahead -= matchLength;
+            if (matchLength <= maxInsert) {
+                --matchLength;  // the string at the current position is in already
+                do {
+                    ++s.strstart;
+                    insertString(window, prev, head, s.strstart, s.hash);
+                } while (--matchLength != 0);
+                ++s.strstart;
+            } else {
+                s.strstart += matchLength;
+                matchLength = 0;
+                s.hash = updateHash(window[s.strstart], window[s.strstart + 1]);
+            }
+        } else {
+            full = symbols.literal(window[s.strstart], static_cast<std::int64_t>(s.strstart) - s.blockStart);
+            --s.lookahead;
+            ++s.strstart;
+        }
+        if (full) [[unlikely]] {
+            coder.store(symbols);
+            flushBlock(s, false);
+            s.blockStart = s.strstart;
+            symbols = coder.symbols();
+        }
+        if (s.lookahead < kMinLookahead && !s.eof) [[unlikely]]
+            refill(s);
+    }
+    coder.store(symbols);
+    flushBlock(s, true);
+    matcher.state = s;
+}
+
+// Other levels: lazy evaluation. A match found at one position is held back until the search
+// at the next position shows whether a longer match starts there; if so, the held byte goes out
+// as a literal instead.
+void Deflater::Engine::runLazy(const LevelConfig& config) {
+    const SearchParams params{config.goodLength, config.niceLength, config.maxChain};
+    const unsigned maxLazy = config.maxLazy;
+    std::uint8_t* const window = matcher.window();
+    std::uint16_t* const prev = matcher.prev();
+    std::uint16_t* const head = matcher.head();
+    MatchState s = matcher.state;
+    SymbolCursor symbols = coder.symbols();
+    unsigned matchLength = kMinMatch - 1;
+    bool matchAvailable = false;  // a literal at strstart - 1 is pending
+
+    while (s.lookahead != 0) {
+        const unsigned hashHead = insertString(window, prev, head, s.strstart, s.hash);
+        unsigned prevLength = matchLength;
+        const int prevMatch = s.matchStart;
+        matchLength = kMinMatch - 1;
+        if (hashHead != kNil && prevLength < maxLazy && s.strstart - hashHead <= kMaxDist) {
+            matchLength = longestMatch(window, prev, s.strstart, s.lookahead, hashHead, prevLength, params, s.matchStart);
+            if (matchLength > s.lookahead) matchLength = s.lookahead;
+            // A 3-byte match far back costs about as much as three literals.
+            if (matchLength == kMinMatch && distanceTo(s.strstart, s.matchStart) > kTooFar) --matchLength;
+        }
+        if (prevLength >= kMinMatch && matchLength <= prevLength) {
+            const unsigned start = s.strstart - 1;
+            matcher.checkMatch(start, prevMatch, prevLength);
+            const bool full = symbols.match(distanceTo(start, prevMatch), prevLength - kMinMatch,
+                                            static_cast<std::int64_t>(s.strstart) - s.blockStart);
+            // The strings of the match after its first two bytes (those are in already).
+            s.lookahead -= prevLength - 1;
+            prevLength -= 2;
+            do {
+                ++s.strstart;
+                insertString(window, prev, head, s.strstart, s.hash);
+            } while (--prevLength != 0);
+            matchAvailable = false;
+            matchLength = kMinMatch - 1;
+            ++s.strstart;
+            if (full) [[unlikely]] {
+                coder.store(symbols);
+                flushBlock(s, false);
+                s.blockStart = s.strstart;
+                symbols = coder.symbols();
+            }
+        } else if (matchAvailable) {
+            if (symbols.literal(window[s.strstart - 1], static_cast<std::int64_t>(s.strstart) - s.blockStart))
+                [[unlikely]] {
+                coder.store(symbols);
+                flushBlock(s, false);
+                s.blockStart = s.strstart;
+                symbols = coder.symbols();
+            }
+            ++s.strstart;
+            --s.lookahead;
+        } else {
+            matchAvailable = true;
+            ++s.strstart;
+            --s.lookahead;
+        }
+        if (s.lookahead < kMinLookahead && !s.eof) [[unlikely]]
+            refill(s);
+    }
+    if (matchAvailable) symbols.literal(window[s.strstart - 1], static_cast<std::int64_t>(s.strstart) - s.blockStart);
+    coder.store(symbols);
+    flushBlock(s, true);
+    matcher.state = s;
+}
+
+Deflater::Deflater(int level)
+    : level_(std::clamp(level, kMinLevel, kMaxLevel)), engine_(std::make_unique<Engine>()) {}
+
+Deflater::~Deflater() = default;
+
+std::uint16_t Deflater::flagBitsForLevel(int level) {
+    if (level <= 2) return 4;
+    if (level >= 8) return 2;
+    return 0;
+}
+
+DeflateResult Deflater::compress(const DeflateSource& source, const DeflateSink& sink, const std::string& sourceName) {
+    Engine& e = *engine_;
+    const LevelConfig& config = kLevels[static_cast<std::size_t>(level_)];
+    e.out.start(&sink);
+    e.coder.startFile(level_, &e.out, &sourceName);
+    e.matcher.start(&source, &sourceName);
+    if (config.lazy) {
+        e.runLazy(config);
+    } else {
+        e.runGreedy(config);
+    }
+
+    DeflateResult result;
+    result.compressedSize = e.out.written();
+    result.method = e.coder.storedWhole() ? 0 : 8;
+    result.internalAttributes = e.coder.fileType() == FileType::Text ? 1 : 0;
+    result.flagBits = flagBitsForLevel(level_);
+    // The coder's own count of the bits it chose to write must agree with what left.
+    if ((e.coder.compressedBits() >> 3) != result.compressedSize) [[unlikely]]
+        throw EDeflateError("compressed size mismatch! - " + sourceName);
+    return result;
+}
+
+}  // namespace zip

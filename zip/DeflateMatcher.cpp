@@ -1,0 +1,97 @@
+#include "zip/DeflateMatcher.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "zip/DeflateErrors.h"
+
+namespace zip::deflate {
+
+// First read: one half of the window.
+static constexpr unsigned kFirstRead = kWindowSize;
+
+Matcher::Matcher()
+    : windowBuffer_(new std::uint8_t[kBufferSize + kWindowSlack]()),
+      window_(windowBuffer_.get()),
+      prev_(new std::uint16_t[kWindowSize]()),
+      head_(new std::uint16_t[kHashSize]()) {}
+
+void Matcher::start(const DeflateSource* source, const std::string* sourceName) {
+    source_ = source;
+    sourceName_ = sourceName;
+    clearWindow();
+    std::fill_n(head_.get(), kHashSize, std::uint16_t{kNil});
+    state = MatchState{};
+
+    const std::size_t n = (*source_)(window_, kFirstRead);
+    if (n > kFirstRead) [[unlikely]]
+        windowOutOfRange();
+    highWater_ = static_cast<unsigned>(n);
+    if (n == 0) {
+        state.eof = true;
+        state.lookahead = 0;
+        return;
+    }
+    state.lookahead = static_cast<unsigned>(n);
+    while (state.lookahead < kMinLookahead && !state.eof) fillWindow();
+    state.hash = 0;
+    for (unsigned j = 0; j < kMinMatch - 1; ++j) state.hash = updateHash(state.hash, window_[j]);
+}
+
+void Matcher::fillWindow() {
+    MatchState& s = state;
+    unsigned more = kBufferSize - s.lookahead - s.strstart;
+    // The free room as a 16-bit count: 65535 would read as the end-of-file marker of a 16-bit
+    // read, so it is taken one smaller.
+    if (more == 0xFFFF) --more;
+    if (s.strstart >= kSlideAt) {
+        // Keep the upper half as the new lower half; links into the lower half die (0).
+        std::memcpy(window_, window_ + kWindowSize, kWindowSize);
+        s.matchStart -= static_cast<int>(kWindowSize);
+        s.strstart -= kWindowSize;
+        s.blockStart -= kWindowSize;
+        std::uint16_t* head = head_.get();
+        for (unsigned n = 0; n < kHashSize; ++n) {
+            const unsigned m = head[n];
+            head[n] = static_cast<std::uint16_t>(m >= kWindowSize ? m - kWindowSize : kNil);
+        }
+        std::uint16_t* prev = prev_.get();
+        for (unsigned n = 0; n < kWindowSize; ++n) {
+            const unsigned m = prev[n];
+            prev[n] = static_cast<std::uint16_t>(m >= kWindowSize ? m - kWindowSize : kNil);
+        }
+        more += kWindowSize;
+    }
+    if (s.strstart + s.lookahead > 0xFFFF) [[unlikely]]
+        windowOutOfRange();
+    if (s.eof) return;
+    const std::size_t n = (*source_)(window_ + s.strstart + s.lookahead, more);
+    if (n > more) [[unlikely]]
+        windowOutOfRange();
+    highWater_ = std::max(highWater_, s.strstart + s.lookahead + static_cast<unsigned>(n));
+    if (n == 0) {
+        s.eof = true;
+    } else {
+        s.lookahead += static_cast<unsigned>(n);
+    }
+}
+
+void Matcher::clearWindow() {
+    // A search may read (though never choose by) bytes past the end of the input; clearing the
+    // window keeps data of an earlier file out of reach. Only the part that input reached can
+    // hold any, which keeps small files cheap.
+    std::memset(window_, 0, highWater_);
+    highWater_ = 0;
+}
+
+void Matcher::invalidMatch(unsigned start, int match, unsigned length) const {
+    char text[96];
+    std::snprintf(text, sizeof text, "Start: %u, Match: %d, Length: %u", start, match, length);
+    throw EInvalidMatch(text);
+}
+
+void Matcher::windowOutOfRange() const {
+    throw EDeflateError("out of range for window! - " + (sourceName_ ? *sourceName_ : String()));
+}
+
+}  // namespace zip::deflate

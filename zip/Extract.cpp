@@ -1,0 +1,363 @@
+// The extraction run behind TUnZipper::UnZip: selection, output paths, password check,
+// overwrite rule, decoding through the shared decoders, CRC check, dates and attributes.
+#include <cstdio>
+
+#include "platform/MessagePump.h"
+#include "platform/SysUtils.h"
+#include "zip/Crc32.h"
+#include "zip/Decoder.h"
+#include "zip/UnZipper.h"
+#include "zip/WildMatch.h"
+#include "zip/ZipConstants.h"
+#include "zip/ZipCrypt.h"
+#include "zip/ZipLib.h"
+
+namespace {
+
+String LowerAscii(String s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
+bool StartsWithNoCase(const String& s, const String& prefix) {
+    return s.size() >= prefix.size() && LowerAscii(s.substr(0, prefix.size())) == LowerAscii(prefix);
+}
+
+}  // namespace
+
+struct TUnZipper::ExtractRun {
+    Integer count = 0;
+    bool retry = false;
+    String base;  // destination folder without trailing "\"
+    zip::EntryDecoder decoder;
+    zip::ZipKeys keys;
+    std::vector<String> failures;  // entries this engine cannot extract, with the reason
+};
+
+String TUnZipper::UnsupportedReason(const TZipHeaderInfo& e) {
+    if (e.NeedsZip64()) return "Zip64 entries are not supported";
+    if ((e.Flags & zipconst::kFlagStrongEncryption) != 0) return "strong encryption is not supported";
+    if (e.Method == zipconst::kMethodAes) return "AES encryption is not supported";
+    switch (e.Method) {
+        case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 8: return String();
+        default: {
+            char text[80];
+            std::snprintf(text, sizeof text, "compression method %u is not supported", e.Method);
+            return text;
+        }
+    }
+}
+
+Integer TUnZipper::UnZip() {
+    RequireIdle("extract");
+    busy_ = true;
+    Integer result = 0;
+    try {
+        OpenZip();
+        result = ExtractRunAll();
+        CloseZip();
+    } catch (...) {
+        CloseZip();
+        busy_ = false;
+        throw;
+    }
+    busy_ = false;
+    return result;
+}
+
+String TUnZipper::OutputFolderFor(const TZipHeaderInfo& entry, const String& base) const {
+    String folder = base + "\\";
+    if (!RecreateDirs || entry.Directory().empty()) return folder;
+    String rest = entry.Directory();
+    if (!rootDir_.empty() && StartsWithNoCase(rest, rootDir_)) rest = rest.substr(rootDir_.size());
+    // A drive, a leading "\" and "." or ".." steps are dropped, and a ":" inside a step is
+    // replaced: every stored folder lands below the destination.
+    if (rest.size() >= 2 && rest[1] == ':') rest = rest.substr(2);
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t cut = rest.find('\\', start);
+        if (cut == String::npos) cut = rest.size();
+        String step = rest.substr(start, cut - start);
+        start = cut + 1;
+        if (step.empty() || step == "." || step == "..") continue;
+        for (char& c : step)
+            if (c == ':') c = '_';
+        folder += step + "\\";
+    }
+    return folder;
+}
+
+Integer TUnZipper::ExtractRunAll() {
+    ExtractRun run;
+    const String remembered = CurrentFolder();
+    // An empty destination is the layer's current folder, never the root of its drive.
+    if (!destDir_.empty()) {
+        if (!FolderExists(destDir_)) ForceFolder(destDir_);
+        SetCurrentFolder(destDir_);
+        run.base = destDir_;
+    } else {
+        run.base = remembered;
+        while (!run.base.empty() && run.base.back() == '\\') run.base.pop_back();
+    }
+    const bool spanned = endCentral_.ThisDisk != 0;
+    const bool resort = spanned && SortMode != TZipSortMode::ByNone;
+    const TZipSortMode savedMode = SortMode;
+    try {
+        if (resort) SortView(TZipSortMode::ByNone);
+        totalBytes_ = 0;
+        bytesDone_ = 0;
+        run.count = Count();
+        for (Integer i = 0; i < Count(); ++i) {
+            TZipHeaderInfo* e = view_->Header(i);
+            e->Selected = DoAll;
+            if (!e->FileName().empty() || RecreateDirs) {
+                for (Integer k = 0; k < FilesList.Count(); ++k) {
+                    String pattern = LowerAscii(FilesList[k]);
+                    String name = pattern.find('\\') == String::npos ? e->FileName() : e->FullName();
+                    if (IsWildMatch(pattern, LowerAscii(name))) {
+                        e->Selected = true;
+                        break;
+                    }
+                }
+            }
+            // A folder entry is never selected without RecreateDirs.
+            if (e->FileName().empty() && !RecreateDirs) e->Selected = false;
+            if (e->Selected)
+                totalBytes_ += e->UncompressedSize;
+            else
+                --run.count;
+        }
+        bool stop = false;
+        if (OnStartUnZipInfo) OnStartUnZipInfo(this, run.count, totalBytes_, stop);
+        if (run.count > 0 && !stop) {
+            for (Integer i = 0; i < Count(); ++i) {
+                if (!view_->Header(i)->Selected) continue;
+                do ExtractEntry(run, i);
+                while (run.retry);
+            }
+        }
+    } catch (...) {
+        SetCurrentFolder(remembered);
+        if (resort) SortView(savedMode);
+        throw;
+    }
+    SetCurrentFolder(remembered);
+    if (resort) SortView(savedMode);
+    if (!run.failures.empty()) {
+        String text = run.failures.front();
+        if (run.failures.size() > 1) text += " (and " + std::to_string(run.failures.size() - 1) + " more)";
+        throw EFatalUnzipError(text);
+    }
+    return run.count;
+}
+
+namespace {
+
+// Hands the entry's compressed bytes to a decoder in blocks of at most 16000, decrypting
+// them and crossing disks as needed. It never reads past the entry's compressed size.
+class ArchiveSource final : public zip::ByteSource {
+public:
+    using Refill = std::function<Integer(Byte*, Integer)>;
+    ArchiveSource(LongWord remaining, Refill refill) : remaining_(remaining), refill_(std::move(refill)) {
+        buffer_.resize(zipconst::kBlockSize);
+    }
+    std::span<const Byte> next_block() override {
+        if (remaining_ == 0) return {};
+        auto n = static_cast<Integer>(std::min<LongWord>(remaining_, zipconst::kBlockSize));
+        refill_(buffer_.data(), n);
+        remaining_ -= static_cast<LongWord>(n);
+        return std::span<const Byte>(buffer_.data(), static_cast<size_t>(n));
+    }
+    std::uint64_t remaining() const override { return remaining_; }
+
+private:
+    LongWord remaining_;
+    Refill refill_;
+    std::vector<Byte> buffer_;
+};
+
+class OutputSink final : public zip::ByteSink {
+public:
+    using Flush = std::function<void(std::span<const Byte>)>;
+    explicit OutputSink(Flush flush) : flush_(std::move(flush)) {}
+    void write(std::span<const Byte> data) override {
+        // Blocks of at most 16000 bytes, as the progress events expect.
+        while (!data.empty()) {
+            size_t n = std::min<size_t>(data.size(), zipconst::kBlockSize);
+            flush_(data.first(n));
+            data = data.subspan(n);
+        }
+    }
+
+private:
+    Flush flush_;
+};
+
+}  // namespace
+
+void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
+    run.retry = false;
+    TZipHeaderInfo* entry = view_->Header(index);
+    workHeader_.CopyFromSource(*entry);
+    TZipHeaderInfo& h = workHeader_;
+    const bool spanned = endCentral_.ThisDisk != 0;
+    LongWord remaining = h.CompressedSize;
+
+    auto fail = [&](const String& why) {
+        run.failures.push_back("Cannot extract \"" + h.FullName() + "\": " + why);
+        --run.count;
+    };
+
+    if (!h.FileName().empty()) {
+        String reason = UnsupportedReason(h);
+        if (!reason.empty()) return fail(reason);
+        if (h.FileName() == "." || h.FileName() == "..") return fail("the name leads outside the destination");
+        // Listed from its local header alone, an entry with a data descriptor has no known
+        // size or CRC: decoding it would "succeed" with an empty file.
+        if (rebuilt_ && h.HasDataDescriptor() && h.CentralRecordPosition == 0)
+            return fail("its size and CRC are unknown (data descriptor without a central record)");
+        if (spanned && currentDisk_ != h.DiskNumberStart) SwapDisk(h.DiskNumberStart + 1);
+        archive_->SetPosition(h.LocalHeaderOffset);
+        Integer got = 0;
+        while (got < 30) {
+            Integer n = archive_->Read(localHeader_.data() + got, 30 - got);
+            if (n <= 0) break;
+            got += n;
+        }
+        if (got < 30 || le::Get32(localHeader_.data()) != zipconst::kLocalSignature)
+            return fail("its local header is missing (offset " + std::to_string(h.LocalHeaderOffset) + ")");
+        archive_->Seek(static_cast<Int64>(le::Get16(localHeader_.data() + 26)) + le::Get16(localHeader_.data() + 28),
+                       soCurrent);
+    }
+
+    const String folder = OutputFolderFor(h, run.base);
+    if (h.FileName().empty()) {
+        if (RecreateDirs) {
+            if (!FolderExists(folder)) ForceFolder(folder);
+            bool skip = false;
+            if (OnStartUnZip) OnStartUnZip(this, index, folder, skip);
+        }
+        return;
+    }
+    if (RecreateDirs && !FolderExists(folder)) ForceFolder(folder);
+    String outName = folder + h.FileName();
+
+    if (h.Encrypted()) {
+        const Int64 headerAt = archive_->Position();
+        const Byte check = zip::encryption_check_byte(h.Flags, h.CRC, h.DateTime);
+        for (;;) {
+            if (remaining < zipconst::kEncryptionHeaderSize) return fail("its encryption header is missing");
+            std::array<Byte, zip::kEncryptionHeaderSize> header{};
+            archive_->SetPosition(headerAt);
+            Integer got = archive_->Read(header.data(), zip::kEncryptionHeaderSize);
+            if (got != static_cast<Integer>(zip::kEncryptionHeaderSize))
+                throw EFatalUnzipError("Premature end of file reached");
+            if (run.keys.decrypt_header(Password, header) == check) break;
+            String newPassword = Password;
+            if (OnBadPassword) OnBadPassword(this, index, newPassword);
+            if (newPassword == Password) {
+                if (OnSkippingFile) OnSkippingFile(this, TSkipReason::skBadPassword, index);
+                --run.count;
+                return;
+            }
+            Password = newPassword;
+        }
+        remaining -= zipconst::kEncryptionHeaderSize;
+    }
+
+    if (OverwriteMode != TUZOverwriteMode::Always && OutputFileExists(outName)) {
+        bool overwrite = false;
+        if (OverwriteMode == TUZOverwriteMode::Prompt) {
+            if (OnPromptForOverwrite)
+                OnPromptForOverwrite(this, overwrite, index, outName);
+            else
+                overwrite = AskOverwrite("Replace existing file " + entry->FileName() + "?");
+        }
+        if (!overwrite) {
+            if (OnSkippingFile) OnSkippingFile(this, TSkipReason::skFileExists, index);
+            --run.count;
+            return;
+        }
+    }
+
+    String tempName;
+    std::unique_ptr<TStream> out = CreateTempOutput(folder, tempName);
+    runningCrc_ = zip::crc32::kCrcStart;
+    Int64 written = 0;
+    bool skip = false;
+    try {
+        if (OnStartUnZip) OnStartUnZip(this, index, outName, skip);
+    } catch (...) {
+        out.reset();
+        DiscardOutput(tempName);
+        throw;
+    }
+    if (skip) {
+        // Nothing was written: the temporary file goes and an existing file stays as it was.
+        out.reset();
+        DiscardOutput(tempName);
+        return;
+    }
+
+    const bool encrypted = h.Encrypted();
+    ArchiveSource source(remaining, [&](Byte* buffer, Integer n) {
+        if (DoProcessMessages) platform::ProcessPendingMessages();
+        Integer got = 0;
+        while (got < n) {
+            Integer r = archive_->Read(buffer + got, n - got);
+            if (r > 0) {
+                got += r;
+                continue;
+            }
+            if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
+            SwapDisk(currentDisk_ + 2);
+        }
+        if (encrypted) run.keys.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
+        return got;
+    });
+    OutputSink sink([&](std::span<const Byte> block) {
+        out->WriteBuffer(block.data(), static_cast<Int64>(block.size()));
+        runningCrc_ = zip::crc32::update(runningCrc_, block);
+        written += static_cast<Int64>(block.size());
+        bytesDone_ += static_cast<Int64>(block.size());
+        if (OnFilePercentDone) OnFilePercentDone(this, CompPercentage(h.UncompressedSize, written));
+        if (OnTotalPercentDone) OnTotalPercentDone(this, CompPercentage(totalBytes_, bytesDone_));
+    });
+    zip::DecodeStatus status;
+    try {
+        status = run.decoder.decode(h.Method, h.Flags, source, sink, h.UncompressedSize);
+        out.reset();  // closes the file; a failed flush raises here
+    } catch (...) {
+        out.reset();
+        DiscardOutput(tempName);
+        throw;
+    }
+
+    const std::uint32_t crc = ~runningCrc_;
+    if (status == zip::DecodeStatus::Ok && crc == h.CRC) {
+        const LongWord attributes = h.ExternalAttributes & 0xFF;
+        try {
+            CommitOutput(tempName, outName, h.DateTime, RetainAttributes ? &attributes : nullptr);
+        } catch (...) {
+            DiscardOutput(tempName);
+            throw;
+        }
+        if (OnEndUnZip) OnEndUnZip(this, index, outName);
+        return;
+    }
+    DiscardOutput(tempName);
+    if (encrypted) {
+        String newPassword = Password;
+        if (OnBadPassword) OnBadPassword(this, index, newPassword);
+        if (newPassword != Password) {
+            Password = newPassword;
+            run.retry = true;
+        } else if (OnSkippingFile) {
+            OnSkippingFile(this, TSkipReason::skBadPassword, index);
+        }
+    } else if (OnBadCRC) {
+        OnBadCRC(this, static_cast<Integer>(crc), static_cast<Integer>(h.CRC), index);
+    }
+    if (!run.retry) --run.count;
+}

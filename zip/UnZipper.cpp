@@ -1,0 +1,281 @@
+#include "zip/UnZipper.h"
+
+#include <cstdio>
+
+#include "platform/DateTime.h"
+#include "platform/Drives.h"
+#include "platform/FileStream.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/SysErrors.h"
+#include "zip/BufferStream.h"
+#include "zip/DirSearch.h"
+#include "zip/ZipConstants.h"
+
+TUnZipper::TUnZipper(TComponent*) {}
+
+TUnZipper::~TUnZipper() { ClearZipNow(); }
+
+void TUnZipper::RequireIdle(const char* what) const {
+    if (busy_) throw EZipBusy(String("Cannot ") + what + " while the archive is busy with another operation");
+}
+
+// ---- properties ----
+
+static String UpperAscii(String s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+void TUnZipper::SetZipName(const String& name) {
+    if (UpperAscii(name) == UpperAscii(zipName_)) return;
+    RequireIdle("change the archive name");
+    zipName_ = name;
+    FreeDirectory();
+    archiveDate_ = 0;
+    endCentral_.Clear();
+    archive_.reset();
+    rebuilt_ = false;
+}
+
+void TUnZipper::SetDestDir(const String& dir) {
+    destDir_ = dir;
+    if (!destDir_.empty() && destDir_.back() == '\\') destDir_.pop_back();
+}
+
+void TUnZipper::SetRootDir(const String& dir) {
+    rootDir_ = dir;
+    if (!rootDir_.empty() && rootDir_.back() != '\\') rootDir_ += '\\';
+}
+
+Integer TUnZipper::Count() const { return directory_ ? directory_->Count() : 0; }
+
+TZipHeaderInfo* TUnZipper::ViewEntry(Integer index) const {
+    if (index < 0 || index >= Count() || view_ == nullptr || index >= view_->Count()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Index %d is out of range", index);
+        throw EListError(text);
+    }
+    return view_->Header(index);
+}
+
+const TZipHeaderInfo& TUnZipper::Entry(Integer index) const { return *ViewEntry(index); }
+String TUnZipper::Filename(Integer index) const { return ViewEntry(index)->FileName(); }
+String TUnZipper::Pathname(Integer index) const { return ViewEntry(index)->Directory(); }
+String TUnZipper::FullName(Integer index) const { return ViewEntry(index)->FullName(); }
+LongWord TUnZipper::UnCompressedSize(Integer index) const { return ViewEntry(index)->UncompressedSize; }
+
+TDateTime TUnZipper::DateTime(Integer index) const {
+    TDateTime value = 0;
+    if (DosDateTimeToDateTime(ViewEntry(index)->DateTime, value)) return value;
+    // Not a valid DOS date: the current time stands in for it.
+    return Now();
+}
+
+// ---- comments ----
+
+String TUnZipper::LoadFileComment(TZipHeaderInfo& entry, bool openAndClose) {
+    if (entry.CommentLength == 0) return String();
+    if (entry.CommentLoaded()) return *entry.Comment();
+    bool modified = endCentral_.Modified;
+    String text;
+    if (openAndClose) OpenZip();
+    try {
+        TStream& s = *archive_;
+        Int64 back = s.Position();
+        s.SetPosition(entry.CentralRecordPosition);
+        Byte r[zipconst::kCentralSize];
+        s.ReadBuffer(r, sizeof r);
+        if (le::Get32(r) != zipconst::kCentralSignature)
+            throw EFatalUnzipError("The central record of \"" + entry.FullName() + "\" cannot be read");
+        s.Seek(static_cast<Int64>(le::Get16(r + 28)) + le::Get16(r + 30), soCurrent);
+        text.resize(entry.CommentLength);
+        s.ReadBuffer(text.data(), entry.CommentLength);
+        s.SetPosition(back);
+    } catch (const EReadError&) {
+        if (openAndClose) CloseZip();
+        throw EFatalUnzipError("The comment of \"" + entry.FullName() + "\" runs past the end of the archive");
+    } catch (...) {
+        if (openAndClose) CloseZip();
+        throw;
+    }
+    if (openAndClose) CloseZip();
+    entry.SetFileComment(text);
+    endCentral_.Modified = modified;
+    return entry.Comment().value_or(String());
+}
+
+String TUnZipper::FileComment(Integer index) {
+    TZipHeaderInfo* entry = ViewEntry(index);
+    if (entry->CommentLength != 0 && !entry->CommentLoaded()) RequireIdle("read an entry comment");
+    return LoadFileComment(*entry);
+}
+
+void TUnZipper::SetFileComment(Integer index, const String& text) {
+    TZipHeaderInfo* entry = ViewEntry(index);
+    String current = entry->Comment().value_or(String());
+    // An absent comment equals an empty one.
+    if (text == current) return;
+    entry->SetFileComment(text.empty() ? std::nullopt : std::optional<String>(text));
+    endCentral_.Modified = true;
+}
+
+String TUnZipper::LoadZipComment(bool openAndClose) {
+    if (endCentral_.CommentLength == 0) return String();
+    if (endCentral_.Comment()) return *endCentral_.Comment();
+    bool modified = endCentral_.Modified;
+    String text(endCentral_.CommentLength, '\0');
+    if (openAndClose) OpenZip();
+    try {
+        Int64 back = archive_->Position();
+        archive_->SetPosition(endCentral_.CommentPosition);
+        archive_->ReadBuffer(text.data(), endCentral_.CommentLength);
+        archive_->SetPosition(back);
+    } catch (const EReadError&) {
+        if (openAndClose) CloseZip();
+        throw EFatalUnzipError("The archive comment runs past the end of the archive");
+    } catch (...) {
+        if (openAndClose) CloseZip();
+        throw;
+    }
+    if (openAndClose) CloseZip();
+    endCentral_.SetComment(text);
+    endCentral_.Modified = modified;
+    return endCentral_.Comment().value_or(String());
+}
+
+String TUnZipper::ZipComment() {
+    if (endCentral_.CommentLength != 0 && !endCentral_.Comment()) RequireIdle("read the archive comment");
+    return LoadZipComment();
+}
+
+void TUnZipper::SetZipComment(const String& text) {
+    String current = endCentral_.Comment().value_or(String());
+    if (text == current) return;
+    endCentral_.SetComment(text.empty() ? std::nullopt : std::optional<String>(text));
+    endCentral_.Modified = true;
+}
+
+LongWord TUnZipper::ZipSize() {
+    if (zipName_.empty()) return 0;
+    RequireIdle("read the archive size");
+    OpenZip();
+    Int64 size = 0;
+    try {
+        size = archive_->Size();
+    } catch (...) {
+        CloseZip();
+        throw;
+    }
+    CloseZip();
+    return static_cast<LongWord>(size);
+}
+
+// ---- opening and closing ----
+
+void TUnZipper::OpenZip() {
+    if (!archive_) archive_ = OpenArchiveFile(zipName_, zipconst::kModeReadDenyWrite);
+    if (directory_ && FileStreamDate(*archive_) == archiveDate_) return;
+    ReadZipDirectory();
+}
+
+void TUnZipper::CloseZip() {
+    if (!KeepZipOpen) archive_.reset();
+}
+
+void TUnZipper::ReadZip() {
+    RequireIdle("read the archive");
+    OpenZip();
+    CloseZip();
+}
+
+void TUnZipper::ClearZip() {
+    RequireIdle("close the archive");
+    ClearZipNow();
+}
+
+void TUnZipper::ClearZipNow() {
+    archive_.reset();  // whatever KeepZipOpen says
+    FreeDirectory();
+    endCentral_.Clear();
+    rebuilt_ = false;
+    archiveDate_ = 0;
+    NumDisks = 1;
+    SetMultiMode(TMultiMode::mmNone);
+    zipName_.clear();
+}
+
+void TUnZipper::FreeDirectory() {
+    if (view_ != directory_.get()) delete view_;
+    view_ = nullptr;
+    directory_.reset();
+}
+
+// ---- the seams on the layer's file functions ----
+
+std::unique_ptr<TStream> TUnZipper::OpenArchiveFile(const String& name, Word mode) {
+    return std::make_unique<TLFNFileStream>(name, mode);
+}
+
+TDateTime TUnZipper::FileStreamDate(TStream& stream) {
+    auto* file = dynamic_cast<TLFNFileStream*>(&stream);
+    if (file == nullptr) return 0;
+    Integer age = FileGetDate(file->FileHandle());
+    TDateTime value = 0;
+    if (age == -1 || !DosDateTimeToDateTime(static_cast<LongWord>(age), value)) return 0;
+    return value;
+}
+
+bool TUnZipper::ArchiveFileExists(const String& name) { return FileExists(name); }
+
+bool TUnZipper::IsRemovableDrive(const String& root) { return GetDriveTypeA(root.c_str()) == DRIVE_REMOVABLE; }
+
+String TUnZipper::VolumeLabel(const String& root) { return GetVolumeLabelName(root); }
+
+// Without a message box hook the question answers No, as every headless question does.
+bool TUnZipper::AskOverwrite(const String&) { return false; }
+
+bool TUnZipper::FolderExists(const String& folder) { return DirectoryExists(ExcludeTrailingBackslash(folder)); }
+
+void TUnZipper::ForceFolder(const String& folder) {
+    String dir = ExcludeTrailingBackslash(folder);
+    if (!ForceDirectories(dir)) throw EInOutError("Unable to create directory " + dir, static_cast<int>(GetLastError()));
+}
+
+bool TUnZipper::OutputFileExists(const String& name) { return FileExists(name); }
+
+std::unique_ptr<TStream> TUnZipper::CreateTempOutput(const String& folder, String& tempName) {
+    char buffer[1024] = {};
+    String dir = ExcludeTrailingBackslash(folder);
+    if (dir.size() == 2 && dir[1] == ':') dir += '\\';
+    if (GetTempFileNameA(dir.c_str(), "unz", 0, buffer) == 0)
+        throw EFCreateError("Cannot create a temporary file in \"" + folder + "\". " + SysErrorMessage(GetLastError()));
+    tempName = buffer;
+    try {
+        return std::make_unique<TFileStream>(tempName, fmCreate);
+    } catch (...) {
+        DeleteFile(tempName);
+        throw;
+    }
+}
+
+void TUnZipper::CommitOutput(const String& tempName, const String& name, LongWord dosDateTime,
+                             const LongWord* attributes) {
+    // The date is set while the file is still writable; read-only comes last.
+    FileSetDate(tempName, static_cast<Integer>(dosDateTime));
+    if (!MoveFileExA(tempName.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING))
+        throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(GetLastError()));
+    if (attributes != nullptr) {
+        Integer keep = static_cast<Integer>(*attributes) & (faReadOnly | faHidden | faSysFile | faArchive);
+        FileSetAttr(name, keep);
+    }
+}
+
+void TUnZipper::DiscardOutput(const String& tempName) {
+    if (!tempName.empty()) DeleteFile(tempName);
+}
+
+String TUnZipper::CurrentFolder() { return GetCurrentDir(); }
+
+void TUnZipper::SetCurrentFolder(const String& folder) { ChDir(folder); }
