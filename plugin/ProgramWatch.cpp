@@ -8,15 +8,15 @@ constexpr int kCaptionBuffer = 129;
 
 BOOL CollectWindow(HWND hwnd, LPARAM param) {
     auto* out = reinterpret_cast<std::vector<TTopWindow>*>(param);
-    if (!IsWindowVisible(hwnd)) return TRUE;
+    if (!IsWindowVisible(hwnd)) return TRUE_;
     HWND owner = GetWindow(hwnd, GW_OWNER);
-    if (owner && owner != GetDesktopWindow()) return TRUE;
-    if (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) return TRUE;
+    if (owner && owner != GetDesktopWindow()) return TRUE_;
+    if (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) return TRUE_;
     char buffer[kCaptionBuffer] = {};
     SendMessageA(hwnd, WM_GETTEXT, kCaptionBuffer, reinterpret_cast<LPARAM>(buffer));
     buffer[kCaptionBuffer - 1] = '\0';
     out->push_back({hwnd, String(buffer)});
-    return TRUE;
+    return TRUE_;
 }
 
 }  // namespace
