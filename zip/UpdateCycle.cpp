@@ -339,7 +339,14 @@ Integer TZipper::ProcessFiles() {
         // The old archive must still be the file this cycle read; then it may be replaced.
         CheckArchiveUnchanged("while it was being rewritten");
         archive_.reset();
-        c.output->Commit();
+        c.copySource.reset();
+        try {
+            c.output->Commit();
+        } catch (const EZipWriteError&) {
+            throw;
+        } catch (const Exception& e) {
+            throw EZipWriteError("The new archive could not be put in place of \"" + zipName_ + "\"; the old one is left as it is. " + e.what());
+        }
 
         added = c.added;
         if (sfxMode_) {
