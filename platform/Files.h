@@ -150,6 +150,21 @@ struct FolderId {
 bool GetFolderIdentity(const String& windowsPath, FolderId& id);
 }  // namespace platform
 
+// Which file a name or handle reaches and which version of it: two identities are equal
+// only when the same file (device, inode) has the same size and modification time to the
+// nanosecond. Writers use it to tell that a file changed behind them, which a two-second
+// DOS date cannot.
+struct TFileIdentity {
+    UInt64 Device = 0;
+    UInt64 Inode = 0;
+    Int64 Size = 0;
+    Int64 ModifiedNs = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+// False (last error set) when the handle is not open or the name reaches no file.
+bool GetFileIdentity(THandle handle, TFileIdentity& identity);
+bool GetFileIdentity(const String& fileName, TFileIdentity& identity);
+
 namespace platform::detail {
 // Windows-style wildcard match without regard to case (the rules of FindFirst).
 bool WildcardMatchWindows(const std::string& pattern, const std::string& name);

@@ -107,7 +107,7 @@ public:
 
     // ---- operations ----
     Integer UnZip();
-    void OpenZip();
+    virtual void OpenZip();
     void CloseZip();
     void ReadZip();
     void ClearZip();
