@@ -46,13 +46,24 @@ private:
     String path_;
 };
 
+// The file list takes a name holding "[" as a pattern, and "a[1].txt" would then reach
+// "a1.txt": such a name goes in with each "[" as the set "[[]", which matches only itself.
+String LiteralLine(const String& file) {
+    String name = NamePart(file);
+    if (name.find('[') == String::npos) return file;
+    String escaped;
+    for (char c : name) escaped += c == '[' ? String("[[]") : String(1, c);
+    return FolderPart(file) + escaped;
+}
+
 class TZipArchive final : public TBackupArchive {
 public:
     TZipArchive() {
         // The archive is closed between operations: a page that kept it open would keep a
         // second page on the same archive from replacing it.
         zipper_.KeepZipOpen = false;
-        zipper_.Recurse = true;
+        // One named file is added at a time; a pattern line must never walk subfolders.
+        zipper_.Recurse = false;
         zipper_.SetStorePaths(true);
         zipper_.SetStoreVolumes(true);
     }
@@ -76,11 +87,14 @@ public:
         zipper_.Password = password;
         zipper_.SetZipComment(comment);
         zipper_.FilesList.Clear();
-        zipper_.FilesList.Add(file);
+        zipper_.FilesList.Add(LiteralLine(file));
         // The date goes in front of the stored folder while the entry is written, so the
         // archive never holds the entry under any other name and no other entry is touched.
         bool renamed = false;
-        zipper_.OnStartZip = [&](TZipper*, const String&, TZipHeaderInfo& header, bool&) {
+        zipper_.OnStartZip = [&](TZipper*, const String& found, TZipHeaderInfo& header, bool& skip) {
+            // Only the watched file itself, never another file a pattern reached.
+            skip = !SameText(found, file);
+            if (skip) return;
             header.SetDirectory(storedPrefix + header.Directory());
             renamed = true;
         };
@@ -154,21 +168,24 @@ public:
             if (reason == TSkipReason::skBadPassword) badPassword = true;
         };
         zipper_.OnBadCRC = [&](TUnZipper*, Integer, Integer, Integer) { badCrc = true; };
-        Integer extracted = 0;
+        // Told only after the entry's CRC matched.
+        bool extractedOk = false;
+        zipper_.OnEndUnZip = [&](TUnZipper*, Integer i, const String&) { extractedOk = extractedOk || i == index; };
         String error;
         try {
-            extracted = zipper_.UnZip();
+            zipper_.UnZip();
         } catch (const Exception& e) {
             error = e.Message();
         }
         zipper_.OnStartUnZip = nullptr;
         zipper_.OnSkippingFile = nullptr;
         zipper_.OnBadCRC = nullptr;
+        zipper_.OnEndUnZip = nullptr;
         zipper_.DoAll = false;
         String out = scratch.Path() + "\\" + zipper_.Filename(index);
         if (badPassword) {
             result.Outcome = TExtractResult::BadPassword;
-        } else if (extracted == 1 && !badCrc && error.empty() && FileExists(out)) {
+        } else if (extractedOk && !badCrc && error.empty() && FileExists(out)) {
             // Out of the scratch folder before it goes, still beside the destination.
             String temp = IncludeTrailingBackslash(folder.empty() ? String(".") : folder) + ".QelRestore-" +
                           IntToHex(static_cast<Int64>(platform::RandomUInt32()), 8) + ".tmp";
