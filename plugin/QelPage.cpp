@@ -61,6 +61,16 @@ void TQelPage::LoadRestoreList() {
 
 void TQelPage::Tick() {
     if (Busy()) return;
+    // The check runs from a timer: what goes wrong is shown on the page, never thrown into
+    // the host's message loop.
+    try {
+        Check();
+    } catch (const std::exception& e) {
+        SetStatus("Error: " + MessageOf(e));
+    }
+}
+
+void TQelPage::Check() {
     if (FileExists(settingsPath_) &&
         (FileAge(settingsPath_) != settingsDate_ || ReadWatchedFile(settingsPath_).Size != settingsSize_)) {
         LoadSettings();

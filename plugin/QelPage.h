@@ -68,6 +68,7 @@ public:
     std::function<void()> OnChanged;
 
 private:
+    void Check();
     TBackupOutcome RunBackup();
     void Fail(const String& reason);
     void SetStatus(const String& text);
