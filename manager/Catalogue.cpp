@@ -16,34 +16,48 @@ namespace {
 
 constexpr char kSeparator = '|';
 constexpr const char* kLineEnd = "\r\n";
+// How many physical lines one record may span. Older files can hold many texts that begin
+// with a quote and never close it; the bound keeps reading them linear.
+constexpr std::size_t kMaxJoinedLines = 1000;
 
 bool IsLineSpace(unsigned char c) { return c >= 1 && c <= 32; }
 
-// True when the splitter, reading line with "|" as separator, would still be inside a quoted
-// field at its end: the line's record goes on in the next physical line.
-bool EndsInsideQuote(const String& line) {
+// True when the splitter, reading a line with "|" as separator, would still be inside a
+// quoted field at its end: the line's record goes on in the next physical line. startInside
+// continues a quoted field that an earlier physical line opened, so joining lines costs one
+// pass over each of them.
+bool EndsInsideQuote(const String& line, bool startInside = false) {
     std::size_t i = 0, n = line.size();
     auto skip = [&] {
         while (i < n && IsLineSpace(static_cast<unsigned char>(line[i]))) ++i;
     };
+    // The rest of a quoted field from i; true when the line ends inside it.
+    auto quoted = [&] {
+        while (i < n && line[i] != '\0') {
+            if (line[i] == '"') {
+                if (i + 1 < n && line[i + 1] == '"') {
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                return false;
+            }
+            ++i;
+        }
+        return i >= n;
+    };
+    if (startInside) {
+        if (quoted()) return true;
+        if (i >= n || line[i] == '\0') return false;
+        skip();
+        if (i < n && line[i] == kSeparator) ++i;
+    }
     skip();
     while (i < n && line[i] != '\0') {
         if (line[i] == '"') {
             ++i;
-            bool closed = false;
-            while (i < n && line[i] != '\0') {
-                if (line[i] == '"') {
-                    if (i + 1 < n && line[i + 1] == '"') {
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                ++i;
-            }
-            if (!closed) return i >= n;
+            if (quoted()) return true;
+            if (i >= n || line[i] == '\0') return false;
         } else {
             while (i < n && static_cast<unsigned char>(line[i]) >= 32 && line[i] != kSeparator) ++i;
         }
@@ -178,9 +192,13 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
         if (EndsInsideQuote(raw[i])) {
             String joined = raw[i];
             std::size_t j = i + 1;
-            while (j < raw.size() && EndsInsideQuote(joined)) joined += "\n" + raw[j++];
+            bool inside = true;
+            while (j < raw.size() && inside && j - i < kMaxJoinedLines) {
+                inside = EndsInsideQuote(raw[j], true);
+                joined += "\n" + raw[j++];
+            }
             String joinedReason;
-            if (j > i + 1 && !EndsInsideQuote(joined) &&
+            if (!inside &&
                 ParseCatalogueLine(WithoutTrailingCR(joined), entry.Record, settings, joinedReason) &&
                 entry.Record.FieldCount == 10) {
                 lines.push_back(entry);

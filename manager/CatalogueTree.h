@@ -56,7 +56,12 @@ public:
         list.push_back(std::move(node));
         return list.back().get();
     }
-    void Clear() { roots_.clear(); }
+    void Clear() {
+        roots_.clear();
+        Selected = nullptr;
+    }
+    // The selected node; loading the catalogue never changes it.
+    TCatalogueNode* Selected = nullptr;
     // Every node in pre-order (the tree's node index).
     std::vector<TCatalogueNode*> PreOrder() const {
         std::vector<TCatalogueNode*> out;

@@ -9,17 +9,16 @@
 #include "manager/ShellHelpers.h"
 #include "platform/DateTime.h"
 #include "platform/Files.h"
-#include "platform/MessageLoop.h"
 #include "platform/Params.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 
 namespace manager {
+
+TFormMain* FormMain = nullptr;
+
 namespace {
 
-// Texts and names of the main window.
-constexpr const char* kApplicationClass = "TApplication";
-constexpr const char* kPanelClass = "TPanel";
 constexpr const char* kBackupRootText = "Backup's";
 constexpr const char* kActionsRootText = "Actions";
 constexpr const char* kHistoryRootText = "History";
@@ -27,101 +26,88 @@ constexpr const char* kRootSystemName = "Folder";
 constexpr const char* kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 constexpr const char* kNoDescription = "No description.";
 
-TFormMain* g_formMain = nullptr;
-
+// Headless, standard output is the program's display: what the window would show there.
 void Say(const String& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 
+// The loader's view of the main window's tree.
+class TFormTarget : public TCatalogueTarget {
+public:
+    explicit TFormTarget(TFormMain& form) : form_(form) {}
+    Node BackupRoot() override { return form_.BackupRoot; }
+    Node ParentOf(Node node) override { return static_cast<TCatalogueNode*>(node)->Parent; }
+    Node AddChild(Node parent, const TCatalogueRecord& r) override {
+        TCatalogueNode* n = form_.Tree().AddChild(static_cast<TCatalogueNode*>(parent), r.Text);
+        form_.TreeExChange(nullptr, n);  // the tree reports every insertion at once
+        n->NodeKind = r.NodeKind;
+        n->SystemName = r.SystemName;
+        n->BackupID = r.BackupID;
+        n->Description = r.Description;
+        n->Created = r.Created;
+        n->ImageIndex = r.ImageIndex;
+        n->SelectedIndex = r.SelectedIndex;
+        n->SavedExpanded = r.Expanded;
+        return n;
+    }
+    void NodeLoaded(Node node) override { form_.TreeExChange(nullptr, static_cast<TCatalogueNode*>(node)); }
+    void ExpandSavedNodes() override {
+        for (TCatalogueNode* n : form_.Tree().PreOrder())
+            if (n->SavedExpanded) n->Expanded = true;
+    }
+
+private:
+    TFormMain& form_;
+};
+
 }  // namespace
 
-TFormMain* FormMain() { return g_formMain; }
-
-LRESULT TFormMain::AppProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    // The layer closes the application window on SIGTERM, SIGINT and SIGHUP.
-    if (msg == WM_CLOSE && g_formMain) {
-        g_formMain->CloseForTermination();
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-LRESULT TFormMain::MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (g_formMain && g_formMain->handle_ == hwnd) {
-        try {
-            return g_formMain->WndProc(msg, wParam, lParam);
-        } catch (const std::exception& e) {
-            g_formMain->AppException("TFormMain", e);
-            return 0;
-        }
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-        case WM_INSTANCE_PING: return InstanceMagic;
-        case WM_INSTANCE_RESTORE: WMInstanceRestore(); return 0;
-        case WM_INSTANCE_COMMANDLINE: WMInstanceCommandLine(wParam); return 0;
-        case WM_CLOSE: FormClose(); return 0;
-        case WM_SIZE:
-            if (panelMain_) MoveWindow(panelMain_, 0, 0, LOWORD(static_cast<std::uintptr_t>(lParam)),
-                                       HIWORD(static_cast<std::uintptr_t>(lParam)), TRUE_);
-            return 0;
-        case WM_DESTROY:
-            FormDestroy();
-            PostQuitMessage(0);
-            return 0;
-        default: return DefWindowProcA(handle_, msg, wParam, lParam);
-    }
-}
-
-TFormMain::TFormMain() {
-    g_formMain = this;
-    static const bool registered = [] {
-        WNDCLASSA app;
-        app.lpfnWndProc = &TFormMain::AppProc;
-        app.lpszClassName = kApplicationClass;
-        RegisterClassA(&app);
-        WNDCLASSA main;
-        main.lpfnWndProc = &TFormMain::MainProc;
-        main.lpszClassName = kMainWindowClass;
-        RegisterClassA(&main);
-        WNDCLASSA panel;
-        panel.lpfnWndProc = DefWindowProcA;
-        panel.lpszClassName = kPanelClass;
-        RegisterClassA(&panel);
-        return true;
-    }();
-    (void)registered;
-    appWindow_ = CreateWindowExA(0, kApplicationClass, ApplicationTitle().c_str(), 0, 0, 0, 0, 0, nullptr, nullptr,
-                                 nullptr, nullptr);
-    handle_ = CreateWindowExA(0, kMainWindowClass, ApplicationTitle().c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
-    panelMain_ = CreateWindowExA(0, kPanelClass, "PanelMain", WS_CHILD | WS_VISIBLE, 106, 0, 534, 440, handle_, nullptr,
-                                 nullptr, nullptr);
-    platform::SetMainWindow(appWindow_);
+TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
+    FormMain = this;
+    BuildForm();
     plugins_.SetReport([this](const String& m) { history_.Add(m, hcAdd); });
+    SetBusyCursorHook([](bool busy) { Screen->SetCursor(busy ? crHourGlass : crDefault); });
+    FinishCreate();
 }
 
 TFormMain::~TFormMain() {
-    if (handle_ && IsWindow(handle_)) {
-        destroyed_ = true;  // no history lines from a teardown without the close step
-        DestroyWindow(handle_);
-    }
-    if (appWindow_ && IsWindow(appWindow_)) DestroyWindow(appWindow_);
-    if (platform::MainWindow() == appWindow_) platform::SetMainWindow(nullptr);
-    if (g_formMain == this) g_formMain = nullptr;
+    SetBusyCursorHook(nullptr);
+    if (FormMain == this) FormMain = nullptr;
 }
 
-void TFormMain::FormCreate() {
-    SetWindowTextA(handle_, ApplicationTitle().c_str());
+void TFormMain::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+        case WM_INSTANCE_PING: Message.Result = InstanceMagic; return;
+        case WM_INSTANCE_RESTORE:
+            if (IsIconic(Application->Handle())) {
+                Application->Restore();
+                Say("Restored");
+            } else {
+                Application->BringToFront();
+                Say("Brought to front");
+            }
+            return;
+        case WM_INSTANCE_COMMANDLINE: {
+            char buffer[260] = {};
+            UINT n = GlobalGetAtomNameA(static_cast<ATOM>(Message.WParam), buffer, sizeof buffer);
+            if (n == 0) RaiseLastOSError();
+            ProcessCommandLine(String(buffer, n));
+            return;
+        }
+        default: TForm::WndProc(Message);
+    }
+}
+
+void TFormMain::FormCreate(TObject*) {
+    SetCaption(Application->Title());
     try {
         LoadRegistrySettings();
-    } catch (const std::exception& e) {
-        AppException("TFormMain", e);
+    } catch (Exception& e) {
+        AppException(this, e);
     }
+    for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
+
     const String program = ProgramFolder();
     PluginsFolder = program + "Plugins\\";
     HistoryFile = program + "History.txt";
@@ -134,14 +120,14 @@ void TFormMain::FormCreate() {
     String appData = "C:";
     try {
         appData = ReadRegIniString(kExplorerKey, "Shell Folders", "AppData", "C:");
-    } catch (const std::exception& e) {
-        AppException("TFormMain", e);
+    } catch (Exception& e) {
+        AppException(this, e);
     }
     BackupListFile = appData + "\\Brenlo\\Corvex\\Backup.Dat";
     BackupDataFolder = ExtractFilePath(BackupListFile);
     catalogue_.SetFileName(BackupListFile);
     plugins_.SetFolders(PluginsFolder, BackupDataFolder);
-    plugins_.SetHostObjects(nullptr, handle_, panelMain_);
+    plugins_.SetHostObjects(Application, Handle(), PanelMain->Handle());
 
     for (const String& folder : {BackupDataFolder, PluginsFolder, ExtractFilePath(BackupTemplateFile)})
         if (!ForceDirectories(folder)) history_.Add("Cannot create the folder " + folder, hcAdd);
@@ -152,96 +138,99 @@ void TFormMain::FormCreate() {
     history_.Add("No errors found!", hcChecking);
     try {
         LoadBackupList(BackupListFile);
-    } catch (const std::exception& e) {
-        AppException("TFormMain", e);
+    } catch (Exception& e) {
+        AppException(this, e);
     }
-    ShowPage(TPage::tsBackupInfo);
+    Application->OnHint = [this](TObject* s) { AppHint(s); };
+    Application->OnException = [this](TObject* s, Exception& e) { AppException(s, e); };
+    PageControl->SetActivePage(tsBackupInfo);
     Navigate(DefaultPageFile);
 }
 
-bool TFormMain::SaveAll() {
-    try {
-        SaveRegistrySettings();
-        SaveBackupList(BackupListFile);
-        return true;
-    } catch (const std::exception& e) {
-        AppException("TFormMain", e);
-        return false;
-    }
+void TFormMain::SaveAll() {
+    SaveRegistrySettings();
+    SaveBackupList(BackupListFile);
 }
 
-void TFormMain::FormClose() {
-    if (!SaveAll()) return;
+void TFormMain::FormClose(TObject*, TCloseAction& Action) {
+    // A failed save reaches the exception hook; the window then neither minimises nor closes.
+    Action = caNone;
+    SaveAll();
     if (Settings.General_cClosedM) {
-        Minimize();
+        Application->Minimize();
+        Say("Minimised");
         return;
     }
-    DestroyWindow(handle_);
+    Action = caFree;
 }
 
 void TFormMain::CloseForTermination() {
-    // A signal ends the program whatever General_cClosedM says; what the close step saves is
-    // saved first. A failed save is in the history, and the program still ends.
-    SaveAll();
-    if (handle_ && IsWindow(handle_)) DestroyWindow(handle_);
-    else PostQuitMessage(0);
+    try {
+        SaveAll();
+    } catch (Exception& e) {
+        AppException(this, e);
+    }
+    Application->Terminate();
 }
 
-void TFormMain::FormDestroy() {
-    if (destroyed_) return;
-    destroyed_ = true;
+void TFormMain::FormDestroy(TObject*) {
     history_.Add("Program ended", hcAdd);
     history_.Add("\r", hcAdd);
 }
 
-void TFormMain::Minimize() {
-    ShowWindow(appWindow_, SW_MINIMIZE);
-    ShowWindow(handle_, SW_MINIMIZE);
-    Say("Minimised");
+void TFormMain::AppHint(TObject*) { StatusBar->Panels()->Items(0)->SetText(GetLongHint(Application->Hint())); }
+
+void TFormMain::AppException(TObject* Sender, Exception& E) {
+    history_.Add("Error !! " + DateTimeToStr(Now()), hcAdd);
+    history_.Add(E.Message(), hcAdd);
+    history_.Add(String("Exception class name:") + E.ClassName() + " sender class name:" +
+                     (Sender ? Sender->ClassName() : "nil"),
+                 hcAdd);
+    history_.Add("Tring to fix...", hcAdd);
+    history_.Add("Writing to memory", hcAdd);
 }
 
-void TFormMain::WMInstanceRestore() {
-    if (IsIconic(appWindow_)) {
-        ShowWindow(appWindow_, SW_RESTORE);
-        ShowWindow(handle_, SW_RESTORE);
-        Say("Restored");
-    } else {
-        BringWindowToTop(handle_);
-        SetForegroundWindow(handle_);
-        Say("Brought to front");
-    }
+void TFormMain::tsShow(TObject* Sender) {
+    if (Sender == tsHistory && FileExists(HistoryFile)) mHistory->Lines()->LoadFromFile(HistoryFile);
 }
 
-void TFormMain::WMInstanceCommandLine(WPARAM atom) {
-    char buffer[260] = {};
-    UINT n = GlobalGetAtomNameA(static_cast<ATOM>(atom), buffer, sizeof buffer);
-    if (n == 0) RaiseLastOSError();
-    ProcessCommandLine(String(buffer, n));
+void TFormMain::StatusBarResize(TObject*) {
+    TStatusPanels* panels = StatusBar->Panels();
+    panels->Items(0)->SetWidth(StatusBar->Width() - panels->Items(1)->Width() -
+                               StatusBar->Canvas()->TextWidth(panels->Items(2)->Text()) - 20);
 }
 
-void TFormMain::ProcessCommandLine(const String& text) {
-    TCommandLineRequest request = ParseCommandLineText(text);
+void TFormMain::PanelMainResize(TObject*) {
+    if (TCatalogueNode* selected = tree_.Selected) ShowBackupPage(selected);
+}
+
+void TFormMain::mnuOptions_OnTopClick(TObject*) {
+    mnuOptions_OnTop->SetChecked(!mnuOptions_OnTop->Checked());
+    SetFormStyle(mnuOptions_OnTop->Checked() ? fsStayOnTop : fsNormal);
+}
+
+void TFormMain::ProcessCommandLine(const String& Text) {
+    TCommandLineRequest request = ParseCommandLineText(Text);
     for (const String& path : request.HandedOverPaths) {
         handedOverPaths_.push_back(path);
         Say("Folder handed over: " + path);
     }
-    if (request.Minimise) Minimize();
+    if (request.Minimise) {
+        Application->Minimize();
+        Say("Minimised");
+    }
 }
 
 void TFormMain::LoadRegistrySettings() {
     LoadSettings(Settings);
-    alwaysOnTopChecked_ = !Settings.General_cOnTop;
-    mnuAlwaysOnTopClick();
+    mnuOptions_OnTop->SetChecked(!Settings.General_cOnTop);
+    mnuOptions_OnTopClick(mnuOptions_OnTop);
 }
 
 void TFormMain::SaveRegistrySettings() {
-    Settings.General_cOnTop = alwaysOnTopChecked_;
+    // The menu item holds the setting at run time.
+    Settings.General_cOnTop = mnuOptions_OnTop->Checked();
     SaveSettings(Settings);
-}
-
-void TFormMain::mnuAlwaysOnTopClick() {
-    alwaysOnTopChecked_ = !alwaysOnTopChecked_;
-    SetWindowPos(handle_, alwaysOnTopChecked_ ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 void TFormMain::CreateRootNodes() {
@@ -250,7 +239,7 @@ void TFormMain::CreateRootNodes() {
     CurrentNode = nullptr;
     auto root = [this](const char* text, Int64 kind, Integer image, Integer selected) {
         TCatalogueNode* n = tree_.AddChild(nullptr, text);
-        TreeExChange(n);  // the tree reports every insertion
+        TreeExChange(nullptr, n);
         n->SystemName = kRootSystemName;
         n->NodeKind = kind;
         n->ImageIndex = image;
@@ -263,45 +252,13 @@ void TFormMain::CreateRootNodes() {
     rootsBuilding_ = false;
 }
 
-namespace {
-
-// The loader's view of the main window's tree.
-class TFormTarget : public TCatalogueTarget {
-public:
-    TFormTarget(TFormMain& form) : form_(form) {}
-    Node BackupRoot() override { return form_.BackupRoot; }
-    Node ParentOf(Node node) override { return static_cast<TCatalogueNode*>(node)->Parent; }
-    Node AddChild(Node parent, const TCatalogueRecord& r) override {
-        TCatalogueNode* n = form_.Tree().AddChild(static_cast<TCatalogueNode*>(parent), r.Text);
-        n->NodeKind = r.NodeKind;
-        n->SystemName = r.SystemName;
-        n->BackupID = r.BackupID;
-        n->Description = r.Description;
-        n->Created = r.Created;
-        n->ImageIndex = r.ImageIndex;
-        n->SelectedIndex = r.SelectedIndex;
-        n->SavedExpanded = r.Expanded;
-        return n;
-    }
-    void NodeLoaded(Node node) override { form_.TreeExChange(static_cast<TCatalogueNode*>(node)); }
-    void ExpandSavedNodes() override {
-        for (TCatalogueNode* n : form_.Tree().PreOrder())
-            if (n->SavedExpanded) n->Expanded = true;
-    }
-
-private:
-    TFormMain& form_;
-};
-
-}  // namespace
-
-void TFormMain::LoadBackupList(const String& path) {
-    catalogue_.SetFileName(path);
+void TFormMain::LoadBackupList(const String& Path) {
+    catalogue_.SetFileName(Path);
     TFormTarget target(*this);
-    HistoryProblems(catalogue_.Load(target, FormatSettings()));
+    for (const String& problem : catalogue_.Load(target, FormatSettings())) history_.Add(problem, hcAdd);
 }
 
-void TFormMain::SaveBackupList(const String& path) {
+void TFormMain::SaveBackupList(const String& Path) {
     std::vector<TCatalogueRecord> records;
     for (TCatalogueNode* n : tree_.PreOrder()) {
         if (!n->HasAsParent(BackupRoot) || n->Level() <= 0) continue;
@@ -318,73 +275,69 @@ void TFormMain::SaveBackupList(const String& path) {
         r.Expanded = n->Expanded;
         records.push_back(r);
     }
-    catalogue_.SetFileName(path);
+    catalogue_.SetFileName(Path);
     catalogue_.Save(records, FormatSettings());
 }
 
-void TFormMain::HistoryProblems(const std::vector<String>& problems) {
-    for (const String& p : problems) history_.Add(p, hcAdd);
-}
-
-void TFormMain::TreeExChange(TCatalogueNode* node) {
-    CurrentNode = node;
-    if (rootsBuilding_ || !node) return;
-    if (node == BackupRoot) {
-        ShowPage(TPage::tsBackupInfo);
+void TFormMain::TreeExChange(TObject*, TCatalogueNode* Node) {
+    CurrentNode = Node;
+    if (rootsBuilding_ || !Node) return;
+    if (Node == BackupRoot) {
+        tsBackupInfo_L1->SetCaption("Corvex system");
+        cmdWelcome->SetCaption("Click for Welcome");
+        cmdHelp->Show();
+        PageControl->SetActivePage(tsBackupInfo);
         Navigate(DefaultPageFile);
         return;
     }
-    const TCatalogueNode* top = node->TopLevel();
+    const TCatalogueNode* top = Node->TopLevel();
     if (top == BackupRoot) {
         BackupRoot->Expanded = true;
-        statusText_ = Trim(node->Description).empty() ? String(kNoDescription) : node->Description;
-        if (node->NodeKind != nkFolder) {
-            ShowBackupPage(node);
-            ShowPage(TPage::tsFiles);
+        const String status = Trim(Node->Description).empty() ? String(kNoDescription) : Node->Description;
+        if (Node->NodeKind != nkFolder) {
+            cmdFilesProperties->Show();
+            cmdFilesBackup->SetVisible(Node->NodeKind == nkBackup);
+            ShowBackupPage(Node);
+            PageControl->SetActivePage(tsFiles);
+            StatusBar->Panels()->Items(0)->SetText(status);
+            PanelFiles_Label->SetCaption("Backup:" + Node->Text);
         } else {
-            Navigate(BuildFolderPage(node));
-            ShowPage(TPage::tsBackupInfo);
+            cmdWelcome->SetCaption("Click for Properties");
+            cmdHelp->Hide();
+            Navigate(BuildFolderPage(Node));
+            PageControl->SetActivePage(tsBackupInfo);
+            StatusBar->Panels()->Items(0)->SetText(status);
+            tsBackupInfo_L1->SetCaption("Folder:" + Node->Text);
         }
     } else if (top == ActionsRoot) {
-        ShowPage(TPage::tsActions);
+        PageControl->SetActivePage(tsActions);
     } else if (top == HistoryRoot) {
-        ShowPage(TPage::tsHistory);
+        PageControl->SetActivePage(tsHistory);
     }
 }
 
-String TFormMain::BuildFolderPage(const TCatalogueNode* node) {
-    return BuildFolderPageFile(FolderTemplateFile, GetTempDirectory(), node->Text, node->Description, node->Created,
+String TFormMain::BuildFolderPage(const TCatalogueNode* Node) {
+    return BuildFolderPageFile(FolderTemplateFile, GetTempDirectory(), Node->Text, Node->Description, Node->Created,
                                FormatSettings());
 }
 
-TPluginNodeRef TFormMain::PluginRef(TCatalogueNode* node) {
-    return TPluginNodeRef{node->NodeKind, node->SystemName, node->BackupID, &node->PluginHandle, &node->PluginChildID};
+TPluginNodeRef TFormMain::PluginRef(TCatalogueNode* Node) {
+    return TPluginNodeRef{Node->NodeKind, Node->SystemName, Node->BackupID, &Node->PluginHandle, &Node->PluginChildID};
 }
 
-void TFormMain::ShowBackupPage(TCatalogueNode* node) {
-    if (!node) return;
-    plugins_.ShowBackupPage(PluginRef(node));
+void TFormMain::ShowBackupPage(TCatalogueNode* Node) {
+    if (Node) plugins_.ShowBackupPage(PluginRef(Node));
 }
 
-void TFormMain::RunBackup(TCatalogueNode* node, TBackupCommand command) {
-    if (!node) return;
-    plugins_.RunBackup(PluginRef(node), command);
+void TFormMain::RunBackup(TCatalogueNode* Node, TObject* Sender) {
+    // The File menu's and the popup's Backup items pass the button as sender too.
+    if (!Node) return;
+    plugins_.RunBackup(PluginRef(Node), Sender == cmdFilesBackup ? TBackupCommand::Backup : TBackupCommand::SecBac);
 }
 
-void TFormMain::Navigate(const String& page) {
-    browserLocation_ = page;
-    Say("Showing " + page);
-}
-
-void TFormMain::AppException(const String& senderClass, const std::exception& e) {
-    const Exception* ex = dynamic_cast<const Exception*>(&e);
-    history_.Add("Error !! " + DateTimeToStr(Now()), hcAdd);
-    history_.Add(ex ? ex->Message() : String(e.what()), hcAdd);
-    history_.Add("Exception class name:" + String(ex ? ex->ClassName() : "Exception") +
-                     " sender class name:" + senderClass,
-                 hcAdd);
-    history_.Add("Tring to fix...", hcAdd);
-    history_.Add("Writing to memory", hcAdd);
+void TFormMain::Navigate(const String& Page) {
+    MainWebBrowser->Navigate(Page);
+    Say("Showing " + Page);
 }
 
 }  // namespace manager

@@ -1,62 +1,53 @@
-// TFormMain, the program's main window: its creation and close steps, the paths beside the
-// program, the catalogue in its tree, the page step, the folder page and the plug-in pages,
-// the single-instance messages and the command line.
+// TFormMain, the program's main window: its layout, its creation and close steps, the paths
+// beside the program, the catalogue in its tree, the page step with the folder page and the
+// plug-in pages, the single-instance messages and the command line.
 //
-// The window is a top-level window of class "TFormMain"; the panel that hosts the plug-in
-// pages (PanelMain) is its child window. Headless, the web-browser stand-in keeps the page it
-// was told to show and says so on standard output, as the program's only display.
+// The form's window class is "TFormMain", which the single-instance search looks for. The
+// catalogue's nodes live in TCatalogueTree until the tree control sits on the component layer;
+// the tree panel holds the place of that control.
 #pragma once
-
-#include <functional>
 
 #include "manager/Catalogue.h"
 #include "manager/CatalogueTree.h"
 #include "manager/History.h"
 #include "manager/PluginHost.h"
-#include "platform/Windows.h"
+#include "platform/ComCtrls.h"
+#include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
+#include "platform/Menus.h"
+#include "platform/StdCtrls.h"
+#include "platform/WebBrowser.h"
 
 namespace manager {
 
-// Pages of the page control.
-enum class TPage { None, tsFiles, tsActions, tsHistory, tsBackupInfo };
-
-class TFormMain {
+class TFormMain : public TForm {
 public:
-    TFormMain();
-    ~TFormMain();
-    TFormMain(const TFormMain&) = delete;
-    TFormMain& operator=(const TFormMain&) = delete;
+    explicit TFormMain(TComponent* AOwner);
+    ~TFormMain() override;
+    const char* ClassName() const noexcept override { return "TFormMain"; }
 
-    HWND Handle() const { return handle_; }
-    HWND PanelMain() const { return panelMain_; }
+    // ---- components (built by BuildForm)
+    TCoolBar* CoolBar = nullptr;
+    TToolBar* ToolBar = nullptr;
+    TToolButton *tbFile = nullptr, *tbOptions = nullptr, *tbHelp = nullptr;
+    TPopupMenu *mnuFile = nullptr, *mnuOptions = nullptr, *mnuHelp = nullptr;
+    TMenuItem* mnuOptions_OnTop = nullptr;  // "Always on top"
+    TPopupMenu* PopupMenuLeft = nullptr;
+    TPopupMenu* PopupMenuSysTray = nullptr;
+    TPanel* PanelLeft = nullptr;  // holds the tree
+    TSplitter* Splitter = nullptr;
+    TPageControl* PageControl = nullptr;
+    TTabSheet *tsFiles = nullptr, *tsActions = nullptr, *tsHistory = nullptr, *tsBackupInfo = nullptr;
+    TLabel *PanelFiles_Label = nullptr, *tsBackupInfo_L1 = nullptr;
+    TButton *cmdFilesProperties = nullptr, *cmdFilesBackup = nullptr, *cmdActionsProperties = nullptr,
+            *cmdHistorySave = nullptr, *cmdHistorySearch = nullptr, *cmdWelcome = nullptr, *cmdHelp = nullptr;
+    TPanel* PanelMain = nullptr;
+    TListView* lvActions = nullptr;
+    TMemo* mHistory = nullptr;
+    TWebBrowser* MainWebBrowser = nullptr;
+    TStatusBar* StatusBar = nullptr;
 
-    // The creation step. Never raises: what fails is written to the history and the step goes
-    // on, so the program always starts with its catalogue and hooks.
-    void FormCreate();
-    // The close step of the window's close box: saves settings and catalogue, then minimises
-    // (General_cClosedM) or ends the program.
-    void FormClose();
-    // The close step of a termination signal: saves, then always ends the program.
-    void CloseForTermination();
-    void FormDestroy();
-
-    void ProcessCommandLine(const String& text);
-    void LoadRegistrySettings();
-    void SaveRegistrySettings();
-    void mnuAlwaysOnTopClick();
-    bool AlwaysOnTopChecked() const { return alwaysOnTopChecked_; }
-
-    void CreateRootNodes();
-    void LoadBackupList(const String& path);
-    void SaveBackupList(const String& path);
-    void TreeExChange(TCatalogueNode* node);
-    String BuildFolderPage(const TCatalogueNode* node);
-    void ShowBackupPage(TCatalogueNode* node);
-    void RunBackup(TCatalogueNode* node, TBackupCommand command);
-    // The application's exception hook: five history lines, nothing shown.
-    void AppException(const String& senderClass, const std::exception& e);
-
-    // Paths and nodes, as the creation step sets them.
+    // ---- fields
     String BackupListFile, BackupDataFolder, HistoryFile, BackupTemplateFile, PluginsFolder, FolderTemplateFile,
         DefaultPageFile, HelpPageFile;
     TCatalogueNode* CurrentNode = nullptr;
@@ -65,43 +56,55 @@ public:
     TCatalogueNode* HistoryRoot = nullptr;
     TCatalogueTree& Tree() { return tree_; }
     THistoryLog& History() { return history_; }
+    TPluginHost& Plugins() { return plugins_; }
 
-    TPage ActivePage() const { return activePage_; }
-    const String& BrowserLocation() const { return browserLocation_; }
-    const String& StatusText() const { return statusText_; }
+    // ---- events and steps
+    // The creation step. What fails is written to the history and the step goes on, so the
+    // program always starts with its catalogue, hooks and welcome page.
+    void FormCreate(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
+    void FormDestroy(TObject* Sender);
+    // A termination signal: the close step's saving, then the program ends whatever
+    // General_cClosedM says.
+    void CloseForTermination();
+    void AppHint(TObject* Sender);
+    void AppException(TObject* Sender, Exception& E);
+    void tsShow(TObject* Sender);
+    void StatusBarResize(TObject* Sender);
+    void PanelMainResize(TObject* Sender);
+    void mnuOptions_OnTopClick(TObject* Sender);
+
+    void ProcessCommandLine(const String& Text);
+    void LoadRegistrySettings();
+    void SaveRegistrySettings();
+
+    void CreateRootNodes();
+    void LoadBackupList(const String& Path);
+    void SaveBackupList(const String& Path);
+    void TreeExChange(TObject* Sender, TCatalogueNode* Node);
+    String BuildFolderPage(const TCatalogueNode* Node);
+    void ShowBackupPage(TCatalogueNode* Node);
+    void RunBackup(TCatalogueNode* Node, TObject* Sender);
+
     const std::vector<String>& HandedOverPaths() const { return handedOverPaths_; }
 
-private:
-    static LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT AppProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    void WMInstanceRestore();
-    void WMInstanceCommandLine(WPARAM atom);
-    void Navigate(const String& page);
-    void ShowPage(TPage page) { activePage_ = page; }
-    void Minimize();
-    // Saves settings and catalogue; false when saving failed (told to the exception hook).
-    bool SaveAll();
-    TPluginNodeRef PluginRef(TCatalogueNode* node);
-    void HistoryProblems(const std::vector<String>& problems);
+    void WndProc(TMessage& Message) override;
 
-    HWND appWindow_ = nullptr;
-    HWND handle_ = nullptr;
-    HWND panelMain_ = nullptr;
+private:
+    void BuildForm();
+    void Navigate(const String& Page);
+    void SaveAll();
+    TPluginNodeRef PluginRef(TCatalogueNode* Node);
+
     TCatalogueTree tree_;
     TCatalogueFile catalogue_;
     THistoryLog history_;
     TPluginHost plugins_;
-    bool alwaysOnTopChecked_ = false;
     bool rootsBuilding_ = false;
-    bool destroyed_ = false;
-    TPage activePage_ = TPage::None;
-    String browserLocation_;
-    String statusText_;
     std::vector<String> handedOverPaths_;
 };
 
-// The one main window of the process (null before it exists).
-TFormMain* FormMain();
+// The program's main window (null before it exists and after it is gone).
+extern TFormMain* FormMain;
 
 }  // namespace manager

@@ -12,6 +12,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/Params.h"
 #include "platform/Profile.h"
+#include "platform/Forms.h"
 
 using namespace manager;
 
@@ -20,6 +21,15 @@ namespace {
 constexpr int kExitCommandLineTooLong = 2;
 constexpr int kExitHandOverFailed = 3;
 constexpr int kExitStartFailed = 4;
+
+LRESULT TerminationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        if (FormMain) FormMain->CloseForTermination();
+        else PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
 
 int HandOver(bool hasArguments) {
     switch (ActivateRunningInstance(hasArguments)) {
@@ -52,17 +62,28 @@ int Run() {
     }
 
     SetApplicationTitle(kDefaultApplicationTitle);
+    Application->Initialize();
+    Application->SetTitle(kDefaultApplicationTitle);
+    Application->CreateForm(FormMain);
+    // A termination signal closes this window: it runs the close step's saving and ends the
+    // program, where the window's own close box may only minimise it.
     platform::InstallTerminationSignals();
-    TFormMain form;
-    form.FormCreate();
+    HWND terminationWindow = AllocateHWnd(&TerminationProc);
+    platform::SetMainWindow(terminationWindow);
     std::printf("Tarvik is running (profile %s, catalogue %s = %s). Stop it with Ctrl-C or SIGTERM.\n",
-                platform::ProfilePath().c_str(), form.BackupListFile.c_str(),
-                platform::ToPosixPath(form.BackupListFile).c_str());
+                platform::ProfilePath().c_str(), FormMain->BackupListFile.c_str(),
+                platform::ToPosixPath(FormMain->BackupListFile).c_str());
     std::fflush(stdout);
-    form.ProcessCommandLine(CommandLineText);
+    FormMain->Show();
+    Application->SetShowMainForm(false);
+    FormMain->ProcessCommandLine(CommandLineText);
     // Later starts may look for this window from now on; the loop answers them.
     startupLock.Release();
-    return platform::RunMessageLoop();
+    Application->Run();
+    platform::SetMainWindow(nullptr);
+    DeallocateHWnd(terminationWindow);
+    if (FormMain) FormMain->Free();  // when the close step has not freed it already
+    return platform::QuitRequested() ? platform::QuitExitCode() : 0;
 }
 
 }  // namespace

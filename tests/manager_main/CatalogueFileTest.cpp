@@ -298,3 +298,17 @@ TEST_F(CatalogueFileTest, AMissingFileAddsNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CatalogueText, UnclosedQuotesOfAnOlderFileCostNoLine) {
+    String text = "1|\"Stray|1|||d|01/03/2024|6|7|-\r\n";
+    for (int i = 1; i < 20000; ++i)
+        text += (i % 5000 ? "1|Name " : "1|\"Name ") + std::to_string(i) + "|1|||d|01/03/2024|6|7|-\r\n";
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(text, DefaultFormatSettings(), problems);
+    EXPECT_EQ(lines.size(), 20000u);
+    EXPECT_TRUE(problems.empty());
+}
+
+}  // namespace

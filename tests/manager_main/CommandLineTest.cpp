@@ -42,10 +42,4 @@ TEST(CommandLine, EachArgumentStandsInQuotesAndTheWholeIsTrimmed) {
     EXPECT_EQ(BuildCommandLineText({}), "");
 }
 
-TEST(CommandLine, PlainTextSplitsAtBlanks) {
-    TCommandLineRequest r = ParseCommandLineText("  -a C:\\x   C:\\y ");
-    EXPECT_EQ(r.HandedOverPaths, (std::vector<String>{"C:\\x", "C:\\y"}));
-    EXPECT_FALSE(ParseCommandLineText("   ").Minimise);
-}
-
 }  // namespace

@@ -99,6 +99,14 @@ TEST_F(ProgramTest, AMissingFolderTemplateOrAFailingPluginDoesNotEndTheStart) {
     EXPECT_FALSE(fs::exists(box.Catalogue().string() + ".bak"));
 }
 
+TEST_F(ProgramTest, AHistoryThatCannotBeWrittenDoesNotStopTheProgram) {
+    fs::create_directories(box.History());  // a folder where the log file should be
+    WriteFile(box.Catalogue(), kCatalogue);
+    auto p = StartFirst();
+    Stop(*p);
+    EXPECT_EQ(ReadFile(box.Catalogue()), kCatalogue);
+}
+
 class ProgramSignalTest : public ProgramTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ProgramSignalTest, RunsTheCloseStepAndEnds) {
