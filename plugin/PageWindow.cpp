@@ -8,7 +8,12 @@
 namespace qel {
 namespace {
 
-constexpr const char* kPageClass = "TQelFormMain";
+// Window classes are process-wide, and a process may hold this code twice (the library and a
+// test that links the same sources): each copy registers a class of its own.
+const String& PageClass() {
+    static const String name = "TQelFormMain." + IntToHex(static_cast<Int64>(reinterpret_cast<std::uintptr_t>(&PageClass)), 16);
+    return name;
+}
 constexpr UINT_PTR kCheckTimer = 1;
 
 struct LibraryState {
@@ -53,13 +58,13 @@ TPageWindow* TPageWindow::Create(TApplication* host, HWND parent, const String& 
     static bool registered = [] {
         WNDCLASSA wc;
         wc.lpfnWndProc = &TPageWindow::WindowProc;
-        wc.lpszClassName = kPageClass;
+        wc.lpszClassName = PageClass().c_str();
         return RegisterClassA(&wc) != 0;
     }();
     (void)registered;
     AdoptApplication(host);
     auto* page = new TPageWindow(host, parent, UniquePageName(), settingsPath, std::move(archive), pluginDataFolder);
-    page->hwnd_ = CreateWindowExA(0, kPageClass, "Main", WS_CHILD, 0, 0, kDesignedWidth, kDesignedHeight, parent,
+    page->hwnd_ = CreateWindowExA(0, PageClass().c_str(), "Main", WS_CHILD, 0, 0, kDesignedWidth, kDesignedHeight, parent,
                                   nullptr, nullptr, page);
     if (!page->hwnd_) {
         delete page;
