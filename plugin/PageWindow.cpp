@@ -17,8 +17,6 @@ const String& PageClass() {
 constexpr UINT_PTR kCheckTimer = 1;
 
 struct LibraryState {
-    TApplication* application = nullptr;
-    TApplication* own = nullptr;
     std::vector<TPageWindow*> pages;
 };
 
@@ -29,9 +27,12 @@ LibraryState& State() {
 
 }  // namespace
 
-TApplication* LibraryApplication() { return State().application; }
-void AdoptApplication(TApplication* host) { State().application = host; }
-void RestoreOwnApplication() { State().application = State().own; }
+// The module's own `Application` variable: the host's object while pages live.
+TApplication* LibraryApplication() { return Application; }
+void AdoptApplication(TApplication* host) {
+    if (host) Application = host;
+}
+void RestoreOwnApplication() { Application = platform::module::OwnApplication(); }
 
 String UniquePageName() {
     auto taken = [](const String& name) { return !TPageWindow::Named(name).empty(); };
@@ -79,6 +80,11 @@ TPageWindow* TPageWindow::Create(TApplication* host, HWND parent, const String& 
         DestroyWindow(page->hwnd_);
         throw;
     }
+    page->form_ = new TFormMain(page->page_, page->hwnd_);
+    page->page_.OnChanged = [page] { page->form_->ShowPage(); };
+    page->page_.OnStatus = [page] { page->form_->ShowStatus(); };
+    page->Maximize();
+    page->form_->Show();
     SetWindowTextA(page->hwnd_, page->name_.c_str());
     ShowWindow(page->hwnd_, SW_SHOW);
     SetTimer(page->hwnd_, kCheckTimer, kCheckMillis, nullptr);
@@ -87,7 +93,10 @@ TPageWindow* TPageWindow::Create(TApplication* host, HWND parent, const String& 
 
 void TPageWindow::Maximize() {
     RECT r;
-    if (parent_ && GetClientRect(parent_, &r)) MoveWindow(hwnd_, 0, 0, r.right - r.left, r.bottom - r.top, TRUE_);
+    if (parent_ && GetClientRect(parent_, &r)) {
+        MoveWindow(hwnd_, 0, 0, r.right - r.left, r.bottom - r.top, TRUE_);
+        if (form_) form_->SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+    }
     InvalidateRect(hwnd_, nullptr, TRUE_);
 }
 
@@ -106,7 +115,12 @@ void TPageWindow::Destroyed() {
     hwnd_ = nullptr;
     // A page may be destroyed from inside its own backup, which runs the message loop: the
     // object goes only when the outermost loop has the control again.
-    platform::DeferToOutermostLoop([this] { delete this; });
+    page_.OnChanged = nullptr;
+    page_.OnStatus = nullptr;
+    platform::DeferToOutermostLoop([this] {
+        delete form_;
+        delete this;
+    });
 }
 
 LRESULT TPageWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "plugin/FormMain.h"
 #include "plugin/QelPage.h"
 
 class TApplication;
 
 namespace qel {
 
-// The library's application variable and its own object (null until the class library's
-// application object of this module is in place).
+// The library's `Application` variable: the host's object from a page creation or a settings
+// dialog on (a null host object leaves it as it is), the library's own again after a page goes.
 TApplication* LibraryApplication();
 void AdoptApplication(TApplication* host);
 void RestoreOwnApplication();
@@ -40,6 +41,7 @@ public:
     const String& Name() const { return name_; }
     HWND Handle() const { return hwnd_; }
     TQelPage& Page() { return page_; }
+    TFormMain* Form() const { return form_; }
     HWND ParentHandle() const { return parent_; }
     TApplication* HostApplication() const { return host_; }
 
@@ -61,6 +63,7 @@ private:
     HWND hwnd_ = nullptr;
     String name_;
     TQelPage page_;
+    TFormMain* form_ = nullptr;
     bool ticking_ = false;
 };
 

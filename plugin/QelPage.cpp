@@ -38,7 +38,7 @@ bool TQelPage::Busy() const {
 void TQelPage::SetStatus(const String& text) {
     if (status_ == text) return;
     status_ = text;
-    Changed();
+    if (OnStatus) OnStatus();
 }
 
 void TQelPage::LoadSettings() {

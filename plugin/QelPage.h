@@ -64,8 +64,9 @@ public:
     std::vector<String> RowTexts(Integer row) const;
     bool Busy() const;
 
-    // Told after the restore list or the status changed (the form refreshes its controls).
+    // Told after the restore list was loaded again, and after the status text changed.
     std::function<void()> OnChanged;
+    std::function<void()> OnStatus;
 
 private:
     void Check();
