@@ -46,10 +46,11 @@ QEL_EXPORT void PluginINFO() { MessageBoxA(nullptr, "Info No exists", kName, MB_
 
 QEL_EXPORT void ProvaProp(TApplication* application, const char* settingsFile) {
     qel::AdoptApplication(application);
-    qel::TFormProperties dialog(application);
-    dialog.lFile = settingsFile ? settingsFile : "";
-    dialog.LoadFromIni();
-    dialog.ShowModal();
+    // Owned by the application object; closing frees it.
+    auto* dialog = new qel::TFormProperties(application);
+    dialog->lFile->SetCaption(settingsFile ? settingsFile : "");
+    dialog->LoadFromIni();
+    dialog->ShowModal();
 }
 
 QEL_EXPORT const char* ProvaChild(TApplication* application, HWND /*mainWindow*/, HWND parent, const char* command) {

@@ -1,57 +1,64 @@
-// TFormProperties: the settings dialog of one backup, opened by ProvaProp. Its controls are
-// kept as plain values here (the dialog hook of the layer fills them headless); "Ok" writes
-// the settings file, "Cancel" and the close box leave it as it was.
+// TFormProperties: the settings dialog of one backup, opened by ProvaProp for the backup's
+// settings file. "Ok" writes the file and closes; "Cancel" and the close box close without
+// writing. Closing frees the dialog.
 #pragma once
 
-#include <vector>
-
+#include "platform/ComCtrls.h"
+#include "platform/CommonDialogs.h"
+#include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
+#include "platform/Menus.h"
+#include "platform/StdCtrls.h"
 #include "plugin/QelSettings.h"
-
-class TApplication;
 
 namespace qel {
 
-class TFormProperties {
+class TFormProperties : public TForm {
 public:
-    static constexpr const char* kCaption = "Properties";
     static constexpr int kPasswordMaxLength = 16;
 
-    explicit TFormProperties(TApplication* application) : application_(application) {}
+    explicit TFormProperties(TComponent* AOwner);
+    const char* ClassName() const noexcept override { return "TFormProperties"; }
 
-    // The controls.
-    String lFile;  // hidden: the settings path
-    String eFile;
-    String eQelFile;
-    bool cCloseApp = false;
-    String ePrg;
-    bool ePrgEnabled = false;
-    bool cPassword = false;
-    String ePassword;
-    bool ePasswordEnabled = false;
-    bool cFileSize = true;
-    bool cFileDate = true;
-    bool cClosePrg = true;
-    bool cPanBox = false;
-    bool cShutDown = false;
-    // Items of the "Select" drop-down: the captions of the program windows.
-    std::vector<String> PopupMenuPrg{"None"};
+    TPanel* PanelBanner = nullptr;
+    TLabel* lFile = nullptr;  // hidden: the settings path
+    TToolBar* ToolBarOpen = nullptr;
+    TToolButton* cmdNew = nullptr;
+    TToolButton* cmdOpen = nullptr;
+    TEdit* eFile = nullptr;
+    TToolBar* ToolBarQel = nullptr;
+    TEdit* eQelFile = nullptr;
+    TToolButton* cmdQelOpen = nullptr;
+    TToolBar* ToolBarPrg = nullptr;
+    TCheckBox* cCloseApp = nullptr;
+    TEdit* ePrg = nullptr;
+    TToolButton* cmdSelectPrg = nullptr;
+    TPopupMenu* PopupMenuPrg = nullptr;
+    TCheckBox* cPassword = nullptr;
+    TEdit* ePassword = nullptr;
+    TCheckBox* cFileSize = nullptr;
+    TCheckBox* cFileDate = nullptr;
+    TCheckBox* cClosePrg = nullptr;
+    TCheckBox* cPanBox = nullptr;
+    TCheckBox* cShutDown = nullptr;
+    TButton* cmdHelp = nullptr;
+    TButton* cmdCancel = nullptr;
+    TButton* cmdOk = nullptr;
+    TOpenDialog* OpenDialog = nullptr;
+    TSaveDialog* SaveDialog = nullptr;
 
+    void FormCreate(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
     void LoadFromIni();
     void SaveToIni();
-    void cCloseAppClick();
-    // The drop-down of "Select" opens: one item per program window, in enumeration order.
-    void PopupMenuPrgPopup();
-    // An item of that menu is chosen.
-    void onPageClick(const String& caption) { ePrg = caption; }
-    // Typing into the password box keeps at most 16 characters.
-    void TypePassword(const String& text) { ePassword = text.substr(0, kPasswordMaxLength); }
-
-    // Shows the dialog modally; "Ok" (IDOK) writes the file. Gives the modal result.
-    int ShowModal();
-    TApplication* HostApplication() const { return application_; }
+    void cmdClick(TObject* Sender);
+    void cCloseAppClick(TObject* Sender);
+    void PopupMenuPrgPopup(TObject* Sender);
+    void onPageClick(TObject* Sender);
+    void tbResize(TObject* Sender);
 
 private:
-    TApplication* application_;
+    void BuildForm();
 };
 
 }  // namespace qel

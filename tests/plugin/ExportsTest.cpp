@@ -7,6 +7,8 @@
 #include "platform/MessageLoop.h"
 #include "platform/Modules.h"
 #include "platform/PluginApi.h"
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
 #include "tests/plugin/PluginTestSupport.h"
 
 namespace qel::test {
@@ -100,8 +102,21 @@ TEST_F(LoadedLibraryTest, PagesAndCommandWords) {
 TEST_F(LoadedLibraryTest, SettingsDialogWritesTheFileOnOk) {
     auto prop = platform::GetProcAddressAs<TProvaPropFunc>(module, plugin_api::kProvaProp);
     ASSERT_NE(prop, nullptr);
-    platform::SetDialogHook([](platform::DialogRequest& r) { return r.className == "TFormProperties" ? IDOK : 0; });
+    String shownFile;
+    platform::SetDialogHook([&](platform::DialogRequest& r) {
+        if (r.className != "TFormProperties") return 0;
+        // The library's own class: reached through its published parts only.
+        auto* form = static_cast<TForm*>(r.form);
+        auto* ok = dynamic_cast<TButton*>(form->FindComponent("cmdOk"));
+        auto* file = dynamic_cast<TLabel*>(form->FindComponent("lFile"));
+        if (!ok || !file) return IDCANCEL;
+        shownFile = file->Caption();
+        ok->Click();
+        return static_cast<int>(form->ModalResult());
+    });
     prop(nullptr, env.Win("{9}").c_str());
+    platform::ProcessMessages();
+    EXPECT_EQ(shownFile, env.Win("{9}"));
     EXPECT_NE(env.ReadText(env.Scratch("{9}")).find("[GENREAL]"), std::string::npos);
 }
 
