@@ -20,9 +20,11 @@ struct LibraryState {
     std::vector<TPageWindow*> pages;
 };
 
+// Pages live until their parent window goes, which may be when the process ends: the list
+// outlives every static destructor, so a page is never left pointing at a destroyed list.
 LibraryState& State() {
-    static LibraryState state;
-    return state;
+    static auto* state = new LibraryState;
+    return *state;
 }
 
 }  // namespace
