@@ -34,6 +34,9 @@ String PluginDataFolder() {
     return ExtractFilePath(buffer) + "Plugins\\QelBackup\\";
 }
 
+// When the library leaves the process its application variable goes back to its own object.
+__attribute__((destructor)) void DllDetachHandler() { qel::RestoreOwnApplication(); }
+
 }  // namespace
 
 extern "C" {

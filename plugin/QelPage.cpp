@@ -53,9 +53,15 @@ void TQelPage::LoadSettings() {
 }
 
 void TQelPage::LoadRestoreList() {
-    archive_->SetZipName(settings_.ZipFile);
     rows_.clear();
-    if (FileExists(settings_.ZipFile)) rows_ = archive_->List();
+    try {
+        archive_->SetZipName(settings_.ZipFile);
+        if (FileExists(settings_.ZipFile)) rows_ = archive_->List();
+    } catch (const std::exception& e) {
+        // The page stays and says why its list is empty; the archive is left as it is.
+        rows_.clear();
+        SetStatus("Error: the archive " + settings_.ZipFile + " cannot be read. " + MessageOf(e));
+    }
     Changed();
 }
 
@@ -111,12 +117,7 @@ TBackupOutcome TQelPage::StartBackup() {
     } catch (const std::exception& e) {
         Fail(MessageOf(e));
     }
-    try {
-        LoadRestoreList();
-    } catch (const std::exception& e) {
-        if (outcome != TBackupOutcome::Failed) Fail(MessageOf(e));
-        outcome = TBackupOutcome::Failed;
-    }
+    LoadRestoreList();
     return outcome;
 }
 

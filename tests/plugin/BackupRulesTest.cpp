@@ -54,13 +54,6 @@ TEST(DatedPrefixTest, UsesDashAsDateSeparatorWhateverTheLocaleHas) {
     EXPECT_EQ(fs.DateSeparator, '/');
 }
 
-TEST(PathPartsTest, NameAndFolder) {
-    EXPECT_EQ(NamePart("C:\\Data\\book.xls"), "book.xls");
-    EXPECT_EQ(FolderPart("C:\\Data\\book.xls"), "C:\\Data\\");
-    EXPECT_EQ(NamePart("!ReadMe!.ZIP"), "!ReadMe!.ZIP");
-    EXPECT_EQ(FolderPart("!ReadMe!.ZIP"), "");
-}
-
 TEST(RetryGateTest, WaitsForAChangeOrAMinute) {
     TRetryGate gate;
     TRetryGate::Key key{kFile, 5};
@@ -88,12 +81,6 @@ TEST_F(WatchedFileTest, ReadOnlyFileGivesItsSizeAndStaysUnchanged) {
     EXPECT_EQ(f.Size, 12);
     EXPECT_EQ(f.DosDate, Dos(9));
     EXPECT_EQ(env.ReadText(env.Scratch("ro.txt")), "twelve bytes");
-}
-
-TEST_F(WatchedFileTest, MissingFile) {
-    TWatchedFile f = ReadWatchedFile(env.Win("none.txt"));
-    EXPECT_FALSE(f.Exists);
-    EXPECT_EQ(f.Size, 0);
 }
 
 TEST_F(WatchedFileTest, FileDatedBefore1980MatchesItsOwnBackup) {

@@ -38,11 +38,6 @@ TEST(InfoPageTest, ValuesAreEscapedAndAValueHoldingItsOwnTagEnds) {
               "dtName&lt;b&gt;&amp;.txt &quot;q&quot; &#39;a&#39;");
 }
 
-TEST(InfoPageTest, ReplaceTagReplacesEachOccurrenceOnce) {
-    EXPECT_EQ(ReplaceTag("a tag b tag", "tag", "tagtag"), "a tagtag b tagtag");
-    EXPECT_EQ(ReplaceTag("none", "tag", "x"), "none");
-}
-
 using InfoPageFileTest = PluginTest;
 
 TEST_F(InfoPageFileTest, WritesDefaultInfoHtmlInTheTemporaryFolder) {

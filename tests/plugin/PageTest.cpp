@@ -68,15 +68,6 @@ TEST_F(PageTest, WithAllChecksOffNothingIsEverBackedUp) {
     EXPECT_EQ(Adds(), 0);
 }
 
-TEST_F(PageTest, SizeCheckOffIgnoresASizeChange) {
-    PutFile("watched.txt", "one", Dos(10));
-    auto& p = MakePage([](TQelSettings& s) { s.FileSize = false; });
-    p.Tick();
-    PutFile("watched.txt", "longer", Dos(10));
-    p.Tick();
-    EXPECT_EQ(Adds(), 1);
-}
-
 TEST_F(PageTest, MissingWatchedFileSaysSo) {
     auto& p = MakePage();
     p.Tick();
