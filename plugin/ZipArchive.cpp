@@ -91,7 +91,7 @@ public:
         // The date goes in front of the stored folder while the entry is written, so the
         // archive never holds the entry under any other name and no other entry is touched.
         bool renamed = false;
-        zipper_.OnStartZip = [&](TZipper*, const String& found, TZipHeaderInfo& header, bool& skip) {
+        zipper_.OnStartZip = [&](auto*, const String& found, TZipHeaderInfo& header, bool& skip) {
             // Only the watched file itself, never another file a pattern reached.
             skip = !SameText(found, file);
             if (skip) return;
@@ -131,7 +131,7 @@ public:
         zipper_.FilesList.Clear();
         for (Integer i = 0; i < zipper_.Count(); ++i) zipper_.FilesList.Add("*");
         Integer removed = 0;
-        zipper_.OnDeleteEntry = [&](TZipper*, const String& name, bool& skip) {
+        zipper_.OnDeleteEntry = [&](auto*, const String& name, bool& skip) {
             skip = removed > 0 || name != fullName;
             if (!skip) ++removed;
         };
@@ -163,14 +163,14 @@ public:
         zipper_.OverwriteMode = TUZOverwriteMode::Always;
         zipper_.SetDestDir(scratch.Path());
         zipper_.FilesList.Clear();
-        zipper_.OnStartUnZip = [&](TUnZipper*, Integer i, const String&, bool& skip) { skip = i != index; };
-        zipper_.OnSkippingFile = [&](TUnZipper*, TSkipReason reason, Integer) {
+        zipper_.OnStartUnZip = [&](auto*, Integer i, const String&, bool& skip) { skip = i != index; };
+        zipper_.OnSkippingFile = [&](auto*, TSkipReason reason, Integer) {
             if (reason == TSkipReason::skBadPassword) badPassword = true;
         };
-        zipper_.OnBadCRC = [&](TUnZipper*, Integer, Integer, Integer) { badCrc = true; };
+        zipper_.OnBadCRC = [&](auto*, Integer, Integer, Integer) { badCrc = true; };
         // Told only after the entry's CRC matched.
         bool extractedOk = false;
-        zipper_.OnEndUnZip = [&](TUnZipper*, Integer i, const String&) { extractedOk = extractedOk || i == index; };
+        zipper_.OnEndUnZip = [&](auto*, Integer i, const String&) { extractedOk = extractedOk || i == index; };
         String error;
         try {
             zipper_.UnZip();
