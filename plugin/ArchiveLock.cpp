@@ -1,5 +1,6 @@
 #include <set>
 
+#include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "plugin/BackupArchive.h"
 
@@ -14,7 +15,7 @@ std::set<String>& HeldArchives() {
 
 }  // namespace
 
-TArchiveLock::TArchiveLock(const String& archivePath) : key_(UpperCase(archivePath)) {
+TArchiveLock::TArchiveLock(const String& archivePath) : key_(UpperCase(ExpandFileName(archivePath))) {
     held_ = HeldArchives().insert(key_).second;
 }
 

@@ -118,6 +118,13 @@ TBackupOutcome TQelPage::StartBackup() {
         Fail(MessageOf(e));
     }
     LoadRestoreList();
+    // A backup the archive does not show as the watched file (a name the archive stores
+    // differently) would otherwise be made again on every check.
+    if (outcome == TBackupOutcome::Done && ReadWatchedFile(settings_.QelFile) == backedUp_ &&
+        !ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), backedUp_, {settings_.FileSize, settings_.FileDate})) {
+        Fail("the archive does not show the backup just made as " + NamePart(settings_.QelFile));
+        outcome = TBackupOutcome::Failed;
+    }
     return outcome;
 }
 
@@ -152,6 +159,7 @@ TBackupOutcome TQelPage::RunBackup() {
         Fail("the watched file " + file + " could not be read into the archive");
         return TBackupOutcome::Failed;
     }
+    backedUp_ = watched;
     gate_.Succeeded();
     failure_.clear();
     return TBackupOutcome::Done;

@@ -88,6 +88,7 @@ private:
     Int64 settingsSize_ = 0;
     TProgramWatch watch_;
     TRetryGate gate_;
+    TWatchedFile backedUp_;  // the watched file as the last backup found it
     String status_;
     String failure_;
     std::vector<TArchiveEntry> rows_;

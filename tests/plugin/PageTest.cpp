@@ -313,3 +313,23 @@ TEST_F(PageTest, RemoveTakesExactlyTheSelectedEntry) {
 
 }  // namespace
 }  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+// A stand-in that stores every backup under another name than the watched file's.
+TEST_F(PageTest, ABackupTheArchiveShowsUnderAnotherNameIsNotRepeatedOnEveryCheck) {
+    PutFile("watched.txt", "one", Dos(10));
+    auto& p = MakePage();
+    archive->storeAsName = "renamed.txt";
+    p.Tick();
+    for (int i = 0; i < 10; ++i) {
+        clock.Advance(500);
+        p.Tick();
+    }
+    EXPECT_EQ(Adds(), 1);
+    EXPECT_NE(p.Status().find("Backup failed"), String::npos);
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -25,6 +25,7 @@ public:
         int rewrites = 0;   // calls that changed the archive
         String failWith;    // AddDated raises this when not empty
         bool addNothing = false;
+        String storeAsName;  // when set, backups are stored under this file name
         std::function<void()> duringAdd;
         std::vector<String> removed;
         String lastPassword;
@@ -48,7 +49,10 @@ public:
         if (!s->failWith.empty()) throw Exception(s->failWith);
         if (s->addNothing) return false;
         TWatchedFile w = ReadWatchedFile(file);
-        Append(NamePart(file), prefix + file, static_cast<LongWord>(w.Size), FileDateToDateTime(w.DosDate));
+        String name = s->storeAsName.empty() ? NamePart(file) : s->storeAsName;
+        Append(name, prefix + FolderPart(file) + name, static_cast<LongWord>(w.Size), FileDateToDateTime(w.DosDate));
+        // The archive file exists from its first backup on, as a real one would.
+        if (!FileExists(zipName_)) FileClose(FileCreate(zipName_));
         return true;
     }
     bool AddPlain(const String& file) override {

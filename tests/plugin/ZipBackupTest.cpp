@@ -282,3 +282,29 @@ TEST_F(ZipBackupTest, ADamagedArchiveIsReportedOnThePageAndLeftAsItIs) {
 
 }  // namespace
 }  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST_F(ZipBackupTest, TwoPagesSharingOneArchiveKeepEachOthersEntries) {
+    PutFile("data/watched.txt", "first file", Dos(10));
+    PutFile("data/other.txt", "second file", Dos(10));
+    auto& first = MakePage();
+    TQelSettings s2 = settings;
+    s2.QelFile = env.Win("data\\other.txt");
+    SaveQelSettings(env.Win("{2}"), s2);
+    TQelPage second(MakeZipArchive(), env.Win("{2}"), env.Win("unused\\"));
+    second.LoadSettings();
+    first.Tick();
+    clock.Advance(1000);
+    second.Tick();
+    clock.Advance(1000);
+    PutFile("data/watched.txt", "first file, changed", Dos(12));
+    first.Tick();
+    ASSERT_EQ(first.Rows().size(), 3u) << first.Status();
+    EXPECT_EQ(first.Rows()[1].FileName, "other.txt");
+    ExpectPeersAccept();
+}
+
+}  // namespace
+}  // namespace qel::test
