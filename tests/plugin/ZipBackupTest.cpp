@@ -1,5 +1,6 @@
 // The page on the real zip engine: what it writes is checked by Info-ZIP, 7-Zip and Python.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -304,6 +305,47 @@ TEST_F(ZipBackupTest, TwoPagesSharingOneArchiveKeepEachOthersEntries) {
     ASSERT_EQ(first.Rows().size(), 3u) << first.Status();
     EXPECT_EQ(first.Rows()[1].FileName, "other.txt");
     ExpectPeersAccept();
+}
+
+}  // namespace
+}  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST_F(ZipBackupTest, FilesThatOnceRewroteTheArchiveOnEveryCheckAreBackedUpOnce) {
+    // Read-only, and dated before 1980 (the archive can only hold 1980).
+    PutFile("data/watched.txt", "old and read-only");
+    struct timespec times[2] = {{315000000, 0}, {315000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, env.Scratch("data/watched.txt").c_str(), times, 0), 0);
+    ASSERT_EQ(::chmod(env.Scratch("data/watched.txt").c_str(), 0444), 0);
+    auto& p = MakePage();
+    p.Tick();
+    ASSERT_EQ(p.Rows().size(), 1u) << p.Status();
+    std::string once = ArchiveBytes();
+    for (int i = 0; i < 6; ++i) {
+        clock.Advance(1000);
+        p.Tick();
+    }
+    EXPECT_EQ(ArchiveBytes(), once);
+    EXPECT_EQ(p.Status(), "");
+    EXPECT_EQ(env.ReadText(env.Scratch("data/watched.txt")), "old and read-only");
+}
+
+TEST_F(ZipBackupTest, WatchingTheArchiveItselfLeavesItAsItIsAndSaysWhy) {
+    PutFile("data/watched.txt", "one", Dos(10));
+    auto& p = MakePage();
+    p.Tick();
+    std::string before = ArchiveBytes();
+    settings.QelFile = settings.ZipFile;
+    SaveQelSettings(env.Win("{1}"), settings);
+    FileSetDate(env.Win("{1}"), Dos(14));
+    for (int i = 0; i < 4; ++i) {
+        clock.Advance(1000);
+        p.Tick();
+    }
+    EXPECT_EQ(ArchiveBytes(), before);
+    EXPECT_NE(p.Status().find("the archive itself"), String::npos) << p.Status();
 }
 
 }  // namespace
