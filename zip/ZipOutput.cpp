@@ -38,7 +38,18 @@ ZipOutput::ZipOutput(OutputSettings settings) : settings_(std::move(settings)) {
     if (settings_.mode == TMultiMode::mmBlocks) roomLimit_ = settings_.firstBlockSize;
 }
 
-ZipOutput::~ZipOutput() = default;  // uncommitted temporary files go with their AtomicFile
+// Uncommitted temporary files go with their AtomicFile; parts already in place are removed.
+ZipOutput::~ZipOutput() {
+    if (!done_) RemovePlaced();
+}
+
+void ZipOutput::RemovePlaced() {
+    for (const Placed& part : placed_) {
+        TFileIdentity now;
+        if (GetFileIdentity(part.name, now) && now == part.identity) DeleteFile(part.name);
+    }
+    placed_.clear();
+}
 
 String ZipOutput::BlockName(const String& target, Integer number) {
     char ext[16];
@@ -142,7 +153,12 @@ void ZipOutput::NextDisk() {
         case TMultiMode::mmSpan: {
             // The disk leaves the drive now: its part must be complete and in place.
             Flush();
-            current_->Commit();
+            {
+                TFileIdentity id;
+                GetFileIdentity(HandleOf(*current_), id);
+                current_->Commit();
+                placed_.push_back({partName_, id});
+            }
             current_.reset();
             LabelDisk();
             String name = settings_.nextDiskName(disk_ + 2, partName_);
@@ -168,20 +184,18 @@ TFileIdentity ZipOutput::Identity() {
 
 void ZipOutput::Commit() {
     Flush();
-    std::vector<String> placed;
-    try {
-        for (auto& part : parts_) {
-            part->Commit();
-            placed.push_back(part->TargetName());
-        }
-        current_->Commit();
-    } catch (...) {
-        // A block archive with a part missing is useless and would shadow a later attempt.
-        for (const String& name : placed) DeleteFile(name);
-        throw;
+    // A block archive with a part missing is useless and would shadow a later attempt, so a
+    // failure here removes the parts already renamed (the destructor does).
+    for (auto& part : parts_) {
+        TFileIdentity id;
+        GetFileIdentity(HandleOf(*part), id);
+        part->Commit();
+        placed_.push_back({part->TargetName(), id});
     }
+    current_->Commit();
     parts_.clear();
     LabelDisk();
+    done_ = true;
 }
 
 MemberTemp::MemberTemp() {
