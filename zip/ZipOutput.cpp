@@ -15,6 +15,7 @@ namespace zipwrite {
 namespace {
 
 constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kDirectWrite = 64 * 1024;
 
 String DriveRoot(const String& name) {
     if (name.size() >= 2 && name[1] == ':') return String(1, name[0]) + ":\\";
@@ -89,13 +90,15 @@ void ZipOutput::Write(const void* data, size_t size) {
     if (Position() + static_cast<Int64>(size) > kMaxOffset)
         throw EZipWriteError("The archive \"" + partName_ +
                              "\" would pass 4 GiB, which needs Zip64; this engine does not write Zip64");
-    if (buffer_.size() + size <= kBufferSize) {
+    // Small records gather in the buffer; large blocks (copied entries) go straight to the
+    // file, which spares copying every byte of a large archive once more.
+    if (size < kDirectWrite && buffer_.size() + size <= kBufferSize) {
         const Byte* p = static_cast<const Byte*>(data);
         buffer_.insert(buffer_.end(), p, p + size);
         return;
     }
     Flush();
-    if (size >= kBufferSize) {
+    if (size >= kDirectWrite) {
         current_->Write(data, size);
         written_ += static_cast<Int64>(size);
     } else {
