@@ -1,12 +1,13 @@
 // Multi-part output: block files of fixed size and archives spanned over removable disks
 // (the layer's removable drive with media swapped by the handler), read back by our reader.
 //
-// What the peers make of these archives (recorded, not asserted): 7zz opens NAME.001 as a
-// "Split" set, joins the parts into one stream and reports "Headers Error", since the offsets
-// count from the start of each part; unzip tested on the last part finds the end record but
-// looks for the other disks under its own naming (NAME.z01 ...) and reports "bad zipfile
-// offset". A spanned disk holds one part under the archive's own name, which neither peer
-// can combine with the other disks by itself.
+// What the peers make of these archives: 7zz opens NAME.001 as a "Split" set, joins the
+// parts into one stream and reports "Headers Error", since offsets count from the start of
+// each part; unzip tested on the last part finds the end record but looks for the other
+// disks under Info-ZIP's naming and reports "bad zipfile offset"; 7zz on a spanned disk's
+// part asks for "NAME.z01" ("Missing volume"). The parts themselves are standard: renamed to
+// Info-ZIP's split names (NAME.z01, NAME.z02, ..., the last one NAME.zip) 7zz tests them
+// clean, and "zip -s 0" joins them into one archive that unzip tests clean (asserted below).
 #include "ZipperTestSupport.h"
 #include "platform/Drives.h"
 #include "zip/DirSearch.h"
@@ -67,6 +68,29 @@ TEST_F(SpanTest, BlockFilesKeepTheirLimitsAndReadBack) {
     const String base = env.Win("b.zip");
     Files got = ReadBack(z.ZipName(), [&](Integer disk) { return ChangeFileExt(base, "." + std::string(disk < 10 ? "00" : "0") + std::to_string(disk)); });
     EXPECT_EQ(Digests(got), Digests(files));
+}
+
+TEST_F(SpanTest, BlockFilesRenamedToSplitNamesPassThePeers) {
+    z.SetMultiMode(TMultiMode::mmBlocks);
+    z.MultiZipInfo().FirstBlockSize = 70000;
+    z.MultiZipInfo().BlockSize = 70000;
+    z.SetZipName(env.Win("b.zip"));
+    ASSERT_EQ(z.Zip(), 4);
+    const std::string split = env.Scratch("split");
+    std::filesystem::create_directories(split);
+    std::vector<std::string> parts = Listing(env.Scratch());
+    parts.erase(std::remove_if(parts.begin(), parts.end(), [](const std::string& n) { return n.rfind("b.", 0) != 0; }),
+                parts.end());
+    ASSERT_GE(parts.size(), 3u);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "b.z%02d", static_cast<int>(i + 1));
+        std::filesystem::copy_file(env.Scratch(parts[i]), split + "/" + (i + 1 == parts.size() ? "b.zip" : name));
+    }
+    RunResult seven = RunShell("7zz t " + Quote(split + "/b.zip"));
+    EXPECT_NE(seven.output.find("Everything is Ok"), std::string::npos) << seven.output;
+    RunResult join = RunShell("cd " + Quote(split) + " && zip -q -s 0 b.zip --out joined.zip && unzip -tq joined.zip");
+    EXPECT_EQ(join.code, 0) << join.output;
 }
 
 TEST_F(SpanTest, BlockSizeThatCannotHoldAHeaderIsRefusedBeforeWriting) {
