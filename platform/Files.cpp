@@ -873,3 +873,16 @@ HFILE _lclose(HFILE file) {
     FileClose(file);
     return 0;
 }
+
+namespace platform {
+
+bool GetFolderIdentity(const String& windowsPath, FolderId& id) {
+    const std::string posix = ToPosixPath(windowsPath);
+    struct stat st {};
+    if (posix.empty() || ::stat(posix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+}  // namespace platform

@@ -154,6 +154,17 @@ struct TFileIdentity {
 bool GetFileIdentity(THandle handle, TFileIdentity& identity);
 bool GetFileIdentity(const String& fileName, TFileIdentity& identity);
 
+namespace platform {
+// The identity of the folder a path leads to (device and inode, symbolic links followed), so a
+// walk can tell a folder it reaches again through a link. False when no folder is there.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderId&) const = default;
+};
+bool GetFolderIdentity(const String& windowsPath, FolderId& id);
+}  // namespace platform
+
 namespace platform::detail {
 // Windows-style wildcard match without regard to case (the rules of FindFirst).
 bool WildcardMatchWindows(const std::string& pattern, const std::string& name);

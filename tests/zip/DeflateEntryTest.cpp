@@ -68,7 +68,9 @@ TEST(DeflateEntryTest, LargeIncompressibleFileUsesStoredBlocks) {
 TEST(DeflateEntryTest, TextAndBinaryFromTheFirstBlock) {
     EXPECT_EQ(compress(6, text(50000)).result.internalAttributes, 1);
     EXPECT_EQ(compress(6, Bytes(50000, 0)).result.internalAttributes, 0);
-    // Exactly a quarter: 4 text bytes per binary byte still counts as text.
+    // Literals count, not input bytes: the repeats below are all one match, leaving the literals
+    // a, b, c, d and 0xE9. Four text literals per binary one is still text; the extra 0xE9 at
+    // the end is a second binary literal and tips it.
     Bytes mixed;
     for (int i = 0; i < 2000; ++i) mixed.insert(mixed.end(), {'a', 'b', 'c', 'd', 0xE9});
     EXPECT_EQ(compress(6, mixed).result.internalAttributes, 1);

@@ -103,6 +103,7 @@ inline Bytes expand(const Compressed& c, std::size_t expectedSize) {
 // data of its single entry, parsed from the local header.
 struct PeerEntry {
     unsigned method = 0;
+    unsigned internalAttributes = 0;
     Bytes data;
 };
 
@@ -129,6 +130,9 @@ inline PeerEntry runZip(const std::filesystem::path& file, int level, const std:
     if (start + size > zipBytes.size()) throw std::runtime_error("peer entry runs past the archive");
     entry.data.assign(zipBytes.begin() + static_cast<std::ptrdiff_t>(start),
                       zipBytes.begin() + static_cast<std::ptrdiff_t>(start + size));
+    // The central header follows the data; its internal attributes sit at offset 36.
+    if (u32(start + size) != 0x02014b50) throw std::runtime_error("no central header after the entry");
+    entry.internalAttributes = u16(start + size + 36);
     return entry;
 }
 

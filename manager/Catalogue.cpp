@@ -1,0 +1,285 @@
+#include "manager/Catalogue.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "manager/SplitParams.h"
+#include "platform/AtomicFile.h"
+#include "platform/DateTime.h"
+#include "platform/FileStream.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/SysUtils.h"
+
+namespace manager {
+namespace {
+
+constexpr char kSeparator = '|';
+constexpr const char* kLineEnd = "\r\n";
+// How many physical lines one record may span. Older files can hold many texts that begin
+// with a quote and never close it; the bound keeps reading them linear.
+constexpr std::size_t kMaxJoinedLines = 1000;
+
+bool IsLineSpace(unsigned char c) { return c >= 1 && c <= 32; }
+
+// True when the splitter, reading a line with "|" as separator, would still be inside a
+// quoted field at its end: the line's record goes on in the next physical line. startInside
+// continues a quoted field that an earlier physical line opened, so joining lines costs one
+// pass over each of them.
+bool EndsInsideQuote(const String& line, bool startInside = false) {
+    std::size_t i = 0, n = line.size();
+    auto skip = [&] {
+        while (i < n && IsLineSpace(static_cast<unsigned char>(line[i]))) ++i;
+    };
+    // The rest of a quoted field from i; true when the line ends inside it.
+    auto quoted = [&] {
+        while (i < n && line[i] != '\0') {
+            if (line[i] == '"') {
+                if (i + 1 < n && line[i + 1] == '"') {
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                return false;
+            }
+            ++i;
+        }
+        return i >= n;
+    };
+    if (startInside) {
+        if (quoted()) return true;
+        if (i >= n || line[i] == '\0') return false;
+        skip();
+        if (i < n && line[i] == kSeparator) ++i;
+    }
+    skip();
+    while (i < n && line[i] != '\0') {
+        if (line[i] == '"') {
+            ++i;
+            if (quoted()) return true;
+            if (i >= n || line[i] == '\0') return false;
+        } else {
+            while (i < n && static_cast<unsigned char>(line[i]) >= 32 && line[i] != kSeparator) ++i;
+        }
+        skip();
+        if (i < n && line[i] == kSeparator) {
+            ++i;
+            skip();
+        }
+    }
+    return false;
+}
+
+String WithoutTrailingCR(const String& s) {
+    return !s.empty() && s.back() == '\r' ? s.substr(0, s.size() - 1) : s;
+}
+
+bool ReadInteger(const std::vector<String>& f, std::size_t index, Integer& value, String& reason) {
+    if (TryStrToInt(f[index], value)) return true;
+    reason = "field " + std::to_string(index) + " \"" + f[index] + "\" is not a whole number";
+    return false;
+}
+
+String ReadAll(const String& fileName) {
+    TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
+    String text(static_cast<std::size_t>(in.Size()), '\0');
+    if (!text.empty()) in.ReadBuffer(text.data(), static_cast<Int64>(text.size()));
+    return text;
+}
+
+void WriteAll(const String& fileName, const String& text) {
+    platform::AtomicFile out(fileName);
+    out.Write(text);
+    out.Commit();
+}
+
+}  // namespace
+
+String CatalogueField(const String& value) {
+    bool quote = !value.empty() && (IsLineSpace(static_cast<unsigned char>(value.front())) || value.front() == '"');
+    for (char ch : value) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 32 || ch == kSeparator || ch == '"') quote = true;
+    }
+    if (!quote) return value;
+    String out = "\"";
+    for (char ch : value) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    out += '"';
+    return out;
+}
+
+String CatalogueLine(const TCatalogueRecord& r, const TFormatSettings& settings) {
+    String line;
+    line += IntToStr(r.Level);
+    line += kSeparator;
+    line += CatalogueField(r.Text);
+    line += kSeparator;
+    line += IntToStr(r.NodeKind);
+    line += kSeparator;
+    line += CatalogueField(r.SystemName);
+    line += kSeparator;
+    line += CatalogueField(r.BackupID);
+    line += kSeparator;
+    line += CatalogueField(r.Description);
+    line += kSeparator;
+    line += DateTimeToStr(r.Created, settings);
+    line += kSeparator;
+    line += IntToStr(r.ImageIndex);
+    line += kSeparator;
+    line += IntToStr(r.SelectedIndex);
+    line += kSeparator;
+    line += r.Expanded ? "+" : "-";
+    line += kLineEnd;
+    return line;
+}
+
+bool ParseCatalogueLine(const String& line, TCatalogueRecord& r, const TFormatSettings& settings,
+                        String& reason) {
+    std::vector<String> f = SplitParamsTokens(line, kSeparator);
+    if (f.size() < 2) {
+        reason = "fewer than two fields";
+        return false;
+    }
+    TCatalogueRecord out;
+    out.FieldCount = static_cast<Integer>(std::min<std::size_t>(f.size(), 10));
+    if (!ReadInteger(f, 0, out.Level, reason)) return false;
+    out.Text = f[1];
+    if (f.size() > 2) {
+        Integer kind = 0;
+        if (!ReadInteger(f, 2, kind, reason)) return false;
+        out.NodeKind = kind;  // stored as 32 bits, widened with its sign
+    }
+    if (f.size() > 3) out.SystemName = f[3];
+    if (f.size() > 4) out.BackupID = f[4];
+    if (f.size() > 5) out.Description = f[5];
+    if (f.size() > 6 && !TryStrToDateTime(f[6], out.Created, settings)) {
+        reason = "field 6 \"" + f[6] + "\" is not a date and time";
+        return false;
+    }
+    if (f.size() > 7 && !ReadInteger(f, 7, out.ImageIndex, reason)) return false;
+    if (f.size() > 8 && !ReadInteger(f, 8, out.SelectedIndex, reason)) return false;
+    if (f.size() > 9) out.Expanded = f[9] == "+";
+    r = out;
+    return true;
+}
+
+std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormatSettings& settings,
+                                               std::vector<String>& problems) {
+    // Physical lines as they stand, each with the CR of its CR LF still on it.
+    std::vector<String> raw;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        if (lf == String::npos) {
+            raw.push_back(text.substr(start));
+            break;
+        }
+        raw.push_back(text.substr(start, lf - start));
+        start = lf + 1;
+    }
+
+    std::vector<TCatalogueLine> lines;
+    for (std::size_t i = 0; i < raw.size();) {
+        TCatalogueLine entry;
+        entry.LineNumber = static_cast<Integer>(i + 1);
+        String reason;
+        // A quoted field that holds a line break spans physical lines: join them, but only
+        // keep the join when it gives a whole record; an older file's stray quote must not
+        // swallow the lines after it.
+        if (EndsInsideQuote(raw[i])) {
+            String joined = raw[i];
+            std::size_t j = i + 1;
+            bool inside = true;
+            while (j < raw.size() && inside && j - i < kMaxJoinedLines) {
+                inside = EndsInsideQuote(raw[j], true);
+                joined += "\n" + raw[j++];
+            }
+            String joinedReason;
+            if (!inside &&
+                ParseCatalogueLine(WithoutTrailingCR(joined), entry.Record, settings, joinedReason) &&
+                entry.Record.FieldCount == 10) {
+                lines.push_back(entry);
+                i = j;
+                continue;
+            }
+        }
+        String line = WithoutTrailingCR(raw[i]);
+        if (ParseCatalogueLine(line, entry.Record, settings, reason)) {
+            lines.push_back(entry);
+        } else {
+            problems.push_back("Backup.Dat line " + std::to_string(i + 1) + " skipped: " + reason);
+        }
+        ++i;
+    }
+    return lines;
+}
+
+void PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueTarget& target,
+                           std::vector<String>& problems) {
+    using Node = TCatalogueTarget::Node;
+    Node root = target.BackupRoot();
+    Node current = nullptr;
+    Integer previous = 1;
+    for (const TCatalogueLine& entry : lines) {
+        Integer level = std::clamp(entry.Record.Level, 1, kMaxCatalogueLevel);
+        if (!current) level = 1;  // the first node always hangs from the root
+        level = std::min(level, previous + 1);
+        Node parent = root;
+        if (level == 1) {
+            parent = root;
+        } else if (level < previous) {
+            Node reached = current;
+            for (Integer up = previous - level + 1; up > 0; --up) {
+                Node p = target.ParentOf(reached);
+                if (!p) break;  // never past a top-level node
+                reached = p;
+            }
+            parent = reached;
+        } else if (level == previous + 1) {
+            parent = current;
+        } else {
+            parent = target.ParentOf(current);
+            if (!parent) parent = root;
+        }
+        Node node = target.AddChild(parent, entry.Record);
+        current = node;
+        previous = level;
+        try {
+            target.NodeLoaded(node);
+        } catch (const std::exception& e) {
+            problems.push_back("Backup.Dat line " + std::to_string(entry.LineNumber) + " \"" + entry.Record.Text +
+                               "\": " + e.what());
+        }
+    }
+    target.ExpandSavedNodes();
+}
+
+std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormatSettings& settings) {
+    std::vector<String> problems;
+    if (!FileExists(fileName_)) return problems;
+    String text = ReadAll(fileName_);
+    std::vector<TCatalogueLine> lines = ParseCatalogueText(text, settings, problems);
+    if (!problems.empty()) {
+        damagedText_ = text;
+        backupPending_ = true;
+    }
+    PlaceCatalogueRecords(lines, target, problems);
+    return problems;
+}
+
+void TCatalogueFile::Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings) {
+    ForceDirectories(ExtractFileDir(fileName_));
+    if (backupPending_) {
+        WriteAll(BackupCopyName(), damagedText_);
+        backupPending_ = false;
+        damagedText_.clear();
+    }
+    String text;
+    for (const TCatalogueRecord& r : records) text += CatalogueLine(r, settings);
+    WriteAll(fileName_, text);
+}
+
+}  // namespace manager

@@ -1,0 +1,343 @@
+#include "manager/MainWindow.h"
+
+#include <cstdio>
+
+#include "manager/FolderPage.h"
+#include "manager/Instance.h"
+#include "manager/RegistryHelpers.h"
+#include "manager/Settings.h"
+#include "manager/ShellHelpers.h"
+#include "platform/DateTime.h"
+#include "platform/Files.h"
+#include "platform/Params.h"
+#include "platform/Paths.h"
+#include "platform/SysUtils.h"
+
+namespace manager {
+
+TFormMain* FormMain = nullptr;
+
+namespace {
+
+constexpr const char* kBackupRootText = "Backup's";
+constexpr const char* kActionsRootText = "Actions";
+constexpr const char* kHistoryRootText = "History";
+constexpr const char* kRootSystemName = "Folder";
+constexpr const char* kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+constexpr const char* kNoDescription = "No description.";
+
+// Headless, standard output is the program's display: what the window would show there.
+void Say(const String& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// The loader's view of the main window's tree.
+class TFormTarget : public TCatalogueTarget {
+public:
+    explicit TFormTarget(TFormMain& form) : form_(form) {}
+    Node BackupRoot() override { return form_.BackupRoot; }
+    Node ParentOf(Node node) override { return static_cast<TCatalogueNode*>(node)->Parent; }
+    Node AddChild(Node parent, const TCatalogueRecord& r) override {
+        TCatalogueNode* n = form_.Tree().AddChild(static_cast<TCatalogueNode*>(parent), r.Text);
+        form_.TreeExChange(nullptr, n);  // the tree reports every insertion at once
+        n->NodeKind = r.NodeKind;
+        n->SystemName = r.SystemName;
+        n->BackupID = r.BackupID;
+        n->Description = r.Description;
+        n->Created = r.Created;
+        n->ImageIndex = r.ImageIndex;
+        n->SelectedIndex = r.SelectedIndex;
+        n->SavedExpanded = r.Expanded;
+        return n;
+    }
+    void NodeLoaded(Node node) override { form_.TreeExChange(nullptr, static_cast<TCatalogueNode*>(node)); }
+    void ExpandSavedNodes() override {
+        for (TCatalogueNode* n : form_.Tree().PreOrder())
+            if (n->SavedExpanded) n->Expanded = true;
+    }
+
+private:
+    TFormMain& form_;
+};
+
+}  // namespace
+
+TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
+    FormMain = this;
+    BuildForm();
+    plugins_.SetReport([this](const String& m) { history_.Add(m, hcAdd); });
+    SetBusyCursorHook([](bool busy) { Screen->SetCursor(busy ? crHourGlass : crDefault); });
+    FinishCreate();
+}
+
+TFormMain::~TFormMain() {
+    SetBusyCursorHook(nullptr);
+    if (FormMain == this) FormMain = nullptr;
+}
+
+void TFormMain::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+        case WM_INSTANCE_PING: Message.Result = InstanceMagic; return;
+        case WM_INSTANCE_RESTORE:
+            if (IsIconic(Application->Handle())) {
+                Application->Restore();
+                Say("Restored");
+            } else {
+                Application->BringToFront();
+                Say("Brought to front");
+            }
+            return;
+        case WM_INSTANCE_COMMANDLINE: {
+            char buffer[260] = {};
+            UINT n = GlobalGetAtomNameA(static_cast<ATOM>(Message.WParam), buffer, sizeof buffer);
+            if (n == 0) RaiseLastOSError();
+            ProcessCommandLine(String(buffer, n));
+            return;
+        }
+        default: TForm::WndProc(Message);
+    }
+}
+
+void TFormMain::FormCreate(TObject*) {
+    SetCaption(Application->Title());
+    try {
+        LoadRegistrySettings();
+    } catch (Exception& e) {
+        AppException(this, e);
+    }
+    for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
+
+    const String program = ProgramFolder();
+    PluginsFolder = program + "Plugins\\";
+    HistoryFile = program + "History.txt";
+    BackupTemplateFile = program + "Templates\\TemplateBackup.htm";
+    FolderTemplateFile = program + "Templates\\TemplateFolder.htm";
+    DefaultPageFile = program + "Templates\\Default.htm";
+    HelpPageFile = program + "Help\\Help.htm";
+    history_.SetFileName(HistoryFile);
+
+    String appData = "C:";
+    try {
+        appData = ReadRegIniString(kExplorerKey, "Shell Folders", "AppData", "C:");
+    } catch (Exception& e) {
+        AppException(this, e);
+    }
+    BackupListFile = appData + "\\Brenlo\\Corvex\\Backup.Dat";
+    BackupDataFolder = ExtractFilePath(BackupListFile);
+    catalogue_.SetFileName(BackupListFile);
+    plugins_.SetFolders(PluginsFolder, BackupDataFolder);
+    plugins_.SetHostObjects(Application, Handle(), PanelMain->Handle());
+
+    for (const String& folder : {BackupDataFolder, PluginsFolder, ExtractFilePath(BackupTemplateFile)})
+        if (!ForceDirectories(folder)) history_.Add("Cannot create the folder " + folder, hcAdd);
+
+    history_.Add("Program started", hcAdd);
+    history_.Add("Chancking system.... ", hcChecking);
+    CreateRootNodes();
+    history_.Add("No errors found!", hcChecking);
+    try {
+        LoadBackupList(BackupListFile);
+    } catch (Exception& e) {
+        AppException(this, e);
+    }
+    Application->OnHint = [this](TObject* s) { AppHint(s); };
+    Application->OnException = [this](TObject* s, Exception& e) { AppException(s, e); };
+    PageControl->SetActivePage(tsBackupInfo);
+    Navigate(DefaultPageFile);
+}
+
+void TFormMain::SaveAll() {
+    SaveRegistrySettings();
+    SaveBackupList(BackupListFile);
+}
+
+void TFormMain::FormClose(TObject*, TCloseAction& Action) {
+    // A failed save reaches the exception hook; the window then neither minimises nor closes.
+    Action = caNone;
+    SaveAll();
+    if (Settings.General_cClosedM) {
+        Application->Minimize();
+        Say("Minimised");
+        return;
+    }
+    Action = caFree;
+}
+
+void TFormMain::CloseForTermination() {
+    try {
+        SaveAll();
+    } catch (Exception& e) {
+        AppException(this, e);
+    }
+    Application->Terminate();
+}
+
+void TFormMain::FormDestroy(TObject*) {
+    history_.Add("Program ended", hcAdd);
+    history_.Add("\r", hcAdd);
+}
+
+void TFormMain::AppHint(TObject*) { StatusBar->Panels()->Items(0)->SetText(GetLongHint(Application->Hint())); }
+
+void TFormMain::AppException(TObject* Sender, Exception& E) {
+    history_.Add("Error !! " + DateTimeToStr(Now()), hcAdd);
+    history_.Add(E.Message(), hcAdd);
+    history_.Add(String("Exception class name:") + E.ClassName() + " sender class name:" +
+                     (Sender ? Sender->ClassName() : "nil"),
+                 hcAdd);
+    history_.Add("Tring to fix...", hcAdd);
+    history_.Add("Writing to memory", hcAdd);
+}
+
+void TFormMain::tsShow(TObject* Sender) {
+    if (Sender == tsHistory && FileExists(HistoryFile)) mHistory->Lines()->LoadFromFile(HistoryFile);
+}
+
+void TFormMain::StatusBarResize(TObject*) {
+    TStatusPanels* panels = StatusBar->Panels();
+    panels->Items(0)->SetWidth(StatusBar->Width() - panels->Items(1)->Width() -
+                               StatusBar->Canvas()->TextWidth(panels->Items(2)->Text()) - 20);
+}
+
+void TFormMain::PanelMainResize(TObject*) {
+    if (TCatalogueNode* selected = tree_.Selected) ShowBackupPage(selected);
+}
+
+void TFormMain::mnuOptions_OnTopClick(TObject*) {
+    mnuOptions_OnTop->SetChecked(!mnuOptions_OnTop->Checked());
+    SetFormStyle(mnuOptions_OnTop->Checked() ? fsStayOnTop : fsNormal);
+}
+
+void TFormMain::ProcessCommandLine(const String& Text) {
+    TCommandLineRequest request = ParseCommandLineText(Text);
+    for (const String& path : request.HandedOverPaths) {
+        handedOverPaths_.push_back(path);
+        Say("Folder handed over: " + path);
+    }
+    if (request.Minimise) {
+        Application->Minimize();
+        Say("Minimised");
+    }
+}
+
+void TFormMain::LoadRegistrySettings() {
+    LoadSettings(Settings);
+    mnuOptions_OnTop->SetChecked(!Settings.General_cOnTop);
+    mnuOptions_OnTopClick(mnuOptions_OnTop);
+}
+
+void TFormMain::SaveRegistrySettings() {
+    // The menu item holds the setting at run time.
+    Settings.General_cOnTop = mnuOptions_OnTop->Checked();
+    SaveSettings(Settings);
+}
+
+void TFormMain::CreateRootNodes() {
+    rootsBuilding_ = true;
+    tree_.Clear();
+    CurrentNode = nullptr;
+    auto root = [this](const char* text, Int64 kind, Integer image, Integer selected) {
+        TCatalogueNode* n = tree_.AddChild(nullptr, text);
+        TreeExChange(nullptr, n);
+        n->SystemName = kRootSystemName;
+        n->NodeKind = kind;
+        n->ImageIndex = image;
+        n->SelectedIndex = selected;
+        return n;
+    };
+    BackupRoot = root(kBackupRootText, nkFolder, 10, 11);
+    ActionsRoot = root(kActionsRootText, nkBackup, 0, 1);
+    HistoryRoot = root(kHistoryRootText, nkHistory, 12, 13);
+    rootsBuilding_ = false;
+}
+
+void TFormMain::LoadBackupList(const String& Path) {
+    catalogue_.SetFileName(Path);
+    TFormTarget target(*this);
+    for (const String& problem : catalogue_.Load(target, FormatSettings())) history_.Add(problem, hcAdd);
+}
+
+void TFormMain::SaveBackupList(const String& Path) {
+    std::vector<TCatalogueRecord> records;
+    for (TCatalogueNode* n : tree_.PreOrder()) {
+        if (!n->HasAsParent(BackupRoot) || n->Level() <= 0) continue;
+        TCatalogueRecord r;
+        r.Level = n->Level();
+        r.Text = n->Text;
+        r.NodeKind = n->NodeKind;
+        r.SystemName = n->SystemName;
+        r.BackupID = n->BackupID;
+        r.Description = n->Description;
+        r.Created = n->Created;
+        r.ImageIndex = n->ImageIndex;
+        r.SelectedIndex = n->SelectedIndex;
+        r.Expanded = n->Expanded;
+        records.push_back(r);
+    }
+    catalogue_.SetFileName(Path);
+    catalogue_.Save(records, FormatSettings());
+}
+
+void TFormMain::TreeExChange(TObject*, TCatalogueNode* Node) {
+    CurrentNode = Node;
+    if (rootsBuilding_ || !Node) return;
+    if (Node == BackupRoot) {
+        tsBackupInfo_L1->SetCaption("Corvex system");
+        cmdWelcome->SetCaption("Click for Welcome");
+        cmdHelp->Show();
+        PageControl->SetActivePage(tsBackupInfo);
+        Navigate(DefaultPageFile);
+        return;
+    }
+    const TCatalogueNode* top = Node->TopLevel();
+    if (top == BackupRoot) {
+        BackupRoot->Expanded = true;
+        const String status = Trim(Node->Description).empty() ? String(kNoDescription) : Node->Description;
+        if (Node->NodeKind != nkFolder) {
+            cmdFilesProperties->Show();
+            cmdFilesBackup->SetVisible(Node->NodeKind == nkBackup);
+            ShowBackupPage(Node);
+            PageControl->SetActivePage(tsFiles);
+            StatusBar->Panels()->Items(0)->SetText(status);
+            PanelFiles_Label->SetCaption("Backup:" + Node->Text);
+        } else {
+            cmdWelcome->SetCaption("Click for Properties");
+            cmdHelp->Hide();
+            Navigate(BuildFolderPage(Node));
+            PageControl->SetActivePage(tsBackupInfo);
+            StatusBar->Panels()->Items(0)->SetText(status);
+            tsBackupInfo_L1->SetCaption("Folder:" + Node->Text);
+        }
+    } else if (top == ActionsRoot) {
+        PageControl->SetActivePage(tsActions);
+    } else if (top == HistoryRoot) {
+        PageControl->SetActivePage(tsHistory);
+    }
+}
+
+String TFormMain::BuildFolderPage(const TCatalogueNode* Node) {
+    return BuildFolderPageFile(FolderTemplateFile, GetTempDirectory(), Node->Text, Node->Description, Node->Created,
+                               FormatSettings());
+}
+
+TPluginNodeRef TFormMain::PluginRef(TCatalogueNode* Node) {
+    return TPluginNodeRef{Node->NodeKind, Node->SystemName, Node->BackupID, &Node->PluginHandle, &Node->PluginChildID};
+}
+
+void TFormMain::ShowBackupPage(TCatalogueNode* Node) {
+    if (Node) plugins_.ShowBackupPage(PluginRef(Node));
+}
+
+void TFormMain::RunBackup(TCatalogueNode* Node, TObject* Sender) {
+    // The File menu's and the popup's Backup items pass the button as sender too.
+    if (!Node) return;
+    plugins_.RunBackup(PluginRef(Node), Sender == cmdFilesBackup ? TBackupCommand::Backup : TBackupCommand::SecBac);
+}
+
+void TFormMain::Navigate(const String& Page) {
+    MainWebBrowser->Navigate(Page);
+    Say("Showing " + Page);
+}
+
+}  // namespace manager

@@ -1,0 +1,186 @@
+// The layout of the main window: captions, positions, sizes and colours, and the events the
+// form definition binds. Behaviour lives in MainWindow.cpp.
+#include "manager/MainWindow.h"
+
+#include <type_traits>
+
+namespace manager {
+namespace {
+
+// Header panels of the pages.
+constexpr TColor kHeaderColor = 5791864;
+constexpr TColor kHeaderTextColor = 49407;
+constexpr Integer kHeaderHeight = 41;
+constexpr Integer kLinkWidth = 120;
+// The fixed notice in the third status panel.
+constexpr const char* kStatusNotice = "Tarvik";
+
+template <class T>
+T* Make(TComponent* owner, TWinControl* parent, const char* name) {
+    T* c = new T(owner);
+    c->SetName(name);
+    if constexpr (std::is_base_of_v<TControl, T>) {
+        if (parent) c->SetParent(parent);
+    } else {
+        (void)parent;
+    }
+    return c;
+}
+
+TSpeedButton* Link(TComponent* owner, TWinControl* parent, const char* name, const char* caption, Integer right) {
+    auto* b = Make<TSpeedButton>(owner, parent, name);
+    b->SetCaption(caption);
+    b->SetFlat(true);
+    b->SetCursor(crHandPoint);
+    b->SetBounds(right - kLinkWidth, 10, kLinkWidth, 21);
+    return b;
+}
+
+}  // namespace
+
+void TFormMain::BuildForm() {
+    SetName("FormMain");
+    SetBounds(0, 0, 640, 480);
+
+    mnuFile = Make<TPopupMenu>(this, nullptr, "mnuFile");
+    mnuOptions = Make<TPopupMenu>(this, nullptr, "mnuOptions");
+    mnuHelp = Make<TPopupMenu>(this, nullptr, "mnuHelp");
+    mnuOptions_OnTop = Make<TMenuItem>(this, nullptr, "mnuOptions_OnTop");
+    mnuOptions_OnTop->SetCaption("Always on top");
+    mnuOptions_OnTop->SetHint("Make application always visible");
+    mnuOptions_OnTop->OnClick = [this](TObject* s) { mnuOptions_OnTopClick(s); };
+    mnuOptions->Items()->Add(mnuOptions_OnTop);
+    PopupMenuLeft = Make<TPopupMenu>(this, nullptr, "PopupMenuLeft");
+    PopupMenuSysTray = Make<TPopupMenu>(this, nullptr, "PopupMenuSysTray");
+
+    CoolBar = Make<TCoolBar>(this, this, "CoolBar");
+    CoolBar->SetAlign(alTop);
+    CoolBar->SetHeight(26);
+    ToolBar = Make<TToolBar>(this, CoolBar, "ToolBar");
+    ToolBar->SetFlat(true);
+    ToolBar->SetShowCaptions(true);
+    CoolBar->AddBand()->SetControl(ToolBar);
+    struct Drop {
+        TToolButton** button;
+        const char* name;
+        const char* caption;
+        TPopupMenu* menu;
+    };
+    for (const Drop& d : {Drop{&tbFile, "tbFile", "File", mnuFile}, Drop{&tbOptions, "tbOptions", "Options", mnuOptions},
+                          Drop{&tbHelp, "tbHelp", "Help", mnuHelp}}) {
+        *d.button = Make<TToolButton>(this, ToolBar, d.name);
+        (*d.button)->SetCaption(d.caption);
+        (*d.button)->SetDropdownMenu(d.menu);
+    }
+
+    StatusBar = Make<TStatusBar>(this, this, "StatusBar");
+    StatusBar->SetAlign(alBottom);
+    for (Integer width : {190, 120, 50}) StatusBar->Panels()->Add()->SetWidth(width);
+    StatusBar->Panels()->Items(2)->SetBiDiMode(bdRightToLeft);
+    StatusBar->Panels()->Items(2)->SetBevel(pbNone);
+    StatusBar->Panels()->Items(2)->SetText(kStatusNotice);
+    StatusBar->OnResize = [this](TObject* s) { StatusBarResize(s); };
+
+    PanelLeft = Make<TPanel>(this, this, "PanelLeft");
+    PanelLeft->SetAlign(alLeft);
+    PanelLeft->SetWidth(101);
+    PanelLeft->SetBevelOuter(bvNone);
+    Splitter = Make<TSplitter>(this, this, "Splitter");
+    Splitter->SetAlign(alLeft);
+    Splitter->SetWidth(5);
+
+    PageControl = Make<TPageControl>(this, this, "PageControl");
+    PageControl->SetAlign(alClient);
+    PageControl->SetStyle(tsFlatButtons);
+
+    auto page = [this](const char* name, const char* caption) {
+        auto* ts = Make<TTabSheet>(this, nullptr, name);
+        ts->SetPageControl(PageControl);
+        ts->SetCaption(caption);
+        return ts;
+    };
+    auto header = [this](TTabSheet* ts, const char* name, const char* title) {
+        auto* panel = Make<TPanel>(this, ts, name);
+        panel->SetAlign(alTop);
+        panel->SetHeight(kHeaderHeight);
+        panel->SetColor(kHeaderColor);
+        panel->SetBevelOuter(bvNone);
+        panel->Font()->SetColor(kHeaderTextColor);
+        auto* label = Make<TLabel>(this, panel, (String(name) + "_Label").c_str());
+        label->SetCaption(title);
+        label->Font()->SetStyle(fsBold);
+        label->SetBounds(8, 4, 200, 16);
+        auto* image = Make<TImage>(this, panel, (String(name) + "_Image").c_str());
+        image->SetAlign(alRight);
+        image->SetWidth(40);
+        return std::make_pair(panel, label);
+    };
+
+    tsFiles = page("tsFiles", "Files");
+    auto [filesHeader, filesLabel] = header(tsFiles, "PanelFiles", "");
+    PanelFiles_Label = filesLabel;
+    cmdFilesProperties = Link(this, filesHeader, "cmdFilesProperties", "Click for Properties", 480);
+    cmdFilesBackup = Link(this, filesHeader, "cmdFilesBackup", "Click for Backup", 356);
+    cmdFilesBackup->OnClick = [this](TObject* s) { RunBackup(CurrentNode, s); };
+    PanelMain = Make<TPanel>(this, tsFiles, "PanelMain");
+    PanelMain->SetAlign(alClient);
+    PanelMain->SetBevelOuter(bvNone);
+    PanelMain->OnResize = [this](TObject* s) { PanelMainResize(s); };
+
+    tsActions = page("tsActions", "Actions");
+    auto [actionsHeader, actionsLabel] = header(tsActions, "PanelActions", "Actions");
+    auto* italic = Make<TLabel>(this, actionsHeader, "PanelActions_Label2");
+    italic->SetCaption("   monitor transactions and other informations");
+    italic->Font()->SetStyle(fsItalic);
+    italic->SetBounds(8, 22, 300, 16);
+    (void)actionsLabel;
+    cmdActionsProperties = Link(this, actionsHeader, "cmdActionsProperties", "Click for Properties", 480);
+    lvActions = Make<TListView>(this, tsActions, "lvActions");
+    lvActions->SetAlign(alClient);
+    lvActions->SetViewStyle(vsReport);
+    lvActions->SetReadOnly(true);
+    lvActions->SetGridLines(true);
+    lvActions->SetRowSelect(true);
+    struct Column {
+        const char* caption;
+        Integer width;
+    };
+    for (const Column& c : {Column{"Name", 110}, Column{"Precesses", 100}, Column{"Tread", 0}}) {
+        TListColumn* col = lvActions->Columns()->Add();
+        col->SetCaption(c.caption);
+        if (c.width) col->SetWidth(c.width);
+        else col->SetAutoSize(true);
+    }
+
+    tsHistory = page("tsHistory", "History");
+    auto [historyHeader, historyLabel] = header(tsHistory, "PanelHistory", "History");
+    (void)historyLabel;
+    cmdHistorySave = Link(this, historyHeader, "cmdHistorySave", "Click for Save", 480);
+    cmdHistorySearch = Link(this, historyHeader, "cmdHistorySearch", "Click for Search", 356);
+    mHistory = Make<TMemo>(this, tsHistory, "mHistory");
+    mHistory->SetAlign(alClient);
+    mHistory->SetReadOnly(true);
+    mHistory->SetScrollBars(ssBoth);
+    mHistory->SetWantReturns(false);
+    mHistory->SetColor(clInfoBk);
+    mHistory->Font()->SetName("Lucida Console");
+    mHistory->Font()->SetHeight(-11);
+    mHistory->Font()->SetStyle(fsBold);
+
+    tsBackupInfo = page("tsBackupInfo", "");
+    auto [infoHeader, infoLabel] = header(tsBackupInfo, "tsBackupInfo_Panel", "");
+    tsBackupInfo_L1 = infoLabel;
+    tsBackupInfo_L1->SetName("tsBackupInfo_L1");
+    cmdWelcome = Link(this, infoHeader, "cmdWelcome", "Click for Welcome", 480);
+    cmdHelp = Link(this, infoHeader, "cmdHelp", "Click for Help", 356);
+    MainWebBrowser = Make<TWebBrowser>(this, tsBackupInfo, "MainWebBrowser");
+    MainWebBrowser->SetAlign(alClient);
+
+    for (TTabSheet* ts : {tsFiles, tsActions, tsHistory}) ts->OnShow = [this](TObject* s) { tsShow(s); };
+
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    OnDestroy = [this](TObject* s) { FormDestroy(s); };
+}
+
+}  // namespace manager

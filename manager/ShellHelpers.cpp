@@ -1,0 +1,80 @@
+#include "manager/ShellHelpers.h"
+
+#include "manager/RegistryHelpers.h"
+#include "manager/Settings.h"
+#include "platform/Files.h"
+#include "platform/Params.h"
+#include "platform/ShellLink.h"
+
+namespace manager {
+namespace {
+
+// Holds one interface pointer and releases it on every way out.
+template <class T>
+class InterfaceRef {
+public:
+    InterfaceRef() = default;
+    ~InterfaceRef() {
+        if (p_) p_->Release();
+    }
+    InterfaceRef(const InterfaceRef&) = delete;
+    InterfaceRef& operator=(const InterfaceRef&) = delete;
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    void** out() { return reinterpret_cast<void**>(&p_); }
+
+private:
+    T* p_ = nullptr;
+};
+
+void Check(HRESULT result, const char* what) {
+    if (FAILED(result))
+        throw EOSError(String("Cannot ") + what + " of the shell link object", static_cast<DWORD>(result));
+}
+
+}  // namespace
+
+String ShortcutPath(const String& FolderName) {
+    const String folder = GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, FolderName);
+    if (folder.empty()) return String();
+    return folder + "\\" + ApplicationTitle() + ".lnk";
+}
+
+bool ShortcutExists(const String& FolderName) {
+    const String path = ShortcutPath(FolderName);
+    return !path.empty() && FileExists(path);
+}
+
+void MakeShortcut(const String& FolderName, bool Create, const String& Parameters) {
+    InterfaceRef<IUnknown> object;
+    Check(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.out()), "create");
+    InterfaceRef<IShellLinkA> link;
+    Check(object->QueryInterface(IID_IShellLinkA, link.out()), "get the link interface");
+    InterfaceRef<IPersistFile> file;
+    Check(object->QueryInterface(IID_IPersistFile, file.out()), "get the file interface");
+
+    link->SetPath(ParamStr(0).c_str());
+    if (!Parameters.empty()) {
+        // Callers pass " -s": the blank separates it from the path on a command line.
+        link->SetArguments(Parameters.c_str() + (Parameters.front() == ' ' ? 1 : 0));
+    }
+    link->SetDescription(ShortcutDescription.c_str());
+
+    const String path = ShortcutPath(FolderName);
+    if (path.empty()) return;
+    if (Create) {
+        // An existing file is left as it is, so an older shortcut is never replaced.
+        if (!FileExists(path)) file->Save(platform::ToOleString(path).c_str(), FALSE_);
+    } else if (FileExists(path)) {
+        DeleteFile(path);
+    }
+}
+
+String GetTempDirectory() {
+    char buffer[261];
+    const DWORD length = GetTempPathA(sizeof buffer, buffer);
+    if (length == 0 || length >= sizeof buffer) return String();
+    return String(buffer, length);
+}
+
+}  // namespace manager

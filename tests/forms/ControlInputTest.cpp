@@ -1,0 +1,292 @@
+// What the user does to controls, as messages: typing, clicking, arrow keys, menus.
+#include <gtest/gtest.h>
+
+#include "FormsFixture.h"
+#include "platform/ComCtrls.h"
+#include "platform/ExtCtrls.h"
+#include "platform/StdCtrls.h"
+#include "platform/SysUtils.h"
+
+namespace {
+
+using forms_test::FormsTest;
+
+void Type(TWinControl* c, const String& keys) {
+    for (char k : keys) SendMessageA(c->Handle(), WM_CHAR, static_cast<unsigned char>(k), 0);
+}
+
+TEST_F(FormsTest, TypingEditsTheTextWithinTheLimits) {
+    TForm* form = NewForm();
+    auto* edit = new TEdit(form);
+    edit->SetParent(form);
+    Type(edit, "abc\bd");
+    EXPECT_EQ(edit->Text(), "abd");
+    EXPECT_TRUE(edit->Modified());
+    edit->SetReadOnly(true);
+    Type(edit, "zz");
+    EXPECT_EQ(edit->Text(), "abd");
+    edit->SetReadOnly(false);
+    edit->SetCharCase(ecUpperCase);
+    edit->SelectAll();
+    Type(edit, "x");  // replaces the selection
+    EXPECT_EQ(edit->Text(), "X");
+    edit->SetPasswordChar('#');
+    form->Show();
+    UpdateWindow(edit->Handle());
+    EXPECT_EQ(platform::WindowDisplayTexts(edit->Handle()), std::vector<String>{"#"});
+
+    auto* memo = new TMemo(form);
+    memo->SetParent(form);
+    memo->SetMaxLength(255);
+    Type(memo, "one\rtwo");
+    EXPECT_EQ(memo->Lines()->Count(), 2);
+    EXPECT_EQ(memo->Lines()->Strings(1), "two");
+    memo->SetWantReturns(false);
+    Type(memo, "\r");
+    EXPECT_EQ(memo->Lines()->Count(), 2);
+    memo->SetText(String(254, 'a'));
+    memo->SetSelStart(254);
+    Type(memo, "bc");
+    EXPECT_EQ(memo->Text().size(), 255u);
+}
+
+TEST_F(FormsTest, KeyEventsCanSwallowKeys) {
+    TForm* form = NewForm();
+    auto* edit = new TEdit(form);
+    edit->SetParent(form);
+    edit->OnKeyPress = [](TObject*, char& key) {
+        if (key == 'q') key = 0;
+    };
+    Type(edit, "aqb");
+    EXPECT_EQ(edit->Text(), "ab");
+}
+
+TEST_F(FormsTest, RadioButtonsOfOneParentExcludeEachOther) {
+    TForm* form = NewForm();
+    auto* group = new TGroupBox(form);
+    group->SetParent(form);
+    auto* r1 = new TRadioButton(form);
+    auto* r2 = new TRadioButton(form);
+    auto* other = new TRadioButton(form);
+    r1->SetParent(group);
+    r2->SetParent(group);
+    other->SetParent(form);
+    other->SetChecked(true);
+    int clicks = 0;
+    r2->OnClick = [&](TObject*) { ++clicks; };
+    r1->SetChecked(true);
+    r2->Click();
+    EXPECT_FALSE(r1->Checked());
+    EXPECT_TRUE(r2->Checked());
+    EXPECT_TRUE(other->Checked());
+    EXPECT_EQ(clicks, 1);
+    // Controls inside a group box sit below its caption.
+    auto* inner = new TPanel(form);
+    inner->SetParent(group);
+    inner->SetAlign(alClient);
+    EXPECT_GT(inner->Top(), 0);
+}
+
+TEST_F(FormsTest, CheckBoxCyclesThroughGreyWhenAllowed) {
+    TForm* form = NewForm();
+    auto* check = new TCheckBox(form);
+    check->SetParent(form);
+    check->SetAllowGrayed(true);
+    check->Click();
+    EXPECT_EQ(check->State(), cbGrayed);
+    check->Click();
+    EXPECT_EQ(check->State(), cbChecked);
+    check->SetEnabled(false);
+    check->Click();
+    EXPECT_EQ(check->State(), cbChecked);
+}
+
+TEST_F(FormsTest, ListViewArrowKeysAndCtrlClicks) {
+    TForm* form = NewForm();
+    auto* lv = new TListView(form);
+    lv->SetParent(form);
+    lv->SetViewStyle(vsReport);
+    for (int i = 0; i < 3; ++i) lv->Items()->Add()->SetCaption(IntToStr(i));
+    SendMessageA(lv->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(lv->Selected(), lv->Items()->Item(0));
+    SendMessageA(lv->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(lv->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(lv->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(lv->Selected(), lv->Items()->Item(2));
+    EXPECT_EQ(lv->ItemFocused(), lv->Items()->Item(2));
+
+    lv->SetMultiSelect(true);
+    platform::SetKeyDown(VK_CONTROL, true);
+    int y0 = lv->HeaderHeight() + 1;
+    SendMessageA(lv->Handle(), WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(2, y0));
+    platform::SetKeyDown(VK_CONTROL, false);
+    EXPECT_EQ(lv->SelCount(), 2);
+    EXPECT_EQ(lv->Selected(), lv->Items()->Item(0));
+    // A click below the rows selects nothing new.
+    SendMessageA(lv->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, y0 + 10 * lv->RowHeight()));
+    EXPECT_EQ(lv->SelCount(), 2);
+}
+
+TEST_F(FormsTest, DisabledAndHiddenMenuItemsIgnoreTheirShortcuts) {
+    TForm* form = NewForm();
+    auto* popup = new TPopupMenu(form);
+    auto* del = new TMenuItem(form);
+    del->SetShortCut(ShortCut(VK_DELETE, 0));
+    popup->Items()->Add(del);
+    int clicks = 0;
+    del->OnClick = [&](TObject*) { ++clicks; };
+    del->SetEnabled(false);
+    EXPECT_FALSE(popup->IsShortCut(VK_DELETE, 0));
+    del->SetEnabled(true);
+    del->SetVisible(false);
+    EXPECT_FALSE(popup->IsShortCut(VK_DELETE, 0));
+    del->SetVisible(true);
+    EXPECT_TRUE(popup->IsShortCut(VK_DELETE, 0));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(popup->FindItem(del->Command()), del);
+}
+
+TEST_F(FormsTest, MenuItemsCheckAndKeepTheirTree) {
+    TMainMenu menu(nullptr);
+    auto* options = new TMenuItem(&menu);
+    menu.Items()->Add(options);
+    auto* top = new TMenuItem(&menu);
+    top->SetCaption("Always on &top");
+    top->SetAutoCheck(true);
+    options->Add(top);
+    auto* line = new TMenuItem(&menu);
+    line->SetCaption("-");
+    options->Add(line);
+    EXPECT_EQ(options->Find("always on top"), top);
+    EXPECT_TRUE(line->IsLine());
+    EXPECT_EQ(top->GetParentMenu(), &menu);
+    EXPECT_EQ(line->MenuIndex(), 1);
+    top->Click();
+    EXPECT_TRUE(top->Checked());
+    options->Clear();
+    EXPECT_EQ(options->Count(), 0);
+    EXPECT_EQ(menu.ComponentCount(), 1);  // the sub-items are gone from their owner too
+}
+
+TEST_F(FormsTest, PageControlRefusalAndRemovalOfTheActivePage) {
+    TForm* form = NewForm();
+    auto* pc = new TPageControl(form);
+    pc->SetParent(form);
+    auto* a = new TTabSheet(form);
+    auto* b = new TTabSheet(form);
+    a->SetCaption("General");
+    b->SetCaption("Info");
+    a->SetPageControl(pc);
+    b->SetPageControl(pc);
+    pc->OnChanging = [](TObject*, bool& allow) { allow = false; };
+    TRect tab = pc->TabRect(b);
+    SendMessageA(pc->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(tab.left + 1, tab.top + 1));
+    EXPECT_EQ(pc->ActivePage(), a);
+    EXPECT_EQ(b->PageIndex(), 1);
+    b->SetPageIndex(0);
+    EXPECT_EQ(pc->Pages(0), b);
+    a->Free();
+    EXPECT_EQ(pc->ActivePage(), b);
+    EXPECT_EQ(pc->PageCount(), 1);
+    EXPECT_TRUE(b->Visible());
+}
+
+TEST_F(FormsTest, StatusBarSimpleTextReplacesThePanels) {
+    TForm* form = NewForm();
+    form->Show();
+    auto* bar = new TStatusBar(form);
+    bar->SetParent(form);
+    bar->Panels()->Add()->SetText("No description.");
+    UpdateWindow(bar->Handle());
+    EXPECT_EQ(platform::WindowDisplayTexts(bar->Handle()), std::vector<String>{"No description."});
+    bar->SetSimplePanel(true);
+    bar->SetSimpleText("simple");
+    UpdateWindow(bar->Handle());
+    EXPECT_EQ(platform::WindowDisplayTexts(bar->Handle()), std::vector<String>{"simple"});
+}
+
+TEST_F(FormsTest, PicturesLoadBitmapsAndImagesTakeTheirSize) {
+    TBitmap bmp(7, 5);
+    bmp.SaveToFile(profile_->Win("logo.bmp"));
+    TForm* form = NewForm();
+    auto* image = new TImage(form);
+    image->SetParent(form);
+    image->SetAutoSize(true);
+    image->Picture()->LoadFromFile(profile_->Win("logo.bmp"));
+    EXPECT_EQ(image->Width(), 7);
+    EXPECT_EQ(image->Height(), 5);
+    EXPECT_THROW(image->Picture()->LoadFromFile(profile_->Win("logo.gif")), EInvalidGraphic);
+    EXPECT_THROW(image->Picture()->LoadFromFile(profile_->Win("none.bmp")), EFOpenError);
+}
+
+TEST_F(FormsTest, ComboTypedTextFindsItsItem) {
+    TForm* form = NewForm();
+    auto* combo = new TComboBox(form);
+    combo->SetParent(form);
+    combo->Items()->Add("Normal");
+    int changes = 0;
+    combo->OnChange = [&](TObject*) { ++changes; };
+    Type(combo, "Norma");
+    EXPECT_EQ(combo->ItemIndex(), -1);
+    Type(combo, "l");
+    EXPECT_EQ(combo->ItemIndex(), 0);
+    EXPECT_EQ(changes, 6);
+}
+
+TEST_F(FormsTest, CoolBarStacksItsBands) {
+    TForm* form = NewForm();
+    auto* cool = new TCoolBar(form);
+    cool->SetParent(form);
+    auto* bar = new TToolBar(form);
+    bar->SetAlign(alNone);
+    bar->SetHeight(22);
+    cool->AddBand()->SetControl(bar);
+    EXPECT_EQ(bar->Parent(), cool);
+    EXPECT_EQ(bar->Top(), 0);
+    EXPECT_EQ(bar->Width(), cool->ClientWidth() - bar->Left());
+    EXPECT_EQ(cool->Height(), 22);
+    EXPECT_EQ(cool->Width(), form->ClientWidth());
+}
+
+}  // namespace
+
+#include "platform/Buttons.h"
+
+namespace {
+
+using forms_test::FormsTest;
+
+TEST_F(FormsTest, SpeedButtonsOfAGroupKeepOneDown) {
+    TForm* form = NewForm();
+    auto* a = new TSpeedButton(form);
+    auto* b = new TSpeedButton(form);
+    for (auto* s : {a, b}) {
+        s->SetParent(form);
+        s->SetGroupIndex(1);
+    }
+    a->SetLeft(30);
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    a->Click();
+    b->Click();
+    EXPECT_FALSE(a->Down());
+    EXPECT_TRUE(b->Down());
+    b->SetDown(false);  // without AllowAllUp one stays down
+    EXPECT_TRUE(b->Down());
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(FormsTest, ChosenMenuItemsHintBecomesTheApplicationHint) {
+    TForm* form = NewForm();
+    auto* popup = new TPopupMenu(form);
+    auto* item = new TMenuItem(form);
+    item->SetHint("Delete|Delete selected item?");
+    popup->Items()->Add(item);
+    std::vector<String> hints;
+    Application->OnHint = [&](TObject*) { hints.push_back(Application->Hint()); };
+    platform::SetPopupHook([](TMenu&, TMenuItem& items, POINT) { return items[0]; });
+    popup->Popup(10, 10);
+    EXPECT_EQ(hints, std::vector<String>{"Delete selected item?"});
+}
+
+}  // namespace

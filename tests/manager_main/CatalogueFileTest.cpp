@@ -1,0 +1,314 @@
+// The catalogue file: the line format, quoting of values the format cannot hold plainly,
+// malformed lines, level placement and the safe rewrite with its backup copy.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <list>
+
+#include "tests/common/TestProfile.h"
+#include "manager/Catalogue.h"
+#include "platform/DateTime.h"
+#include "platform/Drives.h"
+
+using namespace manager;
+
+namespace {
+
+TFormatSettings Fs() { return DefaultFormatSettings(); }
+
+TCatalogueRecord Rec(Integer level, String text, Int64 kind = nkFolder, String system = "", String id = "",
+                     String description = "", TDateTime created = 0, Integer image = 6, Integer selected = 7,
+                     bool expanded = false) {
+    TCatalogueRecord r;
+    r.Level = level;
+    r.Text = std::move(text);
+    r.NodeKind = kind;
+    r.SystemName = std::move(system);
+    r.BackupID = std::move(id);
+    r.Description = std::move(description);
+    r.Created = created;
+    r.ImageIndex = image;
+    r.SelectedIndex = selected;
+    r.Expanded = expanded;
+    return r;
+}
+
+void ExpectSame(const TCatalogueRecord& a, const TCatalogueRecord& b) {
+    EXPECT_EQ(a.Level, b.Level);
+    EXPECT_EQ(a.Text, b.Text);
+    EXPECT_EQ(a.NodeKind, b.NodeKind);
+    EXPECT_EQ(a.SystemName, b.SystemName);
+    EXPECT_EQ(a.BackupID, b.BackupID);
+    EXPECT_EQ(a.Description, b.Description);
+    EXPECT_NEAR(a.Created, b.Created, 1.0 / 86400 / 2);
+    EXPECT_EQ(a.ImageIndex, b.ImageIndex);
+    EXPECT_EQ(a.SelectedIndex, b.SelectedIndex);
+    EXPECT_EQ(a.Expanded, b.Expanded);
+}
+
+// 1 March 2024 10:20:30 and midnight of the same day.
+const TDateTime kMorning = EncodeDate(2024, 3, 1) + EncodeTime(10, 20, 30, 0);
+const TDateTime kMidnight = EncodeDate(2024, 3, 1);
+
+TEST(CatalogueLine, OrdinaryLinesKeepTheOlderFormatByteForByte) {
+    EXPECT_EQ(CatalogueLine(Rec(1, "Docs", nkFolder, "", "", "My documents", kMorning, 6, 7, true), Fs()),
+              "1|Docs|1|||My documents|01/03/2024 10:20:30|6|7|+\r\n");
+    // Midnight leaves the time out; a blank inside or at the end of a value stays unquoted.
+    EXPECT_EQ(CatalogueLine(Rec(2, "Tax 2024 ", nkBackup, "QelBackup", "{45352}", "", kMidnight, 4, 5), Fs()),
+              "2|Tax 2024 |2|QelBackup|{45352}||01/03/2024|4|5|-\r\n");
+}
+
+struct QuotingCase {
+    const char* name;
+    String value;
+};
+
+class CatalogueQuoting : public ::testing::TestWithParam<QuotingCase> {};
+
+TEST_P(CatalogueQuoting, EveryTextFieldReadsBackEqual) {
+    const String v = GetParam().value;
+    TCatalogueRecord r = Rec(1, v, nkBackup, v, v, v, kMorning, 4, 5, true);
+    String line = CatalogueLine(r, Fs());
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(line + CatalogueLine(Rec(1, "next"), Fs()), Fs(), problems);
+    EXPECT_TRUE(problems.empty()) << line;
+    ASSERT_EQ(lines.size(), 2u) << line;
+    ExpectSame(lines[0].Record, r);
+    EXPECT_EQ(lines[1].Record.Text, "next");
+    EXPECT_EQ(lines[1].LineNumber, static_cast<Integer>(1 + std::count(line.begin(), line.end(), '\n')));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, CatalogueQuoting,
+                         ::testing::Values(QuotingCase{"Bar", "a|b"}, QuotingCase{"Quote", "say \"hi\""},
+                                           QuotingCase{"LeadingQuote", "\"quoted"},
+                                           QuotingCase{"OnlyQuote", "\""},
+                                           QuotingCase{"LeadingBlank", "  indented"},
+                                           QuotingCase{"CrLf", "first\r\nsecond"},
+                                           QuotingCase{"LoneLf", "first\nsecond\n"},
+                                           QuotingCase{"LoneCr", "first\rsecond"},
+                                           QuotingCase{"Tab", "a\tb"},
+                                           QuotingCase{"QuoteThenLineBreak", "x\"\r\n\"|y"},
+                                           QuotingCase{"Empty", ""}, QuotingCase{"Utf8", "Größe €"}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(CatalogueLine, QuotesOnlyWhatNeedsIt) {
+    EXPECT_EQ(CatalogueField("plain text "), "plain text ");
+    EXPECT_EQ(CatalogueField("a|b"), "\"a|b\"");
+    EXPECT_EQ(CatalogueField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CatalogueField(" x"), "\" x\"");
+}
+
+struct MalformedCase {
+    const char* name;
+    String line;
+};
+
+class CatalogueMalformed : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(CatalogueMalformed, IsSkippedWithItsNumberAndTheOthersStay) {
+    String text = "1|Before|1|||d|01/03/2024|6|7|-\r\n" + GetParam().line + "\r\n1|After|1|||d|01/03/2024|6|7|-\r\n";
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(text, Fs(), problems);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].Record.Text, "Before");
+    EXPECT_EQ(lines[1].Record.Text, "After");
+    EXPECT_EQ(lines[1].LineNumber, 3);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("line 2"), String::npos) << problems[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, CatalogueMalformed,
+                         ::testing::Values(MalformedCase{"Empty", ""}, MalformedCase{"NoSeparator", "just text"},
+                                           MalformedCase{"LevelNotANumber", "x|T|1|||d|01/03/2024|6|7|-"},
+                                           MalformedCase{"KindNotANumber", "1|T|folder|||d|01/03/2024|6|7|-"},
+                                           MalformedCase{"BadDate", "1|T|1|||d|2024-03-01|6|7|-"},
+                                           MalformedCase{"BadImage", "1|T|1|||d|01/03/2024|six|7|-"},
+                                           MalformedCase{"BadSelected", "1|T|1|||d|01/03/2024|6||-"}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(CatalogueText, AStrayQuoteOfAnOlderFileDoesNotSwallowTheLinesAfterIt) {
+    // The older writer never quoted: a text beginning with a quote ran to the end of its line.
+    String text = "1|\"Quoted name|1|||d|01/03/2024|6|7|-\r\n1|Second|1|||d|01/03/2024|6|7|-\r\n";
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(text, Fs(), problems);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].Record.FieldCount, 2);
+    EXPECT_EQ(lines[1].Record.Text, "Second");
+}
+
+TEST(CatalogueText, ShortLinesKeepTheFieldsTheyHoldAndNodeKindWidensWithItsSign) {
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText("1|Only text\n2|Kind|-1|Sys\n", Fs(), problems);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].Record.FieldCount, 2);
+    EXPECT_EQ(lines[0].Record.NodeKind, 0);
+    EXPECT_EQ(lines[1].Record.NodeKind, -1);
+    EXPECT_EQ(lines[1].Record.SystemName, "Sys");
+}
+
+// A tree of named nodes for the placement rules.
+class FakeTree : public TCatalogueTarget {
+public:
+    struct N {
+        String text;
+        N* parent = nullptr;
+        bool expanded = false, saved = false;
+    };
+    FakeTree() { nodes_.push_back({"Backup's"}); }
+    Node BackupRoot() override { return &nodes_.front(); }
+    Node ParentOf(Node n) override { return static_cast<N*>(n)->parent; }
+    Node AddChild(Node parent, const TCatalogueRecord& r) override {
+        nodes_.push_back({r.Text, static_cast<N*>(parent), false, r.Expanded});
+        return &nodes_.back();
+    }
+    void NodeLoaded(Node n) override {
+        loaded.push_back(static_cast<N*>(n)->text);
+        if (static_cast<N*>(n)->text == "fails") throw std::runtime_error("no template");
+    }
+    void ExpandSavedNodes() override {
+        for (N& n : nodes_) n.expanded = n.saved;
+    }
+    // "parent/child" paths below the root, in insertion order.
+    std::vector<String> Paths() const {
+        std::vector<String> out;
+        for (auto it = std::next(nodes_.begin()); it != nodes_.end(); ++it) {
+            String path = it->text;
+            for (const N* p = it->parent; p && p->parent; p = p->parent) path = p->text + "/" + path;
+            out.push_back(path);
+        }
+        return out;
+    }
+    std::vector<String> loaded;
+    std::list<N> nodes_;
+};
+
+struct PlacementCase {
+    const char* name;
+    std::vector<Integer> levels;
+    std::vector<String> paths;
+};
+
+class CataloguePlacement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(CataloguePlacement, PlacesEveryLine) {
+    std::vector<TCatalogueLine> lines;
+    const auto& p = GetParam();
+    for (std::size_t i = 0; i < p.levels.size(); ++i) {
+        TCatalogueLine l;
+        l.Record.Level = p.levels[i];
+        l.Record.Text = String(1, static_cast<char>('a' + i));
+        lines.push_back(l);
+    }
+    FakeTree tree;
+    std::vector<String> problems;
+    PlaceCatalogueRecords(lines, tree, problems);
+    EXPECT_EQ(tree.Paths(), p.paths);
+    EXPECT_TRUE(problems.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, CataloguePlacement,
+    ::testing::Values(PlacementCase{"FolderWithBackup", {1, 2}, {"a", "a/b"}},
+                      PlacementCase{"Siblings", {1, 2, 2, 1}, {"a", "a/b", "a/c", "d"}},
+                      PlacementCase{"BackFromThreeToOneAndTwo", {1, 2, 3, 1, 2}, {"a", "a/b", "a/b/c", "d", "d/e"}},
+                      PlacementCase{"BackFromThreeToTwo", {1, 2, 3, 2}, {"a", "a/b", "a/b/c", "a/d"}},
+                      PlacementCase{"JumpDeeperIsClampedToOneDeeper", {1, 4, 2, 9}, {"a", "a/b", "a/c", "a/c/d"}},
+                      PlacementCase{"FirstLineDeeperHangsFromTheRoot", {3, 2}, {"a", "a/b"}},
+                      PlacementCase{"LevelZeroOrBelowCountsAsOne", {1, 0, -5}, {"a", "b", "c"}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(CataloguePlacement, AFailingPageStepIsReportedAndTheLoadGoesOn) {
+    std::vector<TCatalogueLine> lines(3);
+    lines[0].Record.Text = "first";
+    lines[1].Record.Text = "fails";
+    lines[1].LineNumber = 2;
+    lines[2].Record.Text = "last";
+    lines[2].Record.Expanded = true;
+    FakeTree tree;
+    std::vector<String> problems;
+    PlaceCatalogueRecords(lines, tree, problems);
+    EXPECT_EQ(tree.loaded, (std::vector<String>{"first", "fails", "last"}));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("no template"), String::npos);
+    EXPECT_TRUE(tree.nodes_.back().expanded);
+}
+
+class CatalogueFileTest : public tarvik::test::ProfileTest {};
+
+TEST_F(CatalogueFileTest, AFileOfTheOlderFormatSavesBackByteForByte) {
+    env.WriteText("data/Backup.Dat",
+                  "1|Documents|1|||Work papers|01/03/2024 10:20:30|6|7|+\r\n"
+                  "2|Tax|2|QelBackup|{4535243}|Yearly tax file|01/03/2024|4|5|-\r\n"
+                  "3|Deep|1||||01/03/2024|6|7|-\r\n"
+                  "1|Photos|1||||02/03/2024 08:00:00|6|7|-\r\n");
+    const String original = env.ReadText(env.Scratch("data/Backup.Dat"));
+    TCatalogueFile file(env.Win("data\\Backup.Dat"));
+    FakeTree tree;
+    EXPECT_TRUE(file.Load(tree, Fs()).empty());
+    EXPECT_FALSE(file.BackupCopyPending());
+
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(original, Fs(), problems);
+    std::vector<TCatalogueRecord> records;
+    for (auto& l : lines) records.push_back(l.Record);
+    file.Save(records, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("data/Backup.Dat")), original);
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("data/Backup.Dat.bak")));
+}
+
+TEST_F(CatalogueFileTest, ADamagedFileIsKeptAsBackupBeforeTheFirstSaveOnly) {
+    const String damaged = "1|Good|1|||d|01/03/2024|6|7|-\r\nbroken line\r\n";
+    env.WriteText("Backup.Dat", damaged);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    EXPECT_EQ(file.Load(tree, Fs()).size(), 1u);
+    EXPECT_TRUE(file.BackupCopyPending());
+
+    file.Save({Rec(1, "Good", nkFolder, "", "", "d", kMidnight)}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), damaged);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), "1|Good|1|||d|01/03/2024|6|7|-\r\n");
+
+    file.Save({}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), damaged);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), "");
+}
+
+TEST_F(CatalogueFileTest, SaveCreatesTheFolderAndAFailedSaveKeepsTheOldFile) {
+    TCatalogueFile file(env.Win("new\\folder\\Backup.Dat"));
+    file.Save({Rec(1, "A")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("new/folder/Backup.Dat")), "1|A|1||||30/12/1899|6|7|-\r\n");
+
+    // A folder that cannot be written to: the old file stays as it was.
+    std::filesystem::permissions(env.Scratch("new/folder"), std::filesystem::perms::owner_read |
+                                                                std::filesystem::perms::owner_exec);
+    if (::geteuid() != 0) {
+        EXPECT_ANY_THROW(file.Save({Rec(1, "B")}, Fs()));
+        EXPECT_EQ(env.ReadText(env.Scratch("new/folder/Backup.Dat")), "1|A|1||||30/12/1899|6|7|-\r\n");
+    }
+    std::filesystem::permissions(env.Scratch("new/folder"), std::filesystem::perms::owner_all);
+}
+
+TEST_F(CatalogueFileTest, AMissingFileAddsNothing) {
+    TCatalogueFile file(env.Win("none\\Backup.Dat"));
+    FakeTree tree;
+    EXPECT_TRUE(file.Load(tree, Fs()).empty());
+    EXPECT_TRUE(tree.Paths().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CatalogueText, UnclosedQuotesOfAnOlderFileCostNoLine) {
+    String text = "1|\"Stray|1|||d|01/03/2024|6|7|-\r\n";
+    for (int i = 1; i < 20000; ++i)
+        text += (i % 5000 ? "1|Name " : "1|\"Name ") + std::to_string(i) + "|1|||d|01/03/2024|6|7|-\r\n";
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(text, DefaultFormatSettings(), problems);
+    EXPECT_EQ(lines.size(), 20000u);
+    EXPECT_TRUE(problems.empty());
+}
+
+}  // namespace
