@@ -264,7 +264,7 @@ Integer TZipper::ProcessFiles() {
                     throw EZipWriteError("The archive \"" + zipName_ +
                                          "\" changed since it was read; the pending changes were not saved");
             }
-            OpenZip();
+            OpenZipNow();
             if (endCentral_.ThisDisk != 0 || MultiMode() != TMultiMode::mmNone)
                 throw EZipWriteError("The multi-part archive \"" + zipName_ + "\" cannot be rewritten");
             if (rebuilt_)
@@ -377,13 +377,13 @@ Integer TZipper::ProcessFiles() {
         SortMode = savedSortMode;
         if (directory_) SortView(savedSortMode);
         KeepZipOpen = savedKeepOpen;
-        CloseZip();
+        CloseZipNow();
         SetBusy(false);
         throw;
     }
     cycle_.reset();
     KeepZipOpen = savedKeepOpen;
-    CloseZip();
+    CloseZipNow();
     SetBusy(false);
     return added;
 }

@@ -33,7 +33,7 @@ protected:
         TUnZipper r;
         r.DoProcessMessages = false;
         r.SetZipName(zipName);
-        r.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) { name = diskName(disk); };
+        r.OnGetNextDisk = [&](TObject*, Integer disk, String& name) { name = diskName(disk); };
         r.DoAll = true;
         r.OverwriteMode = TUZOverwriteMode::Always;
         r.SetDestDir(env.Win("out"));
@@ -118,7 +118,7 @@ TEST_F(SpanTest, FailedBlockCycleRemovesEveryPart) {
     z.MultiZipInfo().BlockSize = 30000;
     z.SetZipName(env.Win("b.zip"));
     int seen = 0;
-    z.OnEndZip = [&](TZipper*, const String&, Int64, Int64, Int64) {
+    z.OnEndZip = [&](TObject*, const String&, Int64, Int64, Int64) {
         if (++seen == 3) throw EUserCanceled("stop");
     };
     EXPECT_THROW(z.Zip(), EUserCanceled);
@@ -142,7 +142,7 @@ protected:
 
 TEST_F(SpannedDisks, DisksAreLabelledAndReadBack) {
     std::vector<Integer> asked;
-    z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) {
+    z.OnGetNextDisk = [&](TObject*, Integer disk, String& name) {
         asked.push_back(disk);
         platform::InsertMedium('A', media.at(disk - 1));
         EXPECT_EQ(name, "A:\\s.zip");
@@ -172,7 +172,7 @@ TEST_F(SpannedDisks, SpanningWithoutAHandlerIsRefused) {
 }
 
 TEST_F(SpannedDisks, CancelledDiskRequestStopsAndLeavesNoPartInTheDrive) {
-    z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) {
+    z.OnGetNextDisk = [&](TObject*, Integer disk, String& name) {
         if (disk == 2) platform::InsertMedium('A', media[1]);
         else name.clear();
     };

@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ZipperTest, DeleteEntrySkippedByTheHandlerStays) {
     ASSERT_EQ(Add({Source("a.txt", "a"), Source("b.txt", "b")}), 2);
-    z.OnDeleteEntry = [](TZipper*, const String& name, bool& skip) { skip = name == "b.txt"; };
+    z.OnDeleteEntry = [](TObject*, const String& name, bool& skip) { skip = name == "b.txt"; };
     z.FilesList.Add("*.txt");
     z.DeleteEntries();
     EXPECT_EQ(Names(), (std::vector<std::string>{"b.txt"}));
@@ -167,7 +167,8 @@ TEST_F(ZipperTest, EmptyFileAndEncryptedEntriesHaveTheirHeadersRight) {
 TEST_F(ZipperTest, SecondFileOfTheSameStoredNameIsSkippedWithItsIndex) {
     std::string a = Source("a.txt", "a");
     Integer reported = -1;
-    z.OnSkippingFile = [&](TUnZipper* s, TSkipReason reason, Integer index) {
+    z.OnSkippingFile = [&](TObject* sender, TSkipReason reason, Integer index) {
+        auto* s = static_cast<TZipper*>(sender);
         EXPECT_EQ(reason, TSkipReason::skFileExists);
         EXPECT_EQ(s->Filename(index), "a.txt");  // the index addresses the new archive's names
         reported = index;
@@ -225,7 +226,7 @@ TEST_F(ZipperTest, FileOf4GiBIsRefusedBeforeWriting) {
 TEST_F(ZipperTest, NameAndCommentsTooLongAreRefused) {
     ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
     const std::string before = ReadFile(env.Scratch("a.zip"));
-    z.OnStartZip = [](TZipper*, const String&, TZipHeaderInfo& header, bool&) { header.SetFileName(std::string(70000, 'n')); };
+    z.OnStartZip = [](TObject*, const String&, TZipHeaderInfo& header, bool&) { header.SetFileName(std::string(70000, 'n')); };
     z.FilesList.Add(Source("b.txt", "b"));
     EXPECT_THROW(z.Zip(), EZipWriteError);
     EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
@@ -252,7 +253,8 @@ TEST_F(ZipperTest, MoreThan65534EntriesAreRefusedBeforeWriting) {
 TEST_F(ZipperTest, NestedOperationsWhileBusyAreRefused) {
     ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
     int refused = 0;
-    z.OnEndZip = [&](TZipper* s, const String&, Int64, Int64, Int64) {
+    z.OnEndZip = [&](TObject* sender, const String&, Int64, Int64, Int64) {
+        auto* s = static_cast<TZipper*>(sender);
         EXPECT_TRUE(s->Busy());
         try {
             s->FilesList.Add("x");
@@ -275,7 +277,7 @@ TEST_F(ZipperTest, TwoComponentsNeverRewriteTheSameArchiveAtOnce) {
     other.DoProcessMessages = false;
     other.SetZipName(env.Win("A.ZIP"));  // the same file under another spelling
     bool refused = false;
-    z.OnEndZip = [&](TZipper*, const String&, Int64, Int64, Int64) {
+    z.OnEndZip = [&](TObject*, const String&, Int64, Int64, Int64) {
         other.FilesList.Add(Source("c.txt", "c"));
         try {
             other.Zip();
@@ -317,7 +319,7 @@ TEST_F(ZipperTest, ArchiveReplacedBehindAKeptOpenComponentIsReadAgain) {
 TEST_F(ZipperTest, ArchiveChangedDuringTheCycleFailsItAndStays) {
     ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
     std::string theirs;
-    z.OnEndZip = [&](TZipper*, const String&, Int64, Int64, Int64) {
+    z.OnEndZip = [&](TObject*, const String&, Int64, Int64, Int64) {
         ReplaceBehindOurBack(env.Scratch("a.zip"), env.Scratch());
         theirs = ReadFile(env.Scratch("a.zip"));
     };

@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
         z.DoProcessMessages = false;
         z.SetZipName(platform::FromPosixPath(argv[1]));
         z.FilesList.Add(platform::FromPosixPath(argv[2]));
-        z.OnStartZipInfo = [](TZipper*, Integer, Int64, TEndCentral&, bool&) { Say("compress"); };
-        z.OnEndZip = [](TZipper*, const String&, Int64, Int64, Int64) { Say("finish"); };
+        z.OnStartZipInfo = [](TObject*, Integer, Int64, TEndCentral&, bool&) { Say("compress"); };
+        z.OnEndZip = [](TObject*, const String&, Int64, Int64, Int64) { Say("finish"); };
         Say("copy");
         z.Zip();
         Say("done");
