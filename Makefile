@@ -1,11 +1,11 @@
 # make run:  installs what is missing, builds everything and starts Tarvik.
 # make test: installs what is missing, builds and runs every test, then again under
-#            AddressSanitizer and UndefinedBehaviorSanitizer.
+#            AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-san
 
-.PHONY: run test build deps san-test clean
+.PHONY: run test build deps san-test fuzz-smoke clean
 
 deps:
 	@tools/install-deps.sh
@@ -20,11 +20,15 @@ run: build
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory san-test
+	@$(MAKE) --no-print-directory fuzz-smoke
 
 san-test: deps
 	@cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
 
+fuzz-smoke: deps
+	@tools/fuzz-smoke.sh
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz

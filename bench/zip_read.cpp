@@ -168,7 +168,9 @@ int main(int argc, char** argv) {
     const auto crcs = crc_engines();
     double sum_ratio_zlib = 0, sum_ratio_ld = 0, sum_crc = 0;
     int counted = 0;
-    for (const auto& [name, input] : inputs) {
+    for (const auto& item : inputs) {
+        const std::string& name = item.first;
+        const Bytes& input = item.second;  // a plain reference: lambdas below capture it
         const Bytes stream = zlib_deflate(input, 6);
         Bytes out(input.size());
         double mbps[3] = {};

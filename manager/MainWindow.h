@@ -11,6 +11,7 @@
 #include "manager/CatalogueTree.h"
 #include "manager/History.h"
 #include "manager/PluginHost.h"
+#include "platform/Buttons.h"
 #include "platform/ComCtrls.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
@@ -39,7 +40,7 @@ public:
     TPageControl* PageControl = nullptr;
     TTabSheet *tsFiles = nullptr, *tsActions = nullptr, *tsHistory = nullptr, *tsBackupInfo = nullptr;
     TLabel *PanelFiles_Label = nullptr, *tsBackupInfo_L1 = nullptr;
-    TButton *cmdFilesProperties = nullptr, *cmdFilesBackup = nullptr, *cmdActionsProperties = nullptr,
+    TSpeedButton *cmdFilesProperties = nullptr, *cmdFilesBackup = nullptr, *cmdActionsProperties = nullptr,
             *cmdHistorySave = nullptr, *cmdHistorySearch = nullptr, *cmdWelcome = nullptr, *cmdHelp = nullptr;
     TPanel* PanelMain = nullptr;
     TListView* lvActions = nullptr;

@@ -27,9 +27,10 @@ T* Make(TComponent* owner, TWinControl* parent, const char* name) {
     return c;
 }
 
-TButton* Link(TComponent* owner, TWinControl* parent, const char* name, const char* caption, Integer right) {
-    auto* b = Make<TButton>(owner, parent, name);
+TSpeedButton* Link(TComponent* owner, TWinControl* parent, const char* name, const char* caption, Integer right) {
+    auto* b = Make<TSpeedButton>(owner, parent, name);
     b->SetCaption(caption);
+    b->SetFlat(true);
     b->SetCursor(crHandPoint);
     b->SetBounds(right - kLinkWidth, 10, kLinkWidth, 21);
     return b;

@@ -244,6 +244,7 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 void TControl::WndProc(TMessage& Message) {
     if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
         // A click handler may free the control (closing its form): nothing of it is touched then.
+        if (DragMouseMessage(Message)) return;
         std::weak_ptr<bool> alive = AliveToken();
         HandleMouseMessage(Message);
         if (alive.expired()) return;
@@ -254,6 +255,10 @@ void TControl::WndProc(TMessage& Message) {
             bool handled = false;
             DoContextPopup(p, handled);
         }
+        return;
+    }
+    if (Message.Msg == CM_DRAG) {
+        CMDrag(Message);
         return;
     }
     if (Message.Msg == WM_CONTEXTMENU) {
@@ -285,6 +290,10 @@ bool TControl::HandleMouseMessage(TMessage& Message) {
     switch (Message.Msg) {
         case WM_LBUTTONDOWN:
             controlState_ |= csClicked | csLButtonDown;
+            if (dragMode_ == dmAutomatic) {
+                BeginDrag(false);
+                break;
+            }
             MouseDown(mbLeft, shift | ssLeft, x, y);
             break;
         case WM_LBUTTONDBLCLK:

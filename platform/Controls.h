@@ -100,6 +100,63 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 
+// ---- drag and drop of the class library
+
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+// What a CM_DRAG message asks (its WParam); LParam points to a TDragRec.
+enum TDragMessage { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel, dmFindTarget };
+
+class TControl;
+class TCustomImageList;
+
+// The object that travels with a drag: made by the source (OnStartDrag may give its own).
+class TDragObject : public TObject {
+public:
+    const char* ClassName() const noexcept override { return "TDragObject"; }
+    TPoint DragPos() const { return dragPos_; }
+    TControl* DragTarget() const { return dragTarget_; }
+    bool Dropped() const { return dropped_; }
+    // Hidden while a control repaints under the drag image; headless they only count.
+    virtual void HideDragImage() { ++hides_; }
+    virtual void ShowDragImage() { ++shows_; }
+    int HideCount() const { return hides_; }
+
+private:
+    friend class TControl;
+    friend struct DragSession;
+    TPoint dragPos_{};
+    TControl* dragTarget_ = nullptr;
+    bool dropped_ = false;
+    int hides_ = 0;
+    int shows_ = 0;
+};
+
+// The drag object of a drag started by a control: Control is that control.
+class TDragControlObject : public TDragObject {
+public:
+    explicit TDragControlObject(TControl* AControl) : control_(AControl) {}
+    const char* ClassName() const noexcept override { return "TDragControlObject"; }
+    TControl* Control() const { return control_; }
+
+private:
+    TControl* control_;
+};
+
+struct TDragRec {
+    TPoint Pos;                    // screen point
+    TDragObject* Source = nullptr;
+    TControl* Target = nullptr;
+};
+
+// Source is the dragged control for drags of a control, else the drag object.
+using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TStartDragEvent = std::function<void(TObject* Sender, TDragObject*& DragObject)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
+// The control whose drag is running on this thread, or nullptr.
+TControl* CurrentDragSource();
+
 // The long part of a hint (after the first "|"), or the whole hint without one.
 String GetLongHint(const String& Hint);
 // The part before the first "|".
@@ -211,6 +268,18 @@ public:
 
     // What the user's click does: raises OnClick.
     virtual void Click();
+    // Starts dragging the control: at once, or once the mouse moved Threshold pixels (a
+    // negative Threshold: the system's drag distance) with the left button down. The mouse
+    // messages the control then gets move the drag (CM_DRAG to the control under the
+    // pointer); the button's release drops, Escape or the right button cancel.
+    void BeginDrag(bool Immediate, Integer Threshold = -1);
+    void EndDrag(bool Drop);
+    bool Dragging() const;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TStartDragEvent OnStartDrag;
+    TEndDragEvent OnEndDrag;
+
     // Enter or Escape pressed on the control's form: a default or cancel button answers by
     // clicking itself and returns true.
     virtual bool DialogChar(Word Key) { (void)Key; return false; }
@@ -248,6 +317,17 @@ protected:
     // Mouse messages as the control sees them (client coordinates of this control).
     bool HandleMouseMessage(TMessage& Message);
     void DoContextPopup(TPoint ScreenPos, bool& Handled);
+    // Drag hooks, each raising its event; DragOver's Accept starts as "OnDragOver assigned".
+    virtual void DoStartDrag(TDragObject*& DragObject);
+    virtual void DoEndDrag(TObject* Target, int X, int Y);
+    virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+    virtual void DragDrop(TObject* Source, int X, int Y);
+    // The image list shown while this control is dragged (none by default).
+    virtual TCustomImageList* GetDragImages() { return nullptr; }
+    // Handles CM_DRAG for this control; the result is the acceptance.
+    void CMDrag(TMessage& Message);
+    // Mouse messages during a drag this control started; true when the drag used them.
+    bool DragMouseMessage(TMessage& Message);
 
     Integer left_ = 0;
     Integer top_ = 0;

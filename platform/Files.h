@@ -139,17 +139,6 @@ HFILE _lopen(const char* pathName, int readWrite);
 UINT _lread(HFILE file, void* buffer, UINT bytes);  // (UINT)HFILE_ERROR on failure
 HFILE _lclose(HFILE file);
 
-namespace platform {
-// The identity of the folder a path leads to (device and inode, symbolic links followed), so a
-// walk can tell a folder it reaches again through a link. False when no folder is there.
-struct FolderId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FolderId&) const = default;
-};
-bool GetFolderIdentity(const String& windowsPath, FolderId& id);
-}  // namespace platform
-
 // Which file a name or handle reaches and which version of it: two identities are equal
 // only when the same file (device, inode) has the same size and modification time to the
 // nanosecond. Writers use it to tell that a file changed behind them, which a two-second
@@ -164,6 +153,17 @@ struct TFileIdentity {
 // False (last error set) when the handle is not open or the name reaches no file.
 bool GetFileIdentity(THandle handle, TFileIdentity& identity);
 bool GetFileIdentity(const String& fileName, TFileIdentity& identity);
+
+namespace platform {
+// The identity of the folder a path leads to (device and inode, symbolic links followed), so a
+// walk can tell a folder it reaches again through a link. False when no folder is there.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderId&) const = default;
+};
+bool GetFolderIdentity(const String& windowsPath, FolderId& id);
+}  // namespace platform
 
 namespace platform::detail {
 // Windows-style wildcard match without regard to case (the rules of FindFirst).

@@ -606,6 +606,14 @@ void TWinControl::WndProc(TMessage& Message) {
         }
         default:
             if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST && Message.Msg != WM_MOUSEWHEEL) {
+                // During a drag the source takes the mouse, also a graphic one on this window.
+                if (TControl* source = CurrentDragSource()) {
+                    if (source == this) break;
+                    if (source->Parent() == this && !dynamic_cast<TWinControl*>(source)) {
+                        source->Perform(Message.Msg, Message.WParam, Message.LParam);
+                        return;
+                    }
+                }
                 // A graphic child under the pointer takes the mouse, as it has no window.
                 TPoint p = Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
                 TControl* c = ControlAtPos(p);

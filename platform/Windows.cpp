@@ -681,6 +681,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         else if (pos.hwndInsertAfter == HWND_TOP || pos.hwndInsertAfter == HWND_TOPMOST ||
                  pos.hwndInsertAfter == HWND_NOTOPMOST)
             table.BringToTop(hwnd);
+        // The stay-on-top state is read back through the extended style, so the two must agree.
+        if (pos.hwndInsertAfter == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;
+        if (pos.hwndInsertAfter == HWND_NOTOPMOST) w->exStyle &= ~static_cast<DWORD>(WS_EX_TOPMOST);
     }
     if (pos.flags & SWP_SHOWWINDOW) ShowWindow(hwnd, (pos.flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (pos.flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);

@@ -116,6 +116,7 @@ bool TZipper::ZipOneFile(const String& fileName) {
             closeAll();
             return false;
         }
+        header->MarkHostForName();
         name = header->NameBytes();
         CheckEntryCount();
 

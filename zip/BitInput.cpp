@@ -4,21 +4,15 @@
 
 namespace zip {
 
-namespace {
-// Room for a few source blocks; the fast loops only need kFastMargin of it.
-constexpr std::size_t kBufferSize = 64 * 1024;
-}  // namespace
-
-// Not zero-filled: only bytes copied in are ever read.
-BitInput::BitInput(ByteSource& source) : source_(source), buffer_(std::make_unique_for_overwrite<Byte[]>(kBufferSize)) {
-    next = end = buffer_.get();
+BitInput::BitInput(ByteSource& source, const Buffer& buffer) : source_(source), buffer_(buffer.data()) {
+    next = end = buffer_;
 }
 
 void BitInput::pull() {
     // Move the unread bytes to the front, then append source blocks until the buffer is
     // half full or the source is done. A block larger than the free room waits in
     // pending_ and is taken in pieces.
-    Byte* const base = buffer_.get();
+    Byte* const base = buffer_;
     const std::size_t kept = static_cast<std::size_t>(end - next);
     if (next != base) std::memmove(base, next, kept);
     Byte* write = base + kept;

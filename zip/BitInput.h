@@ -1,7 +1,7 @@
 // Bit input shared by the decoders: the entry's compressed bytes, read lowest bit first.
 //
-// Owns a buffer that the ByteSource's blocks are copied into, so the hot loops can load
-// eight bytes at a time while at least kFastMargin bytes remain in it. Past the last byte
+// Copies the ByteSource's blocks into a buffer (kept by its owner across entries), so the
+// hot loops can load eight bytes at a time while kFastMargin bytes remain. Past the last byte
 // of the entry the careful refill supplies zero bytes and counts them; a decoder that has
 // consumed any of them has run off the end of its input (see truncated()). Nothing is ever
 // read from the source beyond the entry: the source itself only holds the entry's bytes.
@@ -18,10 +18,23 @@ namespace zip {
 
 class BitInput {
 public:
-    // Bytes that must stay in the buffer for one unchecked eight-byte load per step.
+    // Bytes that must stay in the buffer for the unchecked eight-byte loads of one step.
     static constexpr std::size_t kFastMargin = 16;
+    // Room for a few source blocks; the fast loops only need kFastMargin of it.
+    static constexpr std::size_t kBufferSize = 64 * 1024;
 
-    explicit BitInput(ByteSource& source);
+    // An input buffer of kBufferSize bytes that outlives one entry, so that decoding
+    // many small entries does not allocate for each.
+    class Buffer {
+    public:
+        Buffer() : bytes_(std::make_unique_for_overwrite<Byte[]>(kBufferSize)) {}
+        Byte* data() const { return bytes_.get(); }
+
+    private:
+        std::unique_ptr<Byte[]> bytes_;  // not zero-filled: only bytes copied in are read
+    };
+
+    BitInput(ByteSource& source, const Buffer& buffer);
 
     // Tops the buffer up from the source when fewer than kFastMargin bytes are left, and
     // returns whether the buffer now holds at least that many.
@@ -87,7 +100,7 @@ private:
     void pull();
 
     ByteSource& source_;
-    std::unique_ptr<Byte[]> buffer_;
+    Byte* buffer_;
     std::span<const Byte> pending_;  // the part of the last source block not yet copied
 };
 

@@ -59,6 +59,8 @@ std::uint32_t update_tables(std::uint32_t crc, const Byte* data, std::size_t siz
     return crc;
 }
 
+using UpdateFn = std::uint32_t (*)(std::uint32_t, const Byte*, std::size_t);
+
 #ifdef TARVIK_CRC_CLMUL
 
 // x^n mod P(x), with P in its usual (unreflected) form, then bit-reversed into the
@@ -124,16 +126,23 @@ __attribute__((target("pclmul,sse4.1"))) std::uint32_t update_clmul(std::uint32_
     return update_tables(update_tables(0, rest, sizeof rest), data, size);
 }
 
-using UpdateFn = std::uint32_t (*)(std::uint32_t, const Byte*, std::size_t);
-const UpdateFn kUpdate = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1") ? update_clmul : update_tables;
+// Chosen on first use rather than by a static initializer, so that callers in other
+// static initializers find it ready.
+UpdateFn choose_update() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1") ? update_clmul : update_tables;
+}
 
 #else
-constexpr auto kUpdate = update_tables;
+UpdateFn choose_update() { return update_tables; }
 #endif
 
 }  // namespace
 
-std::uint32_t update(std::uint32_t crc, const Byte* data, std::size_t size) { return kUpdate(crc, data, size); }
+std::uint32_t update(std::uint32_t crc, const Byte* data, std::size_t size) {
+    static const UpdateFn chosen = choose_update();
+    return chosen(crc, data, size);
+}
 
 std::uint32_t update_portable(std::uint32_t crc, const Byte* data, std::size_t size) {
     return update_tables(crc, data, size);

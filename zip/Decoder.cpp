@@ -26,6 +26,7 @@ const char* to_string(DecodeStatus status) {
 }
 
 struct EntryDecoder::Buffers {
+    BitInput::Buffer input;
     OutputWindow window;
     Inflater inflater;
 };
@@ -58,7 +59,7 @@ DecodeStatus EntryDecoder::decode(std::uint16_t method, std::uint16_t flags, Byt
     OutputWindow& w = buffers_->window;
     w.start(sink, declared_size);
     if (method == static_cast<std::uint16_t>(Method::Stored)) return copy_stored(source, w);
-    BitInput in(source);
+    BitInput in(source, buffers_->input);
     switch (static_cast<Method>(method)) {
     case Method::Shrunk: return unshrink(in, w);
     case Method::Reduced1:

@@ -1,10 +1,11 @@
 #include "zip/DirSearch.h"
 
-#include <filesystem>
+#include <string>
 
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
 #include "platform/FileStream.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/SysErrors.h"
 #include "zip/SortedZip.h"
@@ -13,13 +14,11 @@
 namespace {
 
 // The folder's identity on the file system, so that a folder reached again through a
-// symbolic link is recognised. The layer has no call for it, so the folder's mapped path
-// is resolved here; a folder that cannot be resolved is known by its own name.
+// symbolic link is recognised; a folder that cannot be identified is known by its own name.
 std::string IdentityOf(const String& folder) {
-    std::string posix = platform::ToPosixPath(ExcludeTrailingBackslash(folder));
-    std::error_code ec;
-    std::filesystem::path resolved = std::filesystem::canonical(posix, ec);
-    return ec ? posix : resolved.string();
+    platform::FolderId id;
+    if (!platform::GetFolderIdentity(ExcludeTrailingBackslash(folder), id)) return "name:" + folder;
+    return std::to_string(id.device) + ":" + std::to_string(id.inode);
 }
 
 // Restores the current folder when a step ends, also when an error passes.

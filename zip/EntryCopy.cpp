@@ -116,6 +116,7 @@ void TZipper::CopyExistingEntry(TZipWriteEntry& entry) {
     }
 
     zipwrite::ZipOutput& out = *c.output;
+    if (entry.FullName() != entry.NameAtRead) entry.MarkHostForName();
     const String name = entry.NameBytes();
     entry.DiskNumberStart = static_cast<Word>(out.Disk());
     entry.LocalHeaderOffset = static_cast<LongWord>(out.Position());

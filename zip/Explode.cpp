@@ -73,25 +73,26 @@ DecodeStatus explode(BitInput& in, OutputWindow& w, std::uint16_t flags) {
     const unsigned low_distance_bits = (flags & kFlagImplode8kDictionary) ? 7 : 6;
     const unsigned min_length = literal_tree ? 3 : 2;
 
-    ShannonFanoTree literals, lengths, distances;
-    if (literal_tree && !literals.read(in, 256)) return in.truncated() ? DecodeStatus::TruncatedInput : DecodeStatus::BadData;
-    if (!lengths.read(in, 64) || !distances.read(in, 64))
-        return in.truncated() ? DecodeStatus::TruncatedInput : DecodeStatus::BadData;
+    // Bad data found after the input ran out is reported as the truncation it most likely is.
+    auto check_input = [&] { return in.truncated() ? DecodeStatus::TruncatedInput : DecodeStatus::BadData; };
 
-    auto bad = [&] { return in.truncated() ? DecodeStatus::TruncatedInput : DecodeStatus::BadData; };
+    ShannonFanoTree literals, lengths, distances;
+    if (literal_tree && !literals.read(in, 256)) return check_input();
+    if (!lengths.read(in, 64) || !distances.read(in, 64)) return check_input();
+
     while (old_methods::left_to_produce(w) > 0) {
         if (in.bits(1) != 0) {
             int literal = literal_tree ? literals.decode(in) : static_cast<int>(in.bits(8));
-            if (literal < 0) return bad();
+            if (literal < 0) return check_input();
             if (in.truncated()) return DecodeStatus::TruncatedInput;
             if (!old_methods::put(w, static_cast<Byte>(literal))) return DecodeStatus::OutputOverflow;
             continue;
         }
         const unsigned low = in.bits(low_distance_bits);
         const int high = distances.decode(in);
-        if (high < 0) return bad();
+        if (high < 0) return check_input();
         const int length_code = lengths.decode(in);
-        if (length_code < 0) return bad();
+        if (length_code < 0) return check_input();
         std::size_t length = static_cast<std::size_t>(length_code) + min_length;
         if (length_code == 63) length += in.bits(8);
         if (in.truncated()) return DecodeStatus::TruncatedInput;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/MessagePump.h"
+#include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "zip/Crc32.h"
 #include "zip/Decoder.h"
@@ -31,7 +32,6 @@ struct TUnZipper::ExtractRun {
     bool retry = false;
     String base;  // destination folder without trailing "\"
     zip::EntryDecoder decoder;
-    zip::ZipKeys keys;
     std::vector<String> failures;  // entries this engine cannot extract, with the reason
 };
 
@@ -49,16 +49,40 @@ String TUnZipper::UnsupportedReason(const TZipHeaderInfo& e) {
     }
 }
 
+Byte TUnZipper::DecryptHeader(const String& password, TStream& stream) {
+    std::array<Byte, zip::kEncryptionHeaderSize> header{};
+    Integer got = 0;
+    while (got < static_cast<Integer>(header.size())) {
+        Integer n = stream.Read(header.data() + got, static_cast<Integer>(header.size()) - got);
+        if (n <= 0) throw EFatalUnzipError("Premature end of file reached");
+        got += n;
+    }
+    return keys_.decrypt_header(password, header);
+}
+
 Integer TUnZipper::UnZip() {
     RequireIdle("extract");
     busy_ = true;
     Integer result = 0;
+    String archiveName;
+    // After a run over split parts the open stream is some part; the component goes back to
+    // the archive's own name, and the next opening starts from it again.
+    auto backToArchive = [&] {
+        if (MultiMode() == TMultiMode::mmBlocks && !archiveName.empty() && zipName_ != archiveName) {
+            archive_.reset();
+            zipName_ = archiveName;
+            currentDisk_ = endCentral_.ThisDisk;
+        }
+    };
     try {
-        OpenZip();
+        OpenZipNow();
+        archiveName = zipName_;
         result = ExtractRunAll();
-        CloseZip();
+        backToArchive();
+        CloseZipNow();
     } catch (...) {
-        CloseZip();
+        backToArchive();
+        CloseZipNow();
         busy_ = false;
         throw;
     }
@@ -93,9 +117,12 @@ Integer TUnZipper::ExtractRunAll() {
     const String remembered = CurrentFolder();
     // An empty destination is the layer's current folder, never the root of its drive.
     if (!destDir_.empty()) {
-        if (!FolderExists(destDir_)) ForceFolder(destDir_);
-        SetCurrentFolder(destDir_);
-        run.base = destDir_;
+        // A relative destination is taken from the current folder before the run moves
+        // into it, or every output would land in a copy of the path below itself. A bare
+        // drive ("C:", what "C:\" is kept as) means its root.
+        run.base = destDir_.size() == 2 && destDir_[1] == ':' ? destDir_ : ExcludeTrailingBackslash(ExpandFileName(destDir_));
+        if (!FolderExists(run.base)) ForceFolder(run.base);
+        SetCurrentFolder(run.base);
     } else {
         run.base = remembered;
         while (!run.base.empty() && run.base.back() == '\\') run.base.pop_back();
@@ -248,12 +275,8 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         const Byte check = zip::encryption_check_byte(h.Flags, h.CRC, h.DateTime);
         for (;;) {
             if (remaining < zipconst::kEncryptionHeaderSize) return fail("its encryption header is missing");
-            std::array<Byte, zip::kEncryptionHeaderSize> header{};
             archive_->SetPosition(headerAt);
-            Integer got = archive_->Read(header.data(), zip::kEncryptionHeaderSize);
-            if (got != static_cast<Integer>(zip::kEncryptionHeaderSize))
-                throw EFatalUnzipError("Premature end of file reached");
-            if (run.keys.decrypt_header(Password, header) == check) break;
+            if (DecryptHeader(Password, *archive_) == check) break;
             String newPassword = Password;
             if (OnBadPassword) OnBadPassword(this, index, newPassword);
             if (newPassword == Password) {
@@ -313,7 +336,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
             if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
             SwapDisk(currentDisk_ + 2);
         }
-        if (encrypted) run.keys.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
+        if (encrypted) keys_.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
         return got;
     });
     OutputSink sink([&](std::span<const Byte> block) {

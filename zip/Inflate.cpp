@@ -19,7 +19,8 @@ constexpr unsigned kMaxDistCodes = 32;
 constexpr unsigned kPrecodeCodes = 19;
 // Room for the root table plus one subtable per symbol at the largest subtable size: a
 // bound that needs no proof, and the builder checks it anyway.
-constexpr unsigned kLitlenCapacity = (1u << kLitlenRootBits) + kMaxLitlenCodes * (1u << (kMaxCodeLength - kLitlenRootBits));
+constexpr unsigned kLitlenCapacity =
+    (1u << kLitlenRootBits) + kMaxLitlenCodes * (1u << (kMaxCodeLength - kLitlenRootBits));
 constexpr unsigned kDistCapacity = (1u << kDistRootBits) + kMaxDistCodes * (1u << (kMaxCodeLength - kDistRootBits));
 constexpr unsigned kPrecodeCapacity = 1u << kPrecodeRootBits;
 static_assert(kLitlenCapacity < 65536 && kDistCapacity < 65536, "subtable offsets are 16-bit entry values");
@@ -28,9 +29,11 @@ constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  
                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                         193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                         33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                         1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // Code-length code lengths arrive in this order.
 constexpr std::uint8_t kPrecodeOrder[kPrecodeCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
@@ -111,7 +114,8 @@ inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
 // condition proves its bounds. The careful variant refills a byte at a time, supplies
 // zeros past the entry's end and stops once they have been consumed.
 template <bool kCareful>
-[[gnu::always_inline]] inline Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+[[gnu::always_inline]] inline Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
+                                                  const std::uint32_t* dist) {
     static_assert(BitInput::kFastMargin >= 2 * 8, "two eight-byte loads per step");
     static_assert(OutputWindow::kSlack >= 258 + 16 + 2, "a match plus the overshoot of wide copies");
     const Byte* next = in.next;
@@ -144,6 +148,7 @@ template <bool kCareful>
             bitcount |= 56;
         }
     };
+    auto peek_bits = [&](unsigned n) { return low_bits(bitbuf, n); };
     auto consume = [&](unsigned n) {
         bitbuf >>= n;
         bitcount -= n;
@@ -163,16 +168,16 @@ template <bool kCareful>
             // they can drive an endless run of made-up symbols.
             if (in.overrun * 8 > bitcount) return finish(Step::BadData);
         refill();
-        std::uint32_t e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+        std::uint32_t e = litlen[peek_bits(kLitlenRootBits)];
         if (e & kLiteral) {
             // Three literals (at most 45 bits) fit in the bits of one refill.
             consume(code_length(e));
             *out++ = static_cast<Byte>(value(e));
-            e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+            e = litlen[peek_bits(kLitlenRootBits)];
             if (e & kLiteral) {
                 consume(code_length(e));
                 *out++ = static_cast<Byte>(value(e));
-                e = litlen[low_bits(bitbuf, kLitlenRootBits)];
+                e = litlen[peek_bits(kLitlenRootBits)];
                 if (e & kLiteral) {
                     consume(code_length(e));
                     *out++ = static_cast<Byte>(value(e));
@@ -184,7 +189,7 @@ template <bool kCareful>
         }
         if (e & kSubtable) [[unlikely]] {
             consume(code_length(e));
-            e = litlen[value(e) + low_bits(bitbuf, total_length(e))];
+            e = litlen[value(e) + peek_bits(total_length(e))];
             if (e & kLiteral) {
                 consume(code_length(e));
                 *out++ = static_cast<Byte>(value(e));
@@ -201,17 +206,17 @@ template <bool kCareful>
         // A length (at most 20 bits with its extra bits) and a distance (at most 28)
         // both fit in the at least 56 bits the refill left.
         const unsigned length =
-            value(e) + static_cast<unsigned>(low_bits(bitbuf, total_length(e)) >> code_length(e));
+            value(e) + static_cast<unsigned>(peek_bits(total_length(e)) >> code_length(e));
         consume(total_length(e));
-        e = dist[low_bits(bitbuf, kDistRootBits)];
+        e = dist[peek_bits(kDistRootBits)];
         if (e & kSubtable) [[unlikely]] {
             consume(code_length(e));
-            e = dist[value(e) + low_bits(bitbuf, total_length(e))];
+            e = dist[value(e) + peek_bits(total_length(e))];
         }
         if (e & kInvalid) [[unlikely]]
             return finish(Step::BadData);
         const std::size_t distance =
-            value(e) + static_cast<std::size_t>(low_bits(bitbuf, total_length(e)) >> code_length(e));
+            value(e) + static_cast<std::size_t>(peek_bits(total_length(e)) >> code_length(e));
         consume(total_length(e));
         if constexpr (kCareful)
             if (in.overrun * 8 > bitcount) return finish(Step::BadData);
@@ -234,9 +239,12 @@ __attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWind
                                                          const std::uint32_t* dist) {
     return decode_symbols<false>(in, w, litlen, dist);
 }
-const FastLoop kFastLoop = __builtin_cpu_supports("bmi2") ? fast_loop_bmi2 : fast_loop_plain;
+FastLoop choose_fast_loop() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2") ? fast_loop_bmi2 : fast_loop_plain;
+}
 #else
-const FastLoop kFastLoop = fast_loop_plain;
+FastLoop choose_fast_loop() { return fast_loop_plain; }
 #endif
 
 }  // namespace
@@ -253,8 +261,9 @@ Inflater::~Inflater() = default;
 
 DecodeStatus Inflater::run(ByteSource& source, ByteSink& sink, std::uint64_t declared_size) {
     if (!window_) window_ = std::make_unique<OutputWindow>();
+    if (!input_) input_ = std::make_unique<BitInput::Buffer>();
     window_->start(sink, declared_size);
-    BitInput in(source);
+    BitInput in(source, *input_);
     return run(in, *window_);
 }
 
@@ -283,9 +292,11 @@ DecodeStatus inflate_stored(BitInput& in, OutputWindow& w) {
 }
 
 DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+    static const FastLoop fast_loop = choose_fast_loop();
     for (;;) {
         if (!w.make_room()) return DecodeStatus::OutputOverflow;
-        const Step step = in.ensure_margin() ? kFastLoop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
+        const Step step =
+            in.ensure_margin() ? fast_loop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
         if (step == Step::BlockDone) return DecodeStatus::Ok;
         if (step == Step::BadData) return check_input(in, DecodeStatus::BadData);
         if (in.truncated()) return DecodeStatus::TruncatedInput;
@@ -313,7 +324,8 @@ DecodeStatus Inflater::run(BitInput& in, OutputWindow& w) {
             const unsigned nprecode = in.bits(4) + 4;
             if (nlitlen > 286 || ndist > 30) return check_input(in, DecodeStatus::BadData);
             std::uint8_t precode_lengths[kPrecodeCodes] = {};
-            for (unsigned i = 0; i < nprecode; ++i) precode_lengths[kPrecodeOrder[i]] = static_cast<std::uint8_t>(in.bits(3));
+            for (unsigned i = 0; i < nprecode; ++i)
+                precode_lengths[kPrecodeOrder[i]] = static_cast<std::uint8_t>(in.bits(3));
             if (build(precode_lengths, kPrecodeCodes, kPrecodeRootBits, kTemplates.precode, t.precode,
                       kPrecodeCapacity) != BuildResult::Ok)
                 return check_input(in, DecodeStatus::BadData);

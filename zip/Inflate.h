@@ -36,6 +36,7 @@ private:
     struct Tables;
     std::unique_ptr<Tables> tables_;
     std::unique_ptr<OutputWindow> window_;
+    std::unique_ptr<BitInput::Buffer> input_;
 };
 
 }  // namespace zip

@@ -1,6 +1,7 @@
 #include "zip/SortedZip.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/DateTime.h"
 #include "zip/ZipLib.h"
@@ -16,6 +17,28 @@ Integer CompareTextNoCase(const String& a, const String& b) {
     return static_cast<Integer>(a.size()) - static_cast<Integer>(b.size());
 }
 
+namespace {
+
+// CompareTextNoCase of directory + file name without building the joined texts: a sort
+// compares each entry many times.
+Integer CompareFullNames(const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
+    const String& ad = a.Directory();
+    const String& an = a.FileName();
+    const String& bd = b.Directory();
+    const String& bn = b.FileName();
+    const size_t na = ad.size() + an.size(), nb = bd.size() + bn.size(), n = std::min(na, nb);
+    for (size_t i = 0; i < n; ++i) {
+        int ca = static_cast<unsigned char>(i < ad.size() ? ad[i] : an[i - ad.size()]);
+        int cb = static_cast<unsigned char>(i < bd.size() ? bd[i] : bn[i - bd.size()]);
+        if (ca >= 'a' && ca <= 'z') ca -= 32;
+        if (cb >= 'a' && cb <= 'z') cb -= 32;
+        if (ca != cb) return ca - cb;
+    }
+    return static_cast<Integer>(na) - static_cast<Integer>(nb);
+}
+
+}  // namespace
+
 bool DosDateTimeToDateTime(LongWord dos, TDateTime& value) {
     const Word time = static_cast<Word>(dos & 0xFFFF), date = static_cast<Word>(dos >> 16);
     TDateTime d = 0, t = 0;
@@ -29,7 +52,7 @@ Integer TSortedZip::Compare(const TObject* a, const TObject* b) const {
     const auto& A = *static_cast<const TZipHeaderInfo*>(a);
     const auto& B = *static_cast<const TZipHeaderInfo*>(b);
     switch (SortMode) {
-        case TZipSortMode::ByName: return CompareTextNoCase(A.FullName(), B.FullName());
+        case TZipSortMode::ByName: return CompareFullNames(A, B);
         case TZipSortMode::ByFileName: return CompareTextNoCase(A.FileName(), B.FileName());
         case TZipSortMode::ByDirectoryName: return CompareTextNoCase(A.Directory(), B.Directory());
         case TZipSortMode::ByDate: {
@@ -54,4 +77,22 @@ Integer TSortedZip::Compare(const TObject* a, const TObject* b) const {
             return B.LocalHeaderOffset < A.LocalHeaderOffset ? 1 : B.LocalHeaderOffset == A.LocalHeaderOffset ? 0 : -1;
     }
     return -1;
+}
+
+void TSortedZip::FillFrom(const TSortedZip& source) {
+    std::vector<TObject*> items(source.items_.begin(), source.items_.end());
+    // Adding places an entry before those that compare equal to it. In the modes whose
+    // comparison can be 0 equal entries therefore end up in reverse order of adding; in
+    // the others (never 0) they keep it. A stable sort of the right input order gives both.
+    bool canBeEqual = SortMode == TZipSortMode::ByName || SortMode == TZipSortMode::ByFileName ||
+                      SortMode == TZipSortMode::ByDirectoryName || SortMode == TZipSortMode::ByRate ||
+                      SortMode == TZipSortMode::ByNone;
+    if (canBeEqual) std::reverse(items.begin(), items.end());
+    // a goes before b when, with a in the list, b placed later would go after it.
+    std::stable_sort(items.begin(), items.end(), [this](TObject* a, TObject* b) {
+        return Compare(b, a) > 0 && Compare(a, b) < 0;
+    });
+    Clear();
+    SetCapacity(static_cast<Integer>(items.size()));
+    items_ = std::move(items);
 }

@@ -24,6 +24,9 @@ public:
 
     TZipHeaderInfo* Header(Integer index) const { return static_cast<TZipHeaderInfo*>(Get(index)); }
     Integer Compare(const TObject* a, const TObject* b) const override;
+    // Fills an empty view with the entries of source, in the order that adding them one by
+    // one would give, but in n log n: a large directory is not shifted once per entry.
+    void FillFrom(const TSortedZip& source);
 };
 
 // Text comparison without regard to ASCII case: the difference of the first differing

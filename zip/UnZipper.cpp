@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "platform/DateTime.h"
+#include "platform/Dialogs.h"
+#include "platform/Windows.h"
 #include "platform/Drives.h"
 #include "platform/FileStream.h"
 #include "platform/Files.h"
@@ -31,7 +33,21 @@ static String UpperAscii(String s) {
 void TUnZipper::SetZipName(const String& name) {
     if (UpperAscii(name) == UpperAscii(zipName_)) return;
     RequireIdle("change the archive name");
-    zipName_ = name;
+    String chosen = name;
+    if (!name.empty() && name.back() == '?') {
+        // The open-file dialog, starting in the given folder when it exists.
+        String folder = ExtractFilePath(name.substr(0, name.size() - 1));
+        platform::DialogRequest request;
+        request.kind = platform::DialogKind::OpenDialog;
+        request.className = "TOpenDialog";
+        request.caption = "Open a Zip File";
+        request.text = "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|All Files (*.*)|*.*";
+        request.value = !folder.empty() && DirectoryExists(ExcludeTrailingBackslash(folder)) ? folder : String("C:\\");
+        if (platform::ShowDialog(request) != IDOK || request.value.empty())
+            throw EUserCanceled("User canceled setting zip file name.");
+        chosen = request.value;
+    }
+    zipName_ = chosen;
     FreeDirectory();
     archiveDate_ = 0;
     endCentral_.Clear();
@@ -40,7 +56,18 @@ void TUnZipper::SetZipName(const String& name) {
 }
 
 void TUnZipper::SetDestDir(const String& dir) {
-    destDir_ = dir;
+    if (dir == "?") {
+        // The folder-selection dialog (the user may type and create a new folder).
+        platform::DialogRequest request;
+        request.kind = platform::DialogKind::Other;
+        request.className = "TSelectDirectory";
+        request.value = !destDir_.empty() && DirectoryExists(destDir_) ? destDir_ : GetCurrentDir();
+        if (platform::ShowDialog(request) != IDOK || request.value.empty())
+            throw EUserCanceled("User canceled Set Desination Directory");
+        destDir_ = request.value;
+    } else {
+        destDir_ = dir;
+    }
     if (!destDir_.empty() && destDir_.back() == '\\') destDir_.pop_back();
 }
 
@@ -80,7 +107,7 @@ String TUnZipper::LoadFileComment(TZipHeaderInfo& entry, bool openAndClose) {
     if (entry.CommentLoaded()) return *entry.Comment();
     bool modified = endCentral_.Modified;
     String text;
-    if (openAndClose) OpenZip();
+    if (openAndClose) OpenZipNow();
     try {
         TStream& s = *archive_;
         Int64 back = s.Position();
@@ -94,13 +121,13 @@ String TUnZipper::LoadFileComment(TZipHeaderInfo& entry, bool openAndClose) {
         s.ReadBuffer(text.data(), entry.CommentLength);
         s.SetPosition(back);
     } catch (const EReadError&) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw EFatalUnzipError("The comment of \"" + entry.FullName() + "\" runs past the end of the archive");
     } catch (...) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw;
     }
-    if (openAndClose) CloseZip();
+    if (openAndClose) CloseZipNow();
     entry.SetFileComment(text);
     endCentral_.Modified = modified;
     return entry.Comment().value_or(String());
@@ -126,20 +153,20 @@ String TUnZipper::LoadZipComment(bool openAndClose) {
     if (endCentral_.Comment()) return *endCentral_.Comment();
     bool modified = endCentral_.Modified;
     String text(endCentral_.CommentLength, '\0');
-    if (openAndClose) OpenZip();
+    if (openAndClose) OpenZipNow();
     try {
         Int64 back = archive_->Position();
         archive_->SetPosition(endCentral_.CommentPosition);
         archive_->ReadBuffer(text.data(), endCentral_.CommentLength);
         archive_->SetPosition(back);
     } catch (const EReadError&) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw EFatalUnzipError("The archive comment runs past the end of the archive");
     } catch (...) {
-        if (openAndClose) CloseZip();
+        if (openAndClose) CloseZipNow();
         throw;
     }
-    if (openAndClose) CloseZip();
+    if (openAndClose) CloseZipNow();
     endCentral_.SetComment(text);
     endCentral_.Modified = modified;
     return endCentral_.Comment().value_or(String());
@@ -160,34 +187,44 @@ void TUnZipper::SetZipComment(const String& text) {
 LongWord TUnZipper::ZipSize() {
     if (zipName_.empty()) return 0;
     RequireIdle("read the archive size");
-    OpenZip();
+    OpenZipNow();
     Int64 size = 0;
     try {
         size = archive_->Size();
     } catch (...) {
-        CloseZip();
+        CloseZipNow();
         throw;
     }
-    CloseZip();
+    CloseZipNow();
     return static_cast<LongWord>(size);
 }
 
 // ---- opening and closing ----
 
 void TUnZipper::OpenZip() {
+    RequireIdle("open the archive");
+    OpenZipNow();
+}
+
+void TUnZipper::CloseZip() {
+    RequireIdle("close the archive");
+    CloseZipNow();
+}
+
+void TUnZipper::OpenZipNow() {
     if (!archive_) archive_ = OpenArchiveFile(zipName_, zipconst::kModeReadDenyWrite);
     if (directory_ && FileStreamDate(*archive_) == archiveDate_) return;
     ReadZipDirectory();
 }
 
-void TUnZipper::CloseZip() {
+void TUnZipper::CloseZipNow() {
     if (!KeepZipOpen) archive_.reset();
 }
 
 void TUnZipper::ReadZip() {
     RequireIdle("read the archive");
-    OpenZip();
-    CloseZip();
+    OpenZipNow();
+    CloseZipNow();
 }
 
 void TUnZipper::ClearZip() {
@@ -233,8 +270,9 @@ bool TUnZipper::IsRemovableDrive(const String& root) { return GetDriveTypeA(root
 
 String TUnZipper::VolumeLabel(const String& root) { return GetVolumeLabelName(root); }
 
-// Without a message box hook the question answers No, as every headless question does.
-bool TUnZipper::AskOverwrite(const String&) { return false; }
+bool TUnZipper::AskOverwrite(const String& question) {
+    return MessageBoxA(nullptr, question.c_str(), "File Exists Alert", MB_YESNO) == IDYES;
+}
 
 bool TUnZipper::FolderExists(const String& folder) { return DirectoryExists(ExcludeTrailingBackslash(folder)); }
 

@@ -14,9 +14,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Object.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
+#include "zip/Crc32.h"
 #include "zip/SortedZip.h"
+#include "zip/ZipCrypt.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipRecords.h"
 
@@ -29,23 +32,24 @@ enum class TSkipReason : Byte { skBadPassword = 0, skFileExists = 1 };
 
 class TUnZipper;
 
-using TStartUnzipInfo = std::function<void(TUnZipper* Sender, Integer NumFiles, Int64 TotalBytes, bool& StopNow)>;
-using TStartUnZipEvent = std::function<void(TUnZipper* Sender, Integer FileIndex, const String& FName, bool& Skip)>;
-using TEndUnZipEvent = std::function<void(TUnZipper* Sender, Integer FileIndex, const String& FName)>;
+using TStartUnzipInfo = std::function<void(TObject* Sender, Integer NumFiles, Int64 TotalBytes, bool& StopNow)>;
+using TStartUnZipEvent = std::function<void(TObject* Sender, Integer FileIndex, const String& FName, bool& Skip)>;
+using TEndUnZipEvent = std::function<void(TObject* Sender, Integer FileIndex, const String& FName)>;
 using TPromptForOverwrite =
-    std::function<void(TUnZipper* Sender, bool& OverWriteIt, Integer FileIndex, String& FName)>;
-using TBadPassword = std::function<void(TUnZipper* Sender, Integer FileIndex, String& NewPassword)>;
-using TBadCRC = std::function<void(TUnZipper* Sender, Integer CalcCRC, Integer StoredCRC, Integer FileIndex)>;
-using TIncompleteZip = std::function<void(TUnZipper* Sender, TIncompleteZipMode& IncompleteMode)>;
-using TFilePercentDone = std::function<void(TUnZipper* Sender, Integer Percent)>;
-using TTotalPercentDone = std::function<void(TUnZipper* Sender, Integer Percent)>;
-using TSkippingFile = std::function<void(TUnZipper* Sender, TSkipReason Reason, Integer FileIndex)>;
-using TGetNextDisk = std::function<void(TUnZipper* Sender, Integer NextDisk, String& FName)>;
+    std::function<void(TObject* Sender, bool& OverWriteIt, Integer FileIndex, String& FName)>;
+using TBadPassword = std::function<void(TObject* Sender, Integer FileIndex, String& NewPassword)>;
+using TBadCRC = std::function<void(TObject* Sender, Integer CalcCRC, Integer StoredCRC, Integer FileIndex)>;
+using TIncompleteZip = std::function<void(TObject* Sender, TIncompleteZipMode& IncompleteMode)>;
+using TFilePercentDone = std::function<void(TObject* Sender, Integer Percent)>;
+using TTotalPercentDone = std::function<void(TObject* Sender, Integer Percent)>;
+using TSkippingFile = std::function<void(TObject* Sender, TSkipReason Reason, Integer FileIndex)>;
+using TGetNextDisk = std::function<void(TObject* Sender, Integer NextDisk, String& FName)>;
 
-class TUnZipper {
+class TUnZipper : public TObject {
 public:
     explicit TUnZipper(TComponent* owner = nullptr);
-    virtual ~TUnZipper();
+    ~TUnZipper() override;
+    const char* ClassName() const noexcept override { return "TUnZipper"; }
     TUnZipper(const TUnZipper&) = delete;
     TUnZipper& operator=(const TUnZipper&) = delete;
 
@@ -107,7 +111,7 @@ public:
 
     // ---- operations ----
     Integer UnZip();
-    virtual void OpenZip();
+    void OpenZip();
     void CloseZip();
     void ReadZip();
     void ClearZip();
@@ -137,6 +141,9 @@ protected:
     virtual void SetCurrentFolder(const String& folder);
 
     void RequireIdle(const char* what) const;
+    // OpenZip and CloseZip without the busy check, for the operations that run while Busy.
+    virtual void OpenZipNow();
+    void CloseZipNow();
     // Sort without the busy check, for the operations that run while Busy.
     void SortView(TZipSortMode mode);
     TZipHeaderInfo* ViewEntry(Integer index) const;
@@ -152,6 +159,18 @@ protected:
     String LoadFileComment(TZipHeaderInfo& entry, bool openAndClose = true);
     String LoadZipComment(bool openAndClose = true);
     void SetBusy(bool value) { busy_ = value; }
+
+    // CRC-32 and the traditional encryption, shared with the writer. The running CRC and the
+    // keys are the component's own.
+    static LongWord UpdCRC(Byte b, LongWord crc) { return zip::crc32::update_byte(crc, b); }
+    void UpdateCRC(const Byte* buffer, Word length) { runningCrc_ = zip::crc32::update(runningCrc_, buffer, length); }
+    void InitKeys(const String& password) { keys_.init(password); }
+    void UpdateKeys(Byte plain) { keys_.update(plain); }
+    Byte DecryptByte() const { return keys_.stream_byte(); }
+    void DecryptBuffer(Byte* buffer, Word length) { keys_.decrypt(std::span<Byte>(buffer, length)); }
+    // Reads the 12-byte encryption header at the stream's position, sets the keys from the
+    // password and returns the header's last byte, decrypted.
+    Byte DecryptHeader(const String& password, TStream& stream);
 
     // The extraction run.
     struct ExtractRun;
@@ -181,4 +200,5 @@ protected:
     Int64 totalBytes_ = 0;
     Int64 bytesDone_ = 0;
     std::uint32_t runningCrc_ = 0xFFFFFFFF;
+    zip::ZipKeys keys_;
 };

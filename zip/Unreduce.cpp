@@ -45,6 +45,7 @@ DecodeStatus unreduce(BitInput& in, OutputWindow& w, unsigned factor) {
             b = static_cast<Byte>(in.bits(8));
         } else {
             const unsigned index = in.bits(index_bits(n));
+            // An index past the set's end: stale table bytes must not stand for data.
             if (index >= n) return in.truncated() ? DecodeStatus::TruncatedInput : DecodeStatus::BadData;
             b = sets.bytes[previous][index];
         }

@@ -1,6 +1,7 @@
 #include "zip/Unshrink.h"
 
 #include <array>
+#include <bit>
 #include <memory>
 
 #include "zip/OldMethodSupport.h"
@@ -14,40 +15,83 @@ constexpr unsigned kMaxCodeSize = 13;
 constexpr unsigned kCodeCount = 1u << kMaxCodeSize;  // codes 0 to 8191
 constexpr unsigned kControlCode = 256;
 constexpr unsigned kFirstFreeCode = 257;
-constexpr std::uint16_t kFree = 0xFFFF;
 constexpr unsigned kStackSize = 8192;
 
+// The code table. Which codes are free and which are leaves (defined, and no defined code
+// builds on them) are kept as bit sets, so a partial clear costs a pass over 128 words
+// plus the codes it frees, not a scan of the whole table: a hostile entry made of
+// nothing but clears stays cheap.
 struct Dictionary {
+    static constexpr unsigned kWords = kCodeCount / 64;
+
     std::array<std::uint16_t, kCodeCount> prefix;
     std::array<Byte, kCodeCount> suffix;
+    std::array<std::uint16_t, kCodeCount> children;  // defined codes that use this one as prefix
+    std::array<std::uint64_t, kWords> free_bits;  // codes from 257 on that are free
+    std::array<std::uint64_t, kWords> leaf_bits;  // defined codes with no defined code building on them
     std::array<Byte, kStackSize> stack;
-    std::array<bool, kCodeCount> unused;
     unsigned next_free = kFirstFreeCode;
+
+    using Bits = std::array<std::uint64_t, kWords>;
+    static bool test(const Bits& bits, unsigned c) { return (bits[c / 64] >> (c % 64)) & 1; }
+    static void set(Bits& bits, unsigned c) { bits[c / 64] |= std::uint64_t{1} << (c % 64); }
+    static void clear(Bits& bits, unsigned c) { bits[c / 64] &= ~(std::uint64_t{1} << (c % 64)); }
 
     void reset() {
         for (unsigned c = 0; c < 256; ++c) {
             prefix[c] = 0;
             suffix[c] = static_cast<Byte>(c);
         }
-        for (unsigned c = 256; c < kCodeCount; ++c) prefix[c] = kFree;
+        children.fill(0);
+        free_bits.fill(~std::uint64_t{0});
+        free_bits[0] = 0;
+        free_bits[kFirstFreeCode / 64] &= ~std::uint64_t{0} << (kFirstFreeCode % 64);  // 256 is never free
+        leaf_bits.fill(0);
         next_free = kFirstFreeCode;
     }
 
-    bool is_free(unsigned code) const { return code >= kFirstFreeCode && prefix[code] == kFree; }
+    bool is_free(unsigned code) const { return code >= kFirstFreeCode && test(free_bits, code); }
 
-    void advance_next_free() {
-        while (next_free < kCodeCount && !is_free(next_free)) ++next_free;
+    // The first free code from `code` on, or kCodeCount.
+    unsigned first_free_from(unsigned code) const {
+        for (unsigned w = code / 64; w < kWords; ++w) {
+            std::uint64_t bits = free_bits[w];
+            if (w == code / 64) bits &= ~std::uint64_t{0} << (code % 64);
+            if (bits != 0) return w * 64 + static_cast<unsigned>(std::countr_zero(bits));
+        }
+        return kCodeCount;
     }
 
-    // Frees every defined code that no other code uses as its prefix.
+    void define(unsigned code, unsigned code_prefix, Byte code_suffix) {
+        prefix[code] = static_cast<std::uint16_t>(code_prefix);
+        suffix[code] = code_suffix;
+        clear(free_bits, code);
+        if (children[code] == 0) set(leaf_bits, code);
+        if (code_prefix >= kFirstFreeCode && children[code_prefix]++ == 0) clear(leaf_bits, code_prefix);
+        next_free = first_free_from(code + 1);
+    }
+
+    void release(unsigned code) {
+        set(free_bits, code);
+        clear(leaf_bits, code);
+        const unsigned p = prefix[code];
+        if (p >= kFirstFreeCode && --children[p] == 0 && !is_free(p)) set(leaf_bits, p);
+    }
+
+    // Frees, all at once, the leaves below the next free code; a code whose last user is
+    // freed here stays until the next clear. No remaining code points at a freed one.
     void partial_clear() {
-        for (unsigned c = kFirstFreeCode; c < kCodeCount; ++c) unused[c] = !is_free(c);
-        for (unsigned c = kFirstFreeCode; c < kCodeCount; ++c)
-            if (!is_free(c) && prefix[c] >= kFirstFreeCode && prefix[c] < kCodeCount) unused[prefix[c]] = false;
-        for (unsigned c = kFirstFreeCode; c < kCodeCount; ++c)
-            if (unused[c]) prefix[c] = kFree;
-        next_free = kFirstFreeCode;
-        advance_next_free();
+        Bits doomed;
+        for (unsigned w = 0; w < kWords; ++w) {
+            std::uint64_t below = 0;
+            if (w * 64 + 64 <= next_free) below = ~std::uint64_t{0};
+            else if (w * 64 < next_free) below = (std::uint64_t{1} << (next_free - w * 64)) - 1;
+            doomed[w] = leaf_bits[w] & below;
+        }
+        for (unsigned w = 0; w < kWords; ++w)
+            for (std::uint64_t bits = doomed[w]; bits != 0; bits &= bits - 1)
+                release(w * 64 + static_cast<unsigned>(std::countr_zero(bits)));
+        next_free = first_free_from(kFirstFreeCode);
     }
 };
 
@@ -118,12 +162,7 @@ DecodeStatus unshrink(BitInput& in, OutputWindow& w) {
         for (std::size_t i = sp; i < kStackSize; ++i)
             if (!old_methods::put(w, dict->stack[i])) return DecodeStatus::OutputOverflow;
 
-        if (dict->next_free < kCodeCount) {
-            dict->prefix[dict->next_free] = static_cast<std::uint16_t>(old_code);
-            dict->suffix[dict->next_free] = last;
-            ++dict->next_free;
-            dict->advance_next_free();
-        }
+        if (dict->next_free < kCodeCount) dict->define(dict->next_free, old_code, last);
         old_code = incoming;
     }
     return w.finish();

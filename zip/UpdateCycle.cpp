@@ -144,13 +144,12 @@ void TZipper::ProcessExisting() {
                 if (!IsWildcard(line)) FilesList.Delete(k);
                 break;
             }
-            // Replaced: the file's new data goes to the current end of the new archive.
-            FilesList.Delete(k);
-            if (ZipOneFile(line)) {
-                AddEntry(line);
+            // Replaced: the file is added after the kept entries, with the other new files,
+            // so kept entries keep their order and added ones follow in the order added.
+            if (cycle_->replaced.count(line) == 0) {
+                cycle_->replaced[line] = std::move(work);
                 keep = false;
             }
-            // A newer file that could not be added leaves the old entry in the archive.
             break;
         }
         if (!keep) continue;
@@ -265,7 +264,7 @@ Integer TZipper::ProcessFiles() {
                     throw EZipWriteError("The archive \"" + zipName_ +
                                          "\" changed since it was read; the pending changes were not saved");
             }
-            OpenZip();
+            OpenZipNow();
             if (endCentral_.ThisDisk != 0 || MultiMode() != TMultiMode::mmNone)
                 throw EZipWriteError("The multi-part archive \"" + zipName_ + "\" cannot be rewritten");
             if (rebuilt_)
@@ -329,9 +328,17 @@ Integer TZipper::ProcessFiles() {
             if (stop) throw EUserCanceled("User canceled Zip operation.");
             for (Integer i = 0; i < FilesList.Count(); ++i) {
                 const String line = FilesList.Strings(i);
-                if (ZipOneFile(line)) AddEntry(line);
+                if (ZipOneFile(line)) {
+                    AddEntry(line);
+                } else if (auto old = c.replaced.find(line); old != c.replaced.end() && old->second) {
+                    // A newer file that could not be added leaves the old entry in the archive.
+                    CopyExistingEntry(*old->second);
+                    RecordEntry(old->second.release());
+                }
             }
         }
+        // Every line was handled: added, kept up to date, skipped or (delete mode) matched.
+        FilesList.Clear();
         WriteCentralDirectory();
         c.output->Finish();
         const TFileIdentity newIdentity = c.output->MultiPart() ? TFileIdentity{} : c.output->Identity();
@@ -370,13 +377,13 @@ Integer TZipper::ProcessFiles() {
         SortMode = savedSortMode;
         if (directory_) SortView(savedSortMode);
         KeepZipOpen = savedKeepOpen;
-        CloseZip();
+        CloseZipNow();
         SetBusy(false);
         throw;
     }
     cycle_.reset();
     KeepZipOpen = savedKeepOpen;
-    CloseZip();
+    CloseZipNow();
     SetBusy(false);
     return added;
 }

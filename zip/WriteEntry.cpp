@@ -21,6 +21,12 @@ void TZipWriteEntry::CopyEntry(const TZipHeaderInfo& source) {
     }
 }
 
+void TZipWriteEntry::MarkHostForName() {
+    constexpr Word kHostNtfs = 10;
+    if ((Flags & zipconst::kFlagUtf8) != 0 && (VersionMadeBy >> 8) == 0)
+        VersionMadeBy = static_cast<Word>((kHostNtfs << 8) | (VersionMadeBy & 0xFF));
+}
+
 String TZipWriteEntry::NameBytes() const {
     String bytes = !StoredNameBytes.empty() && FullName() == NameAtRead ? StoredNameBytes : StoredName();
     if (static_cast<Int64>(bytes.size()) > zipwrite::kMaxNameBytes)

@@ -54,6 +54,11 @@ public:
     LongWord LocalCompressedSize = 0;
     LongWord LocalUncompressedSize = 0;
 
+    // A name written in UTF-8 (flag bit 11) under "made by MS-DOS" is still taken for CP437 by
+    // Info-ZIP unzip, which then mangles it; such entries are marked as made on NTFS, which
+    // reads the flag. Names in CP437 keep the MS-DOS host.
+    void MarkHostForName();
+
     // Copies the header fields of any entry and, from another TZipWriteEntry, the carried bytes.
     void CopyEntry(const TZipHeaderInfo& source);
 

@@ -2,6 +2,7 @@
 // (UpdateCycle.cpp, AddFile.cpp, EntryCopy.cpp). It exists only while a cycle runs.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ struct TZipper::Cycle {
     bool archiveExisted = false;
     Integer added = 0;
     std::vector<String> disposeList;
+    // Entries a newer file replaces, by its line: the file is added after the kept entries,
+    // and the old entry is copied there instead when the file cannot be added after all.
+    std::map<String, std::unique_ptr<TZipWriteEntry>> replaced;
     // The old archive for raw copies: a second handle on the same file, read in large blocks.
     std::unique_ptr<TStream> copySource;
     Int64 archiveSize = 0;

@@ -25,6 +25,7 @@ String Format1(const char* format, long long a, long long b = 0) {
 }  // namespace
 
 void TUnZipper::ReadZipDirectory() {
+    const String lastDiskName = zipName_;
     archiveDate_ = FileStreamDate(*archive_);
     FreeDirectory();
 
@@ -67,6 +68,9 @@ void TUnZipper::ReadZipDirectory() {
     if (!rebuilt_ && MultiMode() != TMultiMode::mmNone)
         next = [this](TZipHeaderInfo& h, TStream*& s) { NextDiskForCentral(h, s); };
     const Integer total = endCentral_.TotalEntries;
+    if (total > zipconst::kMaxListSize)
+        throw EFatalUnzipError(Format1("The archive holds %lld entries; at most %lld can be listed", total,
+                                       zipconst::kMaxListSize));
     for (Integer i = 0; i < total; ++i) {
         auto header = std::make_unique<TZipHeaderInfo>();
         TStream* stream = archive_.get();
@@ -111,6 +115,14 @@ void TUnZipper::ReadZipDirectory() {
     }
     NumDisks = thisDisk + 1;
     currentDisk_ = thisDisk;
+    // Split parts have names of their own: the archive keeps the name of its last part (the
+    // one that holds the end record), or the next opening would look for it in another part.
+    if (MultiMode() == TMultiMode::mmBlocks && zipName_ != lastDiskName) {
+        archive_.reset();
+        archive_ = OpenArchiveFile(lastDiskName, zipconst::kModeReadDenyWrite);
+        zipName_ = lastDiskName;
+        archiveDate_ = FileStreamDate(*archive_);
+    }
     SortView(SortMode);
 }
 
@@ -181,7 +193,7 @@ void TUnZipper::SortView(TZipSortMode mode) {
         auto view = std::make_unique<TSortedZip>(dupAccept);
         view->OwnsObjects = false;
         view->SortMode = mode;
-        for (Integer i = 0; i < directory_->Count(); ++i) view->Add(directory_->Get(i));
+        view->FillFrom(*directory_);
         view_ = view.release();
     }
     SortMode = mode;

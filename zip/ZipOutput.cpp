@@ -15,6 +15,7 @@ namespace zipwrite {
 namespace {
 
 constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kDirectWrite = 64 * 1024;
 
 String DriveRoot(const String& name) {
     if (name.size() >= 2 && name[1] == ':') return String(1, name[0]) + ":\\";
@@ -38,7 +39,18 @@ ZipOutput::ZipOutput(OutputSettings settings) : settings_(std::move(settings)) {
     if (settings_.mode == TMultiMode::mmBlocks) roomLimit_ = settings_.firstBlockSize;
 }
 
-ZipOutput::~ZipOutput() = default;  // uncommitted temporary files go with their AtomicFile
+// Uncommitted temporary files go with their AtomicFile; parts already in place are removed.
+ZipOutput::~ZipOutput() {
+    if (!done_) RemovePlaced();
+}
+
+void ZipOutput::RemovePlaced() {
+    for (const Placed& part : placed_) {
+        TFileIdentity now;
+        if (GetFileIdentity(part.name, now) && now == part.identity) DeleteFile(part.name);
+    }
+    placed_.clear();
+}
 
 String ZipOutput::BlockName(const String& target, Integer number) {
     char ext[16];
@@ -78,13 +90,15 @@ void ZipOutput::Write(const void* data, size_t size) {
     if (Position() + static_cast<Int64>(size) > kMaxOffset)
         throw EZipWriteError("The archive \"" + partName_ +
                              "\" would pass 4 GiB, which needs Zip64; this engine does not write Zip64");
-    if (buffer_.size() + size <= kBufferSize) {
+    // Small records gather in the buffer; large blocks (copied entries) go straight to the
+    // file, which spares copying every byte of a large archive once more.
+    if (size < kDirectWrite && buffer_.size() + size <= kBufferSize) {
         const Byte* p = static_cast<const Byte*>(data);
         buffer_.insert(buffer_.end(), p, p + size);
         return;
     }
     Flush();
-    if (size >= kBufferSize) {
+    if (size >= kDirectWrite) {
         current_->Write(data, size);
         written_ += static_cast<Int64>(size);
     } else {
@@ -142,7 +156,12 @@ void ZipOutput::NextDisk() {
         case TMultiMode::mmSpan: {
             // The disk leaves the drive now: its part must be complete and in place.
             Flush();
-            current_->Commit();
+            {
+                TFileIdentity id;
+                GetFileIdentity(HandleOf(*current_), id);
+                current_->Commit();
+                placed_.push_back({partName_, id});
+            }
             current_.reset();
             LabelDisk();
             String name = settings_.nextDiskName(disk_ + 2, partName_);
@@ -168,20 +187,18 @@ TFileIdentity ZipOutput::Identity() {
 
 void ZipOutput::Commit() {
     Flush();
-    std::vector<String> placed;
-    try {
-        for (auto& part : parts_) {
-            part->Commit();
-            placed.push_back(part->TargetName());
-        }
-        current_->Commit();
-    } catch (...) {
-        // A block archive with a part missing is useless and would shadow a later attempt.
-        for (const String& name : placed) DeleteFile(name);
-        throw;
+    // A block archive with a part missing is useless and would shadow a later attempt, so a
+    // failure here removes the parts already renamed (the destructor does).
+    for (auto& part : parts_) {
+        TFileIdentity id;
+        GetFileIdentity(HandleOf(*part), id);
+        part->Commit();
+        placed_.push_back({part->TargetName(), id});
     }
+    current_->Commit();
     parts_.clear();
     LabelDisk();
+    done_ = true;
 }
 
 MemberTemp::MemberTemp() {

@@ -8,7 +8,8 @@
 // the whole archive was written; a spanned disk's part is put in place when the next disk is
 // asked for, since the disk leaves the drive then. An output that is dropped without Commit()
 // removes its temporary files, and a Commit() that fails part way removes the block files it
-// had already renamed. Multi-part output never replaces an existing file.
+// had already renamed, as does a spanned cycle that fails for the parts it finds in the drive.
+// Multi-part output never replaces an existing file.
 #pragma once
 
 #include <functional>
@@ -74,7 +75,17 @@ private:
     void Flush();
     void LabelDisk();
 
+    // A part already renamed into place; on failure it is removed again, but only while the
+    // name still reaches that very file (another disk may be in the drive by then).
+    struct Placed {
+        String name;
+        TFileIdentity identity;
+    };
+    void RemovePlaced();
+
     OutputSettings settings_;
+    std::vector<Placed> placed_;
+    bool done_ = false;
     std::vector<std::unique_ptr<platform::AtomicFile>> parts_;  // block files wait here
     std::unique_ptr<platform::AtomicFile> current_;
     String partName_;

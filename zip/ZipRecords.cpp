@@ -213,6 +213,7 @@ void TZipHeaderInfo::SetFromLocal(const Byte* r, const String& storedName) {
 // bytes would shift every record behind it.
 void TZipHeaderInfo::SaveLocalToStream(TStream& stream) {
     LocalHeaderOffset = static_cast<LongWord>(stream.Position());
+    ExtraLength = 0;
     String name = StoredName();
     Byte r[zipconst::kLocalSize] = {};
     le::Put32(r + loc::Signature, zipconst::kLocalSignature);
@@ -229,7 +230,10 @@ void TZipHeaderInfo::SaveLocalToStream(TStream& stream) {
     if (NameLength != 0) stream.WriteBuffer(name.data(), NameLength);
 }
 
-void TZipHeaderInfo::SaveCentralToStream(TStream& stream) const {
+void TZipHeaderInfo::SaveCentralToStream(TStream& stream) {
+    ExtraLength = 0;
+    // A comment whose text is not loaded cannot be written; its length would lie.
+    if (!comment_) CommentLength = 0;
     String name = StoredName();
     Byte r[zipconst::kCentralSize] = {};
     le::Put32(r + cen::Signature, zipconst::kCentralSignature);
@@ -243,8 +247,7 @@ void TZipHeaderInfo::SaveCentralToStream(TStream& stream) const {
     le::Put32(r + cen::USize, UncompressedSize);
     le::Put16(r + cen::NameLength, NameLength);
     le::Put16(r + cen::ExtraLength, 0);
-    // A comment whose text is not loaded cannot be written; its length would lie.
-    Word commentLength = comment_ ? CommentLength : 0;
+    const Word commentLength = CommentLength;
     le::Put16(r + cen::CommentLength, commentLength);
     le::Put16(r + cen::DiskStart, DiskNumberStart);
     le::Put16(r + cen::Internal, InternalAttributes);

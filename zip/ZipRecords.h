@@ -71,8 +71,11 @@ public:
 
     void SetFromCentral(const Byte* record, const String& storedName);
     void SetFromLocal(const Byte* record, const String& storedName);
+    // Both writers write no extra field and set ExtraLength to 0 (and the central writer the
+    // comment length to 0 when the text is not loaded), so that LocalSize and CentralSize
+    // afterwards count exactly the bytes written.
     void SaveLocalToStream(TStream& stream);
-    void SaveCentralToStream(TStream& stream) const;
+    void SaveCentralToStream(TStream& stream);
     bool ReadCentralFromStream(TStream*& stream, const TNextDiskCallback& nextDisk);
     bool ReadLocalFromStream(TStream& stream);
 

@@ -133,7 +133,7 @@ void TZipper::SetFileComment(Integer index, const String& text) {
 
 // ---- opening with an exact freshness test ----
 
-void TZipper::OpenZip() {
+void TZipper::OpenZipNow() {
     if (archive_) {
         // Kept open, but the name may reach another file now: another program replaced it.
         TFileIdentity open, named;

@@ -47,15 +47,15 @@ public:
 
 class TZipper;
 
-using TStartZipInfo = std::function<void(TZipper* Sender, Integer NumFiles, Int64 TotalBytes,
+using TStartZipInfo = std::function<void(TObject* Sender, Integer NumFiles, Int64 TotalBytes,
                                          TEndCentral& EndCentralRecord, bool& StopNow)>;
-using TStartZipEvent = std::function<void(TZipper* Sender, const String& FName, TZipHeaderInfo& ZipHeader, bool& Skip)>;
+using TStartZipEvent = std::function<void(TObject* Sender, const String& FName, TZipHeaderInfo& ZipHeader, bool& Skip)>;
 // Sizes are 64-bit: an archive may pass 2 GiB.
-using TEndZipFileEvent = std::function<void(TZipper* Sender, const String& FName, Int64 UncompressedSize,
+using TEndZipFileEvent = std::function<void(TObject* Sender, const String& FName, Int64 UncompressedSize,
                                             Int64 CompressedSize, Int64 CurrentZipSize)>;
-using TDisposeEvent = std::function<void(TZipper* Sender, const String& FName, bool& Skip)>;
-using TDeleteEvent = std::function<void(TZipper* Sender, const String& FName, bool& Skip)>;
-using TNoSuchFileEvent = std::function<void(TZipper* Sender, const String& FName)>;
+using TDisposeEvent = std::function<void(TObject* Sender, const String& FName, bool& Skip)>;
+using TDeleteEvent = std::function<void(TObject* Sender, const String& FName, bool& Skip)>;
+using TNoSuchFileEvent = std::function<void(TObject* Sender, const String& FName)>;
 
 class TZipper : public TUnZipper {
 public:
@@ -107,11 +107,11 @@ public:
     // Writes StubName followed by the archive to the archive's name with the extension ".EXE".
     void MakeSFX(const String& StubName);
 
+protected:
     // Reads the directory again when the archive is not the file it was read from (device,
     // inode, size and modification time to the nanosecond), also when it is kept open.
-    void OpenZip() override;
+    void OpenZipNow() override;
 
-protected:
     // The update cycle.
     Integer ProcessFiles();
     void CollectNewFiles();

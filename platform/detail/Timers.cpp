@@ -104,7 +104,9 @@ void TimerList::FireDue(DWORD threadId) {
         for (const Timer& t : timers_)
             if (t.threadId == threadId && !t.firing && t.due <= now) due.emplace_back(t.hwnd, t.id);
     }
-    for (auto [hwnd, id] : due) {
+    for (const auto& entry : due) {
+        const HWND hwnd = entry.first;
+        const UINT_PTR id = entry.second;
         MSG msg;
         {
             std::lock_guard lock(mutex_);

@@ -159,7 +159,7 @@ TEST_F(MainWindowTest, TheExceptionHookWritesFiveHistoryLines) {
     f->AppException(f->cmdWelcome, e);
     String history = env.ReadText(env.Scratch("History.txt"));
     for (const char* line : {"# Error !! ", "# 'x' is not a valid integer value\r\n",
-                             "# Exception class name:EConvertError sender class name:TButton\r\n",
+                             "# Exception class name:EConvertError sender class name:TSpeedButton\r\n",
                              "# Tring to fix...\r\n", "# Writing to memory\r\n"})
         EXPECT_NE(history.find(line), String::npos) << line;
 }

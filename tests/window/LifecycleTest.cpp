@@ -115,6 +115,15 @@ TEST_F(LifecycleTest, GeometryOfFramesAndChildren) {
               (std::vector<UINT>{WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}));
 }
 
+TEST_F(LifecycleTest, TopmostPlacementShowsInTheExtendedStyle) {
+    HWND top = MakeTop("ontop", WS_OVERLAPPED);
+    auto exStyle = [&] { return static_cast<DWORD>(GetWindowLongPtrA(top, GWL_EXSTYLE)); };
+    SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_TRUE(exStyle() & WS_EX_TOPMOST);
+    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_FALSE(exStyle() & WS_EX_TOPMOST);
+}
+
 TEST_F(LifecycleTest, FocusAndCaptureAnnounceTheirChanges) {
     HWND top = MakeTop();
     HWND a = MakeChild(top, 1);

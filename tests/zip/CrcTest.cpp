@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
 
 namespace zip::test {

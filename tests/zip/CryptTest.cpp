@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
 #include "zip/ZipCrypt.h"
 
@@ -127,29 +127,6 @@ TEST(ZipKeys, EncryptThenDecryptRestoresEveryByte) {
 
 // --- Against Info-ZIP ---------------------------------------------------------------------
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tarvik-crypt-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-int run(const std::string& command) {
-    const int rc = std::system(command.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-void write_file(const fs::path& path, const Bytes& data) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
-
 struct ZipCommand {
     const char* name;
     const char* options;
@@ -192,20 +169,11 @@ INSTANTIATE_TEST_SUITE_P(Zip, InfoZipEncrypted,
                                            ZipCommand{"StoredStream", "-0", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-void put16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<Byte>(v));
-    b.push_back(static_cast<Byte>(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
-// A one-entry archive, written field by field, whose data we encrypt; Info-ZIP's unzip
-// must accept it with the password and refuse it without.
+// A one-entry archive whose data we encrypt; Info-ZIP's unzip must accept it with the
+// password and refuse it without.
 Bytes encrypted_archive(const Bytes& plain, std::uint16_t method, const Bytes& compressed, const std::string& password) {
     const std::uint32_t crc = crc32::of(plain);
-    const std::uint32_t date_time = 0x5A8A6000;  // 2025-04-10 12:00:00
+    const std::uint32_t date_time = 0x5A8A6000;
     ZipKeys keys;
     const Byte random[11] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0xFF};
     const auto header = keys.encrypt_header(password, random, encryption_check_byte(kFlagEncrypted, crc, date_time));
@@ -213,49 +181,8 @@ Bytes encrypted_archive(const Bytes& plain, std::uint16_t method, const Bytes& c
     Bytes body = compressed;
     keys.encrypt(body);
     data.insert(data.end(), body.begin(), body.end());
-    const std::string name = "secret.txt";
-
-    Bytes zip;
-    put32(zip, 0x04034b50);  // local header
-    put16(zip, 20);          // version needed
-    put16(zip, kFlagEncrypted);
-    put16(zip, method);
-    put32(zip, date_time);
-    put32(zip, crc);
-    put32(zip, static_cast<std::uint32_t>(data.size()));
-    put32(zip, static_cast<std::uint32_t>(plain.size()));
-    put16(zip, static_cast<std::uint32_t>(name.size()));
-    put16(zip, 0);  // extra length
-    zip.insert(zip.end(), name.begin(), name.end());
-    zip.insert(zip.end(), data.begin(), data.end());
-    const auto central = static_cast<std::uint32_t>(zip.size());
-    put32(zip, 0x02014b50);  // central record
-    put16(zip, 20);          // made by
-    put16(zip, 20);          // needed
-    put16(zip, kFlagEncrypted);
-    put16(zip, method);
-    put32(zip, date_time);
-    put32(zip, crc);
-    put32(zip, static_cast<std::uint32_t>(data.size()));
-    put32(zip, static_cast<std::uint32_t>(plain.size()));
-    put16(zip, static_cast<std::uint32_t>(name.size()));
-    put16(zip, 0);   // extra
-    put16(zip, 0);   // comment
-    put16(zip, 0);   // disk
-    put16(zip, 0);   // internal attributes
-    put32(zip, 32);  // external attributes
-    put32(zip, 0);   // local header offset
-    zip.insert(zip.end(), name.begin(), name.end());
-    const auto central_size = static_cast<std::uint32_t>(zip.size()) - central;
-    put32(zip, 0x06054b50);  // end record
-    put16(zip, 0);
-    put16(zip, 0);
-    put16(zip, 1);
-    put16(zip, 1);
-    put32(zip, central_size);
-    put32(zip, central);
-    put16(zip, 0);
-    return zip;
+    return single_entry_zip("secret.txt", method, kFlagEncrypted, crc, static_cast<std::uint32_t>(plain.size()), data,
+                            date_time);
 }
 
 Bytes raw_deflate(const Bytes& input) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/zip/DecoderTestSupport.h"
 
 namespace zip::test {
 

@@ -57,8 +57,8 @@ TEST_P(PeerArchives, ExtractByteForByte) {
     z.RecreateDirs = true;
     z.Password = GetParam().password;
     int bad = 0;
-    z.OnBadCRC = [&](TUnZipper*, Integer, Integer, Integer) { ++bad; };
-    z.OnSkippingFile = [&](TUnZipper*, TSkipReason, Integer) { ++bad; };
+    z.OnBadCRC = [&](TObject*, Integer, Integer, Integer) { ++bad; };
+    z.OnSkippingFile = [&](TObject*, TSkipReason, Integer) { ++bad; };
     z.UnZip();
     EXPECT_EQ(bad, 0);
     for (const auto& [name, data] : SourceFiles()) {
@@ -129,7 +129,7 @@ TEST_F(ProfileTest, InfoZipSplitPartsAreReadThroughGetNextDisk) {
     z.SetZipName(env.Win("s.zip"));
     std::vector<Integer> asked;
     const String last = env.Win("s.zip");
-    z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) {
+    z.OnGetNextDisk = [&](TObject*, Integer disk, String& name) {
         asked.push_back(disk);
         char part[8];
         std::snprintf(part, sizeof part, ".z%02d", disk);
@@ -143,6 +143,10 @@ TEST_F(ProfileTest, InfoZipSplitPartsAreReadThroughGetNextDisk) {
     EXPECT_EQ(z.MultiMode(), TMultiMode::mmBlocks);
     for (const auto& [name, data] : SourceFiles()) EXPECT_EQ(env.ReadText(env.Scratch("out/" + name)), data) << name;
     EXPECT_FALSE(asked.empty());
+    // The component still names the archive, and a second run works the same way.
+    EXPECT_EQ(z.ZipName(), last);
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(z.UnZip(), static_cast<Integer>(z.Count()));
 }
 
 TEST_F(ProfileTest, SpannedMediaOnARemovableDriveWithLabels) {
@@ -170,7 +174,7 @@ TEST_F(ProfileTest, SpannedMediaOnARemovableDriveWithLabels) {
     TUnZipper z;
     z.SetZipName("A:\\BACKUP.ZIP");
     int wrongInserts = 0;
-    z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String&) {
+    z.OnGetNextDisk = [&](TObject*, Integer disk, String&) {
         // The first time a wrong disk goes in; the label check asks again.
         if (wrongInserts == 0 && disk > 1) {
             ++wrongInserts;
@@ -188,12 +192,12 @@ TEST_F(ProfileTest, SpannedMediaOnARemovableDriveWithLabels) {
     EXPECT_EQ(wrongInserts, 1);
     for (const auto& [name, data] : SourceFiles()) EXPECT_EQ(env.ReadText(env.Scratch("out/" + name)), data) << name;
     // A refused disk ends the run with the user's cancel.
-    z.OnGetNextDisk = [](TUnZipper*, Integer, String& name) { name.clear(); };
+    z.OnGetNextDisk = [](TObject*, Integer, String& name) { name.clear(); };
     platform::InsertMedium('A', media.back());
     z.OverwriteMode = TUZOverwriteMode::Always;
     TUnZipper fresh;
     fresh.SetZipName("A:\\BACKUP.ZIP");
-    fresh.OnGetNextDisk = [](TUnZipper*, Integer, String& name) { name.clear(); };
+    fresh.OnGetNextDisk = [](TObject*, Integer, String& name) { name.clear(); };
     fresh.SetDestDir(env.Win("out2"));
     fresh.DoAll = true;
     try {
@@ -224,6 +228,24 @@ TEST_F(ProfileTest, ExistingFileSurvivesAFailedExtraction) {
     size_t files = 0;
     for (const auto& e : fs::directory_iterator(env.Scratch("out"))) ++files, (void)e;
     EXPECT_EQ(files, 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProfileTest, RelativeDestinationIsTakenFromTheCurrentFolder) {
+    env.WriteText("src/sub/f.txt", "relative");
+    ASSERT_EQ(std::system(("cd '" + env.Scratch("src") + "' && zip -q -r ../a.zip sub").c_str()), 0);
+    ChDir(env.Win());
+    TUnZipper z;
+    z.SetZipName("a.zip");
+    z.SetDestDir("rel");
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    EXPECT_EQ(z.UnZip(), 2);
+    EXPECT_EQ(env.ReadText(env.Scratch("rel/sub/f.txt")), "relative");
+    EXPECT_EQ(GetCurrentDir(), env.Win());
 }
 
 }  // namespace

@@ -55,7 +55,8 @@ TEST(ObjectList, BoundsRaiseWithTheRefusedValue) {
     } catch (const EListError& e) {
         EXPECT_STREQ(e.what(), "List index out of bounds (3)");
     }
-    EXPECT_THROW(list.Insert(2, new Counted(9)), EListError);
+    Counted spare(9);
+    EXPECT_THROW(list.Insert(2, &spare), EListError);
     EXPECT_THROW(list.Put(-1, nullptr), EListError);
     EXPECT_THROW(TObjectList().First(), EListError);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ReadTestSupport.h"
+#include "platform/Dialogs.h"
+#include "platform/Windows.h"
 #include "zip/ZipConstants.h"
 
 namespace {
@@ -38,10 +40,6 @@ TEST_F(UnZipperTest, PropertiesKeepTheirRules) {
     EXPECT_EQ(z.RootDir(), "");
     z.SetThisVersion(5);
     EXPECT_EQ(z.ThisVersion(), 203);
-    EXPECT_TRUE(z.CheckDiskLabels());
-    EXPECT_EQ(z.OverwriteMode, TUZOverwriteMode::Prompt);
-    EXPECT_TRUE(z.DoProcessMessages);
-    EXPECT_TRUE(z.RetainAttributes);
 }
 
 TEST_F(UnZipperTest, IndexedPropertiesFollowTheSortedView) {
@@ -117,7 +115,7 @@ TEST_P(Selection, PatternsPickEntries) {
     Load(kThree);
     for (const auto& p : GetParam().patterns) z.FilesList.Add(p);
     int infoCount = -1;
-    z.OnStartUnZipInfo = [&](TUnZipper*, Integer n, Int64, bool&) { infoCount = n; };
+    z.OnStartUnZipInfo = [&](TObject*, Integer n, Int64, bool&) { infoCount = n; };
     EXPECT_EQ(z.UnZip(), GetParam().expected);
     EXPECT_EQ(infoCount, GetParam().expected);
     EXPECT_EQ(static_cast<int>(z.outputs.size()), GetParam().expected);
@@ -133,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Selection,
 TEST_F(UnZipperTest, StopNowEndsBeforeAnyFile) {
     Load(kThree);
     z.DoAll = true;
-    z.OnStartUnZipInfo = [](TUnZipper*, Integer, Int64, bool& stop) { stop = true; };
+    z.OnStartUnZipInfo = [](TObject*, Integer, Int64, bool& stop) { stop = true; };
     EXPECT_EQ(z.UnZip(), 2);
     EXPECT_TRUE(z.outputs.empty());
 }
@@ -192,7 +190,7 @@ TEST_F(UnZipperTest, CurrentFolderIsRestoredAfterARun) {
     z.current = "C:\\start";
     z.DoAll = true;
     std::string during;
-    z.OnEndUnZip = [&](TUnZipper*, Integer, const String&) { during = z.current; };
+    z.OnEndUnZip = [&](TObject*, Integer, const String&) { during = z.current; };
     z.UnZip();
     EXPECT_EQ(during, "C:\\out");
     EXPECT_EQ(z.current, "C:\\start");
@@ -204,7 +202,7 @@ TEST_F(UnZipperTest, BadCrcKeepsTheExistingFileAndLeavesNoTemporary) {
     z.outputs["C:\\out\\f.txt"].bytes = {'o', 'l', 'd'};
     z.DoAll = true;
     int badCrc = 0;
-    z.OnBadCRC = [&](TUnZipper*, Integer calc, Integer stored, Integer) {
+    z.OnBadCRC = [&](TObject*, Integer calc, Integer stored, Integer) {
         ++badCrc;
         EXPECT_NE(calc, stored);
     };
@@ -220,7 +218,7 @@ TEST_F(UnZipperTest, NeverOverwriteSkipsWithFileExists) {
     z.OverwriteMode = TUZOverwriteMode::Never;
     z.FilesList.Add("b.txt");
     std::vector<TSkipReason> reasons;
-    z.OnSkippingFile = [&](TUnZipper*, TSkipReason r, Integer) { reasons.push_back(r); };
+    z.OnSkippingFile = [&](TObject*, TSkipReason r, Integer) { reasons.push_back(r); };
     EXPECT_EQ(z.UnZip(), 0);
     EXPECT_EQ(Out("C:\\out\\B.TXT"), "o");
     EXPECT_EQ(reasons, std::vector<TSkipReason>{TSkipReason::skFileExists});
@@ -231,7 +229,7 @@ TEST_F(UnZipperTest, PromptHandlerMayRenameTheOutput) {
     z.outputs["C:\\out\\B.TXT"].bytes = {'o'};
     z.OverwriteMode = TUZOverwriteMode::Prompt;
     z.FilesList.Add("b.txt");
-    z.OnPromptForOverwrite = [](TUnZipper*, bool& ok, Integer, String& name) {
+    z.OnPromptForOverwrite = [](TObject*, bool& ok, Integer, String& name) {
         ok = true;
         name = "C:\\out\\B2.TXT";
     };
@@ -243,7 +241,7 @@ TEST_F(UnZipperTest, PromptHandlerMayRenameTheOutput) {
 TEST_F(UnZipperTest, StartUnZipSkipLeavesNothingButStaysCounted) {
     Load(kThree);
     z.DoAll = true;
-    z.OnStartUnZip = [](TUnZipper*, Integer, const String&, bool& skip) { skip = true; };
+    z.OnStartUnZip = [](TObject*, Integer, const String&, bool& skip) { skip = true; };
     EXPECT_EQ(z.UnZip(), 2);
     EXPECT_TRUE(z.outputs.empty());
     EXPECT_TRUE(z.temps.empty());
@@ -254,8 +252,8 @@ TEST_F(UnZipperTest, ProgressReachesOneHundred) {
          "  z.writestr('empty.bin','')\n");
     z.DoAll = true;
     std::vector<Integer> file, total;
-    z.OnFilePercentDone = [&](TUnZipper*, Integer p) { file.push_back(p); };
-    z.OnTotalPercentDone = [&](TUnZipper*, Integer p) { total.push_back(p); };
+    z.OnFilePercentDone = [&](TObject*, Integer p) { file.push_back(p); };
+    z.OnTotalPercentDone = [&](TObject*, Integer p) { total.push_back(p); };
     EXPECT_EQ(z.UnZip(), 2);
     ASSERT_EQ(file.size(), 4u);  // 51200 bytes in blocks of 16000; the empty file fires none
     EXPECT_EQ(file.back(), 100);
@@ -283,12 +281,15 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
     Load(kThree);
     z.DoAll = true;
     int refused = 0;
-    z.OnStartUnZip = [&](TUnZipper* sender, Integer, const String&, bool&) {
+    z.OnStartUnZip = [&](TObject* senderObject, Integer, const String&, bool&) {
+        auto* sender = dynamic_cast<TUnZipper*>(senderObject);
+        ASSERT_EQ(sender, &z);
         EXPECT_TRUE(sender->Busy());
         for (auto call : std::vector<std::function<void()>>{
                  [&] { sender->ReadZip(); }, [&] { sender->UnZip(); }, [&] { sender->ClearZip(); },
                  [&] { sender->SetZipName("A:\\b.zip"); }, [&] { sender->ZipSize(); },
-                 [&] { sender->Sort(TZipSortMode::ByName); }}) {
+                 [&] { sender->Sort(TZipSortMode::ByName); }, [&] { sender->OpenZip(); },
+                 [&] { sender->CloseZip(); }}) {
             try {
                 call();
             } catch (const EZipBusy&) {
@@ -297,7 +298,7 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
         }
     };
     EXPECT_EQ(z.UnZip(), 2);
-    EXPECT_EQ(refused, 12);
+    EXPECT_EQ(refused, 16);
     EXPECT_EQ(z.outputs.size(), 2u);
 }
 
@@ -325,7 +326,7 @@ TEST_F(UnZipperTest, NoEndRecordFollowsIncompleteMode) {
     EXPECT_NO_THROW(z.ReadZip());
     EXPECT_EQ(z.Count(), 0);
     z.IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
-    z.OnInCompleteZip = [](TUnZipper*, TIncompleteZipMode& mode) { mode = TIncompleteZipMode::izAssumeBad; };
+    z.OnInCompleteZip = [](TObject*, TIncompleteZipMode& mode) { mode = TIncompleteZipMode::izAssumeBad; };
     EXPECT_NO_THROW(z.ReadZip());
 }
 
@@ -368,11 +369,11 @@ TEST_P(Passwords, WrongPasswordSkipsOrRetries) {
     z.Password = "wrong";
     size_t turn = 0;
     if (!GetParam().answers.empty())
-        z.OnBadPassword = [&](TUnZipper*, Integer, String& pw) {
+        z.OnBadPassword = [&](TObject*, Integer, String& pw) {
             if (turn < GetParam().answers.size()) pw = GetParam().answers[turn++];
         };
     int skips = 0;
-    z.OnSkippingFile = [&](TUnZipper*, TSkipReason r, Integer) {
+    z.OnSkippingFile = [&](TObject*, TSkipReason r, Integer) {
         EXPECT_EQ(r, TSkipReason::skBadPassword);
         ++skips;
     };
@@ -390,5 +391,72 @@ INSTANTIATE_TEST_SUITE_P(Cases, Passwords,
                                            PasswordCase{"SameAnswer", {"wrong"}, 0, 1},
                                            PasswordCase{"SecondTryRight", {"other", "right"}, 1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+class DialogTest : public UnZipperTest {
+protected:
+    void TearDown() override {
+        platform::SetDialogHook({});
+        platform::ClearShownDialogs();
+    }
+};
+
+TEST_F(DialogTest, ZipNameQuestionMarkOpensTheFileDialog) {
+    z.SetZipName("A:\\first.zip");
+    String startFolder;
+    platform::SetDialogHook([&](platform::DialogRequest& r) {
+        EXPECT_EQ(r.caption, "Open a Zip File");
+        EXPECT_EQ(r.text, "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|All Files (*.*)|*.*");
+        startFolder = r.value;
+        r.value = "A:\\chosen.zip";
+        return IDOK;
+    });
+    z.SetZipName("Q:\\no such folder\\?");
+    EXPECT_EQ(startFolder, "C:\\");
+    EXPECT_EQ(z.ZipName(), "A:\\chosen.zip");
+    platform::SetDialogHook({});  // no hook: the dialog answers Cancel
+    try {
+        z.SetZipName("?");
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled setting zip file name.");
+    }
+    EXPECT_EQ(z.ZipName(), "A:\\chosen.zip");
+}
+
+TEST_F(DialogTest, DestDirQuestionMarkOpensTheFolderDialog) {
+    z.SetDestDir("C:\\keep");
+    try {
+        z.SetDestDir("?");
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled Set Desination Directory");
+    }
+    EXPECT_EQ(z.DestDir(), "C:\\keep");
+    platform::SetDialogHook([](platform::DialogRequest& r) {
+        r.value = "D:\\picked\\";
+        return IDOK;
+    });
+    z.SetDestDir("?");
+    EXPECT_EQ(z.DestDir(), "D:\\picked");
+}
+
+TEST_F(DialogTest, OverwriteQuestionWithoutHandlerIsAMessageBox) {
+    Load(kThree);
+    z.outputs["C:\\out\\B.TXT"].bytes = {'o'};
+    z.OverwriteMode = TUZOverwriteMode::Prompt;
+    z.FilesList.Add("b.txt");
+    EXPECT_EQ(z.UnZip(), 0);  // no hook: the question answers No
+    auto shown = platform::ShownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "File Exists Alert");
+    EXPECT_EQ(shown[0].text, "Replace existing file B.TXT?");
+    platform::SetDialogHook([](platform::DialogRequest&) { return IDYES; });
+    EXPECT_EQ(z.UnZip(), 1);
+    EXPECT_EQ(Out("C:\\out\\B.TXT"), "bee");
+}
 
 }  // namespace

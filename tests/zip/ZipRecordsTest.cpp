@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/Streams.h"
 #include "zip/SortedZip.h"
 #include "zip/ZipConstants.h"
@@ -36,16 +38,6 @@ TMemoryStream StreamOf(const std::vector<Byte>& bytes) {
     if (!bytes.empty()) s.WriteBuffer(bytes.data(), static_cast<Int64>(bytes.size()));
     s.SetPosition(0);
     return s;
-}
-
-TEST(ZipHeaderInfo, FreshHeaderDefaultsAndSizes) {
-    TZipHeaderInfo h;
-    EXPECT_EQ(h.CentralSize(), 46u);
-    EXPECT_EQ(h.LocalSize(), 30u);
-    EXPECT_EQ(h.Method, 8);
-    EXPECT_EQ(h.CRC, 0xFFFFFFFFu);
-    EXPECT_EQ(h.ExternalAttributes, 32u);
-    EXPECT_EQ(h.InternalAttributes, 1);
 }
 
 TEST(ZipHeaderInfo, LocalHeaderWithDirectoryTakes39Bytes) {
@@ -291,6 +283,78 @@ TEST(SortedZip, OffsetsPast2GiBKeepPhysicalOrder) {
     dir.Add(Entry("", "late", 0x90000000u));
     dir.Add(Entry("", "early", 16));
     EXPECT_EQ(OffsetsOf(dir), (std::vector<LongWord>{16, 0x90000000u}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ZipHeaderInfo, CentralRecordCutByTheEndOfADiskContinuesOnTheNext) {
+    TZipHeaderInfo h;
+    h.SetFileName("split.txt");
+    h.LocalHeaderOffset = 77;
+    TMemoryStream whole;
+    h.SaveCentralToStream(whole);
+    for (int cut : {0, 4, 20, 45}) {
+        TMemoryStream first, second;
+        first.WriteBuffer(whole.Memory(), cut);
+        second.WriteBuffer(whole.Memory() + cut, whole.Size() - cut);
+        first.SetPosition(0);
+        second.SetPosition(0);
+        TStream* stream = &first;
+        int swaps = 0;
+        TZipHeaderInfo back;
+        ASSERT_TRUE(back.ReadCentralFromStream(stream, [&](TZipHeaderInfo&, TStream*& s) {
+            ++swaps;
+            s = &second;
+        })) << cut;
+        EXPECT_EQ(swaps, 1);
+        EXPECT_EQ(back.FileName(), "split.txt");
+        EXPECT_EQ(back.LocalHeaderOffset, 77u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Filling a view at once must give exactly the order of adding entries one by one.
+TEST(SortedZip, FillFromEqualsAddingOneByOne) {
+    std::mt19937 rng(11);
+    TSortedZip dir(dupError);
+    const char* dirs[] = {"", "a\\", "B\\", "a\\b\\"};
+    const char* names[] = {"x.txt", "X.TXT", "y", "readme", "Z.doc"};
+    for (LongWord i = 0; i < 300; ++i) {
+        const LongWord dos = ((0x5A20u + rng() % 4) << 16) | (rng() % 3);
+        const LongWord usize = rng() % 5 * 100;
+        dir.Add(Entry(dirs[rng() % 4], names[rng() % 5], i * 10, rng() % 4 * 50, usize, rng() % 10 ? dos : 0));
+    }
+    for (int m = 0; m <= static_cast<int>(TZipSortMode::ByNone); ++m) {
+        TSortedZip added(dupAccept), filled(dupAccept);
+        added.OwnsObjects = filled.OwnsObjects = false;
+        added.SortMode = filled.SortMode = static_cast<TZipSortMode>(m);
+        for (Integer i = 0; i < dir.Count(); ++i) added.Add(dir.Get(i));
+        filled.FillFrom(dir);
+        EXPECT_EQ(OffsetsOf(filled), OffsetsOf(added)) << "mode " << m;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A header read with an extra field and an unloaded comment is written without them, and
+// its sizes then count exactly the bytes written.
+TEST(ZipHeaderInfo, WrittenSizesMatchTheBytesWritten) {
+    TZipHeaderInfo h;
+    h.SetFileName("name.txt");
+    h.ExtraLength = 24;
+    h.CommentLength = 9;  // as read: length known, text not loaded
+    TMemoryStream local, central;
+    h.SaveLocalToStream(local);
+    EXPECT_EQ(static_cast<Int64>(h.LocalSize()), local.Size());
+    h.SaveCentralToStream(central);
+    EXPECT_EQ(static_cast<Int64>(h.CentralSize()), central.Size());
 }
 
 }  // namespace

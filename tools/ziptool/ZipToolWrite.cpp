@@ -78,7 +78,7 @@ int RunAdd(TZipper& z, const std::string& archive, std::vector<std::string> args
         platform::AddDrive('A', platform::DriveKind::Removable, media[0], static_cast<UInt64>(diskSize));
         zipName = "A:\\" + ExtractFileName(zipName);
         z.SetMultiMode(TMultiMode::mmSpan);
-        z.OnGetNextDisk = [media](TUnZipper*, Integer disk, String& name) {
+        z.OnGetNextDisk = [media](TObject*, Integer disk, String& name) {
             if (disk < 1 || disk > static_cast<Integer>(media.size())) {
                 name.clear();
                 return;
@@ -102,8 +102,8 @@ int RunAdd(TZipper& z, const std::string& archive, std::vector<std::string> args
         std::string path = !root.empty() && !f.empty() && f[0] != '/' ? root + "/" + f : f;
         z.FilesList.Add(platform::FromPosixPath(path));
     }
-    z.OnNoSuchFile = [](TZipper*, const String& name) { std::fprintf(stderr, "ziptool: no such file: %s\n", name.c_str()); };
-    z.OnEndZip = [](TZipper*, const String& name, Int64 usize, Int64 csize, Int64) {
+    z.OnNoSuchFile = [](TObject*, const String& name) { std::fprintf(stderr, "ziptool: no such file: %s\n", name.c_str()); };
+    z.OnEndZip = [](TObject*, const String& name, Int64 usize, Int64 csize, Int64) {
         std::printf("added: %s (%lld -> %lld)\n", name.c_str(), static_cast<long long>(usize),
                     static_cast<long long>(csize));
     };
@@ -136,7 +136,7 @@ int RunWriteCommand(int argc, char** argv) {
                     if (ch == '/') ch = '\\';
                 z.FilesList.Add(spec);
             }
-            z.OnDeleteEntry = [](TZipper*, const String& name, bool&) { std::printf("deleted: %s\n", name.c_str()); };
+            z.OnDeleteEntry = [](TObject*, const String& name, bool&) { std::printf("deleted: %s\n", name.c_str()); };
             z.DeleteEntries();
             return 0;
         }

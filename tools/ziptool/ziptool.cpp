@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         z.DoProcessMessages = false;
         // Split parts made by Info-ZIP: disk n is NAME.zNN beside the archive, the last disk is
         // the archive itself.
-        z.OnGetNextDisk = [&](TUnZipper*, Integer disk, String& name) {
+        z.OnGetNextDisk = [&](TObject*, Integer disk, String& name) {
             char part[8];
             std::snprintf(part, sizeof part, ".z%02d", disk);
             String candidate = ChangeFileExt(zipName, part);
@@ -121,18 +121,18 @@ int main(int argc, char** argv) {
         z.RecreateDirs = true;
         z.OverwriteMode = TUZOverwriteMode::Always;
         if (command == "extract") z.SetDestDir(dest.empty() ? GetCurrentDir() : platform::FromPosixPath(dest));
-        z.OnEndUnZip = [&](TUnZipper* s, Integer index, const String&) {
-            std::printf("%s: %s\n", command == "test" ? "ok" : "extracted", s->FullName(index).c_str());
+        z.OnEndUnZip = [&](TObject*, Integer index, const String&) {
+            std::printf("%s: %s\n", command == "test" ? "ok" : "extracted", z.FullName(index).c_str());
         };
-        z.OnBadCRC = [&](TUnZipper* s, Integer calc, Integer stored, Integer index) {
+        z.OnBadCRC = [&](TObject*, Integer calc, Integer stored, Integer index) {
             ++failures;
             std::printf("bad CRC %08x (stored %08x): %s\n", static_cast<unsigned>(calc), static_cast<unsigned>(stored),
-                        s->FullName(index).c_str());
+                        z.FullName(index).c_str());
         };
-        z.OnSkippingFile = [&](TUnZipper* s, TSkipReason reason, Integer index) {
+        z.OnSkippingFile = [&](TObject*, TSkipReason reason, Integer index) {
             ++failures;
             std::printf("skipped (%s): %s\n", reason == TSkipReason::skBadPassword ? "bad password" : "file exists",
-                        s->FullName(index).c_str());
+                        z.FullName(index).c_str());
         };
         z.UnZip();
     } catch (const Exception& e) {

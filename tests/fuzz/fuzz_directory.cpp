@@ -1,4 +1,4 @@
-// libFuzzer target: any bytes as an archive. The directory is read, every entry and comment
+// Fuzz target: any bytes as an archive. The directory is read, every entry and comment
 // listed, and every entry extracted into a sink that keeps nothing. Hostile input must end
 // in a clear exception of the engine, never a crash, a hang or unbounded memory.
 #include <cstddef>

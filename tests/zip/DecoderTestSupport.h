@@ -2,7 +2,11 @@
 // archive found by walking its local headers, and a sink that collects the output.
 #pragma once
 
+#include <sys/wait.h>
+
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -67,6 +71,86 @@ inline std::vector<ArchiveEntry> zip_entries(const Bytes& zip) {
         at += 46 + name_length + extra_length + comment_length;
     }
     return entries;
+}
+
+inline void put16(Bytes& b, std::uint32_t v) {
+    b.push_back(static_cast<Byte>(v));
+    b.push_back(static_cast<Byte>(v >> 8));
+}
+inline void put32(Bytes& b, std::uint32_t v) {
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
+
+// A one-entry archive written field by field, for the peers to test.
+inline Bytes single_entry_zip(const std::string& name, std::uint16_t method, std::uint16_t flags, std::uint32_t crc,
+                              std::uint32_t uncompressed_size, const Bytes& data,
+                              std::uint32_t date_time = 0x5A8A6000 /* 2025-04-10 12:00:00 */) {
+    Bytes zip;
+    put32(zip, 0x04034b50);  // local header
+    put16(zip, 20);          // version needed
+    put16(zip, flags);
+    put16(zip, method);
+    put32(zip, date_time);
+    put32(zip, crc);
+    put32(zip, static_cast<std::uint32_t>(data.size()));
+    put32(zip, uncompressed_size);
+    put16(zip, static_cast<std::uint32_t>(name.size()));
+    put16(zip, 0);  // extra length
+    zip.insert(zip.end(), name.begin(), name.end());
+    zip.insert(zip.end(), data.begin(), data.end());
+    const auto central = static_cast<std::uint32_t>(zip.size());
+    put32(zip, 0x02014b50);  // central record
+    put16(zip, 20);          // made by
+    put16(zip, 20);          // needed
+    put16(zip, flags);
+    put16(zip, method);
+    put32(zip, date_time);
+    put32(zip, crc);
+    put32(zip, static_cast<std::uint32_t>(data.size()));
+    put32(zip, uncompressed_size);
+    put16(zip, static_cast<std::uint32_t>(name.size()));
+    put16(zip, 0);   // extra
+    put16(zip, 0);   // comment
+    put16(zip, 0);   // disk
+    put16(zip, 0);   // internal attributes
+    put32(zip, 32);  // external attributes
+    put32(zip, 0);   // local header offset
+    zip.insert(zip.end(), name.begin(), name.end());
+    const auto central_size = static_cast<std::uint32_t>(zip.size()) - central;
+    put32(zip, 0x06054b50);  // end record
+    put16(zip, 0);           // this disk
+    put16(zip, 0);           // central directory disk
+    put16(zip, 1);           // records on this disk
+    put16(zip, 1);           // records in all
+    put32(zip, central_size);
+    put32(zip, central);
+    put16(zip, 0);  // comment length
+    return zip;
+}
+
+// A fresh temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-zip-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempFolder() { std::filesystem::remove_all(path_); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline int run(const std::string& command) {
+    const int rc = std::system(command.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+inline void write_file(const std::filesystem::path& path, const Bytes& data) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 class VectorSink final : public ByteSink {
