@@ -54,44 +54,5 @@ TEST(DatedPrefixTest, UsesDashAsDateSeparatorWhateverTheLocaleHas) {
     EXPECT_EQ(fs.DateSeparator, '/');
 }
 
-TEST(RetryGateTest, WaitsForAChangeOrAMinute) {
-    TRetryGate gate;
-    TRetryGate::Key key{kFile, 5};
-    EXPECT_TRUE(gate.Allows(key, 1000));
-    gate.Failed(key, 1000);
-    EXPECT_FALSE(gate.Allows(key, 1500));
-    EXPECT_FALSE(gate.Allows(key, 1000 + TRetryGate::kRetryMillis - 1));
-    EXPECT_TRUE(gate.Allows(key, 1000 + TRetryGate::kRetryMillis));
-    TRetryGate::Key fileChanged{{true, true, 101, Dos(10)}, 5};
-    TRetryGate::Key settingsChanged{kFile, 6};
-    EXPECT_TRUE(gate.Allows(fileChanged, 1500));
-    EXPECT_TRUE(gate.Allows(settingsChanged, 1500));
-    gate.Succeeded();
-    EXPECT_TRUE(gate.Allows(key, 1500));
-}
-
-using WatchedFileTest = PluginTest;
-
-TEST_F(WatchedFileTest, ReadOnlyFileGivesItsSizeAndStaysUnchanged) {
-    String name = PutFile("ro.txt", "twelve bytes", Dos(9));
-    ASSERT_EQ(::chmod(env.Scratch("ro.txt").c_str(), 0444), 0);
-    TWatchedFile f = ReadWatchedFile(name);
-    EXPECT_TRUE(f.Exists);
-    EXPECT_TRUE(f.Readable);
-    EXPECT_EQ(f.Size, 12);
-    EXPECT_EQ(f.DosDate, Dos(9));
-    EXPECT_EQ(env.ReadText(env.Scratch("ro.txt")), "twelve bytes");
-}
-
-TEST_F(WatchedFileTest, FileDatedBefore1980MatchesItsOwnBackup) {
-    String name = PutFile("old.txt", "old");
-    struct timespec times[2] = {{315000000, 0}, {315000000, 0}};  // 1979-12-25
-    ASSERT_EQ(::utimensat(AT_FDCWD, env.Scratch("old.txt").c_str(), times, 0), 0);
-    TWatchedFile f = ReadWatchedFile(name);
-    // What the archive keeps of that date.
-    TArchiveEntry e{0, "old.txt", "x\\old.txt", 3, FileDateToDateTime(f.DosDate), ""};
-    EXPECT_TRUE(ArchiveHoldsFile({e}, "old.txt", f, {true, true}));
-}
-
 }  // namespace
 }  // namespace qel::test

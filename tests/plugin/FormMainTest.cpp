@@ -108,3 +108,23 @@ TEST_F(FormMainTest, StatusLabelFollowsThePage) {
 
 }  // namespace
 }  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST_F(FormMainTest, PageNamesAreUniqueAndANameComesBackWhenItsPageGoes) {
+    auto make = [this] {
+        return TPageWindow::Create(nullptr, panel, env.Win("{1}"), MakeZipArchive(), env.Win("data\\"));
+    };
+    EXPECT_EQ(page->Name(), "FormMain");
+    TPageWindow* second = make();
+    EXPECT_EQ(second->Name(), "FormMain_1");
+    EXPECT_EQ(make()->Name(), "FormMain_2");
+    second->Close();
+    platform::ProcessMessages();
+    EXPECT_EQ(make()->Name(), "FormMain_1");
+    EXPECT_EQ(TPageWindow::Named("formmain_2").size(), 1u);
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -40,16 +40,6 @@ TEST(InfoPageTest, ValuesAreEscapedAndAValueHoldingItsOwnTagEnds) {
 
 using InfoPageFileTest = PluginTest;
 
-TEST_F(InfoPageFileTest, WritesDefaultInfoHtmlInTheTemporaryFolder) {
-    String tmpl = PutFile("Info.htm", "<p>dtZipName</p>");
-    String page = BuildInfoPage(tmpl, std::nullopt, kArchive);
-    EXPECT_NE(page.find("DefaultInfo.html"), String::npos);
-    TFileStream in(page, fmOpenRead);
-    String text(static_cast<std::size_t>(in.Size()), '\0');
-    in.ReadBuffer(text.data(), static_cast<Int64>(text.size()));
-    EXPECT_EQ(text, "<p>New Qel.Zip</p>");
-}
-
 TEST_F(InfoPageFileTest, MissingTemplateRaisesCannotOpen) {
     try {
         BuildInfoPage(env.Win("none.htm"), std::nullopt, kArchive);

@@ -68,13 +68,6 @@ TEST_F(PageTest, WithAllChecksOffNothingIsEverBackedUp) {
     EXPECT_EQ(Adds(), 0);
 }
 
-TEST_F(PageTest, MissingWatchedFileSaysSo) {
-    auto& p = MakePage();
-    p.Tick();
-    EXPECT_EQ(p.Status(), "Qel file do not exists " + env.Win("watched.txt"));
-    EXPECT_EQ(Adds(), 0);
-}
-
 TEST_F(PageTest, BacksUpWhenTheWatchedProgramWindowCloses) {
     PutFile("watched.txt", "one", Dos(10));
     WNDCLASSA wc;
@@ -94,26 +87,6 @@ TEST_F(PageTest, BacksUpWhenTheWatchedProgramWindowCloses) {
     clock.Advance(1000);
     p.Tick();
     EXPECT_EQ(Adds(), 2);
-}
-
-TEST_F(PageTest, PasswordOptionEncryptsNewEntries) {
-    PutFile("watched.txt", "one", Dos(10));
-    auto& p = MakePage([](TQelSettings& s) {
-        s.Pass = "secret";
-        s.Password = true;
-    });
-    p.Tick();
-    EXPECT_EQ(archive->lastPassword, "secret");
-}
-
-TEST_F(PageTest, DatesUseDashFromTheFirstBackupOn) {
-    PutFile("watched.txt", "one", Dos(10));
-    FormatSettings().DateSeparator = '/';
-    auto& p = MakePage();
-    EXPECT_EQ(p.StartBackup(), TBackupOutcome::Done);
-    EXPECT_EQ(FormatSettings().DateSeparator, '-');
-    EXPECT_NE(p.RowTexts(0)[2].find("06-05-2024"), String::npos);
-    FormatSettings() = DefaultFormatSettings();
 }
 
 TEST_F(PageTest, TwoBackupsInOneSecondWaitForTheNextSecond) {

@@ -93,16 +93,6 @@ TEST_F(PropertiesDialogTest, TypingAPasswordKeepsSixteenCharacters) {
     EXPECT_EQ(LoadQelSettings(env.Win("{3}")).Pass, "1234567890123456");
 }
 
-TEST_F(PropertiesDialogTest, EditsFollowTheirCheckBoxes) {
-    auto* dialog = Open(env.Win("{3}"));
-    EXPECT_FALSE(dialog->ePrg->Enabled());
-    EXPECT_FALSE(dialog->ePassword->Enabled());
-    dialog->cCloseApp->SetChecked(true);
-    EXPECT_TRUE(dialog->ePrg->Enabled());
-    EXPECT_FALSE(dialog->ePassword->Enabled());
-    Show(dialog, [](TFormProperties& d) { d.cmdCancel->Click(); });
-}
-
 TEST_F(PropertiesDialogTest, OpenSetsTheArchiveAndQelFileTheWatchedFile) {
     auto* dialog = Open(env.Win("{5}"));
     platform::SetDialogHook([](platform::DialogRequest& r) {
@@ -116,25 +106,6 @@ TEST_F(PropertiesDialogTest, OpenSetsTheArchiveAndQelFileTheWatchedFile) {
     dialog->cmdQelOpen->Click();
     EXPECT_EQ(dialog->eQelFile->Text(), "C:\\Chosen.zip");
     Show(dialog, [](TFormProperties& d) { d.cmdCancel->Click(); });
-}
-
-TEST_F(SettingsTest, NonIntegerBooleanGivesItsDefault) {
-    env.WriteText("{4}", "[GENREAL]\r\nFileSize=yes\r\nShutDown=7\r\nClosePrg=0\r\n");
-    TQelSettings s = LoadQelSettings(env.Win("{4}"));
-    EXPECT_TRUE(s.FileSize);
-    EXPECT_TRUE(s.ShutDown);
-    EXPECT_FALSE(s.ClosePrg);
-}
-
-TEST_F(SettingsTest, UnwritableFileRaisesUnableToWrite) {
-    TQelSettings s;
-    String path = env.Win("missing-folder\\{5}");
-    try {
-        SaveQelSettings(path, s);
-        FAIL() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_NE(e.Message().find("Unable to write to"), String::npos) << e.Message();
-    }
 }
 
 TEST_F(PropertiesDialogTest, SelectListsVisibleProgramWindowsAndCopiesTheCaption) {
