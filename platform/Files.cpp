@@ -252,6 +252,41 @@ bool IsOpenInProcess(const std::string& posixPath) {
 
 using namespace platform::detail;
 
+namespace {
+void IdentityFromStat(const struct stat& st, TFileIdentity& id) {
+    id.Device = static_cast<UInt64>(st.st_dev);
+    id.Inode = static_cast<UInt64>(st.st_ino);
+    id.Size = static_cast<Int64>(st.st_size);
+    id.ModifiedNs = static_cast<Int64>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+}  // namespace
+
+bool GetFileIdentity(THandle handle, TFileIdentity& identity) {
+    OpenRecord r;
+    if (!FindRecord(handle, r)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(r.fd, &st) != 0) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    IdentityFromStat(st, identity);
+    return true;
+}
+
+bool GetFileIdentity(const String& fileName, TFileIdentity& identity) {
+    MappedPath mapped;
+    struct stat st {};
+    if (!MapPath(fileName, mapped) || !mapped.exists || !StatPath(mapped.posix, st) || !S_ISREG(st.st_mode)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    IdentityFromStat(st, identity);
+    return true;
+}
+
 THandle FileOpen(const String& fileName, LongWord mode) {
     static const DWORD kShareByIndex[] = {0, 0, kShareRead, kShareWrite, kShareRead | kShareWrite};
     DWORD accessBits = mode & 3;

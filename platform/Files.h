@@ -139,6 +139,21 @@ HFILE _lopen(const char* pathName, int readWrite);
 UINT _lread(HFILE file, void* buffer, UINT bytes);  // (UINT)HFILE_ERROR on failure
 HFILE _lclose(HFILE file);
 
+// Which file a name or handle reaches and which version of it: two identities are equal
+// only when the same file (device, inode) has the same size and modification time to the
+// nanosecond. Writers use it to tell that a file changed behind them, which a two-second
+// DOS date cannot.
+struct TFileIdentity {
+    UInt64 Device = 0;
+    UInt64 Inode = 0;
+    Int64 Size = 0;
+    Int64 ModifiedNs = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+// False (last error set) when the handle is not open or the name reaches no file.
+bool GetFileIdentity(THandle handle, TFileIdentity& identity);
+bool GetFileIdentity(const String& fileName, TFileIdentity& identity);
+
 namespace platform {
 // The identity of the folder a path leads to (device and inode, symbolic links followed), so a
 // walk can tell a folder it reaches again through a link. False when no folder is there.

@@ -142,7 +142,7 @@ protected:
 
     void RequireIdle(const char* what) const;
     // OpenZip and CloseZip without the busy check, for the operations that run while Busy.
-    void OpenZipNow();
+    virtual void OpenZipNow();
     void CloseZipNow();
     // Sort without the busy check, for the operations that run while Busy.
     void SortView(TZipSortMode mode);

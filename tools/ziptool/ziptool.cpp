@@ -69,7 +69,12 @@ int Usage() {
 
 }  // namespace
 
+namespace ziptool {
+int RunWriteCommand(int argc, char** argv);  // ZipToolWrite.cpp
+}
+
 int main(int argc, char** argv) {
+    if (int rc = ziptool::RunWriteCommand(argc, argv); rc >= 0) return rc;
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     if (command != "list" && command != "test" && command != "extract") return Usage();

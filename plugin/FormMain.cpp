@@ -1,0 +1,86 @@
+#include "plugin/FormMain.h"
+
+#include "platform/SysUtils.h"
+
+namespace qel {
+
+TFormMain::TFormMain(TQelPage& page, HWND parent) : TForm(nullptr), page_(page) {
+    BuildForm();
+    SetParentWindow(parent);
+    SetAlign(alClient);
+    FinishCreate();
+    ShowPage();
+}
+
+Integer TFormMain::SelectedRow() const {
+    TListItem* item = lvRestore->Selected();
+    if (!item) return -1;
+    // Sub-item 4 keeps the entry's position in the archive, which the row's own position
+    // stops being after a single remove.
+    Integer index = StrToIntDef(item->SubItems()->Strings(4), -1);
+    for (Integer row = 0; row < static_cast<Integer>(page_.Rows().size()); ++row)
+        if (page_.Rows()[static_cast<std::size_t>(row)].Index == index) return row;
+    return -1;
+}
+
+void TFormMain::ShowPage() {
+    lvRestore->Items()->BeginUpdate();
+    lvRestore->Items()->Clear();
+    for (Integer row = 0; row < static_cast<Integer>(page_.Rows().size()); ++row) {
+        auto texts = page_.RowTexts(row);
+        TListItem* item = lvRestore->Items()->Add();
+        item->SetCaption(texts[0]);
+        for (std::size_t k = 1; k < texts.size(); ++k) item->SubItems()->Add(texts[k]);
+        item->SubItems()->Add(IntToStr(page_.Rows()[static_cast<std::size_t>(row)].Index));
+    }
+    lvRestore->Items()->EndUpdate();
+    cmdRestore->SetEnabled(false);
+    cmdRemove->SetEnabled(false);
+    LInfo->SetCaption(page_.Status());
+}
+
+void TFormMain::lvRestoreSelectItem(TObject*, TListItem*, bool Selected) {
+    cmdRestore->SetEnabled(Selected);
+    cmdRemove->SetEnabled(Selected);
+}
+
+void TFormMain::PopupMenuPopup(TObject*) {
+    bool selected = lvRestore->Selected() != nullptr;
+    cmdInformation1->SetEnabled(selected);
+    cmdRestore1->SetEnabled(selected);
+    cmdRemove1->SetEnabled(selected);
+}
+
+void TFormMain::cmdClick(TObject* Sender) {
+    if (Sender == cmdInformation1) {
+        PageControl->SetActivePage(tsInfo);
+    } else if (Sender == cmdRestore || Sender == cmdRestore1) {
+        RestoreSelected();
+    } else if ((Sender == cmdRemove || Sender == cmdRemove1) && SelectedRow() >= 0) {
+        page_.Remove(SelectedRow());
+    } else if (Sender == cmdMakeEXE) {
+        // Disabled from creation: nothing enables it.
+    }
+}
+
+void TFormMain::cmdSecBackupClick(TObject*) { page_.SecureBackup(); }
+
+void TFormMain::RestoreSelected() {
+    Integer row = SelectedRow();
+    if (row < 0) return;
+    SaveDialogExe->SetTitle("Restore file to location...");
+    SaveDialogExe->SetFilter("All files|*.*");
+    SaveDialogExe->SetFileName(lvRestore->Selected()->Caption());
+    if (SaveDialogExe->Execute()) page_.Restore(row, SaveDialogExe->FileName());
+}
+
+void TFormMain::tsShow(TObject* Sender) {
+    if (Sender == tsHelp) {
+        if (WebBrowserHelp->LocationName().empty()) WebBrowserHelp->Navigate(page_.PluginDataFolder() + "QelHelp.htm");
+    } else if (Sender == tsInfo) {
+        Integer row = SelectedRow();
+        wbInfo->Navigate(page_.InfoPage(row >= 0 ? std::optional<Integer>(row) : std::nullopt));
+    }
+}
+
+}  // namespace qel

@@ -1,0 +1,132 @@
+// The layout of the plug-in page: captions, sizes and the events the form binds.
+#include <type_traits>
+
+#include "plugin/FormMain.h"
+
+namespace qel {
+namespace {
+
+template <class T>
+T* Make(TComponent* owner, TWinControl* parent, const char* name) {
+    T* c = new T(owner);
+    c->SetName(name);
+    if constexpr (std::is_base_of_v<TControl, T>) {
+        if (parent) c->SetParent(parent);
+    } else {
+        (void)parent;
+    }
+    return c;
+}
+
+struct Column {
+    const char* caption;
+    Integer width;  // 0: fills the rest
+    TAlignment alignment;
+};
+constexpr Column kColumns[] = {{"Name", 110, taLeftJustify},
+                               {"Size (byt's)", 100, taRightJustify},
+                               {"Date", 90, taRightJustify},
+                               {"Full Path", 150, taLeftJustify},
+                               {"Comment", 0, taLeftJustify}};
+constexpr Integer kButtonWidth = 100;
+
+}  // namespace
+
+void TFormMain::BuildForm() {
+    SetBorderStyle(bsNone);
+    SetCaption("Main");
+    SetClientWidth(763);
+    SetClientHeight(391);
+
+    Panel = Make<TPanel>(this, this, "Panel");
+    Panel->SetAlign(alClient);
+    Panel->SetBevelOuter(bvLowered);
+    Panel->SetBorderWidth(5);
+
+    PageControl = Make<TPageControl>(this, Panel, "PageControl");
+    PageControl->SetAlign(alClient);
+    PageControl->SetTabPosition(tpLeft);
+    PageControl->SetMultiLine(true);
+    auto sheet = [this](const char* name, const char* caption) {
+        auto* ts = Make<TTabSheet>(this, nullptr, name);
+        ts->SetPageControl(PageControl);
+        ts->SetCaption(caption);
+        return ts;
+    };
+    tsRestore = sheet("tsRestore", "General");
+    tsInfo = sheet("tsInfo", "Info");
+    tsHelp = sheet("tsHelp", "Help");
+    tsInfo->OnShow = [this](TObject* s) { tsShow(s); };
+    tsHelp->OnShow = [this](TObject* s) { tsShow(s); };
+
+    PopupMenu = Make<TPopupMenu>(this, nullptr, "PopupMenu");
+    PopupMenu->OnPopup = [this](TObject* s) { PopupMenuPopup(s); };
+    auto item = [this](const char* name, const char* caption) {
+        auto* m = Make<TMenuItem>(this, nullptr, name);
+        m->SetCaption(caption);
+        m->OnClick = [this](TObject* s) { cmdClick(s); };
+        PopupMenu->Items()->Add(m);
+        return m;
+    };
+    cmdRestore1 = item("cmdRestore1", "Restore");
+    cmdRestore1->SetDefault(true);
+    cmdRestore1->SetShortCut(ShortCut('C', ssCtrl));
+    cmdRemove1 = item("cmdRemove1", "Remove");
+    cmdRemove1->SetShortCut(ShortCut(VK_DELETE, 0));
+    item("N1", "-")->OnClick = nullptr;
+    cmdInformation1 = item("cmdInformation1", "Information");
+
+    ToolBarCmd = Make<TToolBar>(this, tsRestore, "ToolBarCmd");
+    ToolBarCmd->SetAlign(alBottom);
+    ToolBarCmd->SetFlat(true);
+    ToolBarCmd->SetShowCaptions(true);
+    ToolBarCmd->SetButtonWidth(kButtonWidth);
+    auto button = [this](const char* name, const char* caption, TToolButtonStyle style = tbsButton) {
+        auto* b = Make<TToolButton>(this, ToolBarCmd, name);
+        b->SetStyle(style);
+        b->SetCaption(caption);
+        if (style == tbsButton) b->OnClick = [this](TObject* s) { cmdClick(s); };
+        return b;
+    };
+    cmdSecBackup = button("cmdSecBackup", "Secure backup");
+    cmdSecBackup->OnClick = [this](TObject* s) { cmdSecBackupClick(s); };
+    button("ToolButton1", "", tbsSeparator);
+    cmdRestore = button("cmdRestore", "Restore");
+    cmdRemove = button("cmdRemove", "Remove");
+    button("ToolButton2", "", tbsSeparator);
+    cmdMakeEXE = button("cmdMakeEXE", "Make EXE");
+    cmdMakeEXE->SetEnabled(false);
+    LInfo = Make<TLabel>(this, ToolBarCmd, "LInfo");
+    LInfo->SetCaption("");
+
+    lvRestore = Make<TListView>(this, tsRestore, "lvRestore");
+    lvRestore->SetAlign(alClient);
+    lvRestore->SetViewStyle(vsReport);
+    lvRestore->SetGridLines(true);
+    lvRestore->SetRowSelect(true);
+    lvRestore->SetReadOnly(true);
+    lvRestore->SetPopupMenu(PopupMenu);
+    for (const Column& c : kColumns) {
+        TListColumn* column = lvRestore->Columns()->Add();
+        column->SetCaption(c.caption);
+        column->SetAlignment(c.alignment);
+        if (c.width) column->SetWidth(c.width);
+        else column->SetAutoSize(true);
+    }
+    lvRestore->OnSelectItem = [this](TObject* s, TListItem* i, bool selected) { lvRestoreSelectItem(s, i, selected); };
+
+    wbInfo = Make<TWebBrowser>(this, tsInfo, "wbInfo");
+    wbInfo->SetAlign(alClient);
+    WebBrowserHelp = Make<TWebBrowser>(this, tsHelp, "WebBrowserHelp");
+    WebBrowserHelp->SetAlign(alClient);
+
+    SaveDialogExe = Make<TSaveDialog>(this, nullptr, "SaveDialogExe");
+    SaveDialogExe->SetFilter("Exe File|*.exe");
+    SaveDialogExe->SetTitle("Make EXE File");
+
+    PageControl->SetActivePage(tsRestore);
+    cmdRestore->SetEnabled(false);
+    cmdRemove->SetEnabled(false);
+}
+
+}  // namespace qel

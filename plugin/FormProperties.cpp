@@ -1,0 +1,213 @@
+#include "plugin/FormProperties.h"
+
+#include <type_traits>
+
+#include "plugin/ProgramWatch.h"
+
+namespace qel {
+namespace {
+
+template <class T>
+T* Make(TComponent* owner, TWinControl* parent, const char* name) {
+    T* c = new T(owner);
+    c->SetName(name);
+    if constexpr (std::is_base_of_v<TControl, T>) {
+        if (parent) c->SetParent(parent);
+    } else {
+        (void)parent;
+    }
+    return c;
+}
+
+constexpr Integer kRowHeight = 22;
+
+}  // namespace
+
+TFormProperties::TFormProperties(TComponent* AOwner) : TForm(AOwner) {
+    BuildForm();
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    FinishCreate();
+}
+
+void TFormProperties::BuildForm() {
+    SetName("FormProperties");
+    SetCaption("Properties");
+    SetBorderStyle(bsToolWindow);
+    SetClientWidth(373);
+    SetClientHeight(305);
+    SetPosition(poScreenCenter);
+
+    PanelBanner = Make<TPanel>(this, this, "PanelBanner");
+    PanelBanner->SetAlign(alTop);
+    PanelBanner->SetHeight(41);
+    PanelBanner->SetColor(clWhite);
+    lFile = Make<TLabel>(this, this, "lFile");
+    lFile->SetVisible(false);
+
+    auto bar = [this](const char* name) {
+        auto* b = Make<TToolBar>(this, this, name);
+        b->SetAlign(alTop);
+        b->SetHeight(kRowHeight + 4);
+        b->SetShowCaptions(true);
+        b->OnResize = [this](TObject* s) { tbResize(s); };
+        return b;
+    };
+    auto tool = [this](TToolBar* parent, const char* name, const char* caption) {
+        auto* b = Make<TToolButton>(this, parent, name);
+        b->SetCaption(caption);
+        b->OnClick = [this](TObject* s) { cmdClick(s); };
+        return b;
+    };
+    ToolBarOpen = bar("ToolBarOpen");
+    cmdNew = tool(ToolBarOpen, "cmdNew", "New");
+    cmdOpen = tool(ToolBarOpen, "cmdOpen", "Open");
+    eFile = Make<TEdit>(this, ToolBarOpen, "eFile");
+    eFile->SetReadOnly(true);
+
+    ToolBarQel = bar("ToolBarQel");
+    eQelFile = Make<TEdit>(this, ToolBarQel, "eQelFile");
+    cmdQelOpen = tool(ToolBarQel, "cmdQelOpen", "Qel File");
+
+    ToolBarPrg = bar("ToolBarPrg");
+    cCloseApp = Make<TCheckBox>(this, ToolBarPrg, "cCloseApp");
+    cCloseApp->SetCaption("Close App Name:");
+    cCloseApp->SetWidth(110);
+    cCloseApp->OnClick = [this](TObject* s) { cCloseAppClick(s); };
+    ePrg = Make<TEdit>(this, ToolBarPrg, "ePrg");
+    PopupMenuPrg = Make<TPopupMenu>(this, nullptr, "PopupMenuPrg");
+    PopupMenuPrg->OnPopup = [this](TObject* s) { PopupMenuPrgPopup(s); };
+    auto* none = Make<TMenuItem>(this, nullptr, "None1");
+    none->SetCaption("None");
+    PopupMenuPrg->Items()->Add(none);
+    cmdSelectPrg = Make<TToolButton>(this, ToolBarPrg, "cmdSelectPrg");
+    cmdSelectPrg->SetCaption("Select");
+    cmdSelectPrg->SetStyle(tbsDropDown);
+    cmdSelectPrg->SetDropdownMenu(PopupMenuPrg);
+
+    auto check = [this](const char* name, const char* caption) {
+        auto* c = Make<TCheckBox>(this, this, name);
+        c->SetAlign(alTop);
+        c->SetHeight(kRowHeight);
+        c->SetCaption(caption);
+        return c;
+    };
+    cPassword = check("cPassword", "With password");
+    cPassword->OnClick = [this](TObject* s) { cCloseAppClick(s); };
+    ePassword = Make<TEdit>(this, this, "ePassword");
+    ePassword->SetAlign(alTop);
+    ePassword->SetMaxLength(kPasswordMaxLength);
+    ePassword->SetPasswordChar('#');
+    auto* spacer = Make<TBevel>(this, this, "Spacer");
+    spacer->SetAlign(alTop);
+    spacer->SetHeight(8);
+    cFileSize = check("cFileSize", "Backup on file size change");
+    cFileDate = check("cFileDate", "Backup on file date change");
+    cClosePrg = check("cClosePrg", "Backup on close program");
+    cPanBox = check("cPanBox", "Use Vantrel's Box");
+    cShutDown = check("cShutDown", "On Backup SHUTDOWN my Computer");
+
+    auto button = [this](const char* name, const char* caption, Integer left) {
+        auto* b = Make<TButton>(this, this, name);
+        b->SetCaption(caption);
+        b->SetBounds(left, 270, 75, 25);
+        b->OnClick = [this](TObject* s) { cmdClick(s); };
+        return b;
+    };
+    cmdHelp = button("cmdHelp", "&Help", 120);
+    cmdCancel = button("cmdCancel", " &Cancel ", 205);
+    cmdOk = button("cmdOk", "  &Ok  ", 290);
+
+    OpenDialog = Make<TOpenDialog>(this, nullptr, "OpenDialog");
+    OpenDialog->SetFilter("Qel File|*.Zip");
+    OpenDialog->SetTitle("Select Qel Sistem FILE");
+    OpenDialog->SetOptions(ofHideReadOnly | ofShowHelp | ofPathMustExist | ofFileMustExist | ofEnableSizing);
+    SaveDialog = Make<TSaveDialog>(this, nullptr, "SaveDialog");
+}
+
+void TFormProperties::FormCreate(TObject*) {
+    SetModalResult(mrCancel);
+    tbResize(nullptr);
+}
+
+void TFormProperties::FormClose(TObject*, TCloseAction& Action) { Action = caFree; }
+
+void TFormProperties::LoadFromIni() {
+    TQelSettings s = LoadQelSettings(lFile->Caption());
+    eFile->SetText(s.ZipFile);
+    cCloseApp->SetChecked(s.CloseApp);
+    ePrg->SetText(s.AppPrg);
+    // A longer password written by other means is kept as it stands; only typing is limited.
+    ePassword->SetText(s.Pass);
+    eQelFile->SetText(s.QelFile);
+    cPassword->SetChecked(s.Password);
+    cFileSize->SetChecked(s.FileSize);
+    cFileDate->SetChecked(s.FileDate);
+    cClosePrg->SetChecked(s.ClosePrg);
+    cPanBox->SetChecked(s.PanBox);
+    cShutDown->SetChecked(s.ShutDown);
+    cCloseAppClick(nullptr);
+}
+
+void TFormProperties::SaveToIni() {
+    TQelSettings s;
+    s.ZipFile = eFile->Text();
+    s.CloseApp = cCloseApp->Checked();
+    s.AppPrg = ePrg->Text();
+    s.Pass = ePassword->Text();
+    s.QelFile = eQelFile->Text();
+    s.Password = cPassword->Checked();
+    s.FileSize = cFileSize->Checked();
+    s.FileDate = cFileDate->Checked();
+    s.ClosePrg = cClosePrg->Checked();
+    s.PanBox = cPanBox->Checked();
+    s.ShutDown = cShutDown->Checked();
+    SaveQelSettings(lFile->Caption(), s);
+}
+
+void TFormProperties::cmdClick(TObject* Sender) {
+    if (Sender == cmdOk) {
+        SaveToIni();
+        // A modal result ends the modal loop, which closes (and so frees) the dialog.
+        SetModalResult(mrOk);
+    } else if (Sender == cmdCancel) {
+        SetModalResult(mrCancel);
+    } else if (Sender == cmdNew) {
+        if (SaveDialog->Execute()) eFile->SetText(SaveDialog->FileName());
+    } else if (Sender == cmdOpen) {
+        if (OpenDialog->Execute()) eFile->SetText(OpenDialog->FileName());
+    } else if (Sender == cmdQelOpen) {
+        if (OpenDialog->Execute()) eQelFile->SetText(OpenDialog->FileName());
+    } else if (Sender == cmdHelp) {
+        ShowMessage("Help");
+    }
+}
+
+void TFormProperties::cCloseAppClick(TObject*) {
+    ePrg->SetEnabled(cCloseApp->Checked());
+    ePassword->SetEnabled(cPassword->Checked());
+}
+
+void TFormProperties::PopupMenuPrgPopup(TObject*) {
+    PopupMenuPrg->Items()->Clear();
+    for (const auto& w : ListProgramWindows()) {
+        auto* item = new TMenuItem(this);
+        item->SetCaption(w.Caption);
+        item->OnClick = [this](TObject* s) { onPageClick(s); };
+        PopupMenuPrg->Items()->Add(item);
+    }
+}
+
+void TFormProperties::onPageClick(TObject* Sender) {
+    if (auto* item = dynamic_cast<TMenuItem*>(Sender)) ePrg->SetText(item->Caption());
+}
+
+void TFormProperties::tbResize(TObject* Sender) {
+    if (!Sender || Sender == ToolBarOpen)
+        eFile->SetWidth(ToolBarOpen->Width() - cmdNew->Width() - cmdOpen->Width() - 10);
+    if (!Sender || Sender == ToolBarPrg)
+        ePrg->SetWidth(ToolBarPrg->Width() - cCloseApp->Width() - cmdSelectPrg->Width() - 4);
+    if (!Sender || Sender == ToolBarQel) eQelFile->SetWidth(ToolBarQel->Width() - cmdQelOpen->Width() - 6);
+}
+
+}  // namespace qel

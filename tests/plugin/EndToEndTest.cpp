@@ -1,0 +1,166 @@
+// The plug-in inside the real Tarvik: a catalogue with one QelBackup backup, the program
+// started, the watched file changed while it runs, the program closed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+std::string Win(const fs::path& p) {
+    std::string s = "Z:" + p.string();
+    for (char& c : s)
+        if (c == '/') c = '\\';
+    return s;
+}
+
+// A program folder with Tarvik, its pages and the plug-in, and a profile of its own.
+class Sandbox {
+public:
+    Sandbox() {
+        std::string base = fs::temp_directory_path() / "qel-e2e-XXXXXX";
+        if (!::mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
+        root = base;
+        program = root / "prog";
+        profile = root / "profile";
+        fs::create_directories(program / "Plugins");
+        fs::copy_file(TARVIK_PROGRAM, program / "Tarvik");
+        for (const char* folder : {"Templates", "Help", "Plugins/QelBackup"})
+            fs::copy(fs::path(TARVIK_BIN_DIR) / folder, program / folder, fs::copy_options::recursive);
+        fs::copy_file(QEL_LIBRARY, program / "Plugins" / "QelBackup.dll");
+    }
+    ~Sandbox() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (!std::getenv("TARVIK_KEEP_TEST_DIRS")) {
+            std::error_code ec;
+            fs::remove_all(root, ec);
+        }
+    }
+    fs::path DataFolder() const { return profile / "shell" / "AppData" / "Brenlo" / "Corvex"; }
+
+    void Start() {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            std::string v = *e;
+            if (v.rfind("TARVIK_PROFILE=", 0) != 0 && v.rfind("XDG_RUNTIME_DIR=", 0) != 0) env.push_back(v);
+        }
+        env.push_back("TARVIK_PROFILE=" + profile.string());
+        std::vector<char*> envp;
+        for (auto& s : env) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::string file = (program / "Tarvik").string();
+        std::vector<char*> argv{file.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        std::string out = (root / "stdout.txt").string(), err = (root / "stderr.txt").string();
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        ASSERT_EQ(::posix_spawn(&pid, file.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    // Waits until the program has written text to its standard output.
+    bool WaitForOutput(const std::string& text, int seconds = 20) {
+        for (int i = 0; i < seconds * 20; ++i) {
+            if (ReadFile(root / "stdout.txt").find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    int Stop() {
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 400; ++i) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return -1;
+    }
+
+    fs::path root, program, profile;
+    pid_t pid = -1;
+};
+
+// Waits until the file's size is expected, which is when the plug-in has rewritten it.
+bool WaitForChange(const fs::path& archive, const std::string& before, int seconds = 10) {
+    for (int i = 0; i < seconds * 20; ++i) {
+        if (fs::exists(archive) && ReadFile(archive) != before) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+TEST(EndToEndTest, TheRunningProgramKeepsEveryVersionOfTheWatchedFile) {
+    Sandbox box;
+    const fs::path watched = box.root / "work" / "book.txt";
+    const fs::path archive = box.root / "backups" / "book.zip";
+    WriteFile(watched, "version 0");
+    WriteFile(box.DataFolder() / "Backup.Dat", "2|Book|2|QelBackup|{777}|The book|01/03/2024|4|5|-\r\n");
+    WriteFile(box.DataFolder() / "{777}", "[GENREAL]\r\nZipFile=" + Win(archive) + "\r\nQelFile=" + Win(watched) +
+                                              "\r\nClosePrg=0\r\n");
+    box.Start();
+    ASSERT_TRUE(box.WaitForOutput("Tarvik is running")) << ReadFile(box.root / "stderr.txt");
+    // The version found at start.
+    ASSERT_TRUE(WaitForChange(archive, "")) << ReadFile(box.program / "History.txt");
+    std::vector<std::string> versions{"version 0"};
+    for (int i = 1; i <= 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+        std::string before = ReadFile(archive);
+        versions.push_back("version " + std::to_string(i) + std::string(static_cast<std::size_t>(i) * 10, '+'));
+        WriteFile(watched, versions.back());
+        ASSERT_TRUE(WaitForChange(archive, before)) << "change " << i;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(box.Stop(), 0);
+
+    std::string cmd = "unzip -t '" + archive.string() + "' 2>&1";
+    ASSERT_EQ(std::system(("unzip -tq '" + archive.string() + "' >/dev/null 2>&1").c_str()), 0);
+    for (std::size_t i = 0; i < versions.size(); ++i) {
+        // The entries in the order they were made: extract the i-th one by its position.
+        std::string script = "python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
+                             "n=z.namelist(); sys.stdout.write(str(len(n))+'|'+n[" + std::to_string(i) +
+                             "]+'|'); sys.stdout.buffer.write(z.read(n[" + std::to_string(i) + "]))\" '" +
+                             archive.string() + "'";
+        FILE* p = ::popen(script.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+        ::pclose(p);
+        auto first = out.find('|'), second = out.find('|', first + 1);
+        ASSERT_NE(second, std::string::npos) << out;
+        EXPECT_EQ(out.substr(0, first), "4");
+        EXPECT_NE(out.find("/Z:/"), std::string::npos) << out;
+        EXPECT_NE(out.find("book.txt"), std::string::npos) << out;
+        EXPECT_EQ(out.substr(second + 1), versions[i]);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,368 @@
+// The zip component's update cycle: what is kept, replaced, added and dropped, the limits it
+// refuses before writing, and the guards around the archive (busy, stale, shared, full disk).
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "ZipperTestSupport.h"
+#include "platform/Drives.h"
+
+using namespace zipwritetest;
+using tarvik::test::ProfileTest;
+
+namespace {
+
+class ZipperTest : public ProfileTest {
+protected:
+    void SetUp() override {
+        z.DoProcessMessages = false;
+        z.SetZipName(env.Win("a.zip"));
+    }
+    // Writes a source file with a given modification time (seconds after 2020-01-01).
+    std::string Source(const std::string& name, const std::string& bytes, long age = 0) {
+        std::string path = env.Scratch("src/" + name);
+        WriteFile(path, bytes);
+        struct utimbuf t {1577836800 + age, 1577836800 + age};
+        ::utime(path.c_str(), &t);
+        return env.Win("src/" + name);
+    }
+    Integer Add(std::initializer_list<std::string> names) {
+        for (const auto& n : names) z.FilesList.Add(n);
+        return z.Zip();
+    }
+    std::vector<std::string> Names() {
+        TZipper r;
+        r.SetZipName(env.Win("a.zip"));
+        r.ReadZip();
+        std::vector<std::string> out;
+        for (Integer i = 0; i < r.Count(); ++i) out.push_back(r.FullName(i));
+        return out;
+    }
+    // Temporary files left beside the archive.
+    std::vector<std::string> Leftovers() {
+        std::vector<std::string> out;
+        for (auto& e : std::filesystem::directory_iterator(env.Scratch()))
+            if (e.path().filename().string()[0] == '.') out.push_back(e.path().filename());
+        return out;
+    }
+    TZipper z;
+};
+
+TEST_F(ZipperTest, NewerFileReplacesItsEntryAtTheEndAndOlderFileIsSkipped) {
+    std::string a = Source("a.txt", "A1"), b = Source("b.txt", "B1"), c = Source("c.txt", "C1");
+    ASSERT_EQ(Add({a, b, c}), 3);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    Source("b.txt", "B2", 100);
+    Source("c.txt", "C0", -100);
+    EXPECT_EQ(Add({b, c}), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "c.txt", "b.txt"}));
+    ExpectPeersAccept(env.Scratch("a.zip"), Files{{"a.txt", "A1"}, {"b.txt", "B2"}, {"c.txt", "C1"}}, "", env.Scratch());
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ZipperTest, ReplaceIgnoresDatesAndFreshenAddsOnlyKnownNames) {
+    std::string a = Source("a.txt", "A1", 100), b = Source("b.txt", "B1");
+    ASSERT_EQ(Add({a}), 1);
+    Source("a.txt", "A0", -100);
+    z.ZipAction = TZipAction::zaReplace;
+    EXPECT_EQ(Add({a}), 1);
+    z.ZipAction = TZipAction::zaFreshen;
+    Source("a.txt", "A2", 200);
+    EXPECT_EQ(Add({a, b}), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt"}));
+    ExpectPeersAccept(env.Scratch("a.zip"), Files{{"a.txt", "A2"}}, "", env.Scratch());
+}
+
+TEST_F(ZipperTest, WildcardLineNeverPicksUpTheArchiveItself) {
+    Source("x.txt", "x");
+    z.SetZipName(env.Win("src/self.zip"));
+    z.FilesList.Add(env.Win("src/*.*"));
+    EXPECT_EQ(z.Zip(), 1);
+    z.FilesList.Add(env.Win("src/*.*"));
+    z.ZipAction = TZipAction::zaReplace;
+    EXPECT_EQ(z.Zip(), 1);
+    EXPECT_EQ(z.Count(), 1);
+    EXPECT_EQ(z.Filename(0), "x.txt");
+}
+
+struct DeleteCase {
+    const char* name;
+    std::vector<std::string> specs;
+    std::vector<std::string> left;
+};
+
+class DeleteEntriesTest : public ZipperTest, public ::testing::WithParamInterface<DeleteCase> {};
+
+TEST_P(DeleteEntriesTest, DropsTheMatchingEntries) {
+    z.SetRootDir(env.Win("src"));
+    z.SetRelativePaths(true);
+    Source("one.txt", "1");
+    Source("d/two.txt", "2");
+    Source("d/three.bin", "3");
+    ASSERT_EQ(Add({env.Win("src/one.txt"), env.Win("src/d/two.txt"), env.Win("src/d/three.bin")}), 3);
+    for (const auto& s : GetParam().specs) z.FilesList.Add(s);
+    z.DeleteEntries();
+    EXPECT_EQ(Names(), GetParam().left);
+    EXPECT_EQ(RunShell("unzip -tq " + Quote(env.Scratch("a.zip"))).code, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Specs, DeleteEntriesTest,
+    ::testing::Values(DeleteCase{"WildcardWithoutFolderMatchesAnyFolder", {"*.txt"}, {"d\\three.bin"}},
+                      DeleteCase{"WildcardWithFolderMatchesFullName", {"d\\*"}, {"one.txt"}},
+                      DeleteCase{"PlainNameInAnyCase", {"D\\TWO.TXT"}, {"one.txt", "d\\three.bin"}},
+                      DeleteCase{"PlainNameWithoutFolderIsNotAWildcard", {"two.txt"}, {"one.txt", "d\\two.txt", "d\\three.bin"}},
+                      DeleteCase{"NoMatchKeepsAll", {"none"}, {"one.txt", "d\\two.txt", "d\\three.bin"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ZipperTest, DeleteEntrySkippedByTheHandlerStays) {
+    ASSERT_EQ(Add({Source("a.txt", "a"), Source("b.txt", "b")}), 2);
+    z.OnDeleteEntry = [](TObject*, const String& name, bool& skip) { skip = name == "b.txt"; };
+    z.FilesList.Add("*.txt");
+    z.DeleteEntries();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"b.txt"}));
+}
+
+TEST_F(ZipperTest, ChangedFolderIsWrittenIntoBothHeadersOnce) {
+    ASSERT_EQ(Add({Source("a.txt", "a"), Source("b.txt", "bb")}), 2);
+    z.SetPathname(1, "new\\dir");
+    EXPECT_EQ(z.Pathname(1), "new\\dir\\");
+    z.SaveModifiedZipFile();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "new\\dir\\b.txt"}));
+    // Python checks that every local header names the same file as its central record.
+    ExpectPeersAccept(env.Scratch("a.zip"), Files{{"a.txt", "a"}, {"new/dir/b.txt", "bb"}}, "", env.Scratch());
+    // The same folder again marks nothing, so nothing is written.
+    struct stat before {}, after {};
+    ::stat(env.Scratch("a.zip").c_str(), &before);
+    z.SetPathname(1, "new\\dir\\");
+    z.SaveModifiedZipFile();
+    ::stat(env.Scratch("a.zip").c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+TEST_F(ZipperTest, EmptyFileAndEncryptedEntriesHaveTheirHeadersRight) {
+    ASSERT_EQ(Add({Source("empty.txt", "")}), 1);
+    const TZipHeaderInfo& e = z.Entry(0);
+    EXPECT_EQ(e.Method, 0);
+    EXPECT_EQ(e.CompressedSize, 0u);
+    EXPECT_EQ(e.CRC, 0u);
+    EXPECT_EQ(e.Flags & 8, 0);
+    z.Password = "pw";
+    z.ZipAction = TZipAction::zaReplace;
+    ASSERT_EQ(Add({Source("empty.txt", ""), Source("t.txt", TextBytes(5000, 1))}), 2);
+    EXPECT_EQ(z.Entry(0).CompressedSize, 12u);
+    EXPECT_EQ(z.Entry(0).Flags & 9, 1);
+    // The local header holds the final CRC and sizes (no descriptor).
+    std::string bytes = ReadFile(env.Scratch("a.zip"));
+    const TZipHeaderInfo& t = z.Entry(1);
+    auto le32 = [&](size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+                                     static_cast<unsigned char>(bytes[at + 2]) << 16 |
+                                     static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 3])) << 24);
+    };
+    EXPECT_EQ(le32(t.LocalHeaderOffset + 14), t.CRC);
+    EXPECT_EQ(le32(t.LocalHeaderOffset + 18), t.CompressedSize);
+    ExpectPeersAccept(env.Scratch("a.zip"), Files{{"empty.txt", ""}, {"t.txt", TextBytes(5000, 1)}}, "pw", env.Scratch());
+}
+
+TEST_F(ZipperTest, SecondFileOfTheSameStoredNameIsSkippedWithItsIndex) {
+    std::string a = Source("a.txt", "a");
+    Integer reported = -1;
+    z.OnSkippingFile = [&](TObject* sender, TSkipReason reason, Integer index) {
+        auto* s = static_cast<TZipper*>(sender);
+        EXPECT_EQ(reason, TSkipReason::skFileExists);
+        EXPECT_EQ(s->Filename(index), "a.txt");  // the index addresses the new archive's names
+        reported = index;
+    };
+    EXPECT_EQ(Add({a, a}), 1);
+    EXPECT_EQ(reported, 0);
+}
+
+// ---- self-extracting output ----
+
+TEST_F(ZipperTest, SelfExtractingCopyLeavesTheArchiveAndCountsTheStub) {
+    ASSERT_EQ(Add({Source("a.txt", TextBytes(3000, 2))}), 1);
+    const std::string before = ReadFile(env.Scratch("a.zip"));
+    WriteFile(env.Scratch("stub.bin"), std::string(4096, '\x90'));
+    z.MakeSFX(env.Win("stub.bin"));
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
+    const std::string exe = ReadFile(env.Scratch("a.EXE"));
+    ASSERT_EQ(exe.size(), before.size() + 4096);
+    EXPECT_EQ(exe.substr(0, 4096), std::string(4096, '\x90'));
+    EXPECT_EQ(RunShell("unzip -tq " + Quote(env.Scratch("a.EXE"))).code, 0);
+    EXPECT_EQ(RunShell("7zz t " + Quote(env.Scratch("a.EXE"))).code, 0);
+}
+
+TEST_F(ZipperTest, SelfExtractingCopyIsRefusedWithoutArchiveOrOntoItself) {
+    WriteFile(env.Scratch("stub.bin"), "stub");
+    EXPECT_THROW(z.MakeSFX(env.Win("stub.bin")), EZipWriteError);
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("a.EXE")));
+    z.SetZipName(env.Win("b.exe"));
+    ASSERT_EQ(Add({Source("x.txt", "x")}), 1);
+    const std::string before = ReadFile(env.Scratch("b.exe"));
+    EXPECT_THROW(z.MakeSFX(env.Win("stub.bin")), EZipWriteError);
+    EXPECT_EQ(ReadFile(env.Scratch("b.exe")), before);
+}
+
+// ---- limits of the format without Zip64 ----
+
+TEST_F(ZipperTest, FileOf4GiBIsRefusedBeforeWriting) {
+    ASSERT_EQ(Add({Source("small.txt", "s")}), 1);
+    const std::string before = ReadFile(env.Scratch("a.zip"));
+    std::string big = env.Scratch("src/big.bin");
+    { std::ofstream(big).put('x'); }
+    std::filesystem::resize_file(big, 0x100000000ULL);  // sparse: 4 GiB without using the disk
+    z.FilesList.Add(env.Win("src/big.bin"));
+    try {
+        z.Zip();
+        FAIL() << "no error";
+    } catch (const EZipWriteError& e) {
+        EXPECT_NE(std::string(e.what()).find("4 GiB"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_FALSE(z.Busy());
+}
+
+TEST_F(ZipperTest, NameAndCommentsTooLongAreRefused) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    const std::string before = ReadFile(env.Scratch("a.zip"));
+    z.OnStartZip = [](TObject*, const String&, TZipHeaderInfo& header, bool&) { header.SetFileName(std::string(70000, 'n')); };
+    z.FilesList.Add(Source("b.txt", "b"));
+    EXPECT_THROW(z.Zip(), EZipWriteError);
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
+    EXPECT_THROW(z.SetZipComment(std::string(65507, 'c')), EZipWriteError);
+    z.SetZipComment(std::string(65506, 'c'));  // the longest an end record search still finds
+    EXPECT_THROW(z.SetFileComment(0, std::string(65536, 'c')), EZipWriteError);
+    EXPECT_THROW(z.SetPathname(0, std::string(70000, 'd')), EZipWriteError);
+    z.SaveModifiedZipFile();
+    TZipper r;
+    r.SetZipName(env.Win("a.zip"));
+    r.ReadZip();
+    EXPECT_EQ(r.ZipComment().size(), 65506u);
+}
+
+TEST_F(ZipperTest, MoreThan65534EntriesAreRefusedBeforeWriting) {
+    std::string a = Source("a.txt", "a");
+    for (int i = 0; i < 65535; ++i) z.FilesList.Add(a);
+    EXPECT_THROW(z.Zip(), EZipWriteError);
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("a.zip")));
+}
+
+// ---- guards around the archive ----
+
+TEST_F(ZipperTest, NestedOperationsWhileBusyAreRefused) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    int refused = 0;
+    z.OnEndZip = [&](TObject* sender, const String&, Int64, Int64, Int64) {
+        auto* s = static_cast<TZipper*>(sender);
+        EXPECT_TRUE(s->Busy());
+        try {
+            s->FilesList.Add("x");
+            s->DeleteEntries();
+        } catch (const EZipBusy&) {
+            ++refused;
+        }
+        EXPECT_THROW(s->Zip(), EZipBusy);
+        EXPECT_THROW(s->SaveModifiedZipFile(), EZipBusy);
+        EXPECT_THROW(s->SetZipName("C:\\other.zip"), EZipBusy);
+    };
+    ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
+    EXPECT_EQ(refused, 1);
+    EXPECT_FALSE(z.Busy());
+}
+
+TEST_F(ZipperTest, TwoComponentsNeverRewriteTheSameArchiveAtOnce) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    TZipper other;
+    other.DoProcessMessages = false;
+    other.SetZipName(env.Win("A.ZIP"));  // the same file under another spelling
+    bool refused = false;
+    z.OnEndZip = [&](TObject*, const String&, Int64, Int64, Int64) {
+        other.FilesList.Add(Source("c.txt", "c"));
+        try {
+            other.Zip();
+        } catch (const EZipWriteError&) {
+            refused = true;
+        }
+    };
+    ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+// Another program replaces the archive (by rename, as careful writers do).
+void ReplaceBehindOurBack(const std::string& zip, const std::string& scratch) {
+    WriteFile(scratch + "/other.txt", "other");
+    RunResult r = RunShell("cd " + Quote(scratch) + " && cp " + Quote(zip) + " x.tmp && zip -q x.tmp other.txt && mv x.tmp " +
+                           Quote(zip));
+    ASSERT_EQ(r.code, 0) << r.output;
+}
+
+TEST_F(ZipperTest, PendingChangesOnAStaleDirectoryFailAndTheArchiveStays) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    z.SetPathname(0, "moved");
+    ReplaceBehindOurBack(env.Scratch("a.zip"), env.Scratch());
+    const std::string theirs = ReadFile(env.Scratch("a.zip"));
+    EXPECT_THROW(z.SaveModifiedZipFile(), EZipWriteError);
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), theirs);
+    EXPECT_FALSE(z.Busy());
+}
+
+TEST_F(ZipperTest, ArchiveReplacedBehindAKeptOpenComponentIsReadAgain) {
+    z.KeepZipOpen = true;
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    ReplaceBehindOurBack(env.Scratch("a.zip"), env.Scratch());
+    ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "other.txt", "b.txt"}));
+}
+
+TEST_F(ZipperTest, ArchiveChangedDuringTheCycleFailsItAndStays) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    std::string theirs;
+    z.OnEndZip = [&](TObject*, const String&, Int64, Int64, Int64) {
+        ReplaceBehindOurBack(env.Scratch("a.zip"), env.Scratch());
+        theirs = ReadFile(env.Scratch("a.zip"));
+    };
+    z.FilesList.Add(Source("b.txt", "b"));
+    EXPECT_THROW(z.Zip(), EZipWriteError);
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), theirs);
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ZipperTest, DamagedLocalHeaderOfAKeptEntryFailsTheCycle) {
+    ASSERT_EQ(Add({Source("a.txt", "aaaa"), Source("b.txt", "bbbb")}), 2);
+    std::string bytes = ReadFile(env.Scratch("a.zip"));
+    bytes[z.Entry(1).LocalHeaderOffset + 30] = 'X';  // the local name no longer matches
+    WriteFile(env.Scratch("a.zip"), bytes);
+    z.ReadZip();
+    z.FilesList.Add(Source("c.txt", "c"));
+    try {
+        z.Zip();
+        FAIL() << "no error";
+    } catch (const EZipWriteError& e) {
+        EXPECT_NE(std::string(e.what()).find("b.txt"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), bytes);
+}
+
+TEST_F(ZipperTest, FullDiskGivesAClearErrorAndTheOldArchiveStays) {
+    const std::string folder = env.Scratch("q");
+    std::filesystem::create_directories(folder);
+    platform::AddDrive('Q', platform::DriveKind::Fixed, folder, 400000);
+    z.SetZipName("Q:\\a.zip");
+    ASSERT_EQ(Add({Source("r1.bin", RandomBytes(150000, 1))}), 1);
+    const std::string before = ReadFile(folder + "/a.zip");
+    z.FilesList.Add(Source("r2.bin", RandomBytes(150000, 2)));
+    try {
+        z.Zip();
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("a.zip"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("disk"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(folder + "/a.zip"), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    EXPECT_FALSE(z.Busy());
+}
+
+}  // namespace
