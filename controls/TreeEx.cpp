@@ -6,7 +6,7 @@
 
 #include "controls/TreeEx.h"
 
-using namespace controls::base;
+#include "controls/CheckImages.h"
 
 namespace {
 
@@ -41,35 +41,51 @@ int ListOrderCompare(LPARAM node1, LPARAM node2, LPARAM data) {
 
 }  // namespace
 
-TCustomTreeEx::TCustomTreeEx() {
-    TabStop = true;
+TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
+    SetTabStop(true);
+    width_ = 121;
+    height_ = 97;
+    SetColor(clWindow);
     SetParentColor(false);
     items_ = std::make_unique<TTreeExNodes>(this);
-    expandTimer_ = std::make_unique<TTreeTimer>(this);
+    expandTimer_ = std::make_unique<TTreeTimer>(nullptr);
     expandTimer_->SetEnabled(false);
     expandTimer_->SetInterval(1000);
-    scrollTimer_ = std::make_unique<TTreeTimer>(this);
+    scrollTimer_ = std::make_unique<TTreeTimer>(nullptr);
     scrollTimer_->SetEnabled(false);
     scrollTimer_->SetInterval(300);
-    changeTimer_ = std::make_unique<TTreeTimer>(this);
+    changeTimer_ = std::make_unique<TTreeTimer>(nullptr);
     changeTimer_->SetEnabled(false);
     changeTimer_->SetInterval(0);
-    changeTimer_->OnTimer = [this](TTreeTimer*) { ChangeTimerTick(); };
+    changeTimer_->OnTimer = [this](TObject*) { ChangeTimerTick(); };
+    scrollTimer_->OnTimer = [this](TObject*) { ScrollTimerTick(); };
+    expandTimer_->OnTimer = [this](TObject*) { ExpandTimerTick(); };
     options_ = DefaultTreeOptions;
-    Font()->OnChange = [this](TTreeFont* font) {
-        if (!HandleAllocated()) return;
-        Perform(WM_SETFONT, reinterpret_cast<WPARAM>(font->Handle()), 1);
-        Perform(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRGB(font->Color())));
-    };
 }
 
-TCustomTreeEx::~TCustomTreeEx() {
+void TCustomTreeEx::FontChanged() {
+    TWinControl::FontChanged();
+    if (!HandleAllocated()) return;
+    Perform(WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), 1);
+    Perform(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Font()->Color())));
+}
+
+void TCustomTreeEx::BeforeDestruction() {
     // No event may reach a form that is going away, and no timer may fire into a control
     // without a window: both are cut before the window and the nodes go.
     destroying_ = true;
-    SetComponentState(ComponentState() | csDestroying);
     changeTimer_->SetEnabled(false);
-    changeTimer_->Tag = 0;
+    changeTimer_->SetTag(0);
+    expandTimer_->SetEnabled(false);
+    scrollTimer_->SetEnabled(false);
+    savedTree_.reset();
+    TWinControl::BeforeDestruction();
+}
+
+TCustomTreeEx::~TCustomTreeEx() {
+    destroying_ = true;
+    changeTimer_->SetEnabled(false);
+    changeTimer_->SetTag(0);
     expandTimer_->SetEnabled(false);
     scrollTimer_->SetEnabled(false);
     savedTree_.reset();
@@ -80,7 +96,7 @@ TCustomTreeEx::~TCustomTreeEx() {
     scrollTimer_.reset();
 }
 
-bool TCustomTreeEx::EventsLive() const { return !destroying_ && !(ComponentState() & csDestroying); }
+bool TCustomTreeEx::EventsLive() const { return !destroying_ && !Destroying(); }
 
 // ---- events through the dynamic operations
 
@@ -159,19 +175,19 @@ void TCustomTreeEx::DelayedChange(TTreeExNode* node) {
         return;
     }
     changeTimer_->SetEnabled(false);
-    changeTimer_->Tag = reinterpret_cast<NativeInt>(node);
+    changeTimer_->SetTag(reinterpret_cast<NativeInt>(node));
     changeTimer_->SetEnabled(true);
 }
 
 void TCustomTreeEx::ChangeTimerTick() {
     changeTimer_->SetEnabled(false);
-    auto* node = reinterpret_cast<TTreeExNode*>(changeTimer_->Tag);
-    changeTimer_->Tag = 0;
+    auto* node = reinterpret_cast<TTreeExNode*>(changeTimer_->Tag());
+    changeTimer_->SetTag(0);
     Change(items_->IsLive(node) ? node : nullptr);
 }
 
 TTreeExNode* TCustomTreeEx::PendingChangeNode() const {
-    return changeTimer_->Enabled() ? reinterpret_cast<TTreeExNode*>(changeTimer_->Tag) : nullptr;
+    return changeTimer_->Enabled() ? reinterpret_cast<TTreeExNode*>(changeTimer_->Tag()) : nullptr;
 }
 
 void TCustomTreeEx::NodeGone(TTreeExNode* node) {
@@ -180,11 +196,13 @@ void TCustomTreeEx::NodeGone(TTreeExNode* node) {
     if (dragNode_ == node) dragNode_ = nullptr;
     if (rightClickNode_ == node) rightClickNode_ = nullptr;
     if (lastDropTarget_ == node) lastDropTarget_ = nullptr;
-    if (changeTimer_ && changeTimer_->Tag == reinterpret_cast<NativeInt>(node)) {
+    if (changeTimer_ && changeTimer_->Tag() == reinterpret_cast<NativeInt>(node)) {
         changeTimer_->SetEnabled(false);
-        changeTimer_->Tag = 0;
+        changeTimer_->SetTag(0);
     }
     if (rubberNodes_) rubberNodes_->Remove(node);
+    if (pendingClick_.old == node) pendingClick_.old = nullptr;
+    if (pendingClick_.node == node) pendingClick_.node = nullptr;
 }
 
 // ---- node creation
@@ -195,12 +213,13 @@ TTreeExNode* TCustomTreeEx::CreateNode() {
     return nodeClass(items_.get());
 }
 
-void TCustomTreeEx::SetItems(TTreeExNodes* value) { items_->CopyFromSource(value); }
+void TCustomTreeEx::SetItems(TTreeExNodes* value) { items_->Assign(value); }
 
 // ---- window creation and destruction
 
 void TCustomTreeEx::CreateParams(TCreateParams& params) {
     TWinControl::CreateParams(params);
+    CreateSubClass(params, WC_TREEVIEWA);
     const TTreeOptions o = options_;
     DWORD style = params.Style;
     if (o.Has(TTreeOption::toShowLines)) style |= TVS_HASLINES;
@@ -208,7 +227,7 @@ void TCustomTreeEx::CreateParams(TCreateParams& params) {
     if (o.Has(TTreeOption::toShowButtons)) style |= TVS_HASBUTTONS;
     if (!o.Has(TTreeOption::toReadOnly)) style |= TVS_EDITLABELS;
     if (!o.Has(TTreeOption::toHideSelection)) style |= TVS_SHOWSELALWAYS;
-    if (DragMode() == TDragMode::dmManual) style |= TVS_DISABLEDRAGDROP;
+    if (DragMode() == dmManual) style |= TVS_DISABLEDRAGDROP;
     if (o.Has(TTreeOption::toHotTrack)) style |= TVS_TRACKSELECT;
     if (!o.Has(TTreeOption::toToolTips)) style |= TVS_NOTOOLTIPS;
     if (o.Has(TTreeOption::toSingleExpand)) style |= TVS_SINGLEEXPAND;
@@ -217,16 +236,17 @@ void TCustomTreeEx::CreateParams(TCreateParams& params) {
     if (o.Has(TTreeOption::toFullRowSelect)) style |= TVS_FULLROWSELECT;
     if (!o.Has(TTreeOption::toEvenHeight)) style |= TVS_NONEVENHEIGHT;
     style |= kWsClipChildren;
-    if (borderStyle_ == TBorderStyle::bsSingle) {
+    if (borderStyle_ == bsSingle) {
         style |= kWsBorder;
         if (Ctl3D()) params.ExStyle |= kWsExClientEdge;
     }
     params.Style = style;
-    params.WindowClassStyle &= ~(kCsHRedraw | kCsVRedraw);
+    params.WindowClass.style &= ~(kCsHRedraw | kCsVRedraw);
 }
 
 void TCustomTreeEx::CreateWnd() {
     destroyingWindow_ = false;
+    InitTreeViewClass();
     TWinControl::CreateWnd();
     if (savedTree_) {
         std::unique_ptr<TMemoryStream> stream = std::move(savedTree_);
@@ -269,7 +289,7 @@ void TCustomTreeEx::CreateWnd() {
 
 void TCustomTreeEx::DestroyWnd() {
     destroyingWindow_ = true;
-    if (!destroying_ && items_ && items_->root_->Count() > 0) {
+    if (!destroying_ && !Destroying() && items_ && items_->root_->Count() > 0) {
         savedTree_ = std::make_unique<TMemoryStream>();
         items_->WriteTree(*savedTree_);
         savedTree_->SetPosition(0);
@@ -291,7 +311,7 @@ void TCustomTreeEx::DestroyWnd() {
     changeDuringDestroy_ = false;
     TWinControl::DestroyWnd();
     ForgetNodeReferences();
-    if (changeDuringDestroy_ && !destroying_) {
+    if (changeDuringDestroy_ && !destroying_ && !Destroying()) {
         changeDuringDestroy_ = false;
         destroyingWindow_ = false;
         DelayedChange(nullptr);
@@ -302,7 +322,7 @@ void TCustomTreeEx::DestroyWnd() {
 void TCustomTreeEx::ForgetNodeReferences() {
     shiftAnchor_ = pressedNode_ = dragNode_ = rightClickNode_ = lastDropTarget_ = nullptr;
     changeTimer_->SetEnabled(false);
-    changeTimer_->Tag = 0;
+    changeTimer_->SetTag(0);
     savedFont_ = nullptr;
 }
 
@@ -334,7 +354,7 @@ void TCustomTreeEx::SetColorUnfocusedSelected(TColor v) {
 
 void TCustomTreeEx::SetDragMode(TDragMode mode) {
     if (mode != DragMode() && HandleAllocated()) {
-        if (mode == TDragMode::dmManual) ChangeStyle(TVS_DISABLEDRAGDROP, 0);
+        if (mode == dmManual) ChangeStyle(TVS_DISABLEDRAGDROP, 0);
         else ChangeStyle(0, TVS_DISABLEDRAGDROP);
     }
     TWinControl::SetDragMode(mode);
@@ -344,10 +364,9 @@ void TCustomTreeEx::ApplyImageLists() {
     if (!HandleAllocated()) return;
     if (images_ && images_->Handle())
         Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_->Handle()));
-    // Without own state images the shared check images are shown; they come with the check
-    // image list, which is not made yet (so none is sent).
-    if (stateImages_ && stateImages_->Handle())
-        Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_->Handle()));
+    // Without own state images the module's check images are shown.
+    TTreeImageList* state = stateImages_ ? stateImages_ : CheckImages;
+    if (state) Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(state->Handle()));
 }
 
 void TCustomTreeEx::SetImages(TTreeImageList* v) {
@@ -358,6 +377,7 @@ void TCustomTreeEx::SetImages(TTreeImageList* v) {
 
 void TCustomTreeEx::SetStateImages(TTreeImageList* v) {
     stateImages_ = v;
+    if (!v) v = CheckImages;
     if (HandleAllocated())
         Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));
 }
@@ -429,7 +449,8 @@ void TCustomTreeEx::SetSortType(TSortType v) {
 
 void TCustomTreeEx::ChangeStyle(DWORD add, DWORD remove) {
     if (!HandleAllocated()) return;
-    SetWindowStyle((WindowStyle() | add) & ~remove);
+    HWND h = Handle();
+    SetWindowLongA(h, GWL_STYLE, static_cast<LONG>((static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)) | add) & ~remove));
 }
 
 void TCustomTreeEx::SetOptions(TTreeOptions value) {

@@ -19,18 +19,22 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "controls/TreeExBase.h"
 #include "controls/TreeNodeList.h"
+#include "platform/Controls.h"
+#include "platform/ExtCtrls.h"
+#include "platform/ImgList.h"
+#include "platform/Menus.h"
 #include "platform/Streams.h"
+#include "platform/TreeView.h"
 
 TARVIK_EXCEPTION(ETreeExError, Exception);
 
-using controls::base::TColor;
-using controls::base::TObject;
-using controls::base::TPersistent;
-using TTreeFont = controls::base::TFont;
-using TTreeImageList = controls::base::TImageList;
-using TTreeTimer = controls::base::TTimer;
+using TTreeFont = TFont;
+using TTreeImageList = TCustomImageList;
+using TTreeTimer = TTimer;
+
+// Font pitch of a node's own font, as the node stream carries it.
+enum TFontPitch : Byte { fpDefault, fpVariable, fpFixed };
 
 class TTreeExNodes;
 class TCustomTreeEx;
@@ -139,6 +143,9 @@ public:
     bool ParentFont() const { return parentFont_; }
     TTreeFont* Font();
     bool HasOwnFontObject() const { return font_ != nullptr; }
+    // The pitch of the node's own font (the device fonts have none; only streams keep it).
+    TFontPitch FontPitch() const { return fontPitch_; }
+    void SetFontPitch(TFontPitch v) { fontPitch_ = v; }
 
     TCheckState CheckState() const { return checkState_; }
     void SetCheckState(TCheckState v);
@@ -181,7 +188,7 @@ public:
     bool SortByText() { return SortChildren(nullptr, 0); }
     bool SortChildren(TTreeNodeCompare sortProc, LPARAM data);
     bool IsEqual(const TTreeExNode* node) const;
-    void CopyFromSource(TPersistent* source) override;
+    void Assign(TPersistent* source) override;
 
     virtual void ReadNodeRecord(TStream& stream, TTreeExNodeRecord& buffer);
     virtual void WriteNodeRecord(TStream& stream, TTreeExNodeRecord& buffer);
@@ -213,6 +220,7 @@ private:
     Integer data_ = 0;
     HTREEITEM itemId_ = nullptr;
     std::unique_ptr<TTreeFont> font_;
+    TFontPitch fontPitch_ = fpDefault;
     TTreeExNode* parent_ = nullptr;
     bool expanded_ = false;
     bool parentColor_ = true;
@@ -273,7 +281,7 @@ public:
     bool MultiSelecting() const { return multiSelecting_; }
     void SetMultiSelecting(bool v) { multiSelecting_ = v; }
     bool Clearing() const { return clearing_; }
-    void CopyFromSource(TPersistent* source) override;
+    void Assign(TPersistent* source) override;
 
     void ReadTree(TStream& stream);
     void WriteTree(TStream& stream);
@@ -331,19 +339,22 @@ using TTVAfterItemPaintEvent =
 using TTVBeforeItemPaintEvent = std::function<void(TObject* sender, TTreeExNode* node, const RECT& itemRect,
                                                    TNodeStates states, bool& ownerDraw)>;
 using TTVPopupEvent = std::function<void(TObject* sender, TTreeExNode* node, bool& askParent,
-                                         controls::base::TPopupMenu*& popupMenu)>;
+                                         TPopupMenu*& popupMenu)>;
 using TTVHelpContextEvent = std::function<void(TObject* sender, TTreeExNode* node, Integer& helpContext)>;
 
-class TCustomTreeEx : public controls::base::TWinControl {
+class TCustomTreeEx : public TWinControl {
 public:
-    TCustomTreeEx();
+    explicit TCustomTreeEx(TComponent* AOwner);
     ~TCustomTreeEx() override;
+    const char* ClassName() const noexcept override { return "TCustomTreeEx"; }
+    void BeforeDestruction() override;
+    using TWinControl::DestroyHandle;
 
     TTreeExNodes* Items() { return items_.get(); }
     void SetItems(TTreeExNodes* value);
 
-    controls::base::TBorderStyle BorderStyle() const { return borderStyle_; }
-    void SetBorderStyle(controls::base::TBorderStyle v);
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle v);
     Integer ChangeDelay() const;
     void SetChangeDelay(Integer v);
     TColor ColorDropSelected() const { return colorDropSelected_; }
@@ -352,7 +363,7 @@ public:
     void SetColorSelected(TColor v);
     TColor ColorUnfocusedSelected() const { return colorUnfocusedSelected_; }
     void SetColorUnfocusedSelected(TColor v);
-    void SetDragMode(controls::base::TDragMode mode) override;
+    void SetDragMode(TDragMode mode) override;
     TTreeImageList* Images() const { return images_; }
     void SetImages(TTreeImageList* v);
     TTreeImageList* StateImages() const { return stateImages_; }
@@ -386,6 +397,18 @@ public:
     void ClearSelection();
     void CollapseAll();
     virtual TTreeExNode* CreateNode();
+
+    // The drag image: the list made from the dragged node's item, while it holds one.
+    TCustomImageList* GetDragImages() override;
+    POINT DragHotSpot() const { return POINT{2, 2}; }
+    // The drag object of the drag moving over the control (until the drop or the leave).
+    TDragObject* DragObject() const { return dragObject_; }
+    // Scrolls the view while the pointer stays near an edge (see the scroll timer).
+    virtual void DoAutoScroll(Integer x, Integer y);
+    enum TScrollDirection : unsigned { sdLeft = 1, sdUp = 2, sdRight = 4, sdDown = 8 };
+    unsigned ScrollDirections() const { return scrollDirections_; }
+    TTreeTimer* ScrollTimer() const { return scrollTimer_.get(); }
+    TTreeTimer* ExpandTimer() const { return expandTimer_.get(); }
     virtual void DelayedChange(TTreeExNode* node);
 
     // Events.
@@ -413,17 +436,17 @@ public:
     TTVPopupEvent OnGetPopupMenu;
     TTVHelpContextEvent OnGetHelpContext;
     // Key events of the control, also fed by the label editor (key code 0 = consumed).
-    std::function<void(TObject* sender, WORD& key, unsigned shift)> OnKeyDown;
-    std::function<void(TObject* sender, WORD& key, unsigned shift)> OnKeyUp;
-    std::function<void(TObject* sender, char& key)> OnKeyPress;
 
-    // True while the label editor is open and key should edit the label: a form's menu
-    // shortcuts (Delete among them) must then leave the key to the editor.
-    bool WantsEditKey(WORD key);
+    // True while the label editor is open and key (with shift) edits the label: the form's
+    // menu shortcuts (Delete among them) then leave the key to the editor.
+    bool WantsEditKey(WORD key, TShiftState shift);
+
 
     // The node references the control keeps (read-only views, mainly for tests).
     TTreeExNode* ShiftAnchor() const { return shiftAnchor_; }
     TTreeExNode* PressedNode() const { return pressedNode_; }
+    bool RubberBanding() const { return rubberBanding_; }
+    RECT RubberRect() const { return rubberRect_; }
     TTreeExNode* RightClickNode() const { return rightClickNode_; }
     TTreeExNode* DragNode() const { return dragNode_; }
     TTreeExNode* LastDropTarget() const { return lastDropTarget_; }
@@ -445,10 +468,19 @@ protected:
     virtual void Edit(const TVITEMA& item);
     virtual void Expand(TTreeExNode* node);
 
-    void CreateParams(controls::base::TCreateParams& params) override;
+    void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
-    void WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void FontChanged() override;
+    // The drag start: the node the press named (else the one under the cursor) gives the
+    // drag image; the drag end stops the auto-expand wait.
+    void DoStartDrag(TDragObject*& dragObject) override;
+    void DoEndDrag(TObject* target, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void WndProc(TMessage& message) override;
+    void DefaultHandler(TMessage& message) override;
+    // The inherited handling of a message, with its answer.
+    LRESULT Inherited(UINT msg, WPARAM wParam, LPARAM lParam);
 
 private:
     friend class TTreeExNode;
@@ -464,11 +496,29 @@ private:
     void ChangeStyle(DWORD add, DWORD remove);
     void ApplyImageLists();
     bool InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, LPARAM data);
-    void RightButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& result);
-    void RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void RightButtonDown(WPARAM wParam, LPARAM lParam);
+    LRESULT RightButtonUp(WPARAM wParam, LPARAM lParam);
     void RightClickNotice();
     LPARAM CursorPoint();
-    bool KeyDown(WPARAM key);
+    // Mouse and keys: selection by click, range and rubber band, check boxes by press.
+    void LeftButtonDown(TMessage& message);
+    void LeftButtonUp(TMessage& message);
+    void LeftDoubleClick(TMessage& message);
+    void ApplyClickSelection(TTreeExNode* old, bool oldUnselected, TShiftState shift, bool wasSelected,
+                             TTreeExNode* node);
+    void UpdateRubberBand(TShiftState shift, const RECT& rect);
+    void DrawRubberBand();
+    bool RubberBandVisible() const;
+    void WMKeyDown(TMessage& message);
+    void CMDragMessage(TMessage& message);
+    void DragOverNode(TDragObject* source, Integer x, Integer y);
+    void DragLeave();
+    void DragDropped();
+    // The class library's handling of a left press without its automatic drag start.
+    void InheritedLeftButtonDown(TMessage& message);
+    void ScrollTimerTick();
+    void ExpandTimerTick();
+    bool HelpKey();
     static constexpr size_t kToolTipChars = 80;  // the tooltip record's own buffer
     bool ToolTipText(NMTTDISPINFOW& info);
     void InvalidateNodeRow(TTreeExNode* node);
@@ -476,7 +526,7 @@ private:
     void ForgetNodeReferences();
     static int ListSortCompare(LPARAM node1, LPARAM node2, LPARAM data);
 
-    controls::base::TBorderStyle borderStyle_ = controls::base::TBorderStyle::bsSingle;
+    TBorderStyle borderStyle_ = bsSingle;
     TTreeImageList* images_ = nullptr;
     TTreeImageList* stateImages_ = nullptr;
     std::unique_ptr<TTreeTimer> expandTimer_;
@@ -507,11 +557,31 @@ private:
     HFONT savedFont_ = nullptr;
     bool destroyingWindow_ = false;
     TTreeExNode* shiftAnchor_ = nullptr;
-    TTreeNodeList* rubberNodes_ = nullptr;
+    std::unique_ptr<TTreeNodeList> rubberNodes_;
+    bool rubberBanding_ = false;
+    unsigned scrollDirections_ = 0;
+    TDragObject* dragObject_ = nullptr;
+    // A press on a node of a control that starts drags itself: the click selection waits for
+    // the release, the drag start takes the node.
+    struct PendingClick {
+        TTreeExNode* old = nullptr;
+        bool oldUnselected = false;
+        TShiftState shift = 0;
+        bool wasSelected = false;
+        TTreeExNode* node = nullptr;
+    };
+    bool clickPending_ = false;
+    PendingClick pendingClick_;
+    struct FreeImages {
+        void operator()(TCustomImageList* list) const { list->Free(); }
+    };
+    std::unique_ptr<TCustomImageList, FreeImages> dragImages_;
+    POINT rubberOrigin_{};
+    RECT rubberRect_{};
     TTreeExNode* pressedNode_ = nullptr;
-    TColor colorUnfocusedSelected_ = controls::base::cl3DLight;
-    TColor colorSelected_ = controls::base::clHighlight;
-    TColor colorDropSelected_ = controls::base::clBtnFace;
+    TColor colorUnfocusedSelected_ = cl3DLight;
+    TColor colorSelected_ = clHighlight;
+    TColor colorDropSelected_ = clBtnFace;
     std::unique_ptr<TTreeTimer> changeTimer_;
     HWND editWindow_ = nullptr;
     WNDPROC oldEditProc_ = nullptr;
@@ -520,7 +590,13 @@ private:
     bool changeDuringDestroy_ = false;
 };
 
+// Shows the application's help for a context number. The contexts asked for are recorded, as
+// the layer records every box it shows.
+void ShowHelpContext(Integer context);
+Integer LastHelpContext();
+
 class TTreeEx : public TCustomTreeEx {
 public:
     using TCustomTreeEx::TCustomTreeEx;
+    const char* ClassName() const noexcept override { return "TTreeEx"; }
 };

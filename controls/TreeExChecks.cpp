@@ -148,6 +148,8 @@ void TTreeExNode::ToggleCheck() {
     if (!parent_) return;
     TCheckType kind = parent_->checkType_;
     if (enabled_) {
+        const TCheckState before = checkState_;
+        TTreeExNodes* owner = owner_;
         switch (kind) {
         case ctCheckBox:
             ChangeCheck(checkState_ == chUnchecked ? chChecked : chUnchecked);
@@ -160,6 +162,15 @@ void TTreeExNode::ToggleCheck() {
             break;
         default:
             break;
+        }
+        // A change OnChecking refused leaves the pressed picture: show the mark as it stands.
+        if (owner->IsLive(this) && checkState_ == before) {
+            switch (kind) {
+            case ctCheckBox: ShowStateImage(checkState_ == chUnchecked ? 1 : 2); break;
+            case ctTriState: ShowStateImage(checkState_ == chUnchecked ? 1 : checkState_ == chChecked ? 2 : 4); break;
+            case ctRadioButton: ShowStateImage(checkState_ == chUnchecked ? 5 : 6); break;
+            default: break;
+            }
         }
         return;
     }

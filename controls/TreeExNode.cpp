@@ -180,14 +180,14 @@ void TTreeExNode::SetHasChildren(bool v) {
 TColor TTreeExNode::Color() const {
     if (!parentColor_) return color_;
     TCustomTreeEx* tree = TreeView();
-    return tree ? tree->Color() : controls::base::clWindow;
+    return tree ? tree->Color() : clWindow;
 }
 
 TTreeFont* TTreeExNode::Font() {
     if (!font_) {
         font_ = std::make_unique<TTreeFont>();
-        if (TCustomTreeEx* tree = TreeView()) font_->Assign(*tree->Font());
-        font_->OnChange = [this](TTreeFont*) { NodeFontChanged(); };
+        if (TCustomTreeEx* tree = TreeView()) font_->Assign(tree->Font());
+        font_->OnChange = [this](TObject*) { NodeFontChanged(); };
     }
     return font_.get();
 }
@@ -364,10 +364,10 @@ bool TTreeExNode::IsEqual(const TTreeExNode* node) const {
     return node && text_ == node->text_ && data_ == node->data_;
 }
 
-void TTreeExNode::CopyFromSource(TPersistent* source) {
+void TTreeExNode::Assign(TPersistent* source) {
     auto* node = dynamic_cast<TTreeExNode*>(source);
     if (!node) {
-        TPersistent::CopyFromSource(source);
+        TPersistent::Assign(source);
         return;
     }
     SetText(node->Text());
@@ -391,7 +391,8 @@ void TTreeExNode::CopyFromSource(TPersistent* source) {
         TTreeFont* own = Font();
         auto handler = std::move(own->OnChange);
         own->OnChange = nullptr;
-        own->Assign(*node->Font());
+        own->Assign(node->Font());
+        fontPitch_ = node->fontPitch_;
         own->OnChange = std::move(handler);
     }
 }

@@ -298,10 +298,10 @@ void TTreeExNodes::SetCheckType(TCheckType v) {
     root_->SetCheckType(v);
 }
 
-void TTreeExNodes::CopyFromSource(TPersistent* source) {
+void TTreeExNodes::Assign(TPersistent* source) {
     auto* other = dynamic_cast<TTreeExNodes*>(source);
     if (!other) {
-        TPersistent::CopyFromSource(source);
+        TPersistent::Assign(source);
         return;
     }
     Clear();

@@ -4,7 +4,7 @@
 
 #include "controls/TreeEx.h"
 
-using namespace controls::base;
+#include "controls/CheckImages.h"
 
 namespace {
 
@@ -31,56 +31,96 @@ void CopyOut(const String& text, char* buffer, int size) {
 
 }  // namespace
 
-void TCustomTreeEx::WndProc(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    switch (msg) {
+LRESULT TCustomTreeEx::Inherited(UINT msg, WPARAM wParam, LPARAM lParam) {
+    TMessage m{msg, wParam, lParam, 0};
+    TWinControl::WndProc(m);
+    return m.Result;
+}
+
+void TCustomTreeEx::DefaultHandler(TMessage& message) {
+    // CM_SYSCOLORCHANGE reaches the window as the system's own colour-change message.
+    if (message.Msg == CM_SYSCOLORCHANGE) {
+        TMessage m{WM_SYSCOLORCHANGE, message.WParam, message.LParam, 0};
+        TWinControl::DefaultHandler(m);
+        message.Result = m.Result;
+        return;
+    }
+    TWinControl::DefaultHandler(message);
+}
+
+void TCustomTreeEx::WndProc(TMessage& message) {
+    const WPARAM wParam = message.WParam;
+    const LPARAM lParam = message.LParam;
+    switch (message.Msg) {
     case CN_NOTIFY:
-        result = CNNotify(*reinterpret_cast<NMHDR*>(lParam));
+        message.Result = CNNotify(*reinterpret_cast<NMHDR*>(lParam));
         return;
     case CM_COLORCHANGED:
         RecreateWnd();
-        result = 0;
+        message.Result = 0;
         return;
     case CM_CTL3DCHANGED:
-        if (borderStyle_ == TBorderStyle::bsSingle) RecreateWnd();
-        result = 0;
+        if (borderStyle_ == bsSingle) RecreateWnd();
+        message.Result = 0;
         return;
     case CM_SYSCOLORCHANGE:
-        // The shared check images are rebuilt here once the check image list exists.
-        DefaultHandler(WM_SYSCOLORCHANGE, wParam, lParam, result);
+        DefaultHandler(message);
+        // The check images follow the desktop's button colours: every tree rebuilds the
+        // module's one list in place.
+        if (CheckImages) LoadCheckImages(CheckImages);
         return;
     case WM_DESTROY:
-        if (!destroying_) CollapseAll();
-        DefaultHandler(msg, wParam, lParam, result);
-        return;
+        if (!destroying_ && !Destroying()) CollapseAll();
+        break;
     case WM_NOTIFY:
         if (lParam && reinterpret_cast<NMHDR*>(lParam)->code == TTN_NEEDTEXTW &&
             !options_.Has(TTreeOption::toInfoTip) && ToolTipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam))) {
-            result = 1;
+            message.Result = 1;
             return;
         }
         break;
     case WM_KEYDOWN:
-        if (KeyDown(wParam)) {
-            result = 0;
-            return;
-        }
+        WMKeyDown(message);
+        return;
+    case WM_LBUTTONDOWN:
+        LeftButtonDown(message);
+        return;
+    case WM_LBUTTONUP:
+        LeftButtonUp(message);
+        return;
+    case WM_LBUTTONDBLCLK:
+        LeftDoubleClick(message);
+        return;
+    case CM_DRAG:
+        CMDragMessage(message);
+        return;
+    case CM_MOUSELEAVE:
+        scrollTimer_->SetEnabled(false);
         break;
+    case WM_NCHITTEST:
+        DefaultHandler(message);
+        // Over a scroll bar or the border the view stops scrolling by itself.
+        if (message.Result != HTCLIENT) scrollTimer_->SetEnabled(false);
+        return;
     case WM_RBUTTONDOWN:
-        RightButtonDown(wParam, lParam, result);
+        RightButtonDown(wParam, lParam);
+        message.Result = 0;
         return;
     case WM_RBUTTONUP:
-        RightButtonUp(wParam, lParam, result);
+        message.Result = RightButtonUp(wParam, lParam);
         return;
     case WM_ERASEBKGND:
         if (options_.Has(TTreeOption::toNoEraseBkgnd)) {
-            result = 1;
+            message.Result = 1;
             return;
         }
-        break;
+        // The window paints its own background.
+        DefaultHandler(message);
+        return;
     default:
         break;
     }
-    TWinControl::WndProc(msg, wParam, lParam, result);
+    TWinControl::WndProc(message);
 }
 
 LRESULT TCustomTreeEx::CNNotify(NMHDR& header) {
@@ -235,20 +275,44 @@ void TCustomTreeEx::BeginLabelEdit(NMTVDISPINFOA& info, LRESULT& result) {
         SendMessageA(editWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(node->Font()->Handle()), 1);
 }
 
-bool TCustomTreeEx::WantsEditKey(WORD) { return IsEditing(); }
+bool TCustomTreeEx::WantsEditKey(WORD key, TShiftState shift) {
+    if (!IsEditing()) return false;
+    // Function keys and combinations with Alt belong to the form; with Ctrl, only the
+    // editor's own clipboard, undo and selection keys stay in it.
+    if (key >= VK_F1 && key <= VK_F1 + 23) return false;
+    if (shift & ssAlt) return false;
+    if (shift & ssCtrl) {
+        switch (key) {
+        case 'A': case 'C': case 'V': case 'X': case 'Z': case VK_INSERT: case VK_LEFT: case VK_RIGHT:
+        case VK_HOME: case VK_END: case VK_BACK: case VK_DELETE:
+            return true;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
 
 // The label editor's procedure: keys go first through the control's key events (a handler that
-// sets the key to 0 consumes it), then to the editor itself. Keys never go on to anything
-// else, so a Delete pressed while editing deletes text and nothing in the tree.
+// sets the key to 0 consumes it), then to the editor itself. A key the editor wants goes
+// nowhere else, so a Delete pressed while editing deletes text and nothing in the tree; the
+// others may still be the form's menu shortcuts.
 LRESULT TCustomTreeEx::EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* tree = static_cast<TCustomTreeEx*>(GetPropA(hwnd, kEditOwnerProp));
     if (!tree) return DefWindowProcA(hwnd, msg, wParam, lParam);
     WNDPROC old = tree->oldEditProc_;
     try {
-        unsigned shift = (GetKeyState(VK_SHIFT) < 0 ? 1u : 0u) | (GetKeyState(VK_CONTROL) < 0 ? 4u : 0u);
+        TShiftState shift = KeyboardStateToShiftState();
         switch (msg) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
+            if (!tree->WantsEditKey(static_cast<WORD>(wParam), shift)) {
+                Word key = static_cast<Word>(wParam);
+                if (tree->DoKeyDown(key, shift)) return 0;
+                wParam = key;
+                break;
+            }
+            [[fallthrough]];
         case WM_KEYUP:
         case WM_SYSKEYUP: {
             bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
@@ -322,12 +386,12 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW& draw) {
         if (!node->ParentFont()) {
             // Only the control's own font is remembered, so that every later restore brings it
             // back, however many items with their own fonts follow one another.
-            HFONT previous = SelectTreeFont(cd.hdc, node->Font()->Handle());
+            HFONT previous = static_cast<HFONT>(SelectObject(cd.hdc, node->Font()->Handle()));
             if (!savedFont_) savedFont_ = previous;
             if (!selected) draw.clrText = ColorToRGB(node->Font()->Color());
             answer |= CDRF_NEWFONT;
         } else if (savedFont_) {
-            SelectTreeFont(cd.hdc, savedFont_);
+            SelectObject(cd.hdc, savedFont_);
             savedFont_ = nullptr;
             answer |= CDRF_NEWFONT;
         }
@@ -344,7 +408,7 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW& draw) {
     case CDDS_POSTPAINT:
         if (OnAfterPaint && EventsLive()) OnAfterPaint(this);
         if (savedFont_) {
-            SelectTreeFont(cd.hdc, savedFont_);
+            SelectObject(cd.hdc, savedFont_);
             savedFont_ = nullptr;
         }
         return 0;
@@ -358,16 +422,23 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW& draw) {
 LPARAM TCustomTreeEx::CursorPoint() {
     POINT pt{};
     GetCursorPos(&pt);
-    ScreenToClient(Handle(), &pt);
+    ::ScreenToClient(Handle(), &pt);
     return MAKELPARAM(pt.x, pt.y);
 }
 
-void TCustomTreeEx::RightButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+void TCustomTreeEx::RightButtonDown(WPARAM wParam, LPARAM lParam) {
+    // The right button ends a rubber band as the left button's release does.
+    if (rubberBanding_) {
+        bool visible = RubberBandVisible();
+        rubberBanding_ = false;
+        rubberNodes_.reset();
+        if (visible) DrawRubberBand();
+    }
     rightClickNode_ = nullptr;
     rightClickMarker_ = false;
     try {
         // The window's own handling runs its right-click detection and reports NM_RCLICK.
-        DefaultHandler(WM_RBUTTONDOWN, wParam, lParam, result);
+        Inherited(WM_RBUTTONDOWN, wParam, lParam);
         if (!options_.Has(TTreeOption::toRightClickSelect) && rightClickMarker_ && HandleAllocated())
             Perform(WM_RBUTTONUP, 0, CursorPoint());
     } catch (...) {
@@ -391,10 +462,10 @@ void TCustomTreeEx::RightClickNotice() {
     Perform(WM_RBUTTONUP, 0, at);
 }
 
-void TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+LRESULT TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam) {
     TTreeExNode* selected = Selected();
     if (OnGetPopupMenu && EventsLive() && selected) {
-        controls::base::TPopupMenu* menu = nullptr;
+        TPopupMenu* menu = nullptr;
         bool askParent = true;
         TTreeExNode* node = selected;
         // Each ancestor is asked in turn until one gives a menu or says not to go on.
@@ -405,14 +476,13 @@ void TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result)
         }
         if (menu) {
             POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            if (HandleAllocated()) ClientToScreen(Handle(), &pt);
-            menu->PopupComponent = this;
+            if (HandleAllocated()) ::ClientToScreen(Handle(), &pt);
+            menu->SetPopupComponent(this);
             menu->Popup(pt.x, pt.y);
-            result = 0;
-            return;
+            return 0;
         }
     }
-    DefaultHandler(WM_RBUTTONUP, wParam, lParam, result);
+    return Inherited(WM_RBUTTONUP, wParam, lParam);
 }
 
 // ---- the window's own tooltip
@@ -439,22 +509,22 @@ bool TCustomTreeEx::ToolTipText(NMTTDISPINFOW& info) {
 
 // ---- keys
 
-bool TCustomTreeEx::KeyDown(WPARAM key) {
-    if (!options_.Has(TTreeOption::toMultiSelect)) {
-        shiftAnchor_ = Selected();
-        return false;
-    }
-    // Ranges, checks and searching by key come with the multi-selection keys; F1 asks for the
-    // help of the selected node and never reaches the window.
-    if (key != static_cast<WPARAM>(VK_F1) || GetKeyState(VK_CONTROL) < 0) return false;
+namespace {
+Integer g_lastHelpContext = 0;
+}
+
+void ShowHelpContext(Integer context) { g_lastHelpContext = context; }
+Integer LastHelpContext() { return g_lastHelpContext; }
+
+bool TCustomTreeEx::HelpKey() {
     TTreeExNode* selected = Selected();
     if (!selected || !OnGetHelpContext) return false;
     if (EventsLive()) {
         Integer context = 0;
         for (TTreeExNode* node = selected; node && context == 0 && items_->IsLive(node); node = node->Parent())
             OnGetHelpContext(this, node, context);
-        for (controls::base::TWinControl* c = this; c && context == 0; c = c->ParentControl) context = c->HelpContext;
-        if (context != 0) controls::base::ShowHelpContext(context);
+        for (TControl* c = this; c && context == 0; c = c->Parent()) context = c->HelpContext();
+        if (context != 0) ShowHelpContext(context);
     }
     return true;
 }

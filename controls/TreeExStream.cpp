@@ -207,7 +207,7 @@ void TTreeExNode::WriteNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
     r.CheckType = checkType_;
     r.Enabled = enabled_ ? 1 : 0;
     r.Expanded = expanded_ ? 1 : 0;
-    r.Selected = Selected() && !(tree && (tree->ComponentState() & controls::base::csDesigning)) ? 1 : 0;
+    r.Selected = Selected() && !(tree && (tree->ComponentState() & csDesigning)) ? 1 : 0;
     r.Data = data_;
     r.Count = children_.Count();
     r.Color = color_;
@@ -216,7 +216,7 @@ void TTreeExNode::WriteNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
     if (!parentFont_) {
         TTreeFont* font = Font();
         r.FontHeight = font->Height();
-        r.FontPitch = static_cast<Byte>(font->Pitch());
+        r.FontPitch = static_cast<Byte>(fontPitch_);
         r.FontStyle = font->Style();
         r.FontName = font->Name();
         r.FontColor = font->Color();
@@ -265,10 +265,10 @@ void TTreeExNode::ReadNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
         font_ = std::make_unique<TTreeFont>();
         font_->SetHeight(r.FontHeight);
         font_->SetName(r.FontName);
-        font_->SetPitch(static_cast<controls::base::TFontPitch>(r.FontPitch <= 2 ? r.FontPitch : 0));
-        font_->SetStyle(static_cast<controls::base::TFontStyles>(r.FontStyle & 0x0F));
+        fontPitch_ = static_cast<TFontPitch>(r.FontPitch <= 2 ? r.FontPitch : 0);
+        font_->SetStyle(static_cast<TFontStyles>(r.FontStyle & 0x0F));
         font_->SetColor(r.FontColor);
-        font_->OnChange = [this](TTreeFont*) { NodeFontChanged(); };
+        font_->OnChange = [this](TObject*) { NodeFontChanged(); };
     }
     // The buffer is reused by the children: keep what is needed afterwards.
     Integer count = r.Count;

@@ -18,13 +18,17 @@
 
 #include <vector>
 
+#include "controls/TreeEx.h"
 #include "platform/FormatSettings.h"
 #include "platform/Types.h"
 
 namespace manager {
 
-// Node kinds as the catalogue and the tree store them.
-enum TNodeKind : Int64 { nkFolder = 1, nkBackup = 2, nkHistory = 3 };
+// Node kinds as the catalogue and the tree store them: the tree control's own.
+using ::TNodeKind;
+using ::nkFolder;
+using ::nkBackup;
+using ::nkHistory;
 
 struct TCatalogueRecord {
     Integer Level = 1;

@@ -19,6 +19,8 @@ TFormMain* FormMain = nullptr;
 
 namespace {
 
+String g_programFilesFolder;
+
 constexpr const char* kBackupRootText = "Backup's";
 constexpr const char* kActionsRootText = "Actions";
 constexpr const char* kHistoryRootText = "History";
@@ -37,31 +39,44 @@ class TFormTarget : public TCatalogueTarget {
 public:
     explicit TFormTarget(TFormMain& form) : form_(form) {}
     Node BackupRoot() override { return form_.BackupRoot; }
-    Node ParentOf(Node node) override { return static_cast<TCatalogueNode*>(node)->Parent; }
+    Node ParentOf(Node node) override { return static_cast<TTreeExNode*>(node)->Parent(); }
     Node AddChild(Node parent, const TCatalogueRecord& r) override {
-        TCatalogueNode* n = form_.Tree().AddChild(static_cast<TCatalogueNode*>(parent), r.Text);
-        form_.TreeExChange(nullptr, n);  // the tree reports every insertion at once
-        n->NodeKind = r.NodeKind;
-        n->SystemName = r.SystemName;
-        n->BackupID = r.BackupID;
-        n->Description = r.Description;
-        n->Created = r.Created;
-        n->ImageIndex = r.ImageIndex;
-        n->SelectedIndex = r.SelectedIndex;
-        n->SavedExpanded = r.Expanded;
+        // The tree reports the insertion (the page step) before the fields are set.
+        TTreeExNode* n = form_.TreeEx->Items()->AddChild(static_cast<TTreeExNode*>(parent), r.Text);
+        n->SetNodeKind(r.NodeKind);
+        n->SetSystemName(r.SystemName);
+        n->SetBackupID(r.BackupID);
+        n->SetDescription(r.Description);
+        n->SetCreated(r.Created);
+        n->SetImageIndex(r.ImageIndex);
+        n->SetSelectedIndex(r.SelectedIndex);
+        n->SetSavedExpanded(r.Expanded);
         return n;
     }
-    void NodeLoaded(Node node) override { form_.TreeExChange(nullptr, static_cast<TCatalogueNode*>(node)); }
+    void NodeLoaded(Node node) override { form_.TreeExChange(nullptr, static_cast<TTreeExNode*>(node)); }
     void ExpandSavedNodes() override {
-        for (TCatalogueNode* n : form_.Tree().PreOrder())
-            if (n->SavedExpanded) n->Expanded = true;
+        TTreeExNodes* items = form_.TreeEx->Items();
+        for (Integer i = 0; i < items->Count(); ++i)
+            if (items->Item(i)->SavedExpanded()) items->Item(i)->SetExpanded(true);
     }
 
 private:
     TFormMain& form_;
 };
 
+const TTreeExNode* TopLevel(const TTreeExNode* node) {
+    while (const TTreeExNode* parent = node->Parent()) node = parent;
+    return node;
+}
+
 }  // namespace
+
+String ProgramFilesFolder() { return g_programFilesFolder.empty() ? ProgramFolder() : g_programFilesFolder; }
+
+void SetProgramFilesFolder(const String& folder) {
+    g_programFilesFolder = folder;
+    if (!folder.empty() && folder.back() != '\\') g_programFilesFolder += '\\';
+}
 
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
     FormMain = this;
@@ -108,7 +123,7 @@ void TFormMain::FormCreate(TObject*) {
     }
     for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
 
-    const String program = ProgramFolder();
+    const String program = ProgramFilesFolder();
     PluginsFolder = program + "Plugins\\";
     HistoryFile = program + "History.txt";
     BackupTemplateFile = program + "Templates\\TemplateBackup.htm";
@@ -201,7 +216,7 @@ void TFormMain::StatusBarResize(TObject*) {
 }
 
 void TFormMain::PanelMainResize(TObject*) {
-    if (TCatalogueNode* selected = tree_.Selected) ShowBackupPage(selected);
+    if (TTreeExNode* selected = TreeEx->Selected()) ShowBackupPage(selected);
 }
 
 void TFormMain::mnuOptions_OnTopClick(TObject*) {
@@ -235,21 +250,32 @@ void TFormMain::SaveRegistrySettings() {
 
 void TFormMain::CreateRootNodes() {
     rootsBuilding_ = true;
-    tree_.Clear();
+    TreeEx->Items()->Clear();
     CurrentNode = nullptr;
     auto root = [this](const char* text, Int64 kind, Integer image, Integer selected) {
-        TCatalogueNode* n = tree_.AddChild(nullptr, text);
-        TreeExChange(nullptr, n);
-        n->SystemName = kRootSystemName;
-        n->NodeKind = kind;
-        n->ImageIndex = image;
-        n->SelectedIndex = selected;
+        TTreeExNode* n = TreeEx->Items()->AddChild(nullptr, text);
+        n->SetSystemName(kRootSystemName);
+        n->SetNodeKind(kind);
+        n->SetImageIndex(image);
+        n->SetSelectedIndex(selected);
         return n;
     };
     BackupRoot = root(kBackupRootText, nkFolder, 10, 11);
     ActionsRoot = root(kActionsRootText, nkBackup, 0, 1);
     HistoryRoot = root(kHistoryRootText, nkHistory, 12, 13);
     rootsBuilding_ = false;
+}
+
+void TFormMain::TreeExRecreated() {
+    TTreeExNode* first = TreeEx->Items()->GetFirstNode();
+    BackupRoot = first;
+    ActionsRoot = first ? first->GetNextSibling() : nullptr;
+    HistoryRoot = ActionsRoot ? ActionsRoot->GetNextSibling() : nullptr;
+    CurrentNode = TreeEx->Selected();
+}
+
+void TFormMain::TreeExDeletion(TObject*, TTreeExNode* Node) {
+    if (Node == CurrentNode) CurrentNode = nullptr;
 }
 
 void TFormMain::LoadBackupList(const String& Path) {
@@ -260,26 +286,28 @@ void TFormMain::LoadBackupList(const String& Path) {
 
 void TFormMain::SaveBackupList(const String& Path) {
     std::vector<TCatalogueRecord> records;
-    for (TCatalogueNode* n : tree_.PreOrder()) {
+    TTreeExNodes* items = TreeEx->Items();
+    for (Integer i = 0; i < items->Count(); ++i) {
+        const TTreeExNode* n = items->Item(i);
         if (!n->HasAsParent(BackupRoot) || n->Level() <= 0) continue;
         TCatalogueRecord r;
         r.Level = n->Level();
-        r.Text = n->Text;
-        r.NodeKind = n->NodeKind;
-        r.SystemName = n->SystemName;
-        r.BackupID = n->BackupID;
-        r.Description = n->Description;
-        r.Created = n->Created;
-        r.ImageIndex = n->ImageIndex;
-        r.SelectedIndex = n->SelectedIndex;
-        r.Expanded = n->Expanded;
+        r.Text = n->Text();
+        r.NodeKind = n->NodeKind();
+        r.SystemName = n->SystemName();
+        r.BackupID = n->BackupID();
+        r.Description = n->Description();
+        r.Created = n->Created();
+        r.ImageIndex = n->ImageIndex();
+        r.SelectedIndex = n->SelectedIndex();
+        r.Expanded = n->Expanded();
         records.push_back(r);
     }
     catalogue_.SetFileName(Path);
     catalogue_.Save(records, FormatSettings());
 }
 
-void TFormMain::TreeExChange(TObject*, TCatalogueNode* Node) {
+void TFormMain::TreeExChange(TObject*, TTreeExNode* Node) {
     CurrentNode = Node;
     if (rootsBuilding_ || !Node) return;
     if (Node == BackupRoot) {
@@ -290,24 +318,24 @@ void TFormMain::TreeExChange(TObject*, TCatalogueNode* Node) {
         Navigate(DefaultPageFile);
         return;
     }
-    const TCatalogueNode* top = Node->TopLevel();
+    const TTreeExNode* top = TopLevel(Node);
     if (top == BackupRoot) {
-        BackupRoot->Expanded = true;
-        const String status = Trim(Node->Description).empty() ? String(kNoDescription) : Node->Description;
-        if (Node->NodeKind != nkFolder) {
+        BackupRoot->SetExpanded(true);
+        const String status = Trim(Node->Description()).empty() ? String(kNoDescription) : Node->Description();
+        if (Node->NodeKind() != nkFolder) {
             cmdFilesProperties->Show();
-            cmdFilesBackup->SetVisible(Node->NodeKind == nkBackup);
+            cmdFilesBackup->SetVisible(Node->NodeKind() == nkBackup);
             ShowBackupPage(Node);
             PageControl->SetActivePage(tsFiles);
             StatusBar->Panels()->Items(0)->SetText(status);
-            PanelFiles_Label->SetCaption("Backup:" + Node->Text);
+            PanelFiles_Label->SetCaption("Backup:" + Node->Text());
         } else {
             cmdWelcome->SetCaption("Click for Properties");
             cmdHelp->Hide();
             Navigate(BuildFolderPage(Node));
             PageControl->SetActivePage(tsBackupInfo);
             StatusBar->Panels()->Items(0)->SetText(status);
-            tsBackupInfo_L1->SetCaption("Folder:" + Node->Text);
+            tsBackupInfo_L1->SetCaption("Folder:" + Node->Text());
         }
     } else if (top == ActionsRoot) {
         PageControl->SetActivePage(tsActions);
@@ -316,23 +344,32 @@ void TFormMain::TreeExChange(TObject*, TCatalogueNode* Node) {
     }
 }
 
-String TFormMain::BuildFolderPage(const TCatalogueNode* Node) {
-    return BuildFolderPageFile(FolderTemplateFile, GetTempDirectory(), Node->Text, Node->Description, Node->Created,
-                               FormatSettings());
+String TFormMain::BuildFolderPage(const TTreeExNode* Node) {
+    return BuildFolderPageFile(FolderTemplateFile, GetTempDirectory(), Node->Text(), Node->Description(),
+                               Node->Created(), FormatSettings());
 }
 
-TPluginNodeRef TFormMain::PluginRef(TCatalogueNode* Node) {
-    return TPluginNodeRef{Node->NodeKind, Node->SystemName, Node->BackupID, &Node->PluginHandle, &Node->PluginChildID};
+template <typename Call>
+void TFormMain::WithPluginRef(TTreeExNode* Node, Call call) {
+    // The host keeps the library and the page name in the node; a plug-in call may run the
+    // message loop, in which the node can go away.
+    HMODULE handle = Node->PluginHandle();
+    String child = Node->PluginChildID();
+    call(TPluginNodeRef{Node->NodeKind(), Node->SystemName(), Node->BackupID(), &handle, &child});
+    if (!TreeEx->Items()->IsLive(Node)) return;
+    Node->SetPluginHandle(handle);
+    Node->SetPluginChildID(child);
 }
 
-void TFormMain::ShowBackupPage(TCatalogueNode* Node) {
-    if (Node) plugins_.ShowBackupPage(PluginRef(Node));
+void TFormMain::ShowBackupPage(TTreeExNode* Node) {
+    if (Node) WithPluginRef(Node, [this](const TPluginNodeRef& ref) { plugins_.ShowBackupPage(ref); });
 }
 
-void TFormMain::RunBackup(TCatalogueNode* Node, TObject* Sender) {
+void TFormMain::RunBackup(TTreeExNode* Node, TObject* Sender) {
     // The File menu's and the popup's Backup items pass the button as sender too.
     if (!Node) return;
-    plugins_.RunBackup(PluginRef(Node), Sender == cmdFilesBackup ? TBackupCommand::Backup : TBackupCommand::SecBac);
+    const TBackupCommand command = Sender == cmdFilesBackup ? TBackupCommand::Backup : TBackupCommand::SecBac;
+    WithPluginRef(Node, [this, command](const TPluginNodeRef& ref) { plugins_.RunBackup(ref, command); });
 }
 
 void TFormMain::Navigate(const String& Page) {

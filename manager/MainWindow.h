@@ -3,17 +3,22 @@
 // plug-in pages, the single-instance messages and the command line.
 //
 // The form's window class is "TFormMain", which the single-instance search looks for. The
-// catalogue's nodes live in TCatalogueTree until the tree control sits on the component layer;
-// the tree panel holds the place of that control.
+// catalogue's nodes are the nodes of the tree control TreeEx. The tree may build new node
+// objects when its window is re-created; the window then finds its roots and current node
+// again, so no reference it holds outlives its node.
 #pragma once
 
 #include "manager/Catalogue.h"
-#include "manager/CatalogueTree.h"
+#include "manager/Commands.h"
+#include "controls/TrayIcon.h"
+#include "controls/TreeEx.h"
 #include "manager/History.h"
 #include "manager/PluginHost.h"
 #include "platform/Buttons.h"
 #include "platform/ComCtrls.h"
+#include "platform/CommonDialogs.h"
 #include "platform/ExtCtrls.h"
+#include "platform/ImgList.h"
 #include "platform/Forms.h"
 #include "platform/Menus.h"
 #include "platform/StdCtrls.h"
@@ -35,7 +40,24 @@ public:
     TMenuItem* mnuOptions_OnTop = nullptr;  // "Always on top"
     TPopupMenu* PopupMenuLeft = nullptr;
     TPopupMenu* PopupMenuSysTray = nullptr;
+    // The items of the File menu ("mnuFile_AddBackup") and of the tree popup, which carry the
+    // same names with a "1" at the end ("mnuFile_AddBackup1").
+    struct TFileItems {
+        TMenuItem *Add = nullptr, *AddBackup = nullptr, *AddFolder = nullptr, *Backup = nullptr, *Delete = nullptr,
+                  *Search = nullptr, *Save = nullptr, *SaveFile = nullptr, *SaveMail = nullptr,
+                  *Properties = nullptr, *Exit = nullptr;
+    };
+    TFileItems FileItems, PopupItems;
+    TMenuItem *mnuOptions_Options = nullptr, *mnuOptions_Laguages = nullptr;
+    TMenuItem *mnuHelp_Help = nullptr, *mnuHelp_Internet = nullptr, *mnuHelp_WebHelp = nullptr,
+              *mnuHelp_Reportabug = nullptr, *mnuHelp_Website = nullptr, *mnuHelp_EMail = nullptr,
+              *mnuHelp_About = nullptr;
+    TMenuItem *Systray_Close = nullptr, *Systray_StartBackup = nullptr, *Systray_Open = nullptr;
+    TSaveDialog* SaveDialog = nullptr;
     TPanel* PanelLeft = nullptr;  // holds the tree
+    TImageList* ImageListNT = nullptr;
+    TTreeEx* TreeEx = nullptr;
+    TTrayIcon* TrayIcon = nullptr;
     TSplitter* Splitter = nullptr;
     TPageControl* PageControl = nullptr;
     TTabSheet *tsFiles = nullptr, *tsActions = nullptr, *tsHistory = nullptr, *tsBackupInfo = nullptr;
@@ -51,11 +73,10 @@ public:
     // ---- fields
     String BackupListFile, BackupDataFolder, HistoryFile, BackupTemplateFile, PluginsFolder, FolderTemplateFile,
         DefaultPageFile, HelpPageFile;
-    TCatalogueNode* CurrentNode = nullptr;
-    TCatalogueNode* BackupRoot = nullptr;
-    TCatalogueNode* ActionsRoot = nullptr;
-    TCatalogueNode* HistoryRoot = nullptr;
-    TCatalogueTree& Tree() { return tree_; }
+    TTreeExNode* CurrentNode = nullptr;
+    TTreeExNode* BackupRoot = nullptr;
+    TTreeExNode* ActionsRoot = nullptr;
+    TTreeExNode* HistoryRoot = nullptr;
     THistoryLog& History() { return history_; }
     TPluginHost& Plugins() { return plugins_; }
 
@@ -75,6 +96,24 @@ public:
     void PanelMainResize(TObject* Sender);
     void mnuOptions_OnTopClick(TObject* Sender);
 
+    // ---- commands
+    // Sets the items of the opening menu (the File menu or the tree popup) by the root the
+    // current node lies under.
+    void MenuPopup(TObject* Sender);
+    void mnuFile_Click(TObject* Sender);
+    void mnuOptions_Click(TObject* Sender);
+    void mnuHelpClick(TObject* Sender);
+    void Systray_Click(TObject* Sender);
+    void TreeExEditing(TObject* Sender, TTreeExNode* Node, bool& AllowEdit);
+    void TreeExGetPopupMenu(TObject* Sender, TTreeExNode* Node, bool& AskParent, TPopupMenu*& PopupMenu);
+    // Mode 0 adds relative to Node, mode 1 edits Node.
+    void EditBackup(TTreeExNode* Node, Integer Mode);
+    void EditFolder(TTreeExNode* Node, Integer Mode);
+    void DeleteNode(TTreeExNode* Node);
+    void SaveHistory();
+    void SearchHistory();
+    void ShowOptions();
+    TRootKind CurrentNodeIsUnder(const TTreeExNode* Node) const;
     void ProcessCommandLine(const String& Text);
     void LoadRegistrySettings();
     void SaveRegistrySettings();
@@ -82,10 +121,10 @@ public:
     void CreateRootNodes();
     void LoadBackupList(const String& Path);
     void SaveBackupList(const String& Path);
-    void TreeExChange(TObject* Sender, TCatalogueNode* Node);
-    String BuildFolderPage(const TCatalogueNode* Node);
-    void ShowBackupPage(TCatalogueNode* Node);
-    void RunBackup(TCatalogueNode* Node, TObject* Sender);
+    void TreeExChange(TObject* Sender, TTreeExNode* Node);
+    String BuildFolderPage(const TTreeExNode* Node);
+    void ShowBackupPage(TTreeExNode* Node);
+    void RunBackup(TTreeExNode* Node, TObject* Sender);
 
     const std::vector<String>& HandedOverPaths() const { return handedOverPaths_; }
 
@@ -93,17 +132,32 @@ public:
 
 private:
     void BuildForm();
+    void BuildMenus();
+    // The parent a new node gets by the parent rule, or null when Node lies outside the
+    // Backup's root (a node there would never reach the catalogue).
+    TTreeExNode* NewNodeParent(TTreeExNode* Node);
+    void FocusNewNode(TTreeExNode* Node);
+    // After the tree built new node objects for a new window: the roots and the current node
+    // are found again by position and selection.
+    void TreeExRecreated();
+    void TreeExDeletion(TObject* Sender, TTreeExNode* Node);
     void Navigate(const String& Page);
     void SaveAll();
-    TPluginNodeRef PluginRef(TCatalogueNode* Node);
+    template <typename Call>
+    void WithPluginRef(TTreeExNode* Node, Call call);
 
-    TCatalogueTree tree_;
     TCatalogueFile catalogue_;
     THistoryLog history_;
     TPluginHost plugins_;
     bool rootsBuilding_ = false;
     std::vector<String> handedOverPaths_;
 };
+
+// The folder of the program's own files (history, plug-ins, templates, help), with its trailing
+// backslash: the program file's folder unless another was set. Tests set one per case so that
+// cases running side by side never share these files; an empty folder restores the default.
+String ProgramFilesFolder();
+void SetProgramFilesFolder(const String& folder);
 
 // The program's main window (null before it exists and after it is gone).
 extern TFormMain* FormMain;

@@ -2,6 +2,7 @@
 // form definition binds. Behaviour lives in MainWindow.cpp.
 #include "manager/MainWindow.h"
 
+#include <functional>
 #include <type_traits>
 
 namespace manager {
@@ -26,6 +27,25 @@ T* Make(TComponent* owner, TWinControl* parent, const char* name) {
     }
     return c;
 }
+
+// The tree of the main window tells the window when it built a new window, and with it new
+// node objects, so that the window can find its nodes again.
+class TMainTreeEx : public TTreeEx {
+public:
+    using TTreeEx::TTreeEx;
+    std::function<void()> OnWindowCreated;
+
+protected:
+    void CreateWnd() override {
+        const bool rebuilt = hadWindow_;
+        hadWindow_ = true;
+        TTreeEx::CreateWnd();
+        if (rebuilt && OnWindowCreated) OnWindowCreated();
+    }
+
+private:
+    bool hadWindow_ = false;
+};
 
 TSpeedButton* Link(TComponent* owner, TWinControl* parent, const char* name, const char* caption, Integer right) {
     auto* b = Make<TSpeedButton>(owner, parent, name);
@@ -85,6 +105,26 @@ void TFormMain::BuildForm() {
     PanelLeft->SetAlign(alLeft);
     PanelLeft->SetWidth(101);
     PanelLeft->SetBevelOuter(bvNone);
+    ImageListNT = Make<TImageList>(this, nullptr, "ImageListNT");
+    TreeEx = Make<TMainTreeEx>(this, PanelLeft, "TreeEx");
+    TreeEx->SetAlign(alClient);
+    TreeEx->SetImages(ImageListNT);
+    TreeEx->SetIndent(19);
+    TreeEx->SetItemHeight(16);
+    TreeEx->SetScrollTime(0);
+    TreeEx->SetInsertMarkColor(13160664);
+    TreeEx->SetChangeDelay(0);
+    using enum TTreeOption;
+    TreeEx->SetOptions({toAutoExpand, toAutoScroll, toEvenHeight, toHideSelection, toInfoTip, toRightClickSelect,
+                        toShowButtons, toShowLines});
+    TreeEx->SetPopupMenu(PopupMenuLeft);
+    TreeEx->OnChange = [this](TObject* s, TTreeExNode* n) { TreeExChange(s, n); };
+    TreeEx->OnEditing = [this](TObject* s, TTreeExNode* n, bool& allow) { TreeExEditing(s, n, allow); };
+    TreeEx->OnGetPopupMenu = [this](TObject* s, TTreeExNode* n, bool& askParent, TPopupMenu*& menu) {
+        TreeExGetPopupMenu(s, n, askParent, menu);
+    };
+    TreeEx->OnDeletion = [this](TObject* s, TTreeExNode* n) { TreeExDeletion(s, n); };
+    static_cast<TMainTreeEx*>(TreeEx)->OnWindowCreated = [this] { TreeExRecreated(); };
     Splitter = Make<TSplitter>(this, this, "Splitter");
     Splitter->SetAlign(alLeft);
     Splitter->SetWidth(5);
@@ -121,7 +161,6 @@ void TFormMain::BuildForm() {
     PanelFiles_Label = filesLabel;
     cmdFilesProperties = Link(this, filesHeader, "cmdFilesProperties", "Click for Properties", 480);
     cmdFilesBackup = Link(this, filesHeader, "cmdFilesBackup", "Click for Backup", 356);
-    cmdFilesBackup->OnClick = [this](TObject* s) { RunBackup(CurrentNode, s); };
     PanelMain = Make<TPanel>(this, tsFiles, "PanelMain");
     PanelMain->SetAlign(alClient);
     PanelMain->SetBevelOuter(bvNone);
@@ -177,6 +216,15 @@ void TFormMain::BuildForm() {
     MainWebBrowser->SetAlign(alClient);
 
     for (TTabSheet* ts : {tsFiles, tsActions, tsHistory}) ts->OnShow = [this](TObject* s) { tsShow(s); };
+
+    BuildMenus();
+
+    // The icon in the notification area neither minimises the program into it nor cycles.
+    TrayIcon = Make<TTrayIcon>(this, nullptr, "TrayIcon");
+    TrayIcon->SetHint("Click for option's");
+    TrayIcon->SetShowHint(true);
+    TrayIcon->SetCycleInterval(200);
+    TrayIcon->SetPopupMenu(PopupMenuSysTray);
 
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };

@@ -7,6 +7,7 @@
 #include "manager/Instance.h"
 #include "manager/MainWindow.h"
 #include "manager/Settings.h"
+#include "manager/ShellHelpers.h"
 #include "platform/Drives.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageLoop.h"
@@ -62,6 +63,9 @@ int Run() {
     }
 
     SetApplicationTitle(kDefaultApplicationTitle);
+    // The shortcuts of the options dialog are shell-link objects, which need COM on this
+    // thread for the program's whole life.
+    InitializeShellObjects();
     Application->Initialize();
     Application->SetTitle(kDefaultApplicationTitle);
     Application->CreateForm(FormMain);
@@ -83,6 +87,7 @@ int Run() {
     platform::SetMainWindow(nullptr);
     DeallocateHWnd(terminationWindow);
     if (FormMain) FormMain->Free();  // when the close step has not freed it already
+    FinalizeShellObjects();
     return platform::QuitRequested() ? platform::QuitExitCode() : 0;
 }
 

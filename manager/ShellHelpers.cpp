@@ -34,6 +34,10 @@ void Check(HRESULT result, const char* what) {
 
 }  // namespace
 
+bool InitializeShellObjects() { return SUCCEEDED(CoInitialize(nullptr)); }
+
+void FinalizeShellObjects() { CoUninitialize(); }
+
 String ShortcutPath(const String& FolderName) {
     const String folder = GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, FolderName);
     if (folder.empty()) return String();

@@ -24,6 +24,11 @@ bool ShortcutExists(const String& FolderName);
 // not reported.
 void MakeShortcut(const String& FolderName, bool Create, const String& Parameters);
 
+// COM on the calling thread, which the shell-link objects of MakeShortcut need; the program
+// holds it for its whole life. Initialize gives false when COM could not be started.
+bool InitializeShellObjects();
+void FinalizeShellObjects();
+
 // The temporary folder with its trailing backslash, or empty when the system gives none.
 String GetTempDirectory();
 

@@ -38,6 +38,7 @@ TARVIK_EXCEPTION(EConvertError, Exception);
 TARVIK_EXCEPTION(EListError, Exception);
 TARVIK_EXCEPTION(EStringListError, Exception);
 TARVIK_EXCEPTION(EInvalidOperation, Exception);
+TARVIK_EXCEPTION(EInvalidCast, Exception);
 TARVIK_EXCEPTION(EInvalidPointer, Exception);
 TARVIK_EXCEPTION(EOutOfResources, Exception);
 TARVIK_EXCEPTION(EComponentError, Exception);

@@ -487,6 +487,11 @@ void TCustomForm::WndProc(TMessage& Message) {
             return;
         }
         case WM_CLOSE: Close(); return;
+        case WM_SYSCOLORCHANGE: {
+            TMessage notice{CM_SYSCOLORCHANGE, 0, 0, 0};
+            WndProc(notice);
+            break;
+        }
         case WM_SYSCOMMAND:
             if ((Message.WParam & 0xFFF0) == SC_MINIMIZE) {
                 TApplication* app = ModuleApplication();

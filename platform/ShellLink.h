@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Messages.h"
 #include "platform/Types.h"
 
 using HRESULT = std::int32_t;
@@ -55,7 +56,6 @@ inline constexpr IID IID_IShellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 
 inline constexpr IID IID_IPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
-inline constexpr int SW_SHOWNORMAL = 1;
 
 struct IUnknown {
     virtual HRESULT QueryInterface(const IID& riid, void** object) = 0;

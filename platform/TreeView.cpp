@@ -117,7 +117,10 @@ void OnButtonDown(TreeWindowData& d, HWND hwnd, LPARAM lParam, bool doubleClick)
                  ((m.Style() & TVS_FULLROWSELECT) && (flags & (TVHT_ONITEMINDENT | TVHT_ONITEMRIGHT)));
     if (!onRow) return;
     if (doubleClick) {
-        if (d.window.NotifySimple(NM_DBLCLK) == 0 && (item = m.Find(handle)) != nullptr)
+        // Only a double click on the item itself opens or closes it; the empty part of a full
+        // row is left to the control on the window.
+        if (d.window.NotifySimple(NM_DBLCLK) == 0 && (item = m.Find(handle)) != nullptr &&
+            (flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL)))
             d.window.Expand(*item, TVE_TOGGLE);
         return;
     }
@@ -388,6 +391,14 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             Repaint(hwnd);
         }
         return 0;
+    case WM_NCHITTEST: {
+        // Outside the client area (the border, the scroll bars) the pointer is not over items.
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &pt);
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        return PtInRect(&rc, pt) ? HTCLIENT : HTNOWHERE;
+    }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         OnButtonDown(*d, hwnd, lParam, msg == WM_LBUTTONDBLCLK);

@@ -7,6 +7,5 @@
 
 #include "platform/Windows.h"
 
-// Image lists are opaque to the tree window (the image-list code owns them).
-struct HIMAGELIST__;
-using HIMAGELIST = HIMAGELIST__*;
+// Image lists and their handles belong to the image-list code.
+#include "platform/ImgList.h"

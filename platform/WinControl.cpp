@@ -542,6 +542,13 @@ void TWinControl::PaintControls(HDC DC) {
 
 void TWinControl::WndProc(TMessage& Message) {
     switch (Message.Msg) {
+        case CM_SYSCOLORCHANGE:
+            // Every control below hears of the change, whatever an earlier one answered.
+            for (TControl* c : std::vector<TControl*>(controls_)) {
+                TMessage notice{Message.Msg, Message.WParam, Message.LParam, 0};
+                c->WndProc(notice);
+            }
+            break;
         case WM_SIZE:
         case WM_MOVE:
             DefaultHandler(Message);

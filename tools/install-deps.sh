@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on a Debian 12 machine: only the packages
 # that are missing, so a second run does nothing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev python3 zip unzip 7zip
+packages=(make cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev python3 zip unzip 7zip
           zlib1g-dev libdeflate-dev liblnk-utils faketime libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
@@ -11,7 +11,10 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Missing packages: ${missing[*]}. Run this as root or install sudo." >&2; exit 1; }
+  sudo="sudo"
+fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ImgList.h"
+
 namespace platform::detail {
 
 namespace {
@@ -14,6 +16,9 @@ void ImageSize(HIMAGELIST list, int& w, int& h) {
     if (!list) return;
     if (g_imageSizeQuery) {
         g_imageSizeQuery(list, &w, &h);
+    } else if (const TCustomImageList* images = TCustomImageList::FromHandle(list)) {
+        w = images->Width();
+        h = images->Height();
     } else {
         w = h = 16;
     }
@@ -173,9 +178,22 @@ LRESULT TreeViewWindow::Message(UINT msg, WPARAM wParam, LPARAM lParam, bool* ha
         info->hItem = item ? item->Handle() : nullptr;
         return reinterpret_cast<LRESULT>(info->hItem);
     }
-    case TVM_CREATEDRAGIMAGE:
-        // Drag images are made by the image-list code, which the drag support brings along.
-        return 0;
+    case TVM_CREATEDRAGIMAGE: {
+        // The picture of the item's icon and label on the window's background, as a new image
+        // list of one image that the caller frees.
+        TreeItem* item = FindLive(reinterpret_cast<HTREEITEM>(lParam));
+        TreeViewModel::RowLayout l;
+        if (!item || !model_.Layout(*item, l)) return 0;
+        int left = normalImages ? l.iconLeft : l.labelLeft;
+        int width = std::max(l.labelRight - left, 1), height = std::max(l.bottom - l.top, 1);
+        auto* list = new TImageList(width, height, nullptr);
+        TBitmap picture(width, height);
+        COLORREF bk = bkColor == 0xFFFFFFFF ? GetSysColor(COLOR_WINDOW) : bkColor;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) picture.SetPixel(x, y, static_cast<TColor>(bk));
+        list->Add(&picture, nullptr);
+        return reinterpret_cast<LRESULT>(list->Handle());
+    }
     case TVM_SORTCHILDREN: {
         TreeItem* parent = model_.FindParent(reinterpret_cast<HTREEITEM>(lParam));
         return parent && SortChildren(*parent, nullptr, 0, wParam != 0);

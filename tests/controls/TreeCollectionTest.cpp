@@ -181,18 +181,16 @@ TEST_F(TreeFixture, BeginChangesNests) {
     EXPECT_EQ(Items().UpdateCount(), 0);
 }
 
-TEST_F(TreeFixture, CopyFromSourceBetweenCollections) {
+TEST_F(TreeFixture, AssignBetweenCollections) {
     Build({"0:A", "1:A1", "0:B"});
     Items().SetCheckType(ctCheckBox);
-    TTreeEx other;
-    other.HandleNeeded();
-    other.Items()->CopyFromSource(tree->Items());
+    TTreeEx& other = *NewTree(form);
+    other.Items()->Assign(tree->Items());
     EXPECT_EQ(other.Items()->Count(), 3);
     EXPECT_EQ(other.Items()->Item(1)->Text(), "A1");
     EXPECT_EQ(other.Items()->CheckType(), ctCheckBox);
-    TTreeEx empty;
-    empty.HandleNeeded();
-    tree->Items()->CopyFromSource(empty.Items());
+    TTreeEx& empty = *NewTree(form);
+    tree->Items()->Assign(empty.Items());
     EXPECT_EQ(Items().Count(), 0);
     EXPECT_EQ(Items().CheckType(), ctNone);
 }
@@ -207,7 +205,8 @@ TEST_F(TreeFixture, DestroyingControlWithHandlersBoundRunsNoEvent) {
     tree->OnCollapsed = mark;
     tree->OnDeletion = mark;
     tree->SetSelected(Items().Item(1));
-    tree.reset();
+    tree->Free();
+    tree = nullptr;
     clock.Advance(500);
     EXPECT_FALSE(ran);
 }
@@ -239,22 +238,22 @@ LRESULT ReflectingParent(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-TEST_F(TreeFixture, ControlOnAFormThatReflectsNotifications) {
+TEST_F(TreeFixture, ControlInAForeignWindowThatReflectsNotifications) {
     WNDCLASSA wc;
     wc.lpfnWndProc = ReflectingParent;
     wc.lpszClassName = "TreeTestForm";
     RegisterClassA(&wc);
-    HWND form = CreateWindowExA(0, "TreeTestForm", "form", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+    HWND foreign = CreateWindowExA(0, "TreeTestForm", "form", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
                                 nullptr, nullptr);
-    TTreeEx onForm;
-    onForm.SetParentWindow(form);
+    TTreeEx& onForm = *new TTreeEx(nullptr);
+    onForm.SetParentWindow(foreign);
     std::vector<std::string> changes;
     onForm.OnChange = [&](TObject*, TTreeExNode* n) { changes.push_back(n ? n->Text() : "nil"); };
     TTreeExNode* a = onForm.Items()->AddChild(nullptr, "A");
-    EXPECT_EQ(GetParent(onForm.Handle()), form);
+    EXPECT_EQ(GetParent(onForm.Handle()), foreign);
     onForm.SetSelected(a);
     EXPECT_EQ(changes, (std::vector<std::string>{"A", "A"}));  // the insertion, then the selection
     EXPECT_EQ(onForm.Items()->FirstSelected(), a);
-    onForm.DestroyHandle();
-    DestroyWindow(form);
+    onForm.Free();
+    DestroyWindow(foreign);
 }

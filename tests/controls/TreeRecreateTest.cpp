@@ -43,7 +43,7 @@ TEST_F(TreeFixture, RecreationKeepsTreeSelectionAndPluginFields) {
 
 TEST_F(TreeFixture, RecreationWithoutSelectionSelectsNothing) {
     Build({"0:A", "0:B"});
-    tree->SetColor(controls::base::clRed);  // every colour change makes a new window
+    tree->SetColor(clRed);  // every colour change makes a new window
     EXPECT_EQ(Items().Count(), 2);
     EXPECT_EQ(tree->Selected(), nullptr);
 }
@@ -52,21 +52,21 @@ TEST_F(TreeFixture, RecreationKeepsIndentAndItemHeight) {
     Build({"0:A"});
     tree->SetIndent(25);
     tree->SetItemHeight(20);
-    tree->SetBorderStyle(controls::base::TBorderStyle::bsNone);
+    tree->SetBorderStyle(bsNone);
     EXPECT_EQ(tree->Indent(), 25);
     EXPECT_EQ(tree->ItemHeight(), 20);
 }
 
 TEST_F(TreeFixture, OptionsReachTheLiveWindow) {
     tree->SetOptions(tree->Options().With(TTreeOption::toInfoTip));
-    EXPECT_TRUE(tree->WindowStyle() & TVS_INFOTIP);
+    EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_STYLE) & TVS_INFOTIP);
     HWND before = tree->Handle();
     tree->SetOptions(tree->Options().Without(TTreeOption::toInfoTip));
-    EXPECT_FALSE(tree->WindowStyle() & TVS_INFOTIP);
+    EXPECT_FALSE(GetWindowLongA(tree->Handle(), GWL_STYLE) & TVS_INFOTIP);
     EXPECT_EQ(tree->Handle(), before);  // no new window for this one
     tree->SetOptions(tree->Options().With(TTreeOption::toFullRowSelect));
     EXPECT_FALSE(tree->Options().Has(TTreeOption::toShowLines));
-    EXPECT_TRUE(tree->WindowStyle() & TVS_FULLROWSELECT);
+    EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_STYLE) & TVS_FULLROWSELECT);
 }
 
 TEST_F(TreeFixture, RemovingMultiSelectClearsSelectionWithOneNilChange) {
@@ -85,7 +85,8 @@ TEST_F(TreeFixture, PropertiesThroughTheWindow) {
     EXPECT_EQ(tree->ScrollTime(), 100);
     tree->SetItemHeight(0);
     EXPECT_EQ(tree->ItemHeight(), 16);  // the window's default for the default font
-    EXPECT_FALSE(TTreeEx().SortByText());  // no window, nothing sorted
+    TTreeEx unplaced(nullptr);
+    EXPECT_FALSE(unplaced.SortByText());  // no window, nothing sorted
 }
 
 TEST_F(TreeFixture, SortingKeepsWindowAndListInStepAndDataCannotOverflow) {
@@ -121,7 +122,7 @@ TEST_F(TreeFixture, InconsistentOnCompareStillEndsWithWindowFollowingList) {
 
 TEST_F(TreeFixture, HitTestsAndRectsThroughTheControl) {
     auto n = Build({"0:abc", "0:de"});
-    tree->SetBounds(204, 104);  // single border: client 200 x 100
+    tree->SetBounds(0, 0, 204, 104);  // single border: client 200 x 100
     RECT r = n[1]->ItemRect(true);
     // Lines at root: one indent (19) before the label; rows of 16 for the default font.
     EXPECT_EQ(r.left, 19);

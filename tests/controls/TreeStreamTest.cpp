@@ -63,8 +63,8 @@ TEST_F(TreeFixture, RoundTripKeepsEveryStreamedFieldAndUtf8) {
     a->SetCheckType(ctTriState);
     a->Font()->SetName("Courier New");
     a->Font()->SetHeight(-13);
-    a->Font()->SetStyle(controls::base::fsBold | controls::base::fsItalic);
-    a->Font()->SetColor(controls::base::clRed);
+    a->Font()->SetStyle(fsBold | fsItalic);
+    a->Font()->SetColor(clRed);
     a->SetSavedExpanded(true);
     a->SetPluginHandle(reinterpret_cast<HMODULE>(0x1000));
     a->SetPluginChildID("FormMain");
@@ -74,8 +74,7 @@ TEST_F(TreeFixture, RoundTripKeepsEveryStreamedFieldAndUtf8) {
     Items().SelectNode(n[1], TSelectMode::smSelect);
 
     auto bytes = Write(Items());
-    TTreeEx other;
-    other.HandleNeeded();
+    TTreeEx& other = *NewTree(form);
     Read(*other.Items(), bytes);
     TTreeExNodes& o = *other.Items();
     ASSERT_EQ(o.Count(), 4);
@@ -95,8 +94,8 @@ TEST_F(TreeFixture, RoundTripKeepsEveryStreamedFieldAndUtf8) {
     EXPECT_FALSE(b->ParentFont());
     EXPECT_EQ(b->Font()->Name(), "Courier New");
     EXPECT_EQ(b->Font()->Height(), -13);
-    EXPECT_EQ(b->Font()->Style(), controls::base::fsBold | controls::base::fsItalic);
-    EXPECT_EQ(b->Font()->Color(), controls::base::clRed);
+    EXPECT_EQ(b->Font()->Style(), fsBold | fsItalic);
+    EXPECT_EQ(b->Font()->Color(), clRed);
     EXPECT_TRUE(b->Expanded());
     EXPECT_FALSE(o.Item(1)->Enabled());
     EXPECT_TRUE(o.Item(1)->Selected());

@@ -13,6 +13,8 @@
 
 #include "controls/TreeEx.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Forms.h"
 #include "platform/MessageLoop.h"
 #include "platform/Profile.h"
 #include "platform/detail/TreeViewWindow.h"
@@ -27,20 +29,42 @@ protected:
         ::unsetenv("XDG_RUNTIME_DIR");
         platform::ResetProfileForTests();
         platform::SetClock(&clock);
-        tree = std::make_unique<TTreeEx>();
-        tree->HandleNeeded();
+        platform::SetPopupHook({});
+        platform::ClearShownPopups();
+        form = NewForm();
+        tree = NewTree(form);
     }
     void TearDown() override {
-        tree.reset();
+        Application->DestroyComponents();
+        tree = nullptr;
+        form = nullptr;
+        Application->ProcessMessages();
+        platform::ResetQuitRequest();
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
+        platform::SetPopupHook({});
         platform::SetClock(nullptr);
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
     }
 
     TTreeExNodes& Items() { return *tree->Items(); }
+
+    // A form of the application with a window, and a tree control placed on one.
+    static TForm* NewForm() {
+        auto* f = new TForm(Application);
+        f->SetBounds(0, 0, 400, 300);
+        f->Show();
+        return f;
+    }
+    static TTreeEx* NewTree(TForm* on) {
+        auto* t = new TTreeEx(on);
+        t->SetParent(on);
+        t->SetBounds(0, 0, 121, 97);
+        t->HandleNeeded();
+        return t;
+    }
 
     // Records the control's events as "Event:NodeText" lines.
     void Record() {
@@ -107,6 +131,7 @@ protected:
 
     std::filesystem::path dir;
     platform::ManualClock clock;
-    std::unique_ptr<TTreeEx> tree;
+    TForm* form = nullptr;
+    TTreeEx* tree = nullptr;
     std::vector<std::string> log;
 };

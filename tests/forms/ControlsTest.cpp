@@ -138,6 +138,30 @@ TEST_F(FormsTest, NotificationsToTheParentComeBackToTheControl) {
     EXPECT_EQ(child->codes, std::vector<UINT>{NM_RCLICK});
 }
 
+// A control that counts the colour-change notices that reach it.
+class ColourWatcher : public TWinControl {
+public:
+    using TWinControl::TWinControl;
+    int notices = 0;
+    void WndProc(TMessage& m) override {
+        if (m.Msg == CM_SYSCOLORCHANGE) ++notices;
+        TWinControl::WndProc(m);
+    }
+};
+
+TEST_F(FormsTest, SystemColourChangeReachesEveryNestedControl) {
+    TForm* form = NewForm();
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    auto* first = new ColourWatcher(form);
+    first->SetParent(panel);
+    auto* second = new ColourWatcher(form);
+    second->SetParent(panel);
+    SendMessageA(form->Handle(), WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(first->notices, 1);
+    EXPECT_EQ(second->notices, 1);
+}
+
 LRESULT (*g_oldProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
 int g_seen = 0;
 LRESULT CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {

@@ -3,6 +3,8 @@
 // single-instance messages.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "manager/Instance.h"
 #include "manager/MainWindow.h"
 #include "manager/Settings.h"
@@ -22,6 +24,13 @@ protected:
     void SetUp() override {
         platform::SetClock(&clock_);
         platform::SetDialogHook({});
+        // The program's own files of this case: a copy of the templates and the help page in
+        // its scratch folder, so cases never share the history, plug-ins or pages.
+        std::filesystem::create_directories(env.Scratch("prog"));
+        for (const char* folder : {"Templates", "Help"})
+            std::filesystem::copy(std::filesystem::path(TARVIK_BIN_DIR) / folder, env.Scratch(std::string("prog/") + folder),
+                                  std::filesystem::copy_options::recursive);
+        SetProgramFilesFolder(env.Win("prog"));
         SetApplicationTitle(kDefaultApplicationTitle);
         Application->SetTitle(kDefaultApplicationTitle);
     }
@@ -33,6 +42,8 @@ protected:
         Application->ProcessMessages();
         platform::ResetQuitRequest();
         platform::SetClock(nullptr);
+        platform::SetDialogHook({});
+        SetProgramFilesFolder("");
     }
     TFormMain* Create() {
         auto* form = new TFormMain(Application);
@@ -43,10 +54,10 @@ protected:
         env.WriteText("TemplateFolder.htm", "<p>dfName: dfDescription</p>");
         return form;
     }
-    TCatalogueNode* Add(TFormMain* f, TCatalogueNode* parent, const char* text, Int64 kind, const char* description = "") {
-        TCatalogueNode* n = f->Tree().AddChild(parent, text);
-        n->NodeKind = kind;
-        n->Description = description;
+    TTreeExNode* Add(TFormMain* f, TTreeExNode* parent, const char* text, Int64 kind, const char* description = "") {
+        TTreeExNode* n = f->TreeEx->Items()->AddChild(parent, text);
+        n->SetNodeKind(kind);
+        n->SetDescription(description);
         return n;
     }
 
@@ -68,7 +79,7 @@ TEST_F(MainWindowTest, StartsOnTheWelcomePageWithHiddenTabs) {
 
 TEST_F(MainWindowTest, PageStepChoosesThePageForEveryKindOfNode) {
     TFormMain* f = Create();
-    TCatalogueNode* folder = Add(f, f->BackupRoot, "Docs <old>", nkFolder);
+    TTreeExNode* folder = Add(f, f->BackupRoot, "Docs <old>", nkFolder);
     f->TreeExChange(nullptr, folder);
     EXPECT_EQ(f->PageControl->ActivePage(), f->tsBackupInfo);
     EXPECT_EQ(f->tsBackupInfo_L1->Caption(), "Folder:Docs <old>");
@@ -76,14 +87,14 @@ TEST_F(MainWindowTest, PageStepChoosesThePageForEveryKindOfNode) {
     EXPECT_EQ(f->MainWebBrowser->DocumentText(), "<p>Docs &lt;old&gt;: </p>");
     EXPECT_FALSE(f->cmdHelp->Visible());
 
-    TCatalogueNode* backup = Add(f, folder, "Tax", nkBackup, "  yearly  ");
-    backup->SystemName = "NoSuchPlugin";
-    backup->BackupID = "{1}";
+    TTreeExNode* backup = Add(f, folder, "Tax", nkBackup, "  yearly  ");
+    backup->SetSystemName("NoSuchPlugin");
+    backup->SetBackupID("{1}");
     f->TreeExChange(nullptr, backup);
     EXPECT_EQ(f->PageControl->ActivePage(), f->tsFiles);
     EXPECT_EQ(f->PanelFiles_Label->Caption(), "Backup:Tax");
     EXPECT_EQ(f->StatusBar->Panels()->Items(0)->Text(), "  yearly  ");
-    EXPECT_EQ(backup->PluginHandle, nullptr);
+    EXPECT_EQ(backup->PluginHandle(), nullptr);
     EXPECT_EQ(f->CurrentNode, backup);
 
     f->TreeExChange(nullptr, f->ActionsRoot);
@@ -105,25 +116,25 @@ TEST_F(MainWindowTest, TheCatalogueLoadsEveryFieldIntoTheTree) {
                   "1|Docs|1|||Work|01/03/2024 10:20:30|6|7|+\r\n"
                   "2|Tax|2|NoSuchPlugin|{45352}|\"a|b\"|01/03/2024|4|5|-\r\n");
     f->LoadBackupList(env.Win("Backup.Dat"));
-    ASSERT_EQ(f->BackupRoot->Children.size(), 1u);
-    const TCatalogueNode* docs = f->BackupRoot->Children[0].get();
-    ASSERT_EQ(docs->Children.size(), 1u);
-    const TCatalogueNode* tax = docs->Children[0].get();
-    EXPECT_EQ(docs->Text, "Docs");
-    EXPECT_EQ(docs->NodeKind, nkFolder);
-    EXPECT_EQ(docs->Description, "Work");
-    EXPECT_DOUBLE_EQ(docs->Created, EncodeDate(2024, 3, 1) + EncodeTime(10, 20, 30, 0));
-    EXPECT_TRUE(docs->SavedExpanded);
-    EXPECT_TRUE(docs->Expanded);
+    ASSERT_EQ(f->BackupRoot->Count(), 1);
+    const TTreeExNode* docs = f->BackupRoot->Item(0);
+    ASSERT_EQ(docs->Count(), 1);
+    const TTreeExNode* tax = docs->Item(0);
+    EXPECT_EQ(docs->Text(), "Docs");
+    EXPECT_EQ(docs->NodeKind(), nkFolder);
+    EXPECT_EQ(docs->Description(), "Work");
+    EXPECT_DOUBLE_EQ(docs->Created(), EncodeDate(2024, 3, 1) + EncodeTime(10, 20, 30, 0));
+    EXPECT_TRUE(docs->SavedExpanded());
+    EXPECT_TRUE(docs->Expanded());
     EXPECT_EQ(tax->Level(), 2);
-    EXPECT_EQ(tax->NodeKind, nkBackup);
-    EXPECT_EQ(tax->SystemName, "NoSuchPlugin");
-    EXPECT_EQ(tax->BackupID, "{45352}");
-    EXPECT_EQ(tax->Description, "a|b");
-    EXPECT_EQ(tax->ImageIndex, 4);
-    EXPECT_EQ(tax->SelectedIndex, 5);
-    EXPECT_FALSE(tax->Expanded);
-    EXPECT_EQ(f->Tree().Selected, nullptr);  // loading leaves the selection alone
+    EXPECT_EQ(tax->NodeKind(), nkBackup);
+    EXPECT_EQ(tax->SystemName(), "NoSuchPlugin");
+    EXPECT_EQ(tax->BackupID(), "{45352}");
+    EXPECT_EQ(tax->Description(), "a|b");
+    EXPECT_EQ(tax->ImageIndex(), 4);
+    EXPECT_EQ(tax->SelectedIndex(), 5);
+    EXPECT_FALSE(tax->Expanded());
+    EXPECT_EQ(f->TreeEx->Selected(), nullptr);  // loading leaves the selection alone
     EXPECT_EQ(f->CurrentNode, tax);
 }
 
