@@ -53,9 +53,10 @@ void TTreeExNode::ChangeCheck(TCheckState value) {
     default:
         break;
     }
-    if (tree) tree->Checked(this);
+    // The ancestors show their new marks before anyone hears of the change.
     if (upward && p != owner_->root_.get() && p->parent_ && p->parent_->checkType_ == ctTriState)
         p->UpdateCheckFromChildren();
+    if (tree) tree->Checked(this);
 }
 
 void TTreeExNode::UpdateCheckFromChildren() {
