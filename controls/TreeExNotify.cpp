@@ -265,6 +265,11 @@ void TCustomTreeEx::BeginLabelEdit(NMTVDISPINFOA& info, LRESULT& result) {
         result = 1;
         return;
     }
+    // OnEditing may have deleted the node: its item is gone, so is the edit.
+    if (node && (!items_->IsLive(node) || node->Deleting())) {
+        result = 1;
+        return;
+    }
     editWindow_ = reinterpret_cast<HWND>(Perform(TVM_GETEDITCONTROL, 0, 0));
     result = 0;
     if (!editWindow_ || !IsWindow(editWindow_)) return;
@@ -521,8 +526,14 @@ bool TCustomTreeEx::HelpKey() {
     if (!selected || !OnGetHelpContext) return false;
     if (EventsLive()) {
         Integer context = 0;
-        for (TTreeExNode* node = selected; node && context == 0 && items_->IsLive(node); node = node->Parent())
+        // The handler may delete the node it is asked about: its parent is taken beforehand,
+        // and the walk stops at any node that is gone.
+        for (TTreeExNode* node = selected; node && context == 0 && items_->IsLive(node) && !node->Deleting();) {
+            TTreeExNode* parent = node->Parent();
             OnGetHelpContext(this, node, context);
+            if (!items_->IsLive(node) || node->Deleting()) break;
+            node = parent;
+        }
         for (TControl* c = this; c && context == 0; c = c->Parent()) context = c->HelpContext();
         if (context != 0) ShowHelpContext(context);
     }
