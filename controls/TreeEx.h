@@ -439,7 +439,7 @@ public:
 
     // True while the label editor is open and key (with shift) edits the label: the form's
     // menu shortcuts (Delete among them) then leave the key to the editor.
-    bool WantsEditKey(WORD key, TShiftState shift);
+    bool WantsEditKey(WORD key, TShiftState shift) override;
 
 
     // The node references the control keeps (read-only views, mainly for tests).

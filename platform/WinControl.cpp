@@ -488,9 +488,13 @@ bool TWinControl::DoKeyDown(Word& Key, TShiftState Shift) {
         if (Key == VK_RETURN || Key == VK_ESCAPE) {
             if (static_cast<TWinControl*>(form)->DialogKey(Key)) return true;
         }
+        // A key the control edits with (Delete in a label editor) is not a shortcut.
+        if (WantsEditKey(Key, Shift)) return false;
+        // Only the menus of the control that has the key and of the controls around it: a
+        // popup menu elsewhere on the form must not act on a key typed here.
+        for (TControl* c = this; c; c = c->Parent())
+            if (TPopupMenu* pm = c->PopupMenu(); pm && pm->IsShortCut(Key, Shift)) return true;
         if (TMainMenu* menu = form->Menu(); menu && menu->IsShortCut(Key, Shift)) return true;
-        for (Integer i = 0; i < form->ComponentCount(); ++i)
-            if (auto* pm = dynamic_cast<TPopupMenu*>(form->Components(i)); pm && pm->IsShortCut(Key, Shift)) return true;
     }
     return false;
 }
