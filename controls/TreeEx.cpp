@@ -252,24 +252,28 @@ void TCustomTreeEx::CreateWnd() {
         std::unique_ptr<TMemoryStream> stream = std::move(savedTree_);
         items_->selection_.Clear();
         restoring_ = true;
+        // Fields the node stream does not carry come back by pre-order position, so that a
+        // backup's loaded plug-in and its page are known to the new node objects (also to
+        // those read before a failure).
+        auto restoreFields = [this] {
+            Integer count = std::min<Integer>(static_cast<Integer>(savedPluginFields_.size()), items_->Count());
+            for (Integer i = 0; i < count; ++i) {
+                TTreeExNode* node = items_->Item(i);
+                const SavedPluginFields& f = savedPluginFields_[static_cast<size_t>(i)];
+                node->SetSavedExpanded(f.savedExpanded);
+                node->SetPluginHandle(f.pluginHandle);
+                node->SetPluginChildID(f.pluginChildID);
+            }
+            savedPluginFields_.clear();
+            restoring_ = false;
+        };
         try {
             items_->ReadTree(*stream);
         } catch (...) {
-            restoring_ = false;
+            restoreFields();
             throw;
         }
-        // Fields the node stream does not carry come back by pre-order position, so that a
-        // backup's loaded plug-in and its page are known to the new node objects.
-        Integer count = std::min<Integer>(static_cast<Integer>(savedPluginFields_.size()), items_->Count());
-        for (Integer i = 0; i < count; ++i) {
-            TTreeExNode* node = items_->Item(i);
-            const SavedPluginFields& f = savedPluginFields_[static_cast<size_t>(i)];
-            node->SetSavedExpanded(f.savedExpanded);
-            node->SetPluginHandle(f.pluginHandle);
-            node->SetPluginChildID(f.pluginChildID);
-        }
-        savedPluginFields_.clear();
-        restoring_ = false;
+        restoreFields();
         Integer total = items_->Count();
         if (savedTopIndex_ >= 0 && savedTopIndex_ < total) SetTopNode(items_->Item(savedTopIndex_));
         savedTopIndex_ = 0;

@@ -29,6 +29,11 @@
 
 TARVIK_EXCEPTION(ETreeExError, Exception);
 
+// The deepest level a node may have (top-level nodes are level 0). The node stream nests no
+// deeper, so that every tree the control holds can be written and read back, as the window's
+// re-creation does.
+inline constexpr Integer kMaxTreeLevel = 1024;
+
 using TTreeFont = TFont;
 using TTreeImageList = TCustomImageList;
 using TTreeTimer = TTimer;

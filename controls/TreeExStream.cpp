@@ -141,8 +141,6 @@ void TTreeExNodeRecord::Decode() {
 
 namespace {
 
-constexpr Integer kMaxStreamDepth = 1024;
-
 Integer ReadInt32(TStream& stream) {
     Byte b[4];
     stream.ReadBuffer(b, 4);
@@ -274,7 +272,7 @@ void TTreeExNode::ReadNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
     Integer count = r.Count;
     bool expanded = r.Expanded != 0;
     if (count > 0) {
-        if (owner_->readDepth_ >= kMaxStreamDepth) Corrupt("nesting deeper than the limit", owner_->readDepth_);
+        if (owner_->readDepth_ >= kMaxTreeLevel) Corrupt("nesting deeper than the limit", owner_->readDepth_);
         ++owner_->readDepth_;
         for (Integer i = 0; i < count; ++i) {
             TTreeExNode* child = owner_->AddChild(this, String());
