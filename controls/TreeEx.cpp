@@ -61,6 +61,16 @@ TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
     scrollTimer_->OnTimer = [this](TObject*) { ScrollTimerTick(); };
     expandTimer_->OnTimer = [this](TObject*) { ExpandTimerTick(); };
     options_ = DefaultTreeOptions;
+    imageLink_ = std::make_unique<TChangeLink>();
+    imageLink_->OnChange = [this](TObject*) {
+        if (HandleAllocated() && images_)
+            Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_->Handle()));
+    };
+    stateImageLink_ = std::make_unique<TChangeLink>();
+    stateImageLink_->OnChange = [this](TObject*) {
+        if (HandleAllocated() && stateImages_)
+            Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_->Handle()));
+    };
 }
 
 void TCustomTreeEx::FontChanged() {
@@ -373,14 +383,33 @@ void TCustomTreeEx::ApplyImageLists() {
     if (state) Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(state->Handle()));
 }
 
+void TCustomTreeEx::HoldImageList(TTreeImageList*& slot, TChangeLink& link, TTreeImageList* list) {
+    // A list that is being freed has already forgotten the link (Sender is nil then).
+    if (TCustomImageList* old = link.Sender()) old->UnRegisterChanges(&link);
+    TTreeImageList* old = slot;
+    slot = list;
+    // One list may serve both properties: its notification stays while either holds it.
+    if (old && old != list && old != images_ && old != stateImages_) RemoveFreeNotification(old);
+    if (list) {
+        list->RegisterChanges(&link);
+        list->FreeNotification(this);
+    }
+}
+
+void TCustomTreeEx::ComponentRemoved(TComponent* component) {
+    TWinControl::ComponentRemoved(component);
+    if (component && component == images_) SetImages(nullptr);
+    if (component && component == stateImages_) SetStateImages(nullptr);
+}
+
 void TCustomTreeEx::SetImages(TTreeImageList* v) {
-    images_ = v;
+    HoldImageList(images_, *imageLink_, v);
     if (HandleAllocated())
         Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));
 }
 
 void TCustomTreeEx::SetStateImages(TTreeImageList* v) {
-    stateImages_ = v;
+    HoldImageList(stateImages_, *stateImageLink_, v);
     if (!v) v = CheckImages;
     if (HandleAllocated())
         Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));

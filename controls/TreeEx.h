@@ -474,6 +474,8 @@ protected:
     virtual void Expand(TTreeExNode* node);
 
     void CreateParams(TCreateParams& params) override;
+    // A freed (or removed) image list stops being Images or StateImages.
+    void ComponentRemoved(TComponent* component) override;
     void CreateWnd() override;
     void DestroyWnd() override;
     void FontChanged() override;
@@ -500,6 +502,8 @@ private:
     void ChangeTimerTick();
     void ChangeStyle(DWORD add, DWORD remove);
     void ApplyImageLists();
+    // Makes list the one kept in slot (Images or StateImages), with its link and notification.
+    void HoldImageList(TTreeImageList*& slot, TChangeLink& link, TTreeImageList* list);
     bool InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, LPARAM data);
     void RightButtonDown(WPARAM wParam, LPARAM lParam);
     LRESULT RightButtonUp(WPARAM wParam, LPARAM lParam);
@@ -534,6 +538,9 @@ private:
     TBorderStyle borderStyle_ = bsSingle;
     TTreeImageList* images_ = nullptr;
     TTreeImageList* stateImages_ = nullptr;
+    // Hear every change of the two lists, which the window then takes again.
+    std::unique_ptr<TChangeLink> imageLink_;
+    std::unique_ptr<TChangeLink> stateImageLink_;
     std::unique_ptr<TTreeTimer> expandTimer_;
     std::unique_ptr<TTreeTimer> scrollTimer_;
     std::unique_ptr<TTreeExNodes> items_;
