@@ -442,8 +442,14 @@ void TCustomTreeEx::RightButtonDown(WPARAM wParam, LPARAM lParam) {
     rightClickNode_ = nullptr;
     rightClickMarker_ = false;
     try {
-        // The window's own handling runs its right-click detection and reports NM_RCLICK.
-        Inherited(WM_RBUTTONDOWN, wParam, lParam);
+        // The window's own handling runs its right-click detection and reports NM_RCLICK. With
+        // right-click selection the mouse-down event waits for the button-up (no menu shown).
+        if (options_.Has(TTreeOption::toRightClickSelect)) {
+            TMessage m{WM_RBUTTONDOWN, wParam, lParam, 0};
+            DefaultHandler(m);
+        } else {
+            Inherited(WM_RBUTTONDOWN, wParam, lParam);
+        }
         if (!options_.Has(TTreeOption::toRightClickSelect) && rightClickMarker_ && HandleAllocated())
             Perform(WM_RBUTTONUP, 0, CursorPoint());
     } catch (...) {
@@ -486,6 +492,11 @@ LRESULT TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam) {
             menu->Popup(pt.x, pt.y);
             return 0;
         }
+    }
+    if (options_.Has(TTreeOption::toRightClickSelect) && !(ControlStyle() & csNoStdEvents)) {
+        std::weak_ptr<bool> alive = AliveToken();
+        MouseDown(mbRight, MouseKeysToShiftState(wParam) | ssRight, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        if (alive.expired()) return 0;
     }
     return Inherited(WM_RBUTTONUP, wParam, lParam);
 }
