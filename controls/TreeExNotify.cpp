@@ -5,6 +5,7 @@
 #include "controls/TreeEx.h"
 
 #include "controls/CheckImages.h"
+#include "platform/Forms.h"
 
 namespace {
 
@@ -351,7 +352,8 @@ LRESULT TCustomTreeEx::EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
             break;
         }
     } catch (...) {
-        // A handler's failure ends with this message; the editor keeps running.
+        // A handler's failure is reported and ends with this message; the editor keeps running.
+        if (Application) Application->HandleException(tree);
         return 0;
     }
     return old ? CallWindowProcA(old, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
