@@ -57,8 +57,9 @@ void TCustomTreeEx::WndProc(TMessage& message) {
         message.Result = CNNotify(*reinterpret_cast<NMHDR*>(lParam));
         return;
     case CM_COLORCHANGED:
+        // The class library hears of the colour first; the new window then takes it.
+        TWinControl::WndProc(message);
         RecreateWnd();
-        message.Result = 0;
         return;
     case CM_CTL3DCHANGED:
         if (borderStyle_ == bsSingle) RecreateWnd();
