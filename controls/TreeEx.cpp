@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "controls/TreeEx.h"
 
@@ -635,15 +636,17 @@ bool TCustomTreeEx::InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, L
     // Write back what is still a child here, in the sorted order; children added meanwhile
     // keep their places at the end.
     if (items_->IsLive(parent) || parent == items_->root_.get()) {
+        std::unordered_set<const TTreeExNode*> children;
+        for (Integer i = 0; i < parent->children_.Count(); ++i) children.insert(parent->children_.Get(i));
         std::vector<TTreeExNode*> order;
+        std::unordered_set<const TTreeExNode*> placed;
         for (Integer i = 0; i < sorted.Count(); ++i) {
             TTreeExNode* node = sorted.Get(i);
-            if (items_->IsLive(node) && node->parent_ == parent && parent->children_.IndexOf(node) >= 0)
+            if (items_->IsLive(node) && node->parent_ == parent && children.count(node) && placed.insert(node).second)
                 order.push_back(node);
         }
         for (Integer i = 0; i < parent->children_.Count(); ++i)
-            if (std::find(order.begin(), order.end(), parent->children_.Get(i)) == order.end())
-                order.push_back(parent->children_.Get(i));
+            if (placed.insert(parent->children_.Get(i)).second) order.push_back(parent->children_.Get(i));
         for (size_t i = 0; i < order.size(); ++i) parent->children_.Put(static_cast<Integer>(i), order[i]);
     }
     items_->InvalidateItemCache();
@@ -667,8 +670,13 @@ bool TCustomTreeEx::SortChildren(TTreeNodeCompare sortProc, LPARAM data) {
     bool result = false;
     if (HandleAllocated()) {
         result = InvokeSort(items_->root_.get(), sortProc, data);
+        // The parents are listed first: each sort drops the item cache that a walk by GetNext
+        // would rebuild, and the comparison may delete nodes.
+        std::vector<TTreeExNode*> parents;
         for (TTreeExNode* node = items_->GetFirstNode(); node; node = node->GetNext())
-            if (node->Count() > 0) node->SortChildren(sortProc, data);
+            if (node->Count() > 0) parents.push_back(node);
+        for (TTreeExNode* node : parents)
+            if (items_->IsLive(node) && !node->Deleting() && node->Count() > 0) node->SortChildren(sortProc, data);
     }
     items_->InvalidateItemCache();
     return result;

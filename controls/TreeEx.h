@@ -314,6 +314,8 @@ private:
     TCheckType checkType_ = ctNone;
     Integer selectLevel_ = -1;
     Integer readDepth_ = 0;
+    // A node asked for a re-sort while changes were batched.
+    bool resortPending_ = false;
     std::unordered_map<const TTreeExNode*, Integer> cacheIndex_;
     std::unordered_set<const TTreeExNode*> liveNodes_;
 

@@ -91,6 +91,11 @@ void TTreeExNode::SetData(Integer v) {
 }
 
 void TTreeExNode::ReSort() {
+    // Inside a batch of changes (a tree being read) the whole tree is sorted once at its end.
+    if (owner_->updateCount_ > 0) {
+        owner_->resortPending_ = true;
+        return;
+    }
     if (TTreeExNode* parent = Parent()) parent->SortByText();
     else if (TCustomTreeEx* tree = TreeView()) tree->SortByText();
 }

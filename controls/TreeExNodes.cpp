@@ -167,7 +167,12 @@ void TTreeExNodes::BeginChanges() {
 void TTreeExNodes::EndChanges() {
     if (updateCount_ <= 0) return;
     --updateCount_;
-    if (updateCount_ == 0) ApplyUpdateState(false);
+    if (updateCount_ != 0) return;
+    if (resortPending_) {
+        resortPending_ = false;
+        if (owner_->SortType() != TSortType::stNone) owner_->SortByText();
+    }
+    ApplyUpdateState(false);
 }
 
 void TTreeExNodes::ApplyUpdateState(bool updating) {
