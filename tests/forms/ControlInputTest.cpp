@@ -184,6 +184,18 @@ TEST_F(FormsTest, KeysReachOnlyTheMenusAroundTheControlThatHasThem) {
     SendMessageA(edit->Handle(), WM_KEYDOWN, VK_F1, 0);
     SendMessageA(list->Handle(), WM_KEYDOWN, VK_DELETE, 0);
     EXPECT_EQ(clicked, (std::vector<String>{"panel F2", "main F1", "list delete"}));
+
+    // The drop-down menus of a tool bar that serves as the menu bar answer like the main menu.
+    auto* bar = new TToolBar(form);
+    bar->SetParent(form);
+    auto* button = new TToolButton(form);
+    button->SetParent(bar);
+    auto* fileMenu = new TPopupMenu(form);
+    menuWith(fileMenu, "file F3", ShortCut(VK_F2 + 1, 0));
+    button->SetDropdownMenu(fileMenu);
+    clicked.clear();
+    SendMessageA(edit->Handle(), WM_KEYDOWN, VK_F2 + 1, 0);
+    EXPECT_EQ(clicked, (std::vector<String>{"file F3"}));
 }
 
 TEST_F(FormsTest, MenuItemsCheckAndKeepTheirTree) {
