@@ -302,6 +302,7 @@ private:
     Integer IndexInCache(const TTreeExNode* node);
     // Forgets node wherever the collection refers to it (selection, item cache).
     void NodeGone(TTreeExNode* node);
+    [[noreturn]] void HandlerDeletedNode();
 
     TCustomTreeEx* owner_;
     Integer updateCount_ = 0;

@@ -91,3 +91,64 @@ TEST_P(TreeHandlerDeletes, NodeIsNeverTouchedAgain) {
 
 INSTANTIATE_TEST_SUITE_P(EachHandler, TreeHandlerDeletes, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Reading a tree runs the same handlers; one that deletes a node being read ends the read with
+// a clear error (or, once the node is complete, lets it go), never with a freed node in use.
+namespace {
+
+struct ReadCase {
+    const char* name;
+    std::function<void(TTreeEx*, std::function<void(TTreeExNode*)>)> hook;
+    const char* victim;
+};
+
+std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.name; }
+
+const ReadCase kReadCases[] = {
+    {"CheckingSelf", [](TTreeEx* t, auto kill) { t->OnChecking = [kill](TObject*, TTreeExNode* n, bool&) { kill(n); }; }, "A"},
+    {"CheckedLeaf", [](TTreeEx* t, auto kill) { t->OnChecked = [kill](TObject*, TTreeExNode* n) { kill(n); }; }, "A1"},
+    {"ChangingSelected", [](TTreeEx* t, auto kill) { t->OnChanging = [kill](TObject*, TTreeExNode* n, bool&) { kill(n); }; }, "B"},
+    // A node just added has no text yet: the first child added under R.
+    {"ChangeOfNewChild", [](TTreeEx* t, auto kill) { t->OnChange = [kill](TObject*, TTreeExNode* n) { kill(n); }; }, ""},
+    {"ChangeOfNewTop", [](TTreeEx* t, auto kill) { t->OnChange = [kill](TObject*, TTreeExNode* n) { kill(n); }; }, "top"},
+    {"ExpandedParent", [](TTreeEx* t, auto kill) { t->OnExpanded = [kill](TObject*, TTreeExNode* n) { kill(n); }; }, "A"},
+};
+
+class TreeReadHandlerDeletes : public TreeFixture, public ::testing::WithParamInterface<ReadCase> {};
+
+}  // namespace
+
+TEST_P(TreeReadHandlerDeletes, ReadStopsOrGoesOnWithoutTheNode) {
+    const ReadCase& c = GetParam();
+    auto n = Build({"0:R", "1:A", "2:A1", "1:B"});
+    n[1]->Expand(false);
+    n[0]->Expand(false);
+    n[3]->SetSelected(true);
+    TMemoryStream stream;
+    Items().WriteTree(stream);
+    Items().Clear();
+    tree->SetChangeDelay(0);
+    int kills = 0;
+    c.hook(tree, [&](TTreeExNode* node) {
+        if (!node || kills != 0 || !Items().IsLive(node) || node->Deleting()) return;
+        const std::string victim = c.victim;
+        bool hit = victim == "top"  ? node->Text().empty() && !node->Parent()
+                   : victim.empty() ? node->Text().empty() && node->Parent() && node->Parent()->Text() == "R"
+                                    : node->Text() == victim;
+        if (hit) {
+            ++kills;
+            node->Delete();
+        }
+    });
+    stream.SetPosition(0);
+    try {
+        Items().ReadTree(stream);
+    } catch (const ETreeExError&) {
+    }
+    EXPECT_EQ(kills, 1);
+    EXPECT_EQ(Items().UpdateCount(), 0);
+    ExpectWindowMatches();
+}
+
+INSTANTIATE_TEST_SUITE_P(EachHandler, TreeReadHandlerDeletes, ::testing::ValuesIn(kReadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
