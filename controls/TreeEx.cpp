@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "controls/TreeEx.h"
 
@@ -61,6 +62,16 @@ TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
     scrollTimer_->OnTimer = [this](TObject*) { ScrollTimerTick(); };
     expandTimer_->OnTimer = [this](TObject*) { ExpandTimerTick(); };
     options_ = DefaultTreeOptions;
+    imageLink_ = std::make_unique<TChangeLink>();
+    imageLink_->OnChange = [this](TObject*) {
+        if (HandleAllocated() && images_)
+            Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_->Handle()));
+    };
+    stateImageLink_ = std::make_unique<TChangeLink>();
+    stateImageLink_->OnChange = [this](TObject*) {
+        if (HandleAllocated() && stateImages_)
+            Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_->Handle()));
+    };
 }
 
 void TCustomTreeEx::FontChanged() {
@@ -252,24 +263,28 @@ void TCustomTreeEx::CreateWnd() {
         std::unique_ptr<TMemoryStream> stream = std::move(savedTree_);
         items_->selection_.Clear();
         restoring_ = true;
+        // Fields the node stream does not carry come back by pre-order position, so that a
+        // backup's loaded plug-in and its page are known to the new node objects (also to
+        // those read before a failure).
+        auto restoreFields = [this] {
+            Integer count = std::min<Integer>(static_cast<Integer>(savedPluginFields_.size()), items_->Count());
+            for (Integer i = 0; i < count; ++i) {
+                TTreeExNode* node = items_->Item(i);
+                const SavedPluginFields& f = savedPluginFields_[static_cast<size_t>(i)];
+                node->SetSavedExpanded(f.savedExpanded);
+                node->SetPluginHandle(f.pluginHandle);
+                node->SetPluginChildID(f.pluginChildID);
+            }
+            savedPluginFields_.clear();
+            restoring_ = false;
+        };
         try {
             items_->ReadTree(*stream);
         } catch (...) {
-            restoring_ = false;
+            restoreFields();
             throw;
         }
-        // Fields the node stream does not carry come back by pre-order position, so that a
-        // backup's loaded plug-in and its page are known to the new node objects.
-        Integer count = std::min<Integer>(static_cast<Integer>(savedPluginFields_.size()), items_->Count());
-        for (Integer i = 0; i < count; ++i) {
-            TTreeExNode* node = items_->Item(i);
-            const SavedPluginFields& f = savedPluginFields_[static_cast<size_t>(i)];
-            node->SetSavedExpanded(f.savedExpanded);
-            node->SetPluginHandle(f.pluginHandle);
-            node->SetPluginChildID(f.pluginChildID);
-        }
-        savedPluginFields_.clear();
-        restoring_ = false;
+        restoreFields();
         Integer total = items_->Count();
         if (savedTopIndex_ >= 0 && savedTopIndex_ < total) SetTopNode(items_->Item(savedTopIndex_));
         savedTopIndex_ = 0;
@@ -369,14 +384,33 @@ void TCustomTreeEx::ApplyImageLists() {
     if (state) Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(state->Handle()));
 }
 
+void TCustomTreeEx::HoldImageList(TTreeImageList*& slot, TChangeLink& link, TTreeImageList* list) {
+    // A list that is being freed has already forgotten the link (Sender is nil then).
+    if (TCustomImageList* old = link.Sender()) old->UnRegisterChanges(&link);
+    TTreeImageList* old = slot;
+    slot = list;
+    // One list may serve both properties: its notification stays while either holds it.
+    if (old && old != list && old != images_ && old != stateImages_) RemoveFreeNotification(old);
+    if (list) {
+        list->RegisterChanges(&link);
+        list->FreeNotification(this);
+    }
+}
+
+void TCustomTreeEx::ComponentRemoved(TComponent* component) {
+    TWinControl::ComponentRemoved(component);
+    if (component && component == images_) SetImages(nullptr);
+    if (component && component == stateImages_) SetStateImages(nullptr);
+}
+
 void TCustomTreeEx::SetImages(TTreeImageList* v) {
-    images_ = v;
+    HoldImageList(images_, *imageLink_, v);
     if (HandleAllocated())
         Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));
 }
 
 void TCustomTreeEx::SetStateImages(TTreeImageList* v) {
-    stateImages_ = v;
+    HoldImageList(stateImages_, *stateImageLink_, v);
     if (!v) v = CheckImages;
     if (HandleAllocated())
         Perform(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(v ? v->Handle() : nullptr));
@@ -602,15 +636,17 @@ bool TCustomTreeEx::InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, L
     // Write back what is still a child here, in the sorted order; children added meanwhile
     // keep their places at the end.
     if (items_->IsLive(parent) || parent == items_->root_.get()) {
+        std::unordered_set<const TTreeExNode*> children;
+        for (Integer i = 0; i < parent->children_.Count(); ++i) children.insert(parent->children_.Get(i));
         std::vector<TTreeExNode*> order;
+        std::unordered_set<const TTreeExNode*> placed;
         for (Integer i = 0; i < sorted.Count(); ++i) {
             TTreeExNode* node = sorted.Get(i);
-            if (items_->IsLive(node) && node->parent_ == parent && parent->children_.IndexOf(node) >= 0)
+            if (items_->IsLive(node) && node->parent_ == parent && children.count(node) && placed.insert(node).second)
                 order.push_back(node);
         }
         for (Integer i = 0; i < parent->children_.Count(); ++i)
-            if (std::find(order.begin(), order.end(), parent->children_.Get(i)) == order.end())
-                order.push_back(parent->children_.Get(i));
+            if (placed.insert(parent->children_.Get(i)).second) order.push_back(parent->children_.Get(i));
         for (size_t i = 0; i < order.size(); ++i) parent->children_.Put(static_cast<Integer>(i), order[i]);
     }
     items_->InvalidateItemCache();
@@ -634,8 +670,13 @@ bool TCustomTreeEx::SortChildren(TTreeNodeCompare sortProc, LPARAM data) {
     bool result = false;
     if (HandleAllocated()) {
         result = InvokeSort(items_->root_.get(), sortProc, data);
+        // The parents are listed first: each sort drops the item cache that a walk by GetNext
+        // would rebuild, and the comparison may delete nodes.
+        std::vector<TTreeExNode*> parents;
         for (TTreeExNode* node = items_->GetFirstNode(); node; node = node->GetNext())
-            if (node->Count() > 0) node->SortChildren(sortProc, data);
+            if (node->Count() > 0) parents.push_back(node);
+        for (TTreeExNode* node : parents)
+            if (items_->IsLive(node) && !node->Deleting() && node->Count() > 0) node->SortChildren(sortProc, data);
     }
     items_->InvalidateItemCache();
     return result;

@@ -29,6 +29,11 @@
 
 TARVIK_EXCEPTION(ETreeExError, Exception);
 
+// The deepest level a node may have (top-level nodes are level 0). The node stream nests no
+// deeper, so that every tree the control holds can be written and read back, as the window's
+// re-creation does.
+inline constexpr Integer kMaxTreeLevel = 1024;
+
 using TTreeFont = TFont;
 using TTreeImageList = TCustomImageList;
 using TTreeTimer = TTimer;
@@ -297,6 +302,7 @@ private:
     Integer IndexInCache(const TTreeExNode* node);
     // Forgets node wherever the collection refers to it (selection, item cache).
     void NodeGone(TTreeExNode* node);
+    [[noreturn]] void HandlerDeletedNode();
 
     TCustomTreeEx* owner_;
     Integer updateCount_ = 0;
@@ -309,6 +315,8 @@ private:
     TCheckType checkType_ = ctNone;
     Integer selectLevel_ = -1;
     Integer readDepth_ = 0;
+    // A node asked for a re-sort while changes were batched.
+    bool resortPending_ = false;
     std::unordered_map<const TTreeExNode*, Integer> cacheIndex_;
     std::unordered_set<const TTreeExNode*> liveNodes_;
 
@@ -439,7 +447,7 @@ public:
 
     // True while the label editor is open and key (with shift) edits the label: the form's
     // menu shortcuts (Delete among them) then leave the key to the editor.
-    bool WantsEditKey(WORD key, TShiftState shift);
+    bool WantsEditKey(WORD key, TShiftState shift) override;
 
 
     // The node references the control keeps (read-only views, mainly for tests).
@@ -469,6 +477,8 @@ protected:
     virtual void Expand(TTreeExNode* node);
 
     void CreateParams(TCreateParams& params) override;
+    // A freed (or removed) image list stops being Images or StateImages.
+    void ComponentRemoved(TComponent* component) override;
     void CreateWnd() override;
     void DestroyWnd() override;
     void FontChanged() override;
@@ -495,6 +505,8 @@ private:
     void ChangeTimerTick();
     void ChangeStyle(DWORD add, DWORD remove);
     void ApplyImageLists();
+    // Makes list the one kept in slot (Images or StateImages), with its link and notification.
+    void HoldImageList(TTreeImageList*& slot, TChangeLink& link, TTreeImageList* list);
     bool InvokeSort(TTreeExNode* parent, TTreeNodeCompare sortProc, LPARAM data);
     void RightButtonDown(WPARAM wParam, LPARAM lParam);
     LRESULT RightButtonUp(WPARAM wParam, LPARAM lParam);
@@ -529,6 +541,9 @@ private:
     TBorderStyle borderStyle_ = bsSingle;
     TTreeImageList* images_ = nullptr;
     TTreeImageList* stateImages_ = nullptr;
+    // Hear every change of the two lists, which the window then takes again.
+    std::unique_ptr<TChangeLink> imageLink_;
+    std::unique_ptr<TChangeLink> stateImageLink_;
     std::unique_ptr<TTreeTimer> expandTimer_;
     std::unique_ptr<TTreeTimer> scrollTimer_;
     std::unique_ptr<TTreeExNodes> items_;

@@ -18,7 +18,10 @@ void TTreeExNode::SetCheckState(TCheckState v) { ChangeCheck(v); }
 void TTreeExNode::ChangeCheck(TCheckState value) {
     if (!enabled_ || !parent_) return;
     TCustomTreeEx* tree = TreeView();
-    if (tree && !tree->CanCheck(this)) return;
+    // The handlers may delete this node: the collection is kept aside to ask whether it lives.
+    TTreeExNodes* owner = owner_;
+    auto alive = [owner, this] { return owner->IsLive(this) && !deleting_; };
+    if (tree && (!tree->CanCheck(this) || !alive())) return;
     TTreeExNode* p = parent_;
     bool upward = false;
     switch (p->checkType_) {
@@ -34,7 +37,10 @@ void TTreeExNode::ChangeCheck(TCheckState value) {
         else if (value == chPartial) ShowStateImage(4);
         if ((checkType_ == ctCheckBox || checkType_ == ctTriState) && (value == chUnchecked || value == chChecked)) {
             // Index walk: a handler may change the child list while the children are asked.
-            for (Integer i = 0; i < children_.Count(); ++i) children_.Get(i)->ChangeCheck(value);
+            for (Integer i = 0; i < children_.Count(); ++i) {
+                children_.Get(i)->ChangeCheck(value);
+                if (!alive()) return;
+            }
         }
         upward = true;
         break;
@@ -53,9 +59,10 @@ void TTreeExNode::ChangeCheck(TCheckState value) {
     default:
         break;
     }
-    if (tree) tree->Checked(this);
+    // The ancestors show their new marks before anyone hears of the change.
     if (upward && p != owner_->root_.get() && p->parent_ && p->parent_->checkType_ == ctTriState)
         p->UpdateCheckFromChildren();
+    if (tree) tree->Checked(this);
 }
 
 void TTreeExNode::UpdateCheckFromChildren() {
@@ -164,7 +171,7 @@ void TTreeExNode::ToggleCheck() {
             break;
         }
         // A change OnChecking refused leaves the pressed picture: show the mark as it stands.
-        if (owner->IsLive(this) && checkState_ == before) {
+        if (owner->IsLive(this) && !deleting_ && checkState_ == before) {
             switch (kind) {
             case ctCheckBox: ShowStateImage(checkState_ == chUnchecked ? 1 : 2); break;
             case ctTriState: ShowStateImage(checkState_ == chUnchecked ? 1 : checkState_ == chChecked ? 2 : 4); break;

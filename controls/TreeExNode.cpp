@@ -91,6 +91,11 @@ void TTreeExNode::SetData(Integer v) {
 }
 
 void TTreeExNode::ReSort() {
+    // Inside a batch of changes (a tree being read) the whole tree is sorted once at its end.
+    if (owner_->updateCount_ > 0) {
+        owner_->resortPending_ = true;
+        return;
+    }
     if (TTreeExNode* parent = Parent()) parent->SortByText();
     else if (TCustomTreeEx* tree = TreeView()) tree->SortByText();
 }
@@ -246,20 +251,27 @@ void TTreeExNode::Collapse(bool recurse) { ExpandItem(false, recurse); }
 void TTreeExNode::ExpandItem(bool expand, bool recurse) {
     TCustomTreeEx* tree = TreeView();
     if (!tree) return;
+    // Every handler may delete this node: the collection is kept aside to ask whether it lives.
+    TTreeExNodes* owner = owner_;
+    auto alive = [owner, this] { return owner->IsLive(this) && !deleting_; };
     bool saved = tree->expandingByCode_;
     tree->expandingByCode_ = true;
     try {
         UINT action = 0;
         if (expand) {
-            if (HasChildren() && tree->CanExpand(this)) {
+            if (HasChildren() && tree->CanExpand(this) && alive()) {
                 tree->Expand(this);
-                expanded_ = true;
-                action = TVE_EXPAND;
+                if (alive()) {
+                    expanded_ = true;
+                    action = TVE_EXPAND;
+                }
             }
-        } else if (HasChildren() && tree->CanCollapse(this)) {
+        } else if (HasChildren() && tree->CanCollapse(this) && alive()) {
             tree->Collapse(this);
-            expanded_ = false;
-            action = TVE_COLLAPSE;
+            if (alive()) {
+                expanded_ = false;
+                action = TVE_COLLAPSE;
+            }
         }
         if (action && itemId_ && tree->HandleAllocated())
             tree->Perform(TVM_EXPAND, action, reinterpret_cast<LPARAM>(itemId_));
@@ -268,9 +280,13 @@ void TTreeExNode::ExpandItem(bool expand, bool recurse) {
         throw;
     }
     tree->expandingByCode_ = saved;
-    if (recurse) {
-        // Handlers may delete children meanwhile; the index walk re-reads the list each time.
-        for (Integer i = 0; i < children_.Count(); ++i) children_.Get(i)->ExpandItem(expand, true);
+    if (recurse && alive()) {
+        // Handlers may delete children, or this node, meanwhile; the index walk re-reads the
+        // list each time and stops once this node is gone.
+        for (Integer i = 0; i < children_.Count(); ++i) {
+            children_.Get(i)->ExpandItem(expand, true);
+            if (!alive()) return;
+        }
     }
 }
 

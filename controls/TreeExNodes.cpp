@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <vector>
 
 #include "controls/TreeEx.h"
@@ -55,6 +56,11 @@ TTreeExNode* TTreeExNodes::Add(TTreeExNode* sibling, const String& s) {
 
 TTreeExNode* TTreeExNodes::InternalAddObject(TTreeExNode* parent, const String& s, Integer data) {
     if (parent == root_.get()) parent = nullptr;
+    if (parent && parent->Level() >= kMaxTreeLevel) {
+        char text[96];
+        std::snprintf(text, sizeof text, "A node cannot be nested deeper than %d levels", static_cast<int>(kMaxTreeLevel));
+        throw ETreeExError(text);
+    }
     TTreeExNode* node = owner_->CreateNode();
     try {
         node->SetData(data);
@@ -161,7 +167,12 @@ void TTreeExNodes::BeginChanges() {
 void TTreeExNodes::EndChanges() {
     if (updateCount_ <= 0) return;
     --updateCount_;
-    if (updateCount_ == 0) ApplyUpdateState(false);
+    if (updateCount_ != 0) return;
+    if (resortPending_) {
+        resortPending_ = false;
+        if (owner_->SortType() != TSortType::stNone) owner_->SortByText();
+    }
+    ApplyUpdateState(false);
 }
 
 void TTreeExNodes::ApplyUpdateState(bool updating) {

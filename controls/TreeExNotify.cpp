@@ -5,6 +5,7 @@
 #include "controls/TreeEx.h"
 
 #include "controls/CheckImages.h"
+#include "platform/Forms.h"
 
 namespace {
 
@@ -56,8 +57,9 @@ void TCustomTreeEx::WndProc(TMessage& message) {
         message.Result = CNNotify(*reinterpret_cast<NMHDR*>(lParam));
         return;
     case CM_COLORCHANGED:
+        // The class library hears of the colour first; the new window then takes it.
+        TWinControl::WndProc(message);
         RecreateWnd();
-        message.Result = 0;
         return;
     case CM_CTL3DCHANGED:
         if (borderStyle_ == bsSingle) RecreateWnd();
@@ -265,6 +267,11 @@ void TCustomTreeEx::BeginLabelEdit(NMTVDISPINFOA& info, LRESULT& result) {
         result = 1;
         return;
     }
+    // OnEditing may have deleted the node: its item is gone, so is the edit.
+    if (node && (!items_->IsLive(node) || node->Deleting())) {
+        result = 1;
+        return;
+    }
     editWindow_ = reinterpret_cast<HWND>(Perform(TVM_GETEDITCONTROL, 0, 0));
     result = 0;
     if (!editWindow_ || !IsWindow(editWindow_)) return;
@@ -346,7 +353,8 @@ LRESULT TCustomTreeEx::EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
             break;
         }
     } catch (...) {
-        // A handler's failure ends with this message; the editor keeps running.
+        // A handler's failure is reported and ends with this message; the editor keeps running.
+        if (Application) Application->HandleException(tree);
         return 0;
     }
     return old ? CallWindowProcA(old, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -437,8 +445,14 @@ void TCustomTreeEx::RightButtonDown(WPARAM wParam, LPARAM lParam) {
     rightClickNode_ = nullptr;
     rightClickMarker_ = false;
     try {
-        // The window's own handling runs its right-click detection and reports NM_RCLICK.
-        Inherited(WM_RBUTTONDOWN, wParam, lParam);
+        // The window's own handling runs its right-click detection and reports NM_RCLICK. With
+        // right-click selection the mouse-down event waits for the button-up (no menu shown).
+        if (options_.Has(TTreeOption::toRightClickSelect)) {
+            TMessage m{WM_RBUTTONDOWN, wParam, lParam, 0};
+            DefaultHandler(m);
+        } else {
+            Inherited(WM_RBUTTONDOWN, wParam, lParam);
+        }
         if (!options_.Has(TTreeOption::toRightClickSelect) && rightClickMarker_ && HandleAllocated())
             Perform(WM_RBUTTONUP, 0, CursorPoint());
     } catch (...) {
@@ -482,6 +496,11 @@ LRESULT TCustomTreeEx::RightButtonUp(WPARAM wParam, LPARAM lParam) {
             return 0;
         }
     }
+    if (options_.Has(TTreeOption::toRightClickSelect) && !(ControlStyle() & csNoStdEvents)) {
+        std::weak_ptr<bool> alive = AliveToken();
+        MouseDown(mbRight, MouseKeysToShiftState(wParam) | ssRight, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        if (alive.expired()) return 0;
+    }
     return Inherited(WM_RBUTTONUP, wParam, lParam);
 }
 
@@ -521,8 +540,14 @@ bool TCustomTreeEx::HelpKey() {
     if (!selected || !OnGetHelpContext) return false;
     if (EventsLive()) {
         Integer context = 0;
-        for (TTreeExNode* node = selected; node && context == 0 && items_->IsLive(node); node = node->Parent())
+        // The handler may delete the node it is asked about: its parent is taken beforehand,
+        // and the walk stops at any node that is gone.
+        for (TTreeExNode* node = selected; node && context == 0 && items_->IsLive(node) && !node->Deleting();) {
+            TTreeExNode* parent = node->Parent();
             OnGetHelpContext(this, node, context);
+            if (!items_->IsLive(node) || node->Deleting()) break;
+            node = parent;
+        }
         for (TControl* c = this; c && context == 0; c = c->Parent()) context = c->HelpContext();
         if (context != 0) ShowHelpContext(context);
     }

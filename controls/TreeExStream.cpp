@@ -141,8 +141,6 @@ void TTreeExNodeRecord::Decode() {
 
 namespace {
 
-constexpr Integer kMaxStreamDepth = 1024;
-
 Integer ReadInt32(TStream& stream) {
     Byte b[4];
     stream.ReadBuffer(b, 4);
@@ -154,6 +152,16 @@ void WriteInt32(TStream& stream, Integer v) {
     Put32(b, static_cast<std::uint32_t>(v));
     stream.WriteBuffer(b, 4);
 }
+
+}  // namespace
+
+// Reading runs the control's handlers (check, selection, expansion, change); one that deletes
+// a node being read leaves nowhere to put the rest of the stream.
+[[noreturn]] void TTreeExNodes::HandlerDeletedNode() {
+    throw ETreeExError("A handler deleted a node while the tree was being read");
+}
+
+namespace {
 
 [[noreturn]] void Corrupt(const char* what, long long value) {
     char text[128];
@@ -185,6 +193,7 @@ void TTreeExNodes::ReadTree(TStream& stream) {
         readDepth_ = 0;
         for (Integer i = 0; i < count; ++i) {
             TTreeExNode* node = Add(nullptr, String());
+            if (!IsLive(node) || node->Deleting()) HandlerDeletedNode();
             node->ReadNodeRecord(stream, buffer);
         }
     } catch (...) {
@@ -241,6 +250,10 @@ void TTreeExNode::ReadNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
     r.Decode();
     if (r.Count < 0) Corrupt("negative child count", r.Count);
     TCustomTreeEx* tree = TreeView();
+    TTreeExNodes* owner = owner_;
+    auto check = [owner, this] {
+        if (!owner->IsLive(this) || deleting_) owner->HandlerDeletedNode();
+    };
 
     SetText(r.Text);
     SetImageIndex(r.ImageIndex);
@@ -248,11 +261,14 @@ void TTreeExNode::ReadNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
     SetStateIndex(r.StateIndex);
     SetCheckType(static_cast<TCheckType>(r.CheckType));
     SetCheckState(static_cast<TCheckState>(r.CheckState));
+    check();
     SetEnabled(r.Enabled != 0);
     if (r.Selected) owner_->SelectNode(this, TSelectMode::smSelect);
+    check();
     SetOverlayIndex(r.OverlayIndex);
     SetIntegralHeight(r.IntegralHeight);
     SetData(r.Data);
+    check();
     parentColor_ = r.ParentColor != 0;
     if (!parentColor_) color_ = r.Color;
     parentFont_ = r.ParentFont != 0;
@@ -274,11 +290,14 @@ void TTreeExNode::ReadNodeRecord(TStream& stream, TTreeExNodeRecord& r) {
     Integer count = r.Count;
     bool expanded = r.Expanded != 0;
     if (count > 0) {
-        if (owner_->readDepth_ >= kMaxStreamDepth) Corrupt("nesting deeper than the limit", owner_->readDepth_);
+        if (owner_->readDepth_ >= kMaxTreeLevel) Corrupt("nesting deeper than the limit", owner_->readDepth_);
         ++owner_->readDepth_;
         for (Integer i = 0; i < count; ++i) {
             TTreeExNode* child = owner_->AddChild(this, String());
+            check();
+            if (!owner->IsLive(child) || child->Deleting()) owner->HandlerDeletedNode();
             child->ReadNodeRecord(stream, r);
+            check();
         }
         --owner_->readDepth_;
     }

@@ -411,6 +411,13 @@ public:
 
     bool Focused() const;
     virtual bool CanFocus() const;
+    // True while the control edits text in place and wants Key for itself: menu shortcuts then
+    // leave the key alone.
+    virtual bool WantsEditKey(Word Key, TShiftState Shift) {
+        (void)Key;
+        (void)Shift;
+        return false;
+    }
     virtual void SetFocus();
 
     void DisableAlign() { ++alignDisabled_; }

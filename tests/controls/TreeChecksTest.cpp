@@ -123,3 +123,21 @@ TEST_F(TreeChecks, ToggleCycles) {
     n[0]->ToggleCheck();
     EXPECT_EQ(n[0]->CheckState(), chUnchecked);
 }
+
+// OnChecked comes last: the node's mark is set and its tri-state ancestors already show theirs
+// (a partial child counts as on for its parent).
+TEST_F(TreeChecks, CheckedEventSeesTheAncestorsUpdated) {
+    Items().SetCheckType(ctTriState);
+    auto n = Build({"0:G", "1:P", "2:a", "2:b"});
+    n[0]->SetCheckType(ctTriState);
+    n[1]->SetCheckType(ctTriState);
+    std::vector<std::string> seen;
+    tree->OnChecked = [&](TObject*, TTreeExNode* node) {
+        seen.push_back(node->Text() + ":" + std::to_string(node->CheckState()) + " P:" +
+                       std::to_string(n[1]->CheckState()) + "/" + std::to_string(n[1]->StateIndex()) + " G:" +
+                       std::to_string(n[0]->CheckState()));
+    };
+    n[2]->SetCheckState(chChecked);
+    n[3]->SetCheckState(chChecked);
+    EXPECT_EQ(seen, (std::vector<std::string>{"a:1 P:3/4 G:1", "b:1 P:1/2 G:1"}));
+}

@@ -159,6 +159,7 @@ TEST_F(TreeFixture, DeleteKeyInTheLabelEditorEditsTheLabel) {
 TEST_F(TreeFixture, MenuShortcutsLeaveEditingKeysToTheLabelEditor) {
     auto n = Build({"0:Xabc"});
     auto* menu = new TPopupMenu(form);
+    tree->SetPopupMenu(menu);
     std::vector<std::string> clicked;
     auto item = [&](const char* caption, TShortCut shortCut) {
         auto* i = new TMenuItem(menu);

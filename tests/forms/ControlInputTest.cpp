@@ -146,6 +146,58 @@ TEST_F(FormsTest, DisabledAndHiddenMenuItemsIgnoreTheirShortcuts) {
     EXPECT_EQ(popup->FindItem(del->Command()), del);
 }
 
+// A shortcut belongs to the menus of the control that has the key and of its parents (and to
+// the form's main menu): Delete typed in a text box must not run another control's popup item.
+TEST_F(FormsTest, KeysReachOnlyTheMenusAroundTheControlThatHasThem) {
+    TForm* form = NewForm();
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    auto* edit = new TEdit(form);
+    edit->SetParent(panel);
+    auto* list = new TListView(form);
+    list->SetParent(form);
+    std::vector<String> clicked;
+    auto menuWith = [&](TMenu* menu, const char* caption, TShortCut key) {
+        auto* item = new TMenuItem(form);
+        item->SetShortCut(key);
+        item->OnClick = [&clicked, caption](TObject*) { clicked.push_back(caption); };
+        menu->Items()->Add(item);
+    };
+    auto* listMenu = new TPopupMenu(form);  // on the form, but attached to another control
+    menuWith(listMenu, "list delete", ShortCut(VK_DELETE, 0));
+    list->SetPopupMenu(listMenu);
+    auto* loose = new TPopupMenu(form);  // attached to nothing
+    menuWith(loose, "loose delete", ShortCut(VK_DELETE, 0));
+    edit->SetText("abc");
+    edit->SetSelStart(0);
+    SendMessageA(edit->Handle(), WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_TRUE(clicked.empty());
+    EXPECT_EQ(edit->Text(), "bc");
+
+    auto* panelMenu = new TPopupMenu(form);
+    menuWith(panelMenu, "panel F2", ShortCut(VK_F2, 0));
+    panel->SetPopupMenu(panelMenu);
+    auto* main = new TMainMenu(form);
+    menuWith(main, "main F1", ShortCut(VK_F1, 0));
+    form->SetMenu(main);
+    SendMessageA(edit->Handle(), WM_KEYDOWN, VK_F2, 0);
+    SendMessageA(edit->Handle(), WM_KEYDOWN, VK_F1, 0);
+    SendMessageA(list->Handle(), WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ(clicked, (std::vector<String>{"panel F2", "main F1", "list delete"}));
+
+    // The drop-down menus of a tool bar that serves as the menu bar answer like the main menu.
+    auto* bar = new TToolBar(form);
+    bar->SetParent(form);
+    auto* button = new TToolButton(form);
+    button->SetParent(bar);
+    auto* fileMenu = new TPopupMenu(form);
+    menuWith(fileMenu, "file F3", ShortCut(VK_F2 + 1, 0));
+    button->SetDropdownMenu(fileMenu);
+    clicked.clear();
+    SendMessageA(edit->Handle(), WM_KEYDOWN, VK_F2 + 1, 0);
+    EXPECT_EQ(clicked, (std::vector<String>{"file F3"}));
+}
+
 TEST_F(FormsTest, MenuItemsCheckAndKeepTheirTree) {
     TMainMenu menu(nullptr);
     auto* options = new TMenuItem(&menu);
