@@ -270,13 +270,35 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     if (RecreateDirs && !FolderExists(folder)) ForceFolder(folder);
     String outName = folder + h.FileName();
 
+    // Reads from the archive, moving on to the next part or disk where one ends: the data,
+    // and the encryption header before it, may begin on one part and go on in the next.
+    auto readSpanning = [&](Byte* buffer, Integer n) {
+        Integer got = 0;
+        while (got < n) {
+            Integer r = archive_->Read(buffer + got, n - got);
+            if (r > 0) {
+                got += r;
+                continue;
+            }
+            if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
+            SwapDisk(currentDisk_ + 2);
+        }
+        return got;
+    };
+
     if (h.Encrypted()) {
+        // Where the header starts: a retry with another password goes back there, on that
+        // disk, though reading the header may have moved on to the next one.
         const Int64 headerAt = archive_->Position();
+        const Integer headerDisk = currentDisk_;
         const Byte check = zip::encryption_check_byte(h.Flags, h.CRC, h.DateTime);
         for (;;) {
             if (remaining < zipconst::kEncryptionHeaderSize) return fail("its encryption header is missing");
+            if (spanned && currentDisk_ != headerDisk) SwapDisk(headerDisk + 1);
             archive_->SetPosition(headerAt);
-            if (DecryptHeader(Password, *archive_) == check) break;
+            std::array<Byte, zip::kEncryptionHeaderSize> header{};
+            readSpanning(header.data(), static_cast<Integer>(header.size()));
+            if (keys_.decrypt_header(Password, header) == check) break;
             String newPassword = Password;
             if (OnBadPassword) OnBadPassword(this, index, newPassword);
             if (newPassword == Password) {
@@ -326,16 +348,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     const bool encrypted = h.Encrypted();
     ArchiveSource source(remaining, [&](Byte* buffer, Integer n) {
         if (DoProcessMessages) platform::ProcessPendingMessages();
-        Integer got = 0;
-        while (got < n) {
-            Integer r = archive_->Read(buffer + got, n - got);
-            if (r > 0) {
-                got += r;
-                continue;
-            }
-            if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
-            SwapDisk(currentDisk_ + 2);
-        }
+        const Integer got = readSpanning(buffer, n);
         if (encrypted) keys_.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
         return got;
     });
