@@ -1,5 +1,6 @@
 // The extraction run behind TUnZipper::UnZip: selection, output paths, password check,
 // overwrite rule, decoding through the shared decoders, CRC check, dates and attributes.
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/MessagePump.h"
@@ -23,6 +24,26 @@ String LowerAscii(String s) {
 
 bool StartsWithNoCase(const String& s, const String& prefix) {
     return s.size() >= prefix.size() && LowerAscii(s.substr(0, prefix.size())) == LowerAscii(prefix);
+}
+
+// Output paths the engine refuses: longer than the file layer can name (its POSIX paths
+// end at 4096 bytes), or deeper than any real tree, where creating and checking the folders
+// per entry would take the run nearly forever.
+constexpr size_t kMaxOutputPath = 4095;
+constexpr size_t kMaxOutputSteps = 256;
+
+// The longest temporary name an output goes through first ("unzFFFF.TMP").
+constexpr size_t kTempNameLength = 11;
+
+// Why the output path (a folder and a file name, empty for a folder) cannot be used; empty
+// when it can.
+String OutputPathProblem(const String& folder, const String& name) {
+    const String path = folder + name;
+    if (folder.size() + std::max(name.size(), kTempNameLength) > kMaxOutputPath)
+        return "its output path is longer than " + std::to_string(kMaxOutputPath) + " characters";
+    if (static_cast<size_t>(std::count(path.begin(), path.end(), '\\')) > kMaxOutputSteps)
+        return "its output path is deeper than " + std::to_string(kMaxOutputSteps) + " folders";
+    return String();
 }
 
 }  // namespace
@@ -259,6 +280,12 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     }
 
     const String folder = OutputFolderFor(h, run.base);
+    const String problem = OutputPathProblem(folder, h.FileName());
+    if (!problem.empty()) {
+        // Reported, not raised: the other entries are still extracted.
+        if (h.FileName().empty() && !RecreateDirs) return;
+        return fail(problem);
+    }
     if (h.FileName().empty()) {
         if (RecreateDirs) {
             if (!FolderExists(folder)) ForceFolder(folder);

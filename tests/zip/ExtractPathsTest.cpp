@@ -1,15 +1,82 @@
-// Output paths: long names go through their temporary file in full.
+// Output paths: a path too long or too deep for the file layer fails its own entry before
+// anything is created, and the rest of the run goes on; deep trees within the limits are
+// created through the layer, also below folders that exist already.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "ReadTestSupport.h"
 #include "tests/common/TestProfile.h"
 #include "zip/UnZipper.h"
 
 namespace {
 
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+struct BadPathCase {
+    const char* name;
+    std::string entry;    // stored name (Python writes it as given)
+    const char* reason;   // part of the failure text
+};
+
+void PrintTo(const BadPathCase& c, std::ostream* os) { *os << c.name; }
+
+class BadOutputPaths : public ::testing::TestWithParam<BadPathCase> {};
+
+TEST_P(BadOutputPaths, FailTheirEntryOnlyAndCreateNothing) {
+    ziptest::MemoryUnZipper z;
+    z.files["A:\\a.zip"] = ziptest::PythonZip("with zipfile.ZipFile(buf,'w') as z:\n"
+                                              "  z.writestr('ok.txt','fine')\n"
+                                              "  z.writestr('" + GetParam().entry + "','lost')\n");
+    z.SetZipName("A:\\a.zip");
+    z.SetDestDir("C:\\out");
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    try {
+        z.UnZip();
+        FAIL() << "the bad path passed";
+    } catch (const EFatalUnzipError& e) {
+        EXPECT_NE(std::string(e.what()).find(GetParam().reason), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ziptest::Text(z.outputs.at("C:\\out\\ok.txt").bytes), "fine");
+    EXPECT_EQ(z.outputs.size(), 1u);
+    for (const String& f : z.folders) EXPECT_LE(f.size(), std::string("C:\\out").size()) << f;
+    EXPECT_TRUE(z.temps.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadOutputPaths,
+    ::testing::Values(BadPathCase{"TooDeep", Repeat("a/", 300) + "f.txt", "deeper than 256 folders"},
+                      BadPathCase{"TooDeepFolderEntry", Repeat("a/", 300), "deeper than 256 folders"},
+                      BadPathCase{"TooLong", Repeat(std::string(250, 'x') + "/", 17) + "f.txt",
+                                  "longer than 4095 characters"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 using tarvik::test::ProfileTest;
+
+TEST_F(ProfileTest, DeepTreesAreCreatedBelowExistingFolders) {
+    const std::string deep = Repeat("d/", 200) + "f.txt";
+    const std::string script = env.Scratch("mk.py");
+    std::ofstream(script) << "import zipfile\nwith zipfile.ZipFile('" << env.Scratch("a.zip")
+                          << "','w') as z:\n  z.writestr('" << deep << "','bottom')\n  z.writestr('d/d/g.txt','near')\n";
+    ASSERT_EQ(std::system(("python3 '" + script + "'").c_str()), 0);
+    // Part of the tree exists already, with other case.
+    std::filesystem::create_directories(env.Scratch("out/D/d"));
+    TUnZipper z;
+    z.SetZipName(env.Win("a.zip"));
+    z.SetDestDir(env.Win("out"));
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    EXPECT_EQ(z.UnZip(), 2);
+    EXPECT_EQ(env.ReadText(env.Scratch("out/D/d/g.txt")), "near");
+    EXPECT_EQ(env.ReadText(env.Scratch("out/D/" + deep.substr(2))), "bottom");
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("out/d")));
+}
 
 TEST_F(ProfileTest, LongOutputPathsGoThroughTheirTemporaryFile) {
     // Far past the old 260-character limit of temporary names.
