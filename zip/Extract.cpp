@@ -410,6 +410,11 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         return;
     }
     DiscardOutput(tempName);
+    if (status != zip::DecodeStatus::Ok && crc == h.CRC) {
+        // The CRCs agree, so the data and password are not what failed: the decoder's own
+        // reason says what did (a bad-CRC report would show the same number twice).
+        return fail(zip::to_string(status));
+    }
     if (encrypted) {
         String newPassword = Password;
         if (OnBadPassword) OnBadPassword(this, index, newPassword);
