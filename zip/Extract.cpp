@@ -5,6 +5,7 @@
 
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
+#include "platform/SysErrors.h"
 #include "platform/SysUtils.h"
 #include "zip/Crc32.h"
 #include "zip/Decoder.h"
@@ -286,15 +287,30 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         if (h.FileName().empty() && !RecreateDirs) return;
         return fail(problem);
     }
+    // A folder or file that cannot be created (a name the file system refuses, a file where a
+    // folder should be) fails its own entry; a full disk still ends the run.
+    auto creationFailed = [&](const Exception& e, bool diskFull) {
+        if (diskFull) throw;
+        fail(e.what());
+    };
+    auto forceFolder = [&]() {
+        try {
+            if (!FolderExists(folder)) ForceFolder(folder);
+            return true;
+        } catch (const EInOutError& e) {
+            creationFailed(e, e.ErrorCode == static_cast<int>(ERROR_DISK_FULL));
+        }
+        return false;
+    };
     if (h.FileName().empty()) {
         if (RecreateDirs) {
-            if (!FolderExists(folder)) ForceFolder(folder);
+            if (!forceFolder()) return;
             bool skip = false;
             if (OnStartUnZip) OnStartUnZip(this, index, folder, skip);
         }
         return;
     }
-    if (RecreateDirs && !FolderExists(folder)) ForceFolder(folder);
+    if (RecreateDirs && !forceFolder()) return;
     String outName = folder + h.FileName();
 
     // Reads from the archive, moving on to the next part or disk where one ends: the data,
@@ -354,7 +370,13 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     }
 
     String tempName;
-    std::unique_ptr<TStream> out = CreateTempOutput(folder, tempName);
+    std::unique_ptr<TStream> out;
+    try {
+        out = CreateTempOutput(folder, tempName);
+    } catch (const EFCreateError& e) {
+        creationFailed(e, GetLastError() == ERROR_DISK_FULL);
+        return;
+    }
     runningCrc_ = zip::crc32::kCrcStart;
     Int64 written = 0;
     bool skip = false;
@@ -402,6 +424,11 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         const LongWord attributes = h.ExternalAttributes & 0xFF;
         try {
             CommitOutput(tempName, outName, h.DateTime, RetainAttributes ? &attributes : nullptr);
+        } catch (const EFCreateError& e) {
+            const bool diskFull = GetLastError() == ERROR_DISK_FULL;
+            DiscardOutput(tempName);
+            creationFailed(e, diskFull);
+            return;
         } catch (...) {
             DiscardOutput(tempName);
             throw;

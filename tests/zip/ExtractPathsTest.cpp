@@ -98,4 +98,34 @@ TEST_F(ProfileTest, LongOutputPathsGoThroughTheirTemporaryFile) {
     EXPECT_EQ(files, 1u);
 }
 
+TEST_F(ProfileTest, NamesTheFileSystemRefusesFailOnlyTheirEntries) {
+    const std::string script = env.Scratch("mk.py");
+    std::ofstream(script) << "import zipfile\nwith zipfile.ZipFile('" << env.Scratch("a.zip") << "','w') as z:\n"
+                          << "  z.writestr('a|b/c.txt','folder')\n  z.writestr('bad?.txt','file')\n"
+                          << "  z.writestr('x','a file')\n  z.writestr('x/y.txt','below a file')\n"
+                          << "  z.writestr('good.txt','good')\n";
+    ASSERT_EQ(std::system(("python3 '" + script + "'").c_str()), 0);
+    TUnZipper z;
+    z.SetZipName(env.Win("a.zip"));
+    z.SetDestDir(env.Win("out"));
+    z.DoAll = true;
+    z.RecreateDirs = true;
+    std::vector<std::string> done;
+    z.OnEndUnZip = [&](TObject*, Integer index, const String&) { done.push_back(z.FullName(index)); };
+    try {
+        z.UnZip();
+        FAIL() << "the bad names passed";
+    } catch (const EFatalUnzipError& e) {
+        const std::string text = e.what();
+        EXPECT_EQ(text.rfind("Cannot extract \"a|b\\c.txt\": ", 0), 0u) << text;
+        EXPECT_NE(text.find("(and 2 more)"), std::string::npos) << text;
+    }
+    EXPECT_EQ(done, (std::vector<std::string>{"x", "good.txt"}));
+    EXPECT_EQ(env.ReadText(env.Scratch("out/good.txt")), "good");
+    size_t files = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(env.Scratch("out")))
+        if (e.is_regular_file()) ++files;
+    EXPECT_EQ(files, 2u);  // x and good.txt: no temporary file stays behind
+}
+
 }  // namespace
