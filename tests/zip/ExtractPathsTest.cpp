@@ -128,4 +128,28 @@ TEST_F(ProfileTest, NamesTheFileSystemRefusesFailOnlyTheirEntries) {
     EXPECT_EQ(files, 2u);  // x and good.txt: no temporary file stays behind
 }
 
+TEST_F(ProfileTest, AFullDiskStillEndsTheRun) {
+    const std::string script = env.Scratch("mk.py");
+    std::ofstream(script) << "import zipfile,os\nwith zipfile.ZipFile('" << env.Scratch("a.zip") << "','w') as z:\n"
+                          << "  z.writestr('big.bin',os.urandom(60000))\n  z.writestr('small.txt','small')\n";
+    ASSERT_EQ(std::system(("python3 '" + script + "'").c_str()), 0);
+    std::filesystem::create_directories(env.Scratch("q"));
+    platform::AddDrive('Q', platform::DriveKind::Fixed, env.Scratch("q"), 20000);
+    TUnZipper z;
+    z.SetZipName(env.Win("a.zip"));
+    z.SetDestDir("Q:\\");
+    z.DoAll = true;
+    bool failedEntryReport = false;
+    try {
+        z.UnZip();
+    } catch (const EFatalUnzipError&) {
+        failedEntryReport = true;
+    } catch (const Exception&) {
+    }
+    EXPECT_FALSE(failedEntryReport);
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("q/small.txt")));
+    EXPECT_TRUE(std::filesystem::is_empty(env.Scratch("q")));
+    platform::RemoveDrive('Q');
+}
+
 }  // namespace
