@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ReadTestSupport.h"
+#include "tests/common/TestProfile.h"
 #include "platform/Dialogs.h"
 #include "platform/Windows.h"
 #include "zip/ZipConstants.h"
@@ -353,16 +354,16 @@ struct PasswordCase {
     int skips;
 };
 
-class Passwords : public UnZipperTest, public ::testing::WithParamInterface<PasswordCase> {};
+class Passwords : public UnZipperTest, public ::testing::WithParamInterface<PasswordCase> {
+protected:
+    tarvik::test::ScopedTestProfile env;  // its scratch folder holds the peer's files
+};
 
 TEST_P(Passwords, WrongPasswordSkipsOrRetries) {
     // Python cannot encrypt; Info-ZIP's zip writes traditional encryption.
-    std::string dir = "/tmp/tarvik_pw_" + std::to_string(::getpid());
-    std::string cmd = "rm -rf " + dir + " && mkdir -p " + dir + " && cd " + dir +
-                      " && printf 'secret text' > s.txt && zip -q -P right a.zip s.txt";
+    std::string cmd = "cd '" + env.Scratch() + "' && printf 'secret text' > s.txt && zip -q -P right a.zip s.txt";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    z.files["A:\\a.zip"] = ziptest::ReadHostFile(dir + "/a.zip");
-    ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+    z.files["A:\\a.zip"] = ziptest::ReadHostFile(env.Scratch("a.zip"));
     z.SetZipName("A:\\a.zip");
     z.SetDestDir("C:\\out");
     z.DoAll = true;
