@@ -603,8 +603,39 @@ bool RemoveDir(const String& dir) {
 bool ForceDirectories(const String& dir) {
     if (dir.empty()) throw EInOutError("Unable to create directory", 0);
     String d = ExcludeTrailingBackslash(dir);
-    if (d.size() < 3 || DirectoryExists(d) || ExtractFilePath(d) == d) return true;
-    return ForceDirectories(ExtractFilePath(d)) && CreateDir(d);
+    if (d.size() < 3 || ExtractFilePath(d) == d) return true;
+    // One mapping of the whole path, then a walk up to the deepest folder that exists and
+    // one mkdir per missing level downward: mapping the path again at every level made deep
+    // paths cost the cube of their depth.
+    MappedPath mapped;
+    if (!MapPath(d, mapped)) return false;
+    struct stat st {};
+    if (mapped.exists) {
+        if (StatPath(mapped.posix, st) && S_ISDIR(st.st_mode)) return true;
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    // ends[i]: length of the POSIX path up to and including component i.
+    const std::size_t n = mapped.components.size();
+    std::vector<std::size_t> ends(n);
+    std::size_t end = mapped.posix.size();
+    for (std::size_t i = n; i-- > 0;) {
+        ends[i] = end;
+        end -= mapped.components[i].size() + 1;
+    }
+    std::size_t missing = n;  // the first level that does not exist
+    while (missing > 0 && !StatPath(mapped.posix.substr(0, ends[missing - 1]), st)) --missing;
+    if (missing > 0 && !S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    for (std::size_t i = missing; i < n; ++i) {
+        if (::mkdir(mapped.posix.substr(0, ends[i]).c_str(), 0777) != 0 && errno != EEXIST) {
+            SetLastErrorFromErrno(errno);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool DeleteFile(const String& fileName) {

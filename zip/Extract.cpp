@@ -1,9 +1,11 @@
 // The extraction run behind TUnZipper::UnZip: selection, output paths, password check,
 // overwrite rule, decoding through the shared decoders, CRC check, dates and attributes.
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
+#include "platform/SysErrors.h"
 #include "platform/SysUtils.h"
 #include "zip/Crc32.h"
 #include "zip/Decoder.h"
@@ -23,6 +25,26 @@ String LowerAscii(String s) {
 
 bool StartsWithNoCase(const String& s, const String& prefix) {
     return s.size() >= prefix.size() && LowerAscii(s.substr(0, prefix.size())) == LowerAscii(prefix);
+}
+
+// Output paths the engine refuses: longer than the file layer can name (its POSIX paths
+// end at 4096 bytes), or deeper than any real tree, where creating and checking the folders
+// per entry would take the run nearly forever.
+constexpr size_t kMaxOutputPath = 4095;
+constexpr size_t kMaxOutputSteps = 256;
+
+// The longest temporary name an output goes through first ("unzFFFF.TMP").
+constexpr size_t kTempNameLength = 11;
+
+// Why the output path (a folder and a file name, empty for a folder) cannot be used; empty
+// when it can.
+String OutputPathProblem(const String& folder, const String& name) {
+    const String path = folder + name;
+    if (folder.size() + std::max(name.size(), kTempNameLength) > kMaxOutputPath)
+        return "its output path is longer than " + std::to_string(kMaxOutputPath) + " characters";
+    if (static_cast<size_t>(std::count(path.begin(), path.end(), '\\')) > kMaxOutputSteps)
+        return "its output path is deeper than " + std::to_string(kMaxOutputSteps) + " folders";
+    return String();
 }
 
 }  // namespace
@@ -259,24 +281,67 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     }
 
     const String folder = OutputFolderFor(h, run.base);
+    const String problem = OutputPathProblem(folder, h.FileName());
+    if (!problem.empty()) {
+        // Reported, not raised: the other entries are still extracted.
+        if (h.FileName().empty() && !RecreateDirs) return;
+        return fail(problem);
+    }
+    // A folder or file that cannot be created (a name the file system refuses, a file where a
+    // folder should be) fails its own entry; a full disk still ends the run.
+    auto creationFailed = [&](const Exception& e, bool diskFull) {
+        if (diskFull) throw;
+        fail(e.what());
+    };
+    auto forceFolder = [&]() {
+        try {
+            if (!FolderExists(folder)) ForceFolder(folder);
+            return true;
+        } catch (const EInOutError& e) {
+            creationFailed(e, e.ErrorCode == static_cast<int>(ERROR_DISK_FULL));
+        }
+        return false;
+    };
     if (h.FileName().empty()) {
         if (RecreateDirs) {
-            if (!FolderExists(folder)) ForceFolder(folder);
+            if (!forceFolder()) return;
             bool skip = false;
             if (OnStartUnZip) OnStartUnZip(this, index, folder, skip);
         }
         return;
     }
-    if (RecreateDirs && !FolderExists(folder)) ForceFolder(folder);
+    if (RecreateDirs && !forceFolder()) return;
     String outName = folder + h.FileName();
 
+    // Reads from the archive, moving on to the next part or disk where one ends: the data,
+    // and the encryption header before it, may begin on one part and go on in the next.
+    auto readSpanning = [&](Byte* buffer, Integer n) {
+        Integer got = 0;
+        while (got < n) {
+            Integer r = archive_->Read(buffer + got, n - got);
+            if (r > 0) {
+                got += r;
+                continue;
+            }
+            if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
+            SwapDisk(currentDisk_ + 2);
+        }
+        return got;
+    };
+
     if (h.Encrypted()) {
+        // Where the header starts: a retry with another password goes back there, on that
+        // disk, though reading the header may have moved on to the next one.
         const Int64 headerAt = archive_->Position();
+        const Integer headerDisk = currentDisk_;
         const Byte check = zip::encryption_check_byte(h.Flags, h.CRC, h.DateTime);
         for (;;) {
             if (remaining < zipconst::kEncryptionHeaderSize) return fail("its encryption header is missing");
+            if (spanned && currentDisk_ != headerDisk) SwapDisk(headerDisk + 1);
             archive_->SetPosition(headerAt);
-            if (DecryptHeader(Password, *archive_) == check) break;
+            std::array<Byte, zip::kEncryptionHeaderSize> header{};
+            readSpanning(header.data(), static_cast<Integer>(header.size()));
+            if (keys_.decrypt_header(Password, header) == check) break;
             String newPassword = Password;
             if (OnBadPassword) OnBadPassword(this, index, newPassword);
             if (newPassword == Password) {
@@ -305,7 +370,13 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     }
 
     String tempName;
-    std::unique_ptr<TStream> out = CreateTempOutput(folder, tempName);
+    std::unique_ptr<TStream> out;
+    try {
+        out = CreateTempOutput(folder, tempName);
+    } catch (const EFCreateError& e) {
+        creationFailed(e, GetLastError() == ERROR_DISK_FULL);
+        return;
+    }
     runningCrc_ = zip::crc32::kCrcStart;
     Int64 written = 0;
     bool skip = false;
@@ -326,16 +397,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
     const bool encrypted = h.Encrypted();
     ArchiveSource source(remaining, [&](Byte* buffer, Integer n) {
         if (DoProcessMessages) platform::ProcessPendingMessages();
-        Integer got = 0;
-        while (got < n) {
-            Integer r = archive_->Read(buffer + got, n - got);
-            if (r > 0) {
-                got += r;
-                continue;
-            }
-            if (!spanned || !OnGetNextDisk) throw EFatalUnzipError("Premature end of file reached");
-            SwapDisk(currentDisk_ + 2);
-        }
+        const Integer got = readSpanning(buffer, n);
         if (encrypted) keys_.decrypt(std::span<Byte>(buffer, static_cast<size_t>(n)));
         return got;
     });
@@ -362,6 +424,11 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         const LongWord attributes = h.ExternalAttributes & 0xFF;
         try {
             CommitOutput(tempName, outName, h.DateTime, RetainAttributes ? &attributes : nullptr);
+        } catch (const EFCreateError& e) {
+            const bool diskFull = GetLastError() == ERROR_DISK_FULL;
+            DiscardOutput(tempName);
+            creationFailed(e, diskFull);
+            return;
         } catch (...) {
             DiscardOutput(tempName);
             throw;
@@ -370,6 +437,11 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         return;
     }
     DiscardOutput(tempName);
+    if (status != zip::DecodeStatus::Ok && crc == h.CRC) {
+        // The CRCs agree, so the data and password are not what failed: the decoder's own
+        // reason says what did (a bad-CRC report would show the same number twice).
+        return fail(zip::to_string(status));
+    }
     if (encrypted) {
         String newPassword = Password;
         if (OnBadPassword) OnBadPassword(this, index, newPassword);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/Clock.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/Windows.h"
@@ -283,19 +284,45 @@ void TUnZipper::ForceFolder(const String& folder) {
 
 bool TUnZipper::OutputFileExists(const String& name) { return FileExists(name); }
 
+namespace {
+
+// A stream that owns the handle it was given.
+class OwnedHandleStream final : public THandleStream {
+public:
+    explicit OwnedHandleStream(THandle handle) : THandleStream(handle) {}
+    ~OwnedHandleStream() override { FileClose(handle_); }
+    OwnedHandleStream(const OwnedHandleStream&) = delete;
+    OwnedHandleStream& operator=(const OwnedHandleStream&) = delete;
+};
+
+}  // namespace
+
 std::unique_ptr<TStream> TUnZipper::CreateTempOutput(const String& folder, String& tempName) {
-    char buffer[1024] = {};
+    // One open that creates a new file under a name nobody uses yet, returning its stream:
+    // when it fails nothing was created, and the name kept is the whole name, so the file
+    // can always be removed again.
     String dir = ExcludeTrailingBackslash(folder);
-    if (dir.size() == 2 && dir[1] == ':') dir += '\\';
-    if (GetTempFileNameA(dir.c_str(), "unz", 0, buffer) == 0)
-        throw EFCreateError("Cannot create a temporary file in \"" + folder + "\". " + SysErrorMessage(GetLastError()));
-    tempName = buffer;
-    try {
-        return std::make_unique<TFileStream>(tempName, fmCreate);
-    } catch (...) {
-        DeleteFile(tempName);
-        throw;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[16];
+        std::snprintf(name, sizeof name, "unz%X.TMP", (platform::RandomUInt32() & 0xFFFF) | 1);
+        String candidate = dir + "\\" + name;
+        if (FileExists(candidate) || DirectoryExists(candidate)) continue;
+        THandle handle = FileCreate(candidate);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            throw EFCreateError("Cannot create a temporary file in \"" + folder + "\". " + SysErrorMessage(error));
+        }
+        tempName = candidate;
+        try {
+            return std::make_unique<OwnedHandleStream>(handle);
+        } catch (...) {
+            FileClose(handle);
+            DeleteFile(candidate);
+            throw;
+        }
     }
+    throw EFCreateError("Cannot create a temporary file in \"" + folder + "\". " + SysErrorMessage(ERROR_FILE_EXISTS));
 }
 
 void TUnZipper::CommitOutput(const String& tempName, const String& name, LongWord dosDateTime,

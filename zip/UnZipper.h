@@ -153,6 +153,7 @@ protected:
     TStream* SwapDisk(Integer disk);
     void NextDiskForCentral(TZipHeaderInfo& header, TStream*& stream);
     bool RebuildFromLocalHeaders();
+    void CheckForOverlaps();
     bool DiskLabelMatches(Integer disk);
     void ClearZipNow();
     // With openAndClose false the archive stream must be open and stays where it was.

@@ -109,6 +109,7 @@ void TUnZipper::ReadZipDirectory() {
             }
         }
     }
+    if (!rebuilt_ && !multi) CheckForOverlaps();
     if (multi && endCentral_.HasComment()) {
         if (currentDisk_ != thisDisk) SwapDisk(thisDisk + 1);
         LoadZipComment(false);
@@ -124,6 +125,36 @@ void TUnZipper::ReadZipDirectory() {
         archiveDate_ = FileStreamDate(*archive_);
     }
     SortView(SortMode);
+}
+
+// Entries whose bytes overlap let a small archive expand into far more output than it holds
+// (one compressed stream reused by every entry). In physical order, each entry's local
+// header, data and descriptor must end before the next entry starts. The local header's own
+// name and extra lengths count when it can be read; otherwise the central ones stand in.
+void TUnZipper::CheckForOverlaps() {
+    TStream& s = *archive_;
+    const Int64 back = s.Position();
+    Int64 previousEnd = 0;
+    const TZipHeaderInfo* previous = nullptr;
+    for (Integer i = 0; i < directory_->Count(); ++i) {
+        const TZipHeaderInfo* e = directory_->Header(i);
+        const Int64 start = e->LocalHeaderOffset;
+        if (previous != nullptr && start < previousEnd)
+            throw EFatalUnzipError("The entries \"" + previous->FullName() + "\" and \"" + e->FullName() +
+                                   Format1("\" overlap (offsets %lld and %lld)", previous->LocalHeaderOffset,
+                                           e->LocalHeaderOffset));
+        Int64 lengths = static_cast<Int64>(e->NameLength) + e->ExtraLength;
+        Byte r[zipconst::kLocalSize];
+        s.SetPosition(start);
+        if (s.Read(r, sizeof r) == static_cast<Integer>(sizeof r) && le::Get32(r) == zipconst::kLocalSignature)
+            lengths = static_cast<Int64>(le::Get16(r + 26)) + le::Get16(r + 28);
+        Int64 end = start + zipconst::kLocalSize + lengths + e->CompressedSize;
+        // The shortest form of the descriptor (without its optional signature).
+        if (e->HasDataDescriptor()) end += zipconst::kDataDescriptorSize - 4;
+        previous = e;
+        previousEnd = e->NeedsZip64() ? start + zipconst::kLocalSize : end;
+    }
+    s.SetPosition(back);
 }
 
 bool TUnZipper::RebuildFromLocalHeaders() {
@@ -155,6 +186,11 @@ bool TUnZipper::RebuildFromLocalHeaders() {
     for (;;) {
         auto header = std::make_unique<TZipHeaderInfo>();
         if (!header->ReadLocalFromStream(s)) break;
+        // The list holds at most this many entries; more local headers are refused the way
+        // a central directory with too many entries is.
+        if (directory_->Count() >= zipconst::kMaxListSize)
+            throw EFatalUnzipError(Format1("The archive holds %lld entries; at most %lld can be listed",
+                                           static_cast<long long>(directory_->Count()) + 1, zipconst::kMaxListSize));
         Int64 skip = static_cast<Int64>(header->CompressedSize) + header->ExtraLength;
         if (header->HasDataDescriptor()) skip += zipconst::kDataDescriptorSize;
         // A size that reaches past the end of the file ends the scan: the next header

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "tests/common/TestProfile.h"
 
@@ -51,6 +52,21 @@ TEST_F(ProfileTest, ZipToolReportsFailuresWithExitCodes) {
     ToolRun missing = ZipTool("list " + env.Scratch("missing.zip"));
     EXPECT_EQ(missing.rc, 2);
     EXPECT_NE(missing.out.find("Cannot open file"), std::string::npos) << missing.out;
+}
+
+TEST_F(ProfileTest, ZipToolNamesTheDecodersReason) {
+    // A deflated entry whose declared size is larger than its data; the CRC is the data's.
+    const std::string script = env.Scratch("mk.py");
+    std::ofstream(script) << "import zipfile\nwith zipfile.ZipFile('" << env.Scratch("a.zip")
+                          << "','w',zipfile.ZIP_DEFLATED) as z:\n  z.writestr('short.txt','hello '*100)\n"
+                          << "b=bytearray(open('" << env.Scratch("a.zip") << "','rb').read())\n"
+                          << "b[22:26]=(610).to_bytes(4,'little'); c=b.rfind(b'PK\\x01\\x02'); b[c+24:c+28]=(610).to_bytes(4,'little')\n"
+                          << "open('" << env.Scratch("a.zip") << "','wb').write(b)\n";
+    ASSERT_EQ(std::system(("python3 '" + script + "'").c_str()), 0);
+    ToolRun run = ZipTool("test " + env.Scratch("a.zip"));
+    EXPECT_EQ(run.rc, 1) << run.out;
+    EXPECT_NE(run.out.find("data shorter than its declared size"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("bad CRC"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 //   ziptool list|test|extract ARCHIVE [--password P] [--dest DIR]
 //
 // Exit code 0 when every entry was fine, 1 when some entry failed (bad CRC, bad password,
-// not supported), 2 on an error that ended the run or bad usage.
+// not supported, a decoder's failure, which is printed with its reason), 2 on an error that
+// ended the run or bad usage.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -134,7 +135,16 @@ int main(int argc, char** argv) {
             std::printf("skipped (%s): %s\n", reason == TSkipReason::skBadPassword ? "bad password" : "file exists",
                         z.FullName(index).c_str());
         };
-        z.UnZip();
+        try {
+            z.UnZip();
+        } catch (const EFatalUnzipError& e) {
+            // The run's report of entries it could not extract (it went on with the others).
+            const std::string text = e.what();
+            if (text.rfind("Cannot extract \"", 0) != 0) throw;
+            std::fflush(stdout);
+            std::printf("failed: %s\n", text.c_str());
+            return 1;
+        }
     } catch (const Exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "ziptool: error: %s\n", e.what());
