@@ -79,6 +79,8 @@ void ProcessMessages() {
     while (ProcessOneMessage()) {
         if (State().depth <= 1) RunDeferred();
     }
+    // Work deferred by the last message handled, or with no message at all, is due too.
+    if (State().depth <= 1) RunDeferred();
 }
 
 void HandleMessage() {

@@ -57,6 +57,14 @@ TEST_F(ModalLoopTest, DeferredWorkWaitsForTheOutermostLoop) {
     EXPECT_EQ(trace, (std::vector<std::string>{"handler depth 1", "inner message", "handler done", "freed"}));
 }
 
+TEST_F(ModalLoopTest, DeferredWorkRunsEvenWhenTheQueueIsEmpty) {
+    // Windows destroyed outside any loop defer their freeing; the next pump must run it.
+    bool freed = false;
+    platform::DeferToOutermostLoop([&] { freed = true; });
+    platform::ProcessMessages();
+    EXPECT_TRUE(freed);
+}
+
 TEST_F(ModalLoopTest, TerminationSignalClosesTheMainWindowThroughTheLoop) {
     platform::InstallTerminationSignals();
     HWND w = MakeTop();
