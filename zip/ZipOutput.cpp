@@ -8,7 +8,6 @@
 #include "platform/Drives.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
-#include "platform/SysUtils.h"
 #include "zip/DirSearch.h"
 #include "zip/WriteEntry.h"
 #include "zip/ZipConstants.h"
@@ -224,9 +223,15 @@ Integer RemoveStaleTemps(const String& archive) {
     const String folder = ExtractFilePath(full);
     // The names the writer gives its temporary files: "." + name (at most 200 bytes) + "." +
     // eight hex digits + ".tmp".
-    const String stem = "." + ExtractFileName(full).substr(0, 200) + ".";
+    // A longer name is cut, so the temporary files of another archive (under another lock)
+    // could look the same: those are left alone.
+    // The name as it stands on disk, compared exactly: "A.zip" beside "a.zip" is another archive.
+    const std::string posix = platform::ToPosixPath(full);
+    const String onDisk = posix.empty() ? ExtractFileName(full) : String(posix.substr(posix.find_last_of('/') + 1));
+    if (onDisk.size() > 200) return 0;
+    const String stem = "." + onDisk + ".";
     auto ours = [&](const String& name) {
-        if (name.size() != stem.size() + 12 || !AnsiSameText(name.substr(0, stem.size()), stem)) return false;
+        if (name.size() != stem.size() + 12 || name.compare(0, stem.size(), stem) != 0) return false;
         if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
         for (size_t i = stem.size(); i < stem.size() + 8; ++i)
             if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;

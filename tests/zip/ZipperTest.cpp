@@ -299,7 +299,7 @@ TEST_F(ZipperTest, TwoComponentsNeverRewriteTheSameArchiveAtOnce) {
 TEST_F(ZipperTest, TemporaryFilesOfAKilledCycleGoAndOtherFilesStay) {
     ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
     const std::vector<std::string> others = {".a.zip.0badf00d.tmp.bak", ".a.zip.keep.tmp", ".a.zip.0badf00dd.tmp",
-                                             ".b.zip.12345678.tmp"};
+                                             ".b.zip.12345678.tmp", ".A.zip.0badf00d.tmp"};
     for (const auto& name : others) WriteFile(env.Scratch(name), "x");
     WriteFile(env.Scratch(".a.zip.0badf00d.tmp"), "left by a killed cycle");
     ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
