@@ -259,7 +259,7 @@ Integer TZipper::ProcessFiles() {
         const TMultiMode mode = MultiMode();
         // No other cycle runs on this archive now, so temporary files of its name are left
         // over from one that was killed before its swap.
-        if (mode == TMultiMode::mmNone) zipwrite::RemoveStaleTemps(zipName_);
+        if (c.lock && mode == TMultiMode::mmNone) zipwrite::RemoveStaleTemps(zipName_);
         if (c.archiveExisted && mode != TMultiMode::mmNone)
             throw EZipWriteError("Multi-part output is only written as a new archive; \"" + zipName_ + "\" exists");
         if (c.archiveExisted) {

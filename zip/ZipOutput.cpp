@@ -213,8 +213,10 @@ std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive) {
     std::snprintf(name, sizeof name, "/zip-%016llx.lock", static_cast<unsigned long long>(hash));
     try {
         return std::make_unique<platform::detail::FileLock>(platform::ProfileTempPath() + name);
-    } catch (const Exception& e) {
-        throw EZipWriteError("Cannot lock the archive \"" + archive + "\" against other programs. " + e.what());
+    } catch (const Exception&) {
+        // Without the lock file the cycle still runs, guarded by the identity check before the
+        // swap, as it was before the lock existed; only the cleaning of stale files is skipped.
+        return nullptr;
     }
 }
 

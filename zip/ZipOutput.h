@@ -99,6 +99,7 @@ private:
 // Serialises update cycles of one archive between processes: an advisory lock on a lock file
 // of the private temporary folder named after the archive's full path. Waits while another
 // process holds it. Taken before the archive is read, held until the new one is in place.
+// Null when the lock file cannot be made (the private temporary folder is gone or read-only).
 std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive);
 
 // Removes the temporary files (".NAME.xxxxxxxx.tmp" beside the archive) that a cycle killed

@@ -310,6 +310,15 @@ TEST_F(ZipperTest, TemporaryFilesOfAKilledCycleGoAndOtherFilesStay) {
     EXPECT_EQ(left, want);
 }
 
+TEST_F(ZipperTest, WithoutTheLockFolderTheCycleRunsAndCleansNothing) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    std::filesystem::remove_all(env.Profile() + "/temp");
+    WriteFile(env.Scratch(".a.zip.0badf00d.tmp"), "not known to be stale");
+    ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{".a.zip.0badf00d.tmp"});
+}
+
 // Another program replaces the archive (by rename, as careful writers do).
 void ReplaceBehindOurBack(const std::string& zip, const std::string& scratch) {
     WriteFile(scratch + "/other.txt", "other");
