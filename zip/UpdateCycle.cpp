@@ -253,8 +253,13 @@ Integer TZipper::ProcessFiles() {
         if (zipName_.empty()) throw EZipWriteError("No archive name is set");
         c.claim = std::make_unique<zipwrite::RewriteClaim>(zipName_);
         if (sfxMode_) c.claim->Also(sfxName_);
+        // Another program rewriting this archive is waited for; what it wrote is read afresh.
+        c.lock = zipwrite::LockArchive(zipName_);
         c.archiveExisted = FileExists(zipName_);
         const TMultiMode mode = MultiMode();
+        // No other cycle runs on this archive now, so temporary files of its name are left
+        // over from one that was killed before its swap.
+        if (c.lock && mode == TMultiMode::mmNone) zipwrite::RemoveStaleTemps(zipName_);
         if (c.archiveExisted && mode != TMultiMode::mmNone)
             throw EZipWriteError("Multi-part output is only written as a new archive; \"" + zipName_ + "\" exists");
         if (c.archiveExisted) {

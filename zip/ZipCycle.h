@@ -33,6 +33,8 @@ private:
 
 struct TZipper::Cycle {
     std::unique_ptr<zipwrite::RewriteClaim> claim;
+    // Released last, after the output removed what it left.
+    std::unique_ptr<platform::detail::FileLock> lock;
     std::unique_ptr<zipwrite::ZipOutput> output;
     std::unique_ptr<zip::Deflater> deflater;
     std::unique_ptr<TSortedZip> newNames;      // ByName, not owning: the duplicate test

@@ -1,11 +1,13 @@
 #include "zip/ZipOutput.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <limits>
 
 #include "platform/Drives.h"
 #include "platform/Paths.h"
+#include "platform/Profile.h"
 #include "zip/DirSearch.h"
 #include "zip/WriteEntry.h"
 #include "zip/ZipConstants.h"
@@ -199,6 +201,54 @@ void ZipOutput::Commit() {
     parts_.clear();
     LabelDisk();
     done_ = true;
+}
+
+std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive) {
+    std::string path = platform::ToPosixPath(ExpandFileName(archive));
+    if (path.empty()) path = ExpandFileName(archive);
+    // FNV-1a of the full path: a collision only makes two archives wait for each other.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char ch : path) hash = (hash ^ ch) * 1099511628211ull;
+    char name[40];
+    std::snprintf(name, sizeof name, "/zip-%016llx.lock", static_cast<unsigned long long>(hash));
+    try {
+        return std::make_unique<platform::detail::FileLock>(platform::ProfileTempPath() + name);
+    } catch (const Exception&) {
+        // Without the lock file the cycle still runs, guarded by the identity check before the
+        // swap, as it was before the lock existed; only the cleaning of stale files is skipped.
+        return nullptr;
+    }
+}
+
+Integer RemoveStaleTemps(const String& archive) {
+    const String full = ExpandFileName(archive);
+    const String folder = ExtractFilePath(full);
+    // The names the writer gives its temporary files: "." + name (at most 200 bytes) + "." +
+    // eight hex digits + ".tmp".
+    // A longer name is cut, so the temporary files of another archive (under another lock)
+    // could look the same: those are left alone.
+    // The name as it stands on disk, compared exactly: "A.zip" beside "a.zip" is another archive.
+    const std::string posix = platform::ToPosixPath(full);
+    const String onDisk = posix.empty() ? ExtractFileName(full) : String(posix.substr(posix.find_last_of('/') + 1));
+    if (onDisk.size() > 200) return 0;
+    const String stem = "." + onDisk + ".";
+    auto ours = [&](const String& name) {
+        if (name.size() != stem.size() + 12 || name.compare(0, stem.size(), stem) != 0) return false;
+        if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+        for (size_t i = stem.size(); i < stem.size() + 8; ++i)
+            if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+        return true;
+    };
+    std::vector<String> stale;
+    TSearchRec found;
+    for (Integer rc = FindFirst(folder + stem + "*.tmp", faHidden | faArchive | faReadOnly, found); rc == 0;
+         rc = FindNext(found))
+        if ((found.Attr & faDirectory) == 0 && ours(found.Name)) stale.push_back(folder + found.Name);
+    FindClose(found);
+    Integer removed = 0;
+    for (const String& name : stale)
+        if (DeleteFile(name)) ++removed;
+    return removed;
 }
 
 MemberTemp::MemberTemp() {

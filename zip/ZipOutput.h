@@ -18,6 +18,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileStream.h"
+#include "platform/detail/FileLock.h"
 #include "zip/UnZipper.h"
 
 namespace zipwrite {
@@ -94,6 +95,17 @@ private:
     Int64 roomLimit_ = 0;
     std::vector<Byte> buffer_;
 };
+
+// Serialises update cycles of one archive between processes: an advisory lock on a lock file
+// of the private temporary folder named after the archive's full path. Waits while another
+// process holds it. Taken before the archive is read, held until the new one is in place.
+// Null when the lock file cannot be made (the private temporary folder is gone or read-only).
+std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive);
+
+// Removes the temporary files (".NAME.xxxxxxxx.tmp" beside the archive) that a cycle killed
+// before its swap left behind. Only safe while this process holds LockArchive: every cycle
+// that could own such a file holds the lock while the file exists. Returns how many it removed.
+Integer RemoveStaleTemps(const String& archive);
 
 // A file of the layer's private temporary folder with a unique name, removed on destruction.
 class MemberTemp {

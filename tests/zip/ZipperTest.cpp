@@ -3,8 +3,14 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "ZipperTestSupport.h"
 #include "platform/Drives.h"
+#include "zip/ZipOutput.h"
 
 using namespace zipwritetest;
 using tarvik::test::ProfileTest;
@@ -290,12 +296,60 @@ TEST_F(ZipperTest, TwoComponentsNeverRewriteTheSameArchiveAtOnce) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
+TEST_F(ZipperTest, TemporaryFilesOfAKilledCycleGoAndOtherFilesStay) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    const std::vector<std::string> others = {".a.zip.0badf00d.tmp.bak", ".a.zip.keep.tmp", ".a.zip.0badf00dd.tmp",
+                                             ".b.zip.12345678.tmp", ".A.zip.0badf00d.tmp"};
+    for (const auto& name : others) WriteFile(env.Scratch(name), "x");
+    WriteFile(env.Scratch(".a.zip.0badf00d.tmp"), "left by a killed cycle");
+    ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
+    std::vector<std::string> left = Leftovers();
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> want = others;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(left, want);
+}
+
+TEST_F(ZipperTest, WithoutTheLockFolderTheCycleRunsAndCleansNothing) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    std::filesystem::remove_all(env.Profile() + "/temp");
+    WriteFile(env.Scratch(".a.zip.0badf00d.tmp"), "not known to be stale");
+    ASSERT_EQ(Add({Source("b.txt", "b")}), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{".a.zip.0badf00d.tmp"});
+}
+
 // Another program replaces the archive (by rename, as careful writers do).
 void ReplaceBehindOurBack(const std::string& zip, const std::string& scratch) {
     WriteFile(scratch + "/other.txt", "other");
     RunResult r = RunShell("cd " + Quote(scratch) + " && cp " + Quote(zip) + " x.tmp && zip -q x.tmp other.txt && mv x.tmp " +
                            Quote(zip));
     ASSERT_EQ(r.code, 0) << r.output;
+}
+
+TEST_F(ZipperTest, CycleWaitsWhileAnotherHoldsTheArchiveAndReadsWhatItLeft) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    auto held = zipwrite::LockArchive(env.Win("a.zip"));  // as another process's cycle would
+    const std::string before = ReadFile(env.Scratch("a.zip"));
+    std::atomic<bool> finished = false;
+    z.FilesList.Add(Source("b.txt", "b"));
+    std::thread cycle([&] {
+        try {
+            z.Zip();
+            finished = true;
+        } catch (const Exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
+    // The holder puts its own new archive in place before it lets go.
+    ReplaceBehindOurBack(env.Scratch("a.zip"), env.Scratch());
+    held.reset();
+    cycle.join();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "other.txt", "b.txt"}));
 }
 
 TEST_F(ZipperTest, PendingChangesOnAStaleDirectoryFailAndTheArchiveStays) {
