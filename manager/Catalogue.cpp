@@ -260,7 +260,15 @@ void PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueT
 std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormatSettings& settings) {
     std::vector<String> problems;
     if (!FileExists(fileName_)) return problems;
-    String text = ReadAll(fileName_);
+    String text;
+    try {
+        text = ReadAll(fileName_);
+    } catch (...) {
+        // The tree now lacks the whole catalogue; the next save must not put an empty one in
+        // its place.
+        unreadFile_ = true;
+        throw;
+    }
     std::vector<TCatalogueLine> lines = ParseCatalogueText(text, settings, problems);
     if (!problems.empty()) {
         damagedText_ = text;
@@ -272,6 +280,17 @@ std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormat
 
 void TCatalogueFile::Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings) {
     ForceDirectories(ExtractFileDir(fileName_));
+    if (unreadFile_) {
+        // The file the load could not read is moved aside whole; when even that fails, the
+        // save fails and the file stays where it is.
+        if (FileExists(fileName_)) {
+            DeleteFile(BackupCopyName());
+            if (!RenameFile(fileName_, BackupCopyName()))
+                throw EFCreateError("Cannot keep the unread catalogue \"" + fileName_ + "\" as \"" +
+                                    BackupCopyName() + "\"");
+        }
+        unreadFile_ = false;
+    }
     if (backupPending_) {
         WriteAll(BackupCopyName(), damagedText_);
         backupPending_ = false;

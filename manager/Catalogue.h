@@ -106,7 +106,8 @@ public:
     std::vector<String> Load(TCatalogueTarget& target, const TFormatSettings& settings);
     // Writes the records (in pre-order) through a new file and a rename, creating the folder
     // first. After a load that skipped lines, the file as it was read is first kept as
-    // BackupCopyName(). Raises the layer's file errors; the old file then stays.
+    // BackupCopyName(); after a load that could not read the file at all, that file is first
+    // renamed to BackupCopyName(). Raises the layer's file errors; the old file then stays.
     void Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings);
 
     // True while a backup copy of a damaged load is still owed.
@@ -116,6 +117,7 @@ private:
     String fileName_;
     String damagedText_;  // the file as read, when lines had to be skipped
     bool backupPending_ = false;
+    bool unreadFile_ = false;  // the last load found the file but could not read it
 };
 
 }  // namespace manager

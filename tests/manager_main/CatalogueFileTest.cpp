@@ -11,6 +11,7 @@
 #include "manager/Catalogue.h"
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
+#include "platform/FileStream.h"
 
 using namespace manager;
 
@@ -288,6 +289,27 @@ TEST_F(CatalogueFileTest, SaveCreatesTheFolderAndAFailedSaveKeepsTheOldFile) {
         EXPECT_EQ(env.ReadText(env.Scratch("new/folder/Backup.Dat")), "1|A|1||||30/12/1899|6|7|-\r\n");
     }
     std::filesystem::permissions(env.Scratch("new/folder"), std::filesystem::perms::owner_all);
+}
+
+TEST_F(CatalogueFileTest, AFileTheLoadCouldNotReadIsMovedAsideNotOverwritten) {
+    const String original = "1|Documents|1|||Work papers|01/03/2024 10:20:30|6|7|+\r\n";
+    env.WriteText("Backup.Dat", original);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    {
+        TFileStream holder(env.Win("Backup.Dat"), fmOpenRead | fmShareExclusive);
+        EXPECT_ANY_THROW(file.Load(tree, Fs()));
+        EXPECT_TRUE(tree.Paths().empty());
+        // Still held: the file can be neither moved nor replaced, so the save fails.
+        EXPECT_ANY_THROW(file.Save({Rec(1, "New")}, Fs()));
+        EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), original);
+    }
+    file.Save({Rec(1, "New")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), "1|New|1||||30/12/1899|6|7|-\r\n");
+    // Only the save right after such a load moves the file aside.
+    file.Save({Rec(1, "Newer")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
 }
 
 TEST_F(CatalogueFileTest, AMissingFileAddsNothing) {
