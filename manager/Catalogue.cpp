@@ -95,6 +95,23 @@ void WriteAll(const String& fileName, const String& text) {
 
 }  // namespace
 
+namespace {
+
+// A record that would not be written back as it stands loses something at the next save (a
+// NUL byte ends its line early, a tab splits a field, an extra field is dropped, a value is
+// written in another form). It is loaded as read, and reported so that the file as read is
+// kept beside the new one.
+void NoteChangedRecord(const TCatalogueLine& entry, const String& source, const TFormatSettings& settings,
+                       std::vector<String>& problems) {
+    String written = CatalogueLine(entry.Record, settings);
+    written.resize(written.size() - 2);  // without its CR LF
+    if (written == source) return;
+    problems.push_back("Backup.Dat line " + std::to_string(entry.LineNumber) +
+                       " does not read back as it stands; the file as read is kept as Backup.Dat.bak");
+}
+
+}  // namespace
+
 String CatalogueField(const String& value) {
     bool quote = !value.empty() && (IsLineSpace(static_cast<unsigned char>(value.front())) || value.front() == '"');
     for (char ch : value) {
@@ -201,6 +218,7 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
             if (!inside &&
                 ParseCatalogueLine(WithoutTrailingCR(joined), entry.Record, settings, joinedReason) &&
                 entry.Record.FieldCount == 10) {
+                NoteChangedRecord(entry, WithoutTrailingCR(joined), settings, problems);
                 lines.push_back(entry);
                 i = j;
                 continue;
@@ -208,6 +226,7 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
         }
         String line = WithoutTrailingCR(raw[i]);
         if (ParseCatalogueLine(line, entry.Record, settings, reason)) {
+            NoteChangedRecord(entry, line, settings, problems);
             lines.push_back(entry);
         } else {
             problems.push_back("Backup.Dat line " + std::to_string(i + 1) + " skipped: " + reason);

@@ -61,7 +61,8 @@ bool ParseCatalogueLine(const String& line, TCatalogueRecord& record, const TFor
                         String& reason);
 
 // The records of a file's contents, physical lines of an open quoted field joined. A line
-// that cannot be read is reported in problems with its line number and skipped.
+// that cannot be read is reported in problems with its line number and skipped; a line that
+// reads but would not be written back as it stands is kept and reported too.
 struct TCatalogueLine {
     Integer LineNumber = 0;  // first physical line, from 1
     TCatalogueRecord Record;
