@@ -293,7 +293,15 @@ std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormat
         damagedText_ = text;
         backupPending_ = true;
     }
-    PlaceCatalogueRecords(lines, target, problems);
+    try {
+        PlaceCatalogueRecords(lines, target, problems);
+    } catch (...) {
+        // The lines after the failure are not in the tree, so the file as read is kept before
+        // the next save.
+        damagedText_ = text;
+        backupPending_ = true;
+        throw;
+    }
     return problems;
 }
 

@@ -161,6 +161,7 @@ public:
     Node BackupRoot() override { return &nodes_.front(); }
     Node ParentOf(Node n) override { return static_cast<N*>(n)->parent; }
     Node AddChild(Node parent, const TCatalogueRecord& r) override {
+        if (r.Text == "no room") throw std::runtime_error("the tree is full");
         nodes_.push_back({r.Text, static_cast<N*>(parent), false, r.Expanded});
         return &nodes_.back();
     }
@@ -309,6 +310,18 @@ TEST_F(CatalogueFileTest, AFileTheLoadCouldNotReadIsMovedAsideNotOverwritten) {
     EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), "1|New|1||||30/12/1899|6|7|-\r\n");
     // Only the save right after such a load moves the file aside.
     file.Save({Rec(1, "Newer")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
+}
+
+TEST_F(CatalogueFileTest, ALoadThatFailsHalfwayKeepsTheFileAsRead) {
+    const String original = "1|First|1|||d|01/03/2024|6|7|-\r\n1|no room|1|||d|01/03/2024|6|7|-\r\n"
+                            "1|Last|1|||d|01/03/2024|6|7|-\r\n";
+    env.WriteText("Backup.Dat", original);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    EXPECT_ANY_THROW(file.Load(tree, Fs()));
+    EXPECT_EQ(tree.Paths(), std::vector<String>{"First"});
+    file.Save({Rec(1, "First", nkFolder, "", "", "d", kMidnight)}, Fs());
     EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
 }
 
