@@ -95,6 +95,23 @@ void WriteAll(const String& fileName, const String& text) {
 
 }  // namespace
 
+namespace {
+
+// A record that would not be written back as it stands loses something at the next save (a
+// NUL byte ends its line early, a tab splits a field, an extra field is dropped, a value is
+// written in another form). It is loaded as read, and reported so that the file as read is
+// kept beside the new one.
+void NoteChangedRecord(const TCatalogueLine& entry, const String& source, const TFormatSettings& settings,
+                       std::vector<String>& problems) {
+    String written = CatalogueLine(entry.Record, settings);
+    written.resize(written.size() - 2);  // without its CR LF
+    if (written == source) return;
+    problems.push_back("Backup.Dat line " + std::to_string(entry.LineNumber) +
+                       " does not read back as it stands; the file as read is kept as Backup.Dat.bak");
+}
+
+}  // namespace
+
 String CatalogueField(const String& value) {
     bool quote = !value.empty() && (IsLineSpace(static_cast<unsigned char>(value.front())) || value.front() == '"');
     for (char ch : value) {
@@ -201,6 +218,7 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
             if (!inside &&
                 ParseCatalogueLine(WithoutTrailingCR(joined), entry.Record, settings, joinedReason) &&
                 entry.Record.FieldCount == 10) {
+                NoteChangedRecord(entry, WithoutTrailingCR(joined), settings, problems);
                 lines.push_back(entry);
                 i = j;
                 continue;
@@ -208,6 +226,7 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
         }
         String line = WithoutTrailingCR(raw[i]);
         if (ParseCatalogueLine(line, entry.Record, settings, reason)) {
+            NoteChangedRecord(entry, line, settings, problems);
             lines.push_back(entry);
         } else {
             problems.push_back("Backup.Dat line " + std::to_string(i + 1) + " skipped: " + reason);
@@ -260,18 +279,45 @@ void PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueT
 std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormatSettings& settings) {
     std::vector<String> problems;
     if (!FileExists(fileName_)) return problems;
-    String text = ReadAll(fileName_);
+    String text;
+    try {
+        text = ReadAll(fileName_);
+    } catch (...) {
+        // The tree now lacks the whole catalogue; the next save must not put an empty one in
+        // its place.
+        unreadFile_ = true;
+        throw;
+    }
     std::vector<TCatalogueLine> lines = ParseCatalogueText(text, settings, problems);
     if (!problems.empty()) {
         damagedText_ = text;
         backupPending_ = true;
     }
-    PlaceCatalogueRecords(lines, target, problems);
+    try {
+        PlaceCatalogueRecords(lines, target, problems);
+    } catch (...) {
+        // The lines after the failure are not in the tree, so the file as read is kept before
+        // the next save.
+        damagedText_ = text;
+        backupPending_ = true;
+        throw;
+    }
     return problems;
 }
 
 void TCatalogueFile::Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings) {
     ForceDirectories(ExtractFileDir(fileName_));
+    if (unreadFile_) {
+        // The file the load could not read is moved aside whole; when even that fails, the
+        // save fails and the file stays where it is.
+        if (FileExists(fileName_)) {
+            DeleteFile(BackupCopyName());
+            if (!RenameFile(fileName_, BackupCopyName()))
+                throw EFCreateError("Cannot keep the unread catalogue \"" + fileName_ + "\" as \"" +
+                                    BackupCopyName() + "\"");
+        }
+        unreadFile_ = false;
+    }
     if (backupPending_) {
         WriteAll(BackupCopyName(), damagedText_);
         backupPending_ = false;

@@ -61,7 +61,8 @@ bool ParseCatalogueLine(const String& line, TCatalogueRecord& record, const TFor
                         String& reason);
 
 // The records of a file's contents, physical lines of an open quoted field joined. A line
-// that cannot be read is reported in problems with its line number and skipped.
+// that cannot be read is reported in problems with its line number and skipped; a line that
+// reads but would not be written back as it stands is kept and reported too.
 struct TCatalogueLine {
     Integer LineNumber = 0;  // first physical line, from 1
     TCatalogueRecord Record;
@@ -106,7 +107,8 @@ public:
     std::vector<String> Load(TCatalogueTarget& target, const TFormatSettings& settings);
     // Writes the records (in pre-order) through a new file and a rename, creating the folder
     // first. After a load that skipped lines, the file as it was read is first kept as
-    // BackupCopyName(). Raises the layer's file errors; the old file then stays.
+    // BackupCopyName(); after a load that could not read the file at all, that file is first
+    // renamed to BackupCopyName(). Raises the layer's file errors; the old file then stays.
     void Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings);
 
     // True while a backup copy of a damaged load is still owed.
@@ -116,6 +118,7 @@ private:
     String fileName_;
     String damagedText_;  // the file as read, when lines had to be skipped
     bool backupPending_ = false;
+    bool unreadFile_ = false;  // the last load found the file but could not read it
 };
 
 }  // namespace manager

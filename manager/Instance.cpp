@@ -1,14 +1,5 @@
 #include "manager/Instance.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
-#include <thread>
-
 #include "manager/SplitParams.h"
 #include "platform/MessageLoop.h"
 #include "platform/SysUtils.h"
@@ -79,34 +70,6 @@ TCommandLineRequest ParseCommandLineText(const String& text) {
     return request;
 }
 
-TStartupLock::TStartupLock(unsigned timeoutMillis) {
-    String folder = platform::SessionFolder();
-    if (folder.empty()) return;
-    // The first start of a profile comes before any window made the session folder.
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    ::chmod(folder.c_str(), 0700);
-    fd_ = ::open((folder + "/Tarvik.start.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMillis);
-    // The lock dies with its holder, so a killed start never blocks the next one.
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-TStartupLock::~TStartupLock() { Release(); }
-
-void TStartupLock::Release() {
-    if (fd_ < 0) return;
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
-}
+TStartupLock::TStartupLock(unsigned timeoutMillis) : lock_("Tarvik.start", timeoutMillis) {}
 
 }  // namespace manager

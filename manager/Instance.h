@@ -6,12 +6,13 @@
 // the text in a global atom that the sender deletes after the send returns).
 //
 // Two starts at the same moment must not both become instances, so a start holds the
-// start-up lock from before its search until its main window answers (the lock is a file lock
-// in the session folder; a killed holder releases it).
+// start-up lock from before its search until its main window answers (a session lock; a killed
+// holder releases it).
 #pragma once
 
 #include <vector>
 
+#include "platform/SessionLock.h"
 #include "platform/Windows.h"
 
 namespace manager {
@@ -64,14 +65,13 @@ TCommandLineRequest ParseCommandLineText(const String& text);
 class TStartupLock {
 public:
     explicit TStartupLock(unsigned timeoutMillis = 30000);
-    ~TStartupLock();
     TStartupLock(const TStartupLock&) = delete;
     TStartupLock& operator=(const TStartupLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
-    void Release();
+    bool Held() const { return lock_.Held(); }
+    void Release() { lock_.Release(); }
 
 private:
-    int fd_ = -1;
+    platform::SessionLock lock_;
 };
 
 }  // namespace manager

@@ -115,8 +115,10 @@ void TFormMain::Systray_Click(TObject* Sender) {
     if (Sender == Systray_Open) {
         Application->Restore();
     } else if (Sender == Systray_Close) {
-        // Ends at once: no close step, so neither the settings nor the catalogue are written.
-        Application->Terminate();
+        // Ends the program without minimising, but saves the settings and the catalogue first:
+        // with the default settings this is the only way to end it, and edits made since the
+        // window was last closed must not be lost.
+        CloseForTermination();
     } else if (Sender == Systray_StartBackup) {
         RunBackup(TreeEx->Selected(), Sender);
     }

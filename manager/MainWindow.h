@@ -86,7 +86,7 @@ public:
     void FormCreate(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);
     void FormDestroy(TObject* Sender);
-    // A termination signal: the close step's saving, then the program ends whatever
+    // A termination signal or the tray's Close: the close step's saving, then the program ends whatever
     // General_cClosedM says.
     void CloseForTermination();
     void AppHint(TObject* Sender);

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "platform/AtomicFile.h"
 #include "platform/SysErrors.h"
@@ -23,6 +25,21 @@ FileLock::FileLock(const std::string& posixPath) {
             RaiseLastOSError(ErrorFromErrno(err));
         }
     }
+}
+
+FileLock::FileLock(const std::string& posixPath, unsigned timeoutMillis) {
+    int fd = ::open(posixPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMillis);
+    // The lock dies with its holder's descriptor, so a killed holder never blocks the next one.
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    fd_ = fd;
 }
 
 FileLock::~FileLock() {

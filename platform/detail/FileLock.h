@@ -9,7 +9,10 @@ class FileLock {
 public:
     // Blocks until the lock on posixPath (created when missing) is held.
     explicit FileLock(const std::string& posixPath);
+    // Tries for at most timeoutMillis; never raises. Held() tells whether it got the lock.
+    FileLock(const std::string& posixPath, unsigned timeoutMillis);
     ~FileLock();
+    bool Held() const { return fd_ >= 0; }
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 

@@ -11,6 +11,7 @@
 #include "manager/Catalogue.h"
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
+#include "platform/FileStream.h"
 
 using namespace manager;
 
@@ -160,6 +161,7 @@ public:
     Node BackupRoot() override { return &nodes_.front(); }
     Node ParentOf(Node n) override { return static_cast<N*>(n)->parent; }
     Node AddChild(Node parent, const TCatalogueRecord& r) override {
+        if (r.Text == "no room") throw std::runtime_error("the tree is full");
         nodes_.push_back({r.Text, static_cast<N*>(parent), false, r.Expanded});
         return &nodes_.back();
     }
@@ -290,6 +292,39 @@ TEST_F(CatalogueFileTest, SaveCreatesTheFolderAndAFailedSaveKeepsTheOldFile) {
     std::filesystem::permissions(env.Scratch("new/folder"), std::filesystem::perms::owner_all);
 }
 
+TEST_F(CatalogueFileTest, AFileTheLoadCouldNotReadIsMovedAsideNotOverwritten) {
+    const String original = "1|Documents|1|||Work papers|01/03/2024 10:20:30|6|7|+\r\n";
+    env.WriteText("Backup.Dat", original);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    {
+        TFileStream holder(env.Win("Backup.Dat"), fmOpenRead | fmShareExclusive);
+        EXPECT_ANY_THROW(file.Load(tree, Fs()));
+        EXPECT_TRUE(tree.Paths().empty());
+        // Still held: the file can be neither moved nor replaced, so the save fails.
+        EXPECT_ANY_THROW(file.Save({Rec(1, "New")}, Fs()));
+        EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), original);
+    }
+    file.Save({Rec(1, "New")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), "1|New|1||||30/12/1899|6|7|-\r\n");
+    // Only the save right after such a load moves the file aside.
+    file.Save({Rec(1, "Newer")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
+}
+
+TEST_F(CatalogueFileTest, ALoadThatFailsHalfwayKeepsTheFileAsRead) {
+    const String original = "1|First|1|||d|01/03/2024|6|7|-\r\n1|no room|1|||d|01/03/2024|6|7|-\r\n"
+                            "1|Last|1|||d|01/03/2024|6|7|-\r\n";
+    env.WriteText("Backup.Dat", original);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    EXPECT_ANY_THROW(file.Load(tree, Fs()));
+    EXPECT_EQ(tree.Paths(), std::vector<String>{"First"});
+    file.Save({Rec(1, "First", nkFolder, "", "", "d", kMidnight)}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), original);
+}
+
 TEST_F(CatalogueFileTest, AMissingFileAddsNothing) {
     TCatalogueFile file(env.Win("none\\Backup.Dat"));
     FakeTree tree;
@@ -308,7 +343,48 @@ TEST(CatalogueText, UnclosedQuotesOfAnOlderFileCostNoLine) {
     std::vector<String> problems;
     auto lines = ParseCatalogueText(text, DefaultFormatSettings(), problems);
     EXPECT_EQ(lines.size(), 20000u);
-    EXPECT_TRUE(problems.empty());
+    // The stray-quote lines read as a text only, so they are noted (the file is kept as read);
+    // the ordinary lines are not.
+    ASSERT_EQ(problems.size(), 4u);
+    EXPECT_NE(problems[0].find("line 1 "), String::npos);
+    EXPECT_NE(problems[3].find("line 15001 "), String::npos);
 }
+
+struct ChangedCase {
+    const char* name;
+    String line;
+};
+
+class CatalogueChanged : public ::testing::TestWithParam<ChangedCase> {};
+
+// Lines that load but would not be written back as they stand: each is loaded, noted, and the
+// file as read is kept before the next save replaces it.
+TEST_P(CatalogueChanged, IsLoadedNotedAndKeptAsRead) {
+    const String text = "1|Before|1|||d|01/03/2024|6|7|-\r\n" + GetParam().line + "\r\n";
+    std::vector<String> problems;
+    auto lines = ParseCatalogueText(text, Fs(), problems);
+    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("line 2 "), String::npos) << problems[0];
+
+    tarvik::test::ScopedTestProfile env;
+    env.WriteText("Backup.Dat", text);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    EXPECT_EQ(file.Load(tree, Fs()).size(), 1u);
+    std::vector<TCatalogueRecord> records;
+    for (auto& l : lines) records.push_back(l.Record);
+    file.Save(records, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CatalogueChanged,
+    ::testing::Values(ChangedCase{"NulByteInADescription", String("1|Docs|1|||a\0b|01/03/2024|6|7|+", 31)},
+                      ChangedCase{"TabEndingADescription", "1|Docs|1|||a\t|01/03/2024|6|7|+"},
+                      ChangedCase{"ExtraField", "1|Docs|1|||d|01/03/2024|6|7|+|more"},
+                      ChangedCase{"LeadingBlankOfAText", "1| Docs|1|||d|01/03/2024|6|7|+"},
+                      ChangedCase{"ShortLine", "2|Only text"}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -316,13 +316,17 @@ TEST_F(CommandsTest, TrayStartBackupSendsSecBacForTheSelectedNode) {
     EXPECT_NE(PluginLog().find("child Backup" + tax->PluginChildID() + " -> "), String::npos) << PluginLog();
 }
 
-TEST_F(CommandsTest, TrayCloseEndsTheProgramWithoutTheCloseStep) {
+TEST_F(CommandsTest, TrayCloseEndsTheProgramAndKeepsTheLatestCatalogue) {
     TFormMain* f = Create();
     Add(f->BackupRoot, "Docs", nkFolder);
+    f->Close();  // minimises, saving the catalogue as it is now
+    Add(f->BackupRoot, "Added later", nkFolder);
     f->Systray_Click(f->Systray_Close);
     Application->ProcessMessages();
     EXPECT_TRUE(platform::QuitRequested());
-    EXPECT_FALSE(FileExists(f->BackupListFile));  // the catalogue is not written then
+    const String saved = env.ReadText(platform::ToPosixPath(f->BackupListFile));
+    EXPECT_NE(saved.find("1|Docs|1|"), String::npos) << saved;
+    EXPECT_NE(saved.find("1|Added later|1|"), String::npos) << saved;
 }
 
 TEST_F(CommandsTest, BackupDialogFitsItsSystemBarAndConfigureButton) {
