@@ -397,8 +397,15 @@ void RegistryStore::Refresh(bool force) {
     s.loaded = true;
     RegTree probe = s.fileTree.Clone();
     if (AddMissingSeeds(probe)) {
-        Commit({});  // seeds the shell folders (and replaces a damaged file, keeping a copy)
-        return;
+        // Seeds the shell folders (and replaces a damaged file, keeping a copy). A store that
+        // cannot be written must not fail a read: the seeds then live in memory, and the
+        // next write that reaches the store takes them along.
+        try {
+            Commit({});
+            return;
+        } catch (const Exception&) {
+            s.fileTree = std::move(probe);
+        }
     }
     Rebuild();
 }
