@@ -6,7 +6,9 @@
 
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
+#include "platform/Forms.h"
 #include "platform/MessagePump.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -109,7 +111,17 @@ void CheckDay(Integer value, Integer month, Integer year, const char* message) {
 
 }  // namespace
 
-TFileScan::TFileScan(TComponent* AOwner) : owner_(AOwner) {}
+TFileScan::TFileScan(TComponent* AOwner) : TComponent(AOwner) {
+    if (!dynamic_cast<TCustomForm*>(AOwner)) return;
+    for (Integer i = 0; i < AOwner->ComponentCount(); ++i)
+        if (auto* label = dynamic_cast<TLabel*>(AOwner->Components(i))) CurrInfoLabel = label;
+    if (CurrInfoLabel) CurrInfoLabel->FreeNotification(this);
+}
+
+void TFileScan::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == CurrInfoLabel) CurrInfoLabel = nullptr;
+}
 
 TFileScan::~TFileScan() = default;
 
