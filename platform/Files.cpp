@@ -355,6 +355,11 @@ Integer FileWrite(THandle handle, const void* buffer, LongWord count) {
     }
     count = std::min<LongWord>(count, INT_MAX);
     off_t pos = ::lseek(r.fd, 0, SEEK_CUR);
+    if (const int flags = ::fcntl(r.fd, F_GETFL); flags >= 0 && (flags & O_APPEND)) {
+        // An appending handle writes at the end as it is now, whoever made it grow meanwhile.
+        struct stat st {};
+        pos = ::fstat(r.fd, &st) == 0 ? st.st_size : -1;
+    }
     if (pos < 0 || !CheckGrowth(r, static_cast<Int64>(pos) + count)) return -1;
     std::size_t written = 0;
     if (!WriteAll(r.fd, static_cast<const char*>(buffer), count, written)) {
@@ -840,6 +845,34 @@ HFILE _lclose(HFILE file) {
 }
 
 namespace platform {
+
+THandle FileOpenForAppend(const String& fileName) {
+    MappedPath mapped;
+    if (!MapPath(fileName, mapped)) return INVALID_HANDLE_VALUE;
+    if (mapped.isRoot() || (!mapped.exists && !mapped.parentExists)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
+    if (mapped.exists && StatPath(mapped.posix, st) && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    // O_APPEND: the kernel puts each write at the end in one step, so writers in other
+    // processes never overwrite each other's data.
+    const int fd = ::open(mapped.posix.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    ::lseek(fd, 0, SEEK_END);
+    return Register(fd, st, kAccessWrite, kShareRead, mapped);
+}
 
 bool GetFolderIdentity(const String& windowsPath, FolderId& id) {
     const std::string posix = ToPosixPath(windowsPath);

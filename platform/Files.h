@@ -148,6 +148,12 @@ struct FolderId {
     bool operator==(const FolderId&) const = default;
 };
 bool GetFolderIdentity(const String& windowsPath, FolderId& id);
+
+// Opens a file for appending (write access, deny-write sharing), creating it when missing.
+// Every FileWrite lands at the end of the file as it is at that moment, in one step, so
+// processes appending to the same file never overwrite each other. INVALID_HANDLE_VALUE and
+// GetLastError() on failure, as FileOpen.
+THandle FileOpenForAppend(const String& fileName);
 }  // namespace platform
 
 namespace platform::detail {
