@@ -209,6 +209,9 @@ void TFileScan::ScanDirectory(String Dir) {
     ReadyFlag busy(ready_);
     const TDateTime reference = Date() + kEndOfDay;
     if (Dir.back() != '\\') Dir += '\\';
+    // Z: is the root of the whole system: a walk of every drive must not descend into the
+    // kernel's trees, where a file can block a content search forever (/proc/kmsg).
+    if (platform::IsPseudoFileSystem(Dir)) return;
 
     // A folder reached again through a symlink while the walk is still inside it would
     // repeat forever; such a folder is passed over.

@@ -8,8 +8,9 @@
 // examined finds the ready flag cleared and scans nothing.
 //
 // The walk never follows a symlinked folder back into a folder it is already inside, never
-// opens a FIFO, socket or device for the content search, and passes over a folder it cannot
-// read as one that holds nothing.
+// enters a folder of a kernel pseudo file system (proc, sysfs, devtmpfs, ...), never opens a
+// FIFO, socket or device for the content search, and passes over a folder it cannot read as
+// one that holds nothing.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <mntent.h>
+#include <sys/statfs.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -872,6 +875,37 @@ THandle FileOpenForAppend(const String& fileName) {
     }
     ::lseek(fd, 0, SEEK_END);
     return Register(fd, st, kAccessWrite, kShareRead, mapped);
+}
+
+bool IsPseudoFileSystem(const String& windowsPath) {
+    // Kernel interfaces, not stored files: proc, sysfs, device and kernel-debugging trees.
+    static constexpr unsigned long kPseudo[] = {
+        PROC_SUPER_MAGIC, SYSFS_MAGIC,        DEVPTS_SUPER_MAGIC, DEBUGFS_MAGIC,  TRACEFS_MAGIC,
+        SECURITYFS_MAGIC, SELINUX_MAGIC,      CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC, PSTOREFS_MAGIC,
+        EFIVARFS_MAGIC,   BINFMTFS_MAGIC,     BPF_FS_MAGIC,       NSFS_MAGIC,     HUGETLBFS_MAGIC,
+    };
+    const std::string posix = ToPosixPath(windowsPath);
+    struct statfs fs {};
+    if (posix.empty() || ::statfs(posix.c_str(), &fs) != 0) return false;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    if (std::find(std::begin(kPseudo), std::end(kPseudo), type) != std::end(kPseudo)) return true;
+    if (type != TMPFS_MAGIC) return false;
+    // devtmpfs gives the tmpfs number: it is told by the mount table.
+    struct stat st {};
+    if (::stat(posix.c_str(), &st) != 0) return false;
+    FILE* mounts = ::setmntent("/proc/self/mounts", "r");
+    if (!mounts) return false;
+    bool found = false;
+    while (const mntent* m = ::getmntent(mounts)) {
+        struct stat mountPoint {};
+        if (std::strcmp(m->mnt_type, "devtmpfs") == 0 && ::stat(m->mnt_dir, &mountPoint) == 0 &&
+            mountPoint.st_dev == st.st_dev) {
+            found = true;
+            break;
+        }
+    }
+    ::endmntent(mounts);
+    return found;
 }
 
 bool GetFolderIdentity(const String& windowsPath, FolderId& id) {
