@@ -311,4 +311,33 @@ TEST_F(ProfileTest, CloseKeyOfAWriterThatReachesTheStoreRaisesNothing) {
               std::string::npos);
 }
 
+// A store that is there but cannot be read is never replaced by one that lacks its keys.
+TEST_F(ProfileTest, UnreadableStoreIsNeverReplaced) {
+    namespace fs = std::filesystem;
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Software\\Kept", true));
+        reg.WriteString("v", "x");
+        reg.CloseKey();
+    }
+    const std::string store = env.Profile() + "/registry.reg";
+    const std::string before = env.ReadText(store);
+    fs::permissions(store, fs::perms::owner_write);
+    platform::ResetProfileForTests();  // as a new process would start
+    EXPECT_EQ(RunAsOtherUser(env.Profile(), [] {
+                  TRegistry reg;
+                  if (!reg.OpenKey("Software\\Other", true)) return 1;
+                  reg.WriteString("w", "y");
+                  try {
+                      reg.CloseKey();
+                      return 2;
+                  } catch (const ERegistryException&) {
+                      return 0;
+                  }
+              }),
+              0);
+    fs::permissions(store, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(env.ReadText(store), before);
+}
+
 }  // namespace readonly_store
