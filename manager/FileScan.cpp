@@ -6,7 +6,9 @@
 
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
+#include "platform/Forms.h"
 #include "platform/MessagePump.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -109,7 +111,17 @@ void CheckDay(Integer value, Integer month, Integer year, const char* message) {
 
 }  // namespace
 
-TFileScan::TFileScan(TComponent* AOwner) : owner_(AOwner) {}
+TFileScan::TFileScan(TComponent* AOwner) : TComponent(AOwner) {
+    if (!dynamic_cast<TCustomForm*>(AOwner)) return;
+    for (Integer i = 0; i < AOwner->ComponentCount(); ++i)
+        if (auto* label = dynamic_cast<TLabel*>(AOwner->Components(i))) CurrInfoLabel = label;
+    if (CurrInfoLabel) CurrInfoLabel->FreeNotification(this);
+}
+
+void TFileScan::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == CurrInfoLabel) CurrInfoLabel = nullptr;
+}
 
 TFileScan::~TFileScan() = default;
 
@@ -197,6 +209,9 @@ void TFileScan::ScanDirectory(String Dir) {
     ReadyFlag busy(ready_);
     const TDateTime reference = Date() + kEndOfDay;
     if (Dir.back() != '\\') Dir += '\\';
+    // Z: is the root of the whole system: a walk of every drive must not descend into the
+    // kernel's trees, where a file can block a content search forever (/proc/kmsg).
+    if (platform::IsPseudoFileSystem(Dir)) return;
 
     // A folder reached again through a symlink while the walk is still inside it would
     // repeat forever; such a folder is passed over.

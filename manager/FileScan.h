@@ -8,8 +8,9 @@
 // examined finds the ready flag cleared and scans nothing.
 //
 // The walk never follows a symlinked folder back into a folder it is already inside, never
-// opens a FIFO, socket or device for the content search, and passes over a folder it cannot
-// read as one that holds nothing.
+// enters a folder of a kernel pseudo file system (proc, sysfs, devtmpfs, ...), never opens a
+// FIFO, socket or device for the content search, and passes over a folder it cannot read as
+// one that holds nothing.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +18,12 @@
 #include <set>
 #include <vector>
 
+#include "platform/Components.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Object.h"
 #include "platform/StringList.h"
 
-class TComponent;
 class TLabel;
 
 enum TFileAttr { ftReadOnly, ftHidden, ftSystem, ftVolumeID, ftArchive, ftNormal };
@@ -54,9 +55,8 @@ using TAfterBufferScanEvent =
     std::function<void(const String& FileName, const char* SearchStrings, const char* FileBuffer,
                        Integer ReadCount, bool CaseSense, bool ScanSuccessful)>;
 
-// Sits on TPersistent until the component base exists; it then derives from TComponent and
-// the owner constructor hands the owner on.
-class TFileScan : public TPersistent {
+// A component of its owner (freed with it, or earlier by whoever made it).
+class TFileScan : public TComponent {
 public:
     // Message lines the scan adds to FoundFiles beside the result lines.
     static constexpr const char* kErrorScanning = "*** Error Scanning: ";
@@ -68,13 +68,12 @@ public:
     // The content search reads files in chunks of this many bytes.
     static constexpr int kChunkSize = 30000;
 
+    // When the owner is a form, CurrInfoLabel starts as the last label among its components.
     explicit TFileScan(TComponent* AOwner);
     ~TFileScan() override;
     const char* ClassName() const noexcept override { return "TFileScan"; }
     TFileScan(const TFileScan&) = delete;
     TFileScan& operator=(const TFileScan&) = delete;
-
-    TComponent* Owner() const { return owner_; }
 
     // Published properties that are plain fields.
     TDirType DirType;
@@ -91,7 +90,8 @@ public:
     TFileCompType FileSizeComp = fctNone;
     Integer FileAge = 0;
     TFileCompType FileAgeComp = fctNone;
-    // A status label of the owner form; the scan never writes to it.
+    // A status label of the owner form; the scan never writes to it. Cleared when that label
+    // is freed first.
     TLabel* CurrInfoLabel = nullptr;
     bool ShowSize = false;
     bool ShowDate = false;
@@ -145,6 +145,9 @@ public:
     Integer ScanBuffer(String& Text, const String& SearchText);
     bool CheckBounds(const String& Text, std::size_t pos, std::size_t len) const;
 
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
 private:
     using FolderId = platform::FolderId;
 
@@ -156,7 +159,6 @@ private:
     void ScanFiles(const String& dir, TDateTime reference);
     void ScanSubFolders(const String& dir);
 
-    TComponent* owner_;
     Integer startYear_ = 0, startMonth_ = 0, startDay_ = 0;
     Integer endYear_ = 0, endMonth_ = 0, endDay_ = 0;
     bool stopRequested_ = false;

@@ -29,12 +29,12 @@ void THistoryLog::Add(const String& message, Byte categories, const TSettings& s
     } catch (const Exception& e) {
         return ReportFailure(e.Message());
     }
-    // Appending never rewrites what is there: the file only grows.
-    const THandle file =
-        FileExists(fileName_) ? FileOpen(fileName_, fmOpenWrite | fmShareDenyWrite) : FileCreate(fileName_);
+    // Opened for appending: the file only grows, and a line written by another running
+    // instance at the same moment is never overwritten (a seek to the end and a write would
+    // race with it).
+    const THandle file = platform::FileOpenForAppend(fileName_);
     if (file == INVALID_HANDLE_VALUE) return ReportFailure(SysErrorMessage(GetLastError()));
-    const bool written = FileSeek(file, 0, 2) >= 0 &&
-                         FileWrite(file, line.data(), static_cast<LongWord>(line.size())) ==
+    const bool written = FileWrite(file, line.data(), static_cast<LongWord>(line.size())) ==
                              static_cast<Integer>(line.size()) &&
                          FlushFileBuffers(file);
     const DWORD error = GetLastError();

@@ -12,6 +12,15 @@ void OpenOrCreate(TRegistry& reg, const String& key) {
     if (!reg.OpenKey(key, true)) throw ERegistryException("Failed to create key " + key);
 }
 
+// The text of a value of the open key, or Default when it is missing or holds no text (a
+// value someone else stored with another type is none of ours: it reads as not there).
+String ReadText(TRegistry& reg, const String& Ident, const String& Default) {
+    if (!reg.ValueExists(Ident)) return Default;
+    const TRegDataType type = reg.GetDataType(Ident);
+    if (type != TRegDataType::rdString && type != TRegDataType::rdExpandString) return Default;
+    return reg.ReadString(Ident);
+}
+
 }  // namespace
 
 String ReadRegIniString(const String& KeyPath, const String& Section, const String& Ident,
@@ -21,8 +30,8 @@ String ReadRegIniString(const String& KeyPath, const String& Section, const Stri
     TRegistry reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
     OpenOrCreate(reg, keyPath);
-    if (!reg.OpenKey(section, false) || !reg.ValueExists(ident)) return Default;
-    return reg.ReadString(ident);
+    if (!reg.OpenKey(section, false)) return Default;
+    return ReadText(reg, ident, Default);
 }
 
 String RegIniString(const String& KeyPath, const String& Section, const String& Ident, bool ReadMode,
@@ -33,12 +42,12 @@ String RegIniString(const String& KeyPath, const String& Section, const String& 
         OpenOrCreate(reg, KeyPath);
         if (!Section.empty()) OpenOrCreate(reg, Section);
         reg.WriteString(Ident, Value);
+        reg.CloseKey();  // raises when the value does not reach the store
         return Value;
     }
     if (!reg.KeyExists(KeyPath) || !reg.OpenKeyReadOnly(KeyPath)) return Value;
     if (!Section.empty() && !reg.OpenKeyReadOnly(Section)) return Value;
-    if (!reg.ValueExists(Ident)) return Value;
-    return reg.ReadString(Ident);
+    return ReadText(reg, Ident, Value);
 }
 
 String GetRegValue(HKEY RootKey, const String& KeyPath, const String& ValueName) {

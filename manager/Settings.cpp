@@ -7,7 +7,7 @@ namespace manager {
 
 namespace {
 
-// Opens the settings key, creating it on first access. The accessor closes it when it goes.
+// Opens the settings key, creating it on first access.
 void OpenSettingsKey(TRegistry& reg) {
     reg.SetRootKey(HKEY_CURRENT_USER);
     if (!reg.OpenKey(SettingsKeyPath(), true))
@@ -33,6 +33,7 @@ void WriteValue(const String& section, const String& ident, const String& value)
     if (!reg.OpenKey(section, true))
         throw ERegistryException("Failed to create key " + section);
     reg.WriteString(ident, value);
+    reg.CloseKey();  // raises when the value does not reach the store
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <mntent.h>
+#include <sys/statfs.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -390,6 +393,11 @@ Integer FileWrite(THandle handle, const void* buffer, LongWord count) {
     }
     count = std::min<LongWord>(count, INT_MAX);
     off_t pos = ::lseek(r.fd, 0, SEEK_CUR);
+    if (const int flags = ::fcntl(r.fd, F_GETFL); flags >= 0 && (flags & O_APPEND)) {
+        // An appending handle writes at the end as it is now, whoever made it grow meanwhile.
+        struct stat st {};
+        pos = ::fstat(r.fd, &st) == 0 ? st.st_size : -1;
+    }
     if (pos < 0 || !CheckGrowth(r, static_cast<Int64>(pos) + count)) return -1;
     std::size_t written = 0;
     if (!WriteAll(r.fd, static_cast<const char*>(buffer), count, written)) {
@@ -906,6 +914,65 @@ HFILE _lclose(HFILE file) {
 }
 
 namespace platform {
+
+THandle FileOpenForAppend(const String& fileName) {
+    MappedPath mapped;
+    if (!MapPath(fileName, mapped)) return INVALID_HANDLE_VALUE;
+    if (mapped.isRoot() || (!mapped.exists && !mapped.parentExists)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
+    if (mapped.exists && StatPath(mapped.posix, st) && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    // O_APPEND: the kernel puts each write at the end in one step, so writers in other
+    // processes never overwrite each other's data.
+    const int fd = ::open(mapped.posix.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    ::lseek(fd, 0, SEEK_END);
+    return Register(fd, st, kAccessWrite, kShareRead, mapped);
+}
+
+bool IsPseudoFileSystem(const String& windowsPath) {
+    // Kernel interfaces, not stored files: proc, sysfs, device and kernel-debugging trees.
+    static constexpr unsigned long kPseudo[] = {
+        PROC_SUPER_MAGIC, SYSFS_MAGIC,        DEVPTS_SUPER_MAGIC, DEBUGFS_MAGIC,  TRACEFS_MAGIC,
+        SECURITYFS_MAGIC, SELINUX_MAGIC,      CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC, PSTOREFS_MAGIC,
+        EFIVARFS_MAGIC,   BINFMTFS_MAGIC,     BPF_FS_MAGIC,       NSFS_MAGIC,     HUGETLBFS_MAGIC,
+    };
+    const std::string posix = ToPosixPath(windowsPath);
+    struct statfs fs {};
+    if (posix.empty() || ::statfs(posix.c_str(), &fs) != 0) return false;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    if (std::find(std::begin(kPseudo), std::end(kPseudo), type) != std::end(kPseudo)) return true;
+    if (type != TMPFS_MAGIC) return false;
+    // devtmpfs gives the tmpfs number: it is told by the mount table.
+    struct stat st {};
+    if (::stat(posix.c_str(), &st) != 0) return false;
+    FILE* mounts = ::setmntent("/proc/self/mounts", "r");
+    if (!mounts) return false;
+    bool found = false;
+    while (const mntent* m = ::getmntent(mounts)) {
+        struct stat mountPoint {};
+        if (std::strcmp(m->mnt_type, "devtmpfs") == 0 && ::stat(m->mnt_dir, &mountPoint) == 0 &&
+            mountPoint.st_dev == st.st_dev) {
+            found = true;
+            break;
+        }
+    }
+    ::endmntent(mounts);
+    return found;
+}
 
 bool GetFolderIdentity(const String& windowsPath, FolderId& id) {
     const std::string posix = ToPosixPath(windowsPath);

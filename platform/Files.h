@@ -163,6 +163,17 @@ struct FolderId {
     bool operator==(const FolderId&) const = default;
 };
 bool GetFolderIdentity(const String& windowsPath, FolderId& id);
+
+// True when the folder lies on a kernel pseudo file system (proc, sysfs, devtmpfs, devpts,
+// debugfs, cgroup, ...): walks stay out of them, since reading some of their files blocks
+// (/proc/kmsg) and their trees are endless or huge. False when the path cannot be examined.
+bool IsPseudoFileSystem(const String& windowsPath);
+
+// Opens a file for appending (write access, deny-write sharing), creating it when missing.
+// Every FileWrite lands at the end of the file as it is at that moment, in one step, so
+// processes appending to the same file never overwrite each other. INVALID_HANDLE_VALUE and
+// GetLastError() on failure, as FileOpen.
+THandle FileOpenForAppend(const String& fileName);
 }  // namespace platform
 
 namespace platform::detail {

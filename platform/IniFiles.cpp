@@ -64,18 +64,22 @@ struct IniText {
     }
 };
 
-IniText Load(const String& fileName) {
-    IniText ini;
+// Reads the file into ini. A file that is not there reads as empty; one that is there but
+// cannot be opened or read to its end gives false, so that a write never replaces it with only
+// the part it saw.
+bool Load(const String& fileName, IniText& ini) {
+    ini = IniText();
     THandle h = FileOpen(fileName, fmOpenRead | fmShareDenyWrite);
-    if (h == INVALID_HANDLE_VALUE) return ini;
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_DRIVE;
+    }
     String bytes;
     char buffer[65536];
-    for (;;) {
-        Integer n = FileRead(h, buffer, sizeof buffer);
-        if (n <= 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
+    Integer n;
+    while ((n = FileRead(h, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<std::size_t>(n));
     FileClose(h);
+    if (n < 0) return false;
     ini.existed = true;
     if (!bytes.empty() && bytes.find("\r\n") == String::npos) ini.lineBreak = "\n";
     std::size_t i = 0;
@@ -87,6 +91,20 @@ IniText Load(const String& fileName) {
         ini.lines.push_back(line);
         i = j + 1;
     }
+    return true;
+}
+
+// Reads keep the system's way: a file that cannot be read gives the defaults.
+IniText LoadForReading(const String& fileName) {
+    IniText ini;
+    if (!Load(fileName, ini)) ini = IniText();
+    return ini;
+}
+
+// Writes start from the whole file or not at all.
+IniText LoadForWriting(const String& fileName) {
+    IniText ini;
+    if (!Load(fileName, ini)) throw EIniFileException("Unable to write to " + fileName);
     return ini;
 }
 
@@ -144,7 +162,7 @@ TIniFile::TIniFile(const String& fileName) : fileName_(fileName) {}
 TIniFile::~TIniFile() = default;
 
 String TIniFile::ReadString(const String& section, const String& ident, const String& defaultValue) {
-    IniText ini = Load(fileName_);
+    IniText ini = LoadForReading(fileName_);
     std::size_t header, end;
     String result = defaultValue;
     if (ini.FindSection(section, header, end)) {
@@ -160,7 +178,7 @@ String TIniFile::ReadString(const String& section, const String& ident, const St
 }
 
 void TIniFile::WriteString(const String& section, const String& ident, const String& value) {
-    IniText ini = Load(fileName_);
+    IniText ini = LoadForWriting(fileName_);
     std::size_t header, end;
     String line = Trim(ident) + "=" + value;
     if (!ini.FindSection(section, header, end)) {
@@ -213,7 +231,7 @@ bool TIniFile::ValueExists(const String& section, const String& ident) {
 
 void TIniFile::ReadSection(const String& section, std::vector<String>& keys) {
     keys.clear();
-    IniText ini = Load(fileName_);
+    IniText ini = LoadForReading(fileName_);
     std::size_t header, end;
     if (!ini.FindSection(section, header, end)) return;
     String key, value;
@@ -223,7 +241,7 @@ void TIniFile::ReadSection(const String& section, std::vector<String>& keys) {
 
 void TIniFile::ReadSections(std::vector<String>& sections) {
     sections.clear();
-    IniText ini = Load(fileName_);
+    IniText ini = LoadForReading(fileName_);
     String name;
     for (const String& line : ini.lines)
         if (IniText::IsSection(line, name)) sections.push_back(name);
@@ -237,7 +255,7 @@ void TIniFile::ReadSectionValues(const String& section, std::vector<String>& lin
 }
 
 void TIniFile::EraseSection(const String& section) {
-    IniText ini = Load(fileName_);
+    IniText ini = LoadForWriting(fileName_);
     std::size_t header, end;
     if (!ini.FindSection(section, header, end)) return;
     ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(header),
@@ -246,7 +264,7 @@ void TIniFile::EraseSection(const String& section) {
 }
 
 void TIniFile::DeleteKey(const String& section, const String& ident) {
-    IniText ini = Load(fileName_);
+    IniText ini = LoadForWriting(fileName_);
     std::size_t header, end;
     if (!ini.FindSection(section, header, end)) return;
     std::ptrdiff_t k = ini.FindKey(header + 1, end, ident);

@@ -4,7 +4,10 @@
 // Every read looks at the file as it is now and every write changes the file at once, so a
 // second reader (another page, another process) sees each key as soon as it is written.
 // Each write replaces the file atomically (platform::AtomicFile); a file that cannot be
-// written raises EIniFileException "Unable to write to <file>" and leaves it as it was.
+// written raises EIniFileException "Unable to write to <file>" and leaves it as it was. So
+// does a write to a file that is there but cannot be read whole (no read access, a read
+// error): it is never replaced by the few keys the write knows. Reads of such a file give
+// their defaults.
 // Section and key names compare without regard to case and keep the case they were written
 // with. Values are trimmed, one pair of enclosing quotes is removed, and a value is read into
 // a buffer of 2048 bytes, so at most 2047 characters come back. Lines starting with ";" are

@@ -70,10 +70,24 @@ LONG SplitSubKey(const char* subKey, std::vector<String>& names) {
     return 0;
 }
 
+// The code a failed commit gives: the system's own when the layer had one.
+LONG CommitErrorCode(const Exception& e) {
+    if (const auto* os = dynamic_cast<const EOSError*>(&e); os && os->ErrorCode) return static_cast<LONG>(os->ErrorCode);
+    return static_cast<LONG>(ERROR_ACCESS_DENIED);
+}
+
 // Applies a change: kept in the handle until it is closed, or written at once for a root.
-void Change(HKEY key, const RegOp& op) {
-    if (IsPredefined(key)) RegistryStore::Instance().Commit({op});
-    else RegistryStore::Instance().Record(key->log, op);
+LONG Change(HKEY key, const RegOp& op) {
+    if (!IsPredefined(key)) {
+        RegistryStore::Instance().Record(key->log, op);
+        return 0;
+    }
+    try {
+        RegistryStore::Instance().Commit({op});
+    } catch (const Exception& e) {
+        return CommitErrorCode(e);
+    }
+    return 0;
 }
 
 HKEY NewHandle(const RegPath& path, REGSAM access) {
@@ -149,10 +163,8 @@ LONG RegFlushKey(HKEY key) {
     key->log.clear();
     try {
         RegistryStore::Instance().Commit(log);
-    } catch (const EOSError& e) {
-        return static_cast<LONG>(e.ErrorCode ? e.ErrorCode : ERROR_ACCESS_DENIED);
-    } catch (const Exception&) {
-        return static_cast<LONG>(ERROR_ACCESS_DENIED);
+    } catch (const Exception& e) {
+        return CommitErrorCode(e);
     }
     return 0;
 }
@@ -209,8 +221,7 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BY
     op.kind = RegOp::SetValue;
     op.path = path;
     op.value = RegValue{valueName ? valueName : "", type, bytes};
-    Change(key, op);
-    return 0;
+    return Change(key, op);
 }
 
 LONG RegDeleteValueA(HKEY key, const char* valueName) {
@@ -225,8 +236,7 @@ LONG RegDeleteValueA(HKEY key, const char* valueName) {
     op.kind = RegOp::DeleteValue;
     op.path = path;
     op.value.name = valueName ? valueName : "";
-    Change(key, op);
-    return 0;
+    return Change(key, op);
 }
 
 namespace {
@@ -246,8 +256,7 @@ LONG DeleteKeyImpl(HKEY key, const char* subKey, bool withSubkeys) {
     RegOp op;
     op.kind = RegOp::DeleteTree;
     op.path = path;
-    Change(key, op);
-    return 0;
+    return Change(key, op);
 }
 
 }  // namespace
@@ -258,7 +267,11 @@ LONG RegDeleteKeyA(HKEY key, const char* subKey) { return DeleteKeyImpl(key, sub
 
 TRegistry::TRegistry() = default;
 TRegistry::TRegistry(REGSAM access) : Access(access) {}
-TRegistry::~TRegistry() { CloseKey(); }
+// A destructor cannot report a failed write: writers call CloseKey() first, and this only
+// lets the handle go (its changes are still tried, without a word when they fail).
+TRegistry::~TRegistry() {
+    if (currentKey_) RegCloseKey(currentKey_);
+}
 
 void TRegistry::SetRootKey(HKEY rootKey) {
     if (rootKey == rootKey_) return;
@@ -266,10 +279,17 @@ void TRegistry::SetRootKey(HKEY rootKey) {
     rootKey_ = rootKey;
 }
 
+namespace {
+String FailedToSet(const String& name) { return "Failed to set data for " + Quoted(name); }
+}  // namespace
+
+// The open key's changes reach the store here; when they cannot, the caller hears of it.
 void TRegistry::CloseKey() {
-    if (currentKey_) RegCloseKey(currentKey_);
+    HKEY key = currentKey_;
+    String path = currentPath_;
     currentKey_ = nullptr;
     currentPath_.clear();
+    if (key && RegCloseKey(key) != 0) throw ERegistryException(FailedToSet(path));
 }
 
 HKEY TRegistry::BaseKey(bool relative) const { return relative && currentKey_ ? currentKey_ : rootKey_; }
@@ -289,9 +309,13 @@ bool TRegistry::OpenKey(const String& key, bool canCreate) {
     }
     if (!ok) return false;
     if (currentKey_ && relative) s = currentPath_ + "\\" + s;
-    CloseKey();
+    // The new key is in place before the old one's changes are written, so a failure there is
+    // reported without leaking either handle.
+    HKEY old = currentKey_;
+    String oldPath = currentPath_;
     currentKey_ = temp;
     currentPath_ = s;
+    if (old && RegCloseKey(old) != 0) throw ERegistryException(FailedToSet(oldPath));
     return true;
 }
 

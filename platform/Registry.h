@@ -81,6 +81,9 @@ public:
     // A key starting with "\" is taken from the root, any other from the open key.
     bool OpenKey(const String& key, bool canCreate);
     bool OpenKeyReadOnly(const String& key);
+    // Writes the open key's changes; raises ERegistryException "Failed to set data for '<key>'"
+    // when they do not reach the store. OpenKey and SetRootKey close the old key the same way.
+    // The destructor cannot raise: a writer calls CloseKey() before the accessor goes.
     void CloseKey();
     // Raises ERegistryException "Failed to create key <key>".
     bool CreateKey(const String& key);

@@ -207,14 +207,16 @@ bool AddMissingSeeds(RegTree& tree) {
     return added;
 }
 
-// Reads the store file into tree; a damaged file is reported once and read as empty.
-void ReadStore(RegTree& tree, bool& damaged, std::string& text) {
+// Reads the store file into tree; a damaged file is reported once and read as empty. False
+// when the file is there but cannot be read: it reads as empty too, but must never be
+// replaced by a tree that lacks what it holds.
+bool ReadStore(RegTree& tree, bool& damaged, std::string& text) {
     tree = RegTree();
     damaged = false;
     text.clear();
-    if (!ReadWholeFile(StorePath(), text)) return;
+    if (!ReadWholeFile(StorePath(), text)) return !StampOf(StorePath()).exists;
     std::string reason;
-    if (ParseStore(text, tree, reason)) return;
+    if (ParseStore(text, tree, reason)) return true;
     damaged = true;
     tree = RegTree();
     FileStamp stamp = StampOf(StorePath());
@@ -223,6 +225,7 @@ void ReadStore(RegTree& tree, bool& damaged, std::string& text) {
         std::cerr << "Tarvik: the registry store \"" << StorePath() << "\" is damaged (" << reason
                   << "); it is read as empty and kept as \"" << StorePath() << ".damaged\" when next written.\n";
     }
+    return true;
 }
 
 }  // namespace
@@ -397,8 +400,15 @@ void RegistryStore::Refresh(bool force) {
     s.loaded = true;
     RegTree probe = s.fileTree.Clone();
     if (AddMissingSeeds(probe)) {
-        Commit({});  // seeds the shell folders (and replaces a damaged file, keeping a copy)
-        return;
+        // Seeds the shell folders (and replaces a damaged file, keeping a copy). A store that
+        // cannot be written must not fail a read: the seeds then live in memory, and the
+        // next write that reaches the store takes them along.
+        try {
+            Commit({});
+            return;
+        } catch (const Exception&) {
+            s.fileTree = std::move(probe);
+        }
     }
     Rebuild();
 }
@@ -423,7 +433,8 @@ void RegistryStore::Commit(const std::vector<RegOp>& log) {
     RegTree fresh;
     bool damaged;
     std::string text;
-    ReadStore(fresh, damaged, text);
+    if (!ReadStore(fresh, damaged, text))
+        throw EOSError("Cannot read the registry store \"" + StorePath() + "\"; it is not replaced.", ERROR_ACCESS_DENIED);
     if (damaged) WriteFileAtomically(StorePath() + ".damaged", text);
     for (const RegOp& op : log) Apply(fresh, op);
     AddMissingSeeds(fresh);

@@ -185,6 +185,27 @@ TEST_F(FileScanFind, SymlinkLoopsAreNotFollowedButOtherLinksAre) {
     EXPECT_EQ(Scan(scan), Find("-iname '*.dll'", "-L"));
 }
 
+// A link into the kernel's trees (as Z:\ holds /proc and /sys) is not entered: reading
+// /proc/kmsg would block the content search, and /proc/self/root leads back to the root.
+TEST_F(FileScanFind, PseudoFileSystemsAreNotEntered) {
+    namespace fs = std::filesystem;
+    EXPECT_TRUE(platform::IsPseudoFileSystem("Z:\\proc"));
+    EXPECT_TRUE(platform::IsPseudoFileSystem("Z:\\proc\\self"));
+    EXPECT_FALSE(platform::IsPseudoFileSystem(platform::FromPosixPath(root_)));
+    EXPECT_FALSE(platform::IsPseudoFileSystem(platform::FromPosixPath(root_ + "/missing")));
+    fs::create_directory_symlink("/proc", root_ + "/sub1/kernel");
+    if (fs::exists("/sys/kernel")) fs::create_directory_symlink("/sys", root_ + "/sub2/devices");
+    TFileScan scan(nullptr);
+    scan.FileType = {ftNormal, ftSystem, ftHidden, ftReadOnly};
+    scan.DirType = {dtHidden, dtSystem, dtReadOnly};
+    scan.SearchType = st_Not;  // every file is read
+    scan.SearchStrings.Add("no such text anywhere");
+    EXPECT_EQ(Scan(scan), Find("", "", true));  // find does not follow the links either
+    scan.Directory = "Z:\\proc";
+    scan.SetStartScan(true);
+    EXPECT_EQ(scan.FoundFiles.Count(), 0);
+}
+
 TEST_F(FileScanFind, FifoInTheTreeDoesNotHangTheContentSearch) {
     ASSERT_EQ(::mkfifo((root_ + "/sub1/pipe.txt").c_str(), 0644), 0);
     ASSERT_EQ(::mkfifo((root_ + "/pipe2.txt").c_str(), 0644), 0);

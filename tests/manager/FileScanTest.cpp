@@ -9,8 +9,10 @@
 #include "platform/DateTime.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
+#include "platform/Forms.h"
 #include "platform/MessagePump.h"
 #include "platform/Profile.h"
+#include "platform/StdCtrls.h"
 
 namespace {
 
@@ -37,6 +39,30 @@ protected:
     std::string root_;
     String dir_;
 };
+
+// A component of its owner; on a form it takes the form's last label as its status label
+// and lets go of it when the label goes first.
+TEST_F(FileScanTest, IsAComponentOfItsOwnerAndFindsTheFormsLastLabel) {
+    auto* form = new TForm(Application);
+    auto* first = new TLabel(form);
+    auto* last = new TLabel(form);
+    {
+        TFileScan scan(form);
+        EXPECT_EQ(scan.Owner(), form);
+        EXPECT_EQ(form->ComponentCount(), 3);
+        EXPECT_EQ(scan.CurrInfoLabel, last);
+        last->Free();
+        EXPECT_EQ(scan.CurrInfoLabel, nullptr);
+    }
+    EXPECT_EQ(form->ComponentCount(), 1);  // the scanner left its owner when it went
+    {
+        TFileScan onLabel(first);  // a label is no form: no status label
+        EXPECT_EQ(onLabel.CurrInfoLabel, nullptr);
+    }
+    auto* owned = new TFileScan(form);
+    form->Free();  // frees the scanner with it
+    (void)owned;
+}
 
 TEST_F(FileScanTest, PluginDiscoveryGivesFullPathsIncludingSubFolders) {
     std::filesystem::create_directories(root_ + "/Plugins/QelBackup");

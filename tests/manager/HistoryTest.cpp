@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -145,6 +147,47 @@ TEST_F(HistoryFileTest, ReadOnlyFolderStopsNothing) {
     ::chmod(env.Scratch().c_str(), 0755);
     EXPECT_TRUE(log_.FailureReported());
     EXPECT_FALSE(std::filesystem::exists(posix_));
+}
+
+// What another process appends between our open and our write stays, and our line follows it.
+TEST_F(HistoryFileTest, AppendingHandleWritesAfterWhatOthersAddedMeanwhile) {
+    const THandle file = platform::FileOpenForAppend(log_.FileName());
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::ofstream(posix_, std::ios::binary | std::ios::app) << "other\r\n";
+    ASSERT_EQ(FileWrite(file, "ours\r\n", 6), 6);
+    std::ofstream(posix_, std::ios::binary | std::ios::app) << "third\r\n";
+    ASSERT_EQ(FileWrite(file, "last\r\n", 6), 6);
+    FileClose(file);
+    EXPECT_EQ(ReadAll(posix_), "other\r\nours\r\nthird\r\nlast\r\n");
+}
+
+TEST_F(HistoryFileTest, ProcessesLoggingAtOnceLoseNoLine) {
+    constexpr int kProcesses = 4, kLines = 200;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const auto all = Reporting(true, true, true, true);
+            for (int i = 0; i < kLines; ++i) log_.Add("p" + std::to_string(p) + " line " + std::to_string(i), hcAdd, all);
+            ::_exit(log_.FailureReported() ? 1 : 0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::istringstream text(ReadAll(posix_));
+    std::string line;
+    int count = 0;
+    while (std::getline(text, line)) {
+        ++count;
+        EXPECT_EQ(line.find(Stamp()), 0u) << line;
+        EXPECT_EQ(line.back(), '\r') << line;
+    }
+    EXPECT_EQ(count, kProcesses * kLines);
 }
 
 }  // namespace

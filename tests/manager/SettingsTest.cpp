@@ -157,6 +157,22 @@ TEST_F(SettingsTest, InstallationEntriesAreWrittenAndReadBack) {
     EXPECT_EQ(Stored(shell + "\\My Corvex", ""), "Add to My Corvex");
 }
 
+// Someone else's value of another type under a name we read: the default, never "Invalid
+// data type".
+TEST_F(SettingsTest, RegistryTextReadsOfAValueOfAnotherTypeGiveTheDefault) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Software\\Mixed\\Sub", true));
+        reg.WriteInteger("Number", 5);
+        reg.WriteExpandString("Expand", "%HOME%");
+        reg.CloseKey();
+    }
+    EXPECT_EQ(ReadRegIniString("Software\\Mixed", "Sub", "Number", "dflt"), "dflt");
+    EXPECT_EQ(RegIniString("Software\\Mixed", "Sub", "Number", true, "dflt"), "dflt");
+    EXPECT_EQ(ReadRegIniString("Software\\Mixed", "Sub", "Expand", "dflt"), "%HOME%");
+    EXPECT_EQ(RegIniString("Software\\Mixed", "Sub", "Expand", true, "dflt"), "%HOME%");
+}
+
 TEST_F(SettingsTest, ReadModeOnMissingKeyCreatesNothing) {
     EXPECT_EQ(RegIniString("Software\\Missing", "Sub", "Name", true, "dflt"), "dflt");
     EXPECT_FALSE(KeyExists("Software\\Missing"));

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "platform/Files.h"
 #include "platform/IniFiles.h"
 #include "tests/common/TestProfile.h"
+#include "tests/platform/AsOtherUser.h"
 
 using tarvik::test::ProfileTest;
 
@@ -98,3 +102,58 @@ TEST_F(ProfileTest, IniEditsKeepOtherLinesAndLineBreaks) {
 }
 
 }  // namespace
+
+// A file that is there but cannot be read must never be replaced by the keys a write knows.
+namespace unreadable {
+
+using tarvik::test::RunAsOtherUser;
+constexpr const char* kText = "[Keep]\r\nA=1\r\nB=2\r\n";
+
+// Each write raises and the file is left alone; reads give their defaults.
+int WritesRaiseAndReadsGiveDefaults(const String& fileName) {
+    TIniFile ini(fileName);
+    int failures = 0;
+    auto raises = [&](const std::function<void()>& write) {
+        try {
+            write();
+            ++failures;
+        } catch (const EIniFileException& e) {
+            if (String(e.Message()) != "Unable to write to " + fileName) ++failures;
+        }
+    };
+    raises([&] { ini.WriteString("New", "C", "3"); });
+    raises([&] { ini.WriteString("Keep", "A", "9"); });
+    raises([&] { ini.DeleteKey("Keep", "A"); });
+    raises([&] { ini.EraseSection("Keep"); });
+    if (ini.ReadString("Keep", "A", "dflt") != "dflt") ++failures;
+    return failures;
+}
+
+TEST_F(ProfileTest, IniFileWithoutReadAccessIsNeverReplaced) {
+    env.WriteText("locked/s.ini", kText);
+    const std::string posix = env.Scratch("locked/s.ini");
+    std::filesystem::permissions(posix, std::filesystem::perms::owner_write);
+    const String fileName = env.Win("locked/s.ini");
+    EXPECT_EQ(RunAsOtherUser(env.Scratch("locked"), [&] { return WritesRaiseAndReadsGiveDefaults(fileName); }), 0);
+    std::filesystem::permissions(posix, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(env.ReadText(posix), kText);
+}
+
+TEST_F(ProfileTest, IniFileHeldExclusivelyByAnotherOpenIsNeverReplaced) {
+    env.WriteText("s.ini", kText);
+    const THandle holder = FileOpen(env.Win("s.ini"), fmOpenReadWrite | fmShareExclusive);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(WritesRaiseAndReadsGiveDefaults(env.Win("s.ini")), 0);
+    FileClose(holder);
+    EXPECT_EQ(env.ReadText(env.Scratch("s.ini")), kText);
+}
+
+TEST_F(ProfileTest, IniFileMissingIsCreatedByAWrite) {
+    TIniFile ini(env.Win("new/s.ini"));
+    EXPECT_THROW(ini.WriteString("S", "K", "v"), EIniFileException);  // its folder is missing
+    TIniFile created(env.Win("s.ini"));
+    created.WriteString("S", "K", "v");
+    EXPECT_EQ(env.ReadText(env.Scratch("s.ini")), "[S]\r\nK=v\r\n");
+}
+
+}  // namespace unreadable

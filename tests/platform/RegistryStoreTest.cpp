@@ -2,9 +2,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/Drives.h"
 #include "platform/Registry.h"
 #include "tests/common/TestProfile.h"
+#include "tests/platform/AsOtherUser.h"
 
 using tarvik::test::ProfileTest;
 
@@ -236,3 +239,105 @@ TEST_F(ProfileTest, ShellFoldersAreSeededToTheProfile) {
 }
 
 }  // namespace
+
+// A store that cannot be written: reads still work (the shell folders seeded in memory), and
+// every write that does not reach the store says so instead of passing for a success.
+namespace readonly_store {
+
+using tarvik::test::RunAsOtherUser;
+
+enum Failure {
+    kSeedsNotReadable = 1 << 0,
+    kKeyNotOpened = 1 << 1,
+    kCloseKeyPassed = 1 << 2,
+    kWrongMessage = 1 << 3,
+    kFlushPassed = 1 << 4,
+    kRootWritePassed = 1 << 5,
+};
+
+int ReadAndWriteOnAReadOnlyStore() {
+    int failures = 0;
+    {
+        TRegistry reg;
+        if (!reg.OpenKeyReadOnly("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders") ||
+            reg.ReadString("AppData").empty())
+            failures |= kSeedsNotReadable;
+    }
+    {
+        TRegistry reg;
+        if (!reg.OpenKey("Software\\Lost", true)) failures |= kKeyNotOpened;
+        reg.WriteString("v", "x");
+        try {
+            reg.CloseKey();
+            failures |= kCloseKeyPassed;
+        } catch (const ERegistryException& e) {
+            if (e.Message() != "Failed to set data for 'Software\\Lost'") failures |= kWrongMessage;
+        }
+    }
+    {
+        TRegistry reg;  // going without CloseKey: the destructor must not raise
+        reg.OpenKey("Software\\Dropped", true);
+        reg.WriteString("v", "x");
+    }
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Raw", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        &disposition) != 0)
+        failures |= kKeyNotOpened;
+    const BYTE text[] = "x";
+    RegSetValueExA(key, "v", 0, REG_SZ, text, sizeof text);
+    if (RegFlushKey(key) == 0) failures |= kFlushPassed;
+    RegCloseKey(key);
+    if (RegSetValueExA(HKEY_CURRENT_USER, "direct", 0, REG_SZ, text, sizeof text) == 0) failures |= kRootWritePassed;
+    return failures;
+}
+
+TEST_F(ProfileTest, WritesThatMissTheStoreAreReportedAndReadsStillWork) {
+    namespace fs = std::filesystem;
+    ASSERT_FALSE(fs::exists(env.Profile() + "/registry.reg"));  // a fresh profile: seeding is due
+    fs::permissions(env.Profile(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(RunAsOtherUser(env.Profile(), ReadAndWriteOnAReadOnlyStore), 0);
+    fs::permissions(env.Profile(), fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(env.Profile() + "/registry.reg"));
+}
+
+TEST_F(ProfileTest, CloseKeyOfAWriterThatReachesTheStoreRaisesNothing) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Kept", true));
+    reg.WriteString("v", "x");
+    EXPECT_NO_THROW(reg.CloseKey());
+    EXPECT_NO_THROW(reg.CloseKey());  // nothing open: nothing to do
+    EXPECT_NE(env.ReadText(env.Profile() + "/registry.reg").find("[HKEY_CURRENT_USER\\Software\\Kept]"),
+              std::string::npos);
+}
+
+// A store that is there but cannot be read is never replaced by one that lacks its keys.
+TEST_F(ProfileTest, UnreadableStoreIsNeverReplaced) {
+    namespace fs = std::filesystem;
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Software\\Kept", true));
+        reg.WriteString("v", "x");
+        reg.CloseKey();
+    }
+    const std::string store = env.Profile() + "/registry.reg";
+    const std::string before = env.ReadText(store);
+    fs::permissions(store, fs::perms::owner_write);
+    platform::ResetProfileForTests();  // as a new process would start
+    EXPECT_EQ(RunAsOtherUser(env.Profile(), [] {
+                  TRegistry reg;
+                  if (!reg.OpenKey("Software\\Other", true)) return 1;
+                  reg.WriteString("w", "y");
+                  try {
+                      reg.CloseKey();
+                      return 2;
+                  } catch (const ERegistryException&) {
+                      return 0;
+                  }
+              }),
+              0);
+    fs::permissions(store, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(env.ReadText(store), before);
+}
+
+}  // namespace readonly_store

@@ -5,6 +5,7 @@
 
 #include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
+#include "tests/zip/SharedData.h"
 
 namespace zip::test {
 namespace {
@@ -56,6 +57,7 @@ TEST(Crc32, RunningValueOverBlocks) {
 }
 
 TEST(Crc32, CorpusFilesMatchZlib) {
+    SKIP_WITHOUT_SHARED("corpus");
     for (const char* file : {"corpus/large/bible.txt", "corpus/canterbury/kennedy.xls", "corpus/artificial/a.txt"}) {
         const Bytes data = read_file(shared_path(file));
         EXPECT_EQ(crc32::of(data), zlib_crc(data.data(), data.size())) << file;

@@ -10,6 +10,7 @@
 #include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
 #include "zip/ZipCrypt.h"
+#include "tests/zip/SharedData.h"
 
 namespace zip::test {
 namespace {
@@ -48,6 +49,7 @@ struct SharedArchive {
 class EncryptedArchives : public ::testing::TestWithParam<SharedArchive> {};
 
 TEST_P(EncryptedArchives, DecryptWithTheirPassword) {
+    SKIP_WITHOUT_SHARED("testdata/encrypted");
     const Bytes zip = read_file(shared_path(std::string("testdata/encrypted/") + GetParam().file));
     std::size_t encrypted = 0;
     for (const ArchiveEntry& e : zip_entries(zip)) {
@@ -64,6 +66,7 @@ TEST_P(EncryptedArchives, DecryptWithTheirPassword) {
 
 // A wrong password fails the check byte, or (about once in 256) the CRC afterwards.
 TEST_P(EncryptedArchives, RejectWrongPasswords) {
+    SKIP_WITHOUT_SHARED("testdata/encrypted");
     const Bytes zip = read_file(shared_path(std::string("testdata/encrypted/") + GetParam().file));
     for (const ArchiveEntry& e : zip_entries(zip)) {
         if (!(e.flags & kFlagEncrypted) || e.uncompressed_size == 0) continue;
@@ -136,6 +139,7 @@ struct ZipCommand {
 class InfoZipEncrypted : public ::testing::TestWithParam<ZipCommand> {};
 
 TEST_P(InfoZipEncrypted, DecryptsWhatZipWrote) {
+    SKIP_WITHOUT_SHARED("corpus");
     TempFolder dir;
     const Bytes text = read_file(shared_path("corpus/canterbury/alice29.txt"));
     write_file(dir.path() / "text.txt", text);
@@ -201,6 +205,7 @@ Bytes raw_deflate(const Bytes& input) {
 }
 
 TEST(ZipKeys, UnzipAcceptsWhatWeEncrypt) {
+    SKIP_WITHOUT_SHARED("corpus");
     TempFolder dir;
     const Bytes plain = read_file(shared_path("corpus/canterbury/fields.c"));
     for (const std::uint16_t method : {std::uint16_t{0}, std::uint16_t{8}}) {

@@ -32,9 +32,12 @@ inline Bytes readFile(const std::filesystem::path& path) {
 
 inline std::filesystem::path corpusDir() { return std::filesystem::path(TARVIK_SHARED_DIR) / "corpus"; }
 
-// The corpus files, as paths relative to the corpus folder, sorted.
+// The corpus files, as paths relative to the corpus folder, sorted; none when the corpus is not
+// beside the checkout (test lists are built from this, so it must never throw).
 inline std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(corpusDir(), ec)) return files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpusDir())) {
         if (!entry.is_regular_file()) continue;
         const auto rel = std::filesystem::relative(entry.path(), corpusDir());

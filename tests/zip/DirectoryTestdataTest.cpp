@@ -85,6 +85,8 @@ std::string CaseName(const ::testing::TestParamInfo<ziptest::ManifestArchive>& i
     return s;
 }
 
+// No test data beside the checkout: no cases (see SharedDataTest).
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TestdataDirectory);
 INSTANTIATE_TEST_SUITE_P(Manifest, TestdataDirectory, ::testing::ValuesIn(ziptest::LoadManifest(kTestdata)), CaseName);
 
 }  // namespace

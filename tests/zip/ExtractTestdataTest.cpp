@@ -118,6 +118,8 @@ std::string CaseName(const ::testing::TestParamInfo<ziptest::ManifestArchive>& i
     return s;
 }
 
+// No test data beside the checkout: no cases (see SharedDataTest).
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TestdataExtract);
 INSTANTIATE_TEST_SUITE_P(Manifest, TestdataExtract, ::testing::ValuesIn(ziptest::LoadManifest(kTestdata)), CaseName);
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "tests/zip/DeflateStreamWriter.h"
 #include "zip/Crc32.h"
 #include "zip/Inflate.h"
+#include "tests/zip/SharedData.h"
 
 namespace zip::test {
 namespace {
@@ -67,6 +68,7 @@ Bytes random_bytes(std::size_t n, unsigned seed) {
 
 std::vector<std::string> corpus_files() {
     std::vector<std::string> files;
+    if (!tarvik_test::HaveShared("corpus")) return files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(shared_path("corpus")))
         if (e.is_regular_file() && e.path().extension() != ".md") files.push_back(e.path().string());
     std::sort(files.begin(), files.end());
@@ -74,6 +76,7 @@ std::vector<std::string> corpus_files() {
 }
 
 TEST(InflateCorpus, RoundTripsEveryFileAtSeveralLevels) {
+    SKIP_WITHOUT_SHARED("corpus");
     const auto files = corpus_files();
     ASSERT_GT(files.size(), 30u);
     for (const auto& path : files) {
@@ -86,6 +89,7 @@ TEST(InflateCorpus, RoundTripsEveryFileAtSeveralLevels) {
 
 // Small source blocks drive the careful loop through every part of a stream.
 TEST(InflateCorpus, RoundTripsWithTinySourceBlocks) {
+    SKIP_WITHOUT_SHARED("corpus");
     const Bytes input = read_file(shared_path("corpus/canterbury/alice29.txt"));
     const Bytes stream = zlib_deflate(input, 9);
     for (std::size_t block : {1, 2, 3, 7, 15, 16, 17, 4096}) {
@@ -364,6 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every prefix of a valid stream ends as truncated (or, where the cut falls in padding
 // after the last symbol, as a complete stream), never as a crash or a wrong success.
 TEST(InflateHostile, EveryTruncationIsReported) {
+    SKIP_WITHOUT_SHARED("corpus");
     const Bytes input = read_file(shared_path("corpus/canterbury/grammar.lsp"));
     for (const Bytes& stream : {zlib_deflate(input, 9), zlib_deflate(input, 6, Z_FIXED), zlib_deflate(input, 0)}) {
         for (std::size_t cut = 0; cut < stream.size(); ++cut) {
@@ -391,6 +396,7 @@ TEST(InflateHostile, HugeOutputStopsAtTheDeclaredSize) {
 
 // Flipping bits of a valid stream never crashes and never writes past the declared size.
 TEST(InflateHostile, CorruptedStreamsEndInAStatus) {
+    SKIP_WITHOUT_SHARED("corpus");
     const Bytes input = read_file(shared_path("corpus/calgary/paper4"));
     const Bytes stream = zlib_deflate(input, 9);
     std::mt19937 rng(11);
@@ -407,6 +413,7 @@ TEST(InflateHostile, CorruptedStreamsEndInAStatus) {
 
 // The decoder object serves entry after entry, including after a failure.
 TEST(InflateReuse, DecodesAfterAFailedEntry) {
+    SKIP_WITHOUT_SHARED("corpus");
     Inflater inflater;
     const Bytes good = read_file(shared_path("corpus/canterbury/fields.c"));
     const Bytes stream = zlib_deflate(good, 9);

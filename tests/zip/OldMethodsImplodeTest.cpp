@@ -3,6 +3,7 @@
 #include "tests/zip/ImplodeTestEncoder.h"
 #include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
+#include "tests/zip/SharedData.h"
 
 namespace zip::test {
 namespace {
@@ -20,6 +21,7 @@ class ImplodeVariants : public ::testing::TestWithParam<Variant> {};
 // Every combination of dictionary size and tree count, written by the test imploder: the
 // peers accept it and we decode it back to the input.
 TEST_P(ImplodeVariants, PeersAndWeAgree) {
+    SKIP_WITHOUT_SHARED("corpus");
     const Variant& v = GetParam();
     Bytes input = read_file(shared_path("corpus/canterbury/fields.c"));
     const Bytes more = read_file(shared_path("corpus/artificial/aaa.txt"));

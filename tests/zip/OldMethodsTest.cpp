@@ -5,6 +5,7 @@
 #include "tests/zip/DeflateStreamWriter.h"
 #include "tests/zip/DecoderTestSupport.h"
 #include "zip/Crc32.h"
+#include "tests/zip/SharedData.h"
 
 namespace zip::test {
 namespace {
@@ -18,6 +19,7 @@ class OldMethodArchives : public ::testing::TestWithParam<Archive> {};
 
 // Every entry decodes to its declared size and matches the CRC-32 in its header.
 TEST_P(OldMethodArchives, EveryEntryMatchesItsCrc) {
+    SKIP_WITHOUT_SHARED("testdata/old-methods");
     const Bytes zip = read_file(shared_path(std::string("testdata/old-methods/") + GetParam().file));
     ASSERT_FALSE(zip.empty());
     const auto entries = zip_entries(zip);
@@ -134,6 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Cut short or corrupted, every old-method entry of the shared data ends in a status with
 // no more output than declared.
 TEST(OldMethodsHostile, TruncatedAndCorruptedEntriesEndInAStatus) {
+    SKIP_WITHOUT_SHARED("testdata/old-methods");
     std::mt19937 rng(3);
     for (const char* file : {"zip2-shrink.zip", "zip2-reduce.zip", "zip2-implode.zip", "ccomp-imploding-4Kdict-2trees.zip",
                              "d2a-example-r.zip", "d2a-example-s.zip"}) {

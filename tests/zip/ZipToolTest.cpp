@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "tests/common/TestProfile.h"
+#include "tests/zip/SharedData.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ ToolRun ZipTool(const std::string& args) {
 const std::string kData = std::string(TARVIK_SHARED_DIR) + "/testdata/";
 
 TEST_F(ProfileTest, ZipToolListsTestsAndExtracts) {
+    SKIP_WITHOUT_SHARED("testdata");
     ToolRun list = ZipTool("list " + kData + "deflate/ccomp-bla.zip");
     EXPECT_EQ(list.rc, 0);
     EXPECT_NE(list.out.find("deflated         610        318 0f54eacb 2007-11-14 11:19:02 test1.xml"), std::string::npos)
@@ -42,6 +44,7 @@ TEST_F(ProfileTest, ZipToolListsTestsAndExtracts) {
 }
 
 TEST_F(ProfileTest, ZipToolReportsFailuresWithExitCodes) {
+    SKIP_WITHOUT_SHARED("testdata");
     ToolRun wrong = ZipTool("test " + kData + "encrypted/libzip-encrypt.zip --password nope");
     EXPECT_EQ(wrong.rc, 1);
     EXPECT_NE(wrong.out.find("skipped (bad password): encrypted"), std::string::npos) << wrong.out;
