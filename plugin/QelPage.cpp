@@ -81,6 +81,8 @@ void TQelPage::Check() {
         (FileAge(settingsPath_) != settingsDate_ || ReadWatchedFile(settingsPath_).Size != settingsSize_)) {
         LoadSettings();
         SyncVantrelBox();
+    } else if (readmePending_) {
+        SyncVantrelBox();
     }
     SetStatus(kStatusChecking);
     if (!FileExists(settings_.QelFile)) {
@@ -187,7 +189,13 @@ TBackupOutcome TQelPage::SecureBackup() {
 }
 
 void TQelPage::SyncVantrelBox() {
-    if (Busy()) return;
+    if (Busy()) {
+        // Refused, not forgotten: the next check brings the archive in line.
+        readmePending_ = true;
+        SetStatus(kStatusBusy);
+        return;
+    }
+    readmePending_ = false;
     bool present = false;
     for (const auto& e : rows_)
         if (e.FileName == kReadmeName) present = true;

@@ -84,6 +84,7 @@ private:
     String pluginDataFolder_;
     TQelSettings settings_;
     bool loaded_ = false;
+    bool readmePending_ = false;  // a readme change was refused while the archive was busy
     Integer settingsDate_ = 0;
     Int64 settingsSize_ = 0;
     TProgramWatch watch_;

@@ -200,6 +200,23 @@ TEST_F(PageTest, CommandsAreRefusedWhileBusy) {
     EXPECT_TRUE(platform::ShownDialogs().empty());
 }
 
+TEST_F(PageTest, ReadmeChangeRefusedWhileBusyIsMadeAtTheNextCheck) {
+    PutFile("watched.txt", "one", Dos(10));
+    auto& p = MakePage([](TQelSettings& s) { s.PanBox = true; });
+    p.Tick();
+    ASSERT_EQ(archive->entries.size(), 1u);
+    archive->busy = true;
+    p.SyncVantrelBox();
+    EXPECT_EQ(p.Status(), kStatusBusy);
+    EXPECT_EQ(archive->entries.size(), 1u);
+    archive->busy = false;
+    p.Tick();
+    ASSERT_EQ(archive->entries.size(), 2u);
+    EXPECT_EQ(archive->entries[1].FullName, "!ReadMe!.ZIP");
+    p.Tick();
+    EXPECT_EQ(archive->entries.size(), 2u);
+}
+
 TEST_F(PageTest, TwoPagesOnOneArchiveNeverRewriteItAtOnce) {
     PutFile("watched.txt", "one", Dos(10));
     PutFile("other.txt", "two", Dos(10));
