@@ -134,7 +134,9 @@ TEST_P(PageFailureTest, ShowsWhyAndRetriesOnlyOnChangeOrAfterAMinute) {
     EXPECT_NE(p.Status().find(GetParam().reason), String::npos);
     clock.Advance(TRetryGate::kRetryMillis);
     p.Tick();
-    EXPECT_GE(Adds() + 1, attempts + 1);
+    // After a minute the backup is tried once more (failures found before the archive is
+    // reached never call it).
+    EXPECT_EQ(Adds(), attempts > 0 ? attempts + 1 : 0);
     EXPECT_EQ(archive->rewrites, rewrites);
 }
 
