@@ -59,7 +59,12 @@ void TFormMain::cmdClick(TObject* Sender) {
     } else if ((Sender == cmdRemove || Sender == cmdRemove1) && SelectedRow() >= 0) {
         page_.Remove(SelectedRow());
     } else if (Sender == cmdMakeEXE) {
-        // Disabled from creation: nothing enables it.
+        // The button is disabled from creation and nothing enables it.
+        if (page_.Busy()) {
+            page_.MakeExe(String());  // refused, with the status saying so
+        } else if (SaveDialogExe->Execute()) {
+            page_.MakeExe(SaveDialogExe->FileName());
+        }
     }
 }
 

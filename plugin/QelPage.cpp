@@ -276,6 +276,22 @@ bool TQelPage::Remove(Integer row) {
     return removed > 0;
 }
 
+bool TQelPage::MakeExe(const String& stub) {
+    if (Busy()) {
+        SetStatus(kStatusBusy);
+        return false;
+    }
+    TArchiveLock lock(settings_.ZipFile);
+    try {
+        archive_->SetZipName(settings_.ZipFile);
+        archive_->MakeSFX(stub);
+    } catch (const std::exception& e) {
+        SetStatus("Make EXE failed: " + MessageOf(e));
+        return false;
+    }
+    return true;
+}
+
 String TQelPage::InfoPage(std::optional<Integer> row) {
     std::optional<TInfoRow> info;
     if (row && *row >= 0 && *row < static_cast<Integer>(rows_.size())) {

@@ -51,6 +51,9 @@ public:
     bool Restore(Integer row, const String& destFile);
     // Removes exactly the row's entry.
     bool Remove(Integer row);
+    // Writes the self-extracting copy of the archive with stub in front. True when written;
+    // the status tells why not.
+    bool MakeExe(const String& stub);
     // Writes the information page for a row (or none); gives its path.
     String InfoPage(std::optional<Integer> row);
 

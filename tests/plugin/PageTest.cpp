@@ -196,7 +196,9 @@ TEST_F(PageTest, CommandsAreRefusedWhileBusy) {
     EXPECT_EQ(p.SecureBackup(), TBackupOutcome::Refused);
     EXPECT_FALSE(p.Remove(0));
     EXPECT_FALSE(p.Restore(0, env.Win("out.txt")));
+    EXPECT_FALSE(p.MakeExe(env.Win("stub.bin")));
     EXPECT_EQ(p.Status(), kStatusBusy);
+    EXPECT_TRUE(archive->sfxStubs.empty());
     EXPECT_EQ(Adds(), 1);
     EXPECT_TRUE(archive->removed.empty());
     EXPECT_TRUE(platform::ShownDialogs().empty());

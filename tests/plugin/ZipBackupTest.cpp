@@ -350,3 +350,27 @@ TEST_F(ZipBackupTest, WatchingTheArchiveItselfLeavesItAsItIsAndSaysWhy) {
 
 }  // namespace
 }  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST_F(ZipBackupTest, MakeExeWritesTheStubThenTheArchive) {
+    PutFile("data/watched.txt", "one", Dos(10));
+    auto& p = MakePage();
+    p.Tick();
+    ASSERT_EQ(p.Rows().size(), 1u) << p.Status();
+    const std::string stub(300, '\x90');
+    PutFile("stub.bin", stub);
+    ASSERT_TRUE(p.MakeExe(env.Win("stub.bin"))) << p.Status();
+    const std::string exe = env.Scratch("backups/book.EXE");
+    std::string bytes = env.ReadText(exe);
+    EXPECT_EQ(bytes.substr(0, stub.size()), stub);
+    std::string out;
+    EXPECT_EQ(Shell("unzip -t " + Quote(exe), &out), 0) << out;
+    // A stub that does not exist: the page says why.
+    EXPECT_FALSE(p.MakeExe(env.Win("none.bin")));
+    EXPECT_NE(p.Status().find("Make EXE failed"), String::npos) << p.Status();
+}
+
+}  // namespace
+}  // namespace qel::test
