@@ -95,7 +95,8 @@ void TQelPage::Check() {
     if (settings_.ClosePrg && watch_.ProgramClosed(settings_.AppPrg)) same = false;
     if (same) {
         gate_.Succeeded();
-        SetStatus(String());
+        // A readme change that failed stays in view until one succeeds.
+        SetStatus(readmeFailure_);
         return;
     }
     if (!gate_.Allows(GateKey(file), GetTickCount())) {
@@ -196,6 +197,7 @@ void TQelPage::SyncVantrelBox() {
         return;
     }
     readmePending_ = false;
+    readmeFailure_.clear();
     bool present = false;
     for (const auto& e : rows_)
         if (e.FileName == kReadmeName) present = true;
@@ -206,7 +208,8 @@ void TQelPage::SyncVantrelBox() {
         if (settings_.PanBox) archive_->AddPlain(pluginDataFolder_ + kReadmeName);
         else archive_->RemoveExact(kReadmeName);
     } catch (const std::exception& e) {
-        SetStatus("Readme archive not changed: " + MessageOf(e));
+        readmeFailure_ = "Readme archive not changed: " + MessageOf(e);
+        SetStatus(readmeFailure_);
     }
     LoadRestoreList();
 }

@@ -95,6 +95,7 @@ private:
     TWatchedFile backedUp_;  // the watched file as the last backup found it
     String status_;
     String failure_;
+    String readmeFailure_;
     std::vector<TArchiveEntry> rows_;
 };
 

@@ -221,6 +221,20 @@ TEST_F(PageTest, ReadmeChangeRefusedWhileBusyIsMadeAtTheNextCheck) {
     EXPECT_EQ(archive->entries.size(), 2u);
 }
 
+TEST_F(PageTest, AFailedReadmeChangeStaysInView) {
+    PutFile("watched.txt", "one", Dos(10));
+    auto& p = MakePage();
+    p.Tick();
+    archive->failWith = "Disk full";
+    settings.PanBox = true;
+    SaveQelSettings(env.Win("{1}"), settings);
+    FileSetDate(env.Win("{1}"), Dos(11));
+    p.Tick();
+    p.Tick();
+    EXPECT_NE(p.Status().find("Readme archive not changed: Disk full"), String::npos) << p.Status();
+    EXPECT_EQ(archive->entries.size(), 1u);
+}
+
 TEST_F(PageTest, TwoPagesOnOneArchiveNeverRewriteItAtOnce) {
     PutFile("watched.txt", "one", Dos(10));
     PutFile("other.txt", "two", Dos(10));

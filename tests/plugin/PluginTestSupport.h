@@ -57,6 +57,7 @@ public:
         return true;
     }
     bool AddPlain(const String& file) override {
+        if (!s->failWith.empty()) throw Exception(s->failWith);
         Append(NamePart(file), NamePart(file), 1, 0);
         return true;
     }
