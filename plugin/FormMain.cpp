@@ -73,6 +73,11 @@ void TFormMain::cmdSecBackupClick(TObject*) { page_.SecureBackup(); }
 void TFormMain::RestoreSelected() {
     Integer row = SelectedRow();
     if (row < 0) return;
+    // While a backup runs the page refuses at once, before the user picks a place.
+    if (page_.Busy()) {
+        page_.Restore(row, String());
+        return;
+    }
     SaveDialogExe->SetTitle("Restore file to location...");
     SaveDialogExe->SetFilter("All files|*.*");
     SaveDialogExe->SetFileName(lvRestore->Selected()->Caption());
