@@ -183,6 +183,10 @@ TBackupOutcome TQelPage::SecureBackup() {
     watch_.Remember(program);
     if (settings_.CloseApp && program) SendMessageA(program, WM_CLOSE, 0, 0);
     TBackupOutcome outcome = StartBackup();
+    // A backup already made in this same second counts when it holds the file as it is now.
+    if (outcome == TBackupOutcome::NotDue &&
+        ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), ReadWatchedFile(settings_.QelFile), {true, true}))
+        outcome = TBackupOutcome::Done;
     // The computer is shut down only after a backup that was made: a failed one leaves the
     // user at the screen that tells why.
     if (settings_.ShutDown && outcome == TBackupOutcome::Done) ExitWindowsEx(kShutdownForce, 0);

@@ -283,6 +283,24 @@ TEST_F(PageTest, SecureBackupClosesTheProgramBacksUpAndAsksForShutdown) {
     if (IsWindow(program)) DestroyWindow(program);
 }
 
+TEST_F(PageTest, SecureBackupInTheSecondOfTheLastBackupShutsDownOnlyWhenThatHoldsTheFile) {
+    PutFile("watched.txt", "one", Dos(10));
+    auto& p = MakePage([](TQelSettings& s) { s.ShutDown = true; });
+    p.Tick();
+    EXPECT_EQ(p.SecureBackup(), TBackupOutcome::Done);
+    EXPECT_EQ(Adds(), 1);
+    EXPECT_EQ(platform::ExitWindowsCalls(), std::vector<UINT>{5});
+    platform::ClearExitWindowsCalls();
+    // Changed again within the second of the last backup: that backup does not hold it.
+    clock.Advance(1000);
+    PutFile("watched.txt", "one and two", Dos(10));
+    p.Tick();
+    EXPECT_EQ(Adds(), 2);
+    PutFile("watched.txt", "one, two and three", Dos(10));
+    EXPECT_EQ(p.SecureBackup(), TBackupOutcome::NotDue);
+    EXPECT_TRUE(platform::ExitWindowsCalls().empty());
+}
+
 TEST_F(PageTest, SecureBackupThatFailsDoesNotShutDown) {
     PutFile("watched.txt", "one", Dos(10));
     auto& p = MakePage([](TQelSettings& s) { s.ShutDown = true; });
