@@ -40,6 +40,8 @@ public:
     // inside folder; the CRC is checked before Ok is given.
     virtual TExtractResult ExtractToTemp(Integer index, const String& fullName, const String& password,
                                          const String& folder) = 0;
+    // Writes stub followed by the archive to the archive's name with the extension ".EXE".
+    virtual void MakeSFX(const String& stub) = 0;
     virtual String ZipComment() = 0;
     virtual LongWord ZipSize() = 0;
 };

@@ -52,6 +52,7 @@ String DatedPrefix(TDateTime when, const TFormatSettings& settings) {
     return DateTimeToStr(when, dashed) + "\\";
 }
 
-String ArchiveCommentText() { return "This backup made with corvex system by https://tarvik.example.org/"; }
+// The maker's web page, the same address the program's Help menu opens.
+String ArchiveCommentText() { return "This backup made with corvex system by http://www.brenlo.com/"; }
 
 }  // namespace qel

@@ -1,6 +1,8 @@
 // The library's five entry points, the only symbols it exports (see exports.map).
 #include <cctype>
 
+#include "controls/CheckImages.h"
+
 #include "platform/Modules.h"
 #include "platform/Paths.h"
 #include "platform/PluginApi.h"
@@ -33,6 +35,11 @@ String PluginDataFolder() {
     GetModuleFileNameA(nullptr, buffer, sizeof buffer);
     return ExtractFilePath(buffer) + "Plugins\\QelBackup\\";
 }
+
+// The library starts and ends like the program: its check images are cut from its own
+// CHECK_LIGHT when it is loaded and freed when it leaves. Nothing here draws a tree, so this
+// reference is what links that start-up and shut-down in.
+[[maybe_unused]] __attribute__((used)) TImageList* const* const kModuleCheckImages = &CheckImages;
 
 // When the library leaves the process its application variable goes back to its own object.
 __attribute__((destructor)) void DllDetachHandler() { qel::RestoreOwnApplication(); }

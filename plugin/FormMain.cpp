@@ -59,7 +59,12 @@ void TFormMain::cmdClick(TObject* Sender) {
     } else if ((Sender == cmdRemove || Sender == cmdRemove1) && SelectedRow() >= 0) {
         page_.Remove(SelectedRow());
     } else if (Sender == cmdMakeEXE) {
-        // Disabled from creation: nothing enables it.
+        // The button is disabled from creation and nothing enables it.
+        if (page_.Busy()) {
+            page_.MakeExe(String());  // refused, with the status saying so
+        } else if (SaveDialogExe->Execute()) {
+            page_.MakeExe(SaveDialogExe->FileName());
+        }
     }
 }
 
@@ -68,6 +73,11 @@ void TFormMain::cmdSecBackupClick(TObject*) { page_.SecureBackup(); }
 void TFormMain::RestoreSelected() {
     Integer row = SelectedRow();
     if (row < 0) return;
+    // While a backup runs the page refuses at once, before the user picks a place.
+    if (page_.Busy()) {
+        page_.Restore(row, String());
+        return;
+    }
     SaveDialogExe->SetTitle("Restore file to location...");
     SaveDialogExe->SetFilter("All files|*.*");
     SaveDialogExe->SetFileName(lvRestore->Selected()->Caption());

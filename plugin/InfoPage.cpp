@@ -49,6 +49,9 @@ String FillInfoTemplate(const String& templateText, const std::optional<TInfoRow
         String from = cut == String::npos ? row->FullName : row->FullName.substr(cut + 1);
         put("dtName", row->Name);
         put("dtComment", row->Comment);
+        // The short comment tag gets the entry's comment too: left as it stands, the page
+        // would show the bare tag.
+        put("dtComm", row->Comment);
         put("dtDate", row->DateText);
         put("dtSize", row->SizeText);
         put("dtStDir", row->FullName);

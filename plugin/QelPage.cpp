@@ -81,6 +81,8 @@ void TQelPage::Check() {
         (FileAge(settingsPath_) != settingsDate_ || ReadWatchedFile(settingsPath_).Size != settingsSize_)) {
         LoadSettings();
         SyncVantrelBox();
+    } else if (readmePending_) {
+        SyncVantrelBox();
     }
     SetStatus(kStatusChecking);
     if (!FileExists(settings_.QelFile)) {
@@ -93,7 +95,8 @@ void TQelPage::Check() {
     if (settings_.ClosePrg && watch_.ProgramClosed(settings_.AppPrg)) same = false;
     if (same) {
         gate_.Succeeded();
-        SetStatus(String());
+        // A readme change that failed stays in view until one succeeds.
+        SetStatus(readmeFailure_);
         return;
     }
     if (!gate_.Allows(GateKey(file), GetTickCount())) {
@@ -180,6 +183,10 @@ TBackupOutcome TQelPage::SecureBackup() {
     watch_.Remember(program);
     if (settings_.CloseApp && program) SendMessageA(program, WM_CLOSE, 0, 0);
     TBackupOutcome outcome = StartBackup();
+    // A backup already made in this same second counts when it holds the file as it is now.
+    if (outcome == TBackupOutcome::NotDue &&
+        ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), ReadWatchedFile(settings_.QelFile), {true, true}))
+        outcome = TBackupOutcome::Done;
     // The computer is shut down only after a backup that was made: a failed one leaves the
     // user at the screen that tells why.
     if (settings_.ShutDown && outcome == TBackupOutcome::Done) ExitWindowsEx(kShutdownForce, 0);
@@ -187,7 +194,14 @@ TBackupOutcome TQelPage::SecureBackup() {
 }
 
 void TQelPage::SyncVantrelBox() {
-    if (Busy()) return;
+    if (Busy()) {
+        // Refused, not forgotten: the next check brings the archive in line.
+        readmePending_ = true;
+        SetStatus(kStatusBusy);
+        return;
+    }
+    readmePending_ = false;
+    readmeFailure_.clear();
     bool present = false;
     for (const auto& e : rows_)
         if (e.FileName == kReadmeName) present = true;
@@ -198,7 +212,8 @@ void TQelPage::SyncVantrelBox() {
         if (settings_.PanBox) archive_->AddPlain(pluginDataFolder_ + kReadmeName);
         else archive_->RemoveExact(kReadmeName);
     } catch (const std::exception& e) {
-        SetStatus("Readme archive not changed: " + MessageOf(e));
+        readmeFailure_ = "Readme archive not changed: " + MessageOf(e);
+        SetStatus(readmeFailure_);
     }
     LoadRestoreList();
 }
@@ -266,6 +281,22 @@ bool TQelPage::Remove(Integer row) {
     }
     LoadRestoreList();
     return removed > 0;
+}
+
+bool TQelPage::MakeExe(const String& stub) {
+    if (Busy()) {
+        SetStatus(kStatusBusy);
+        return false;
+    }
+    TArchiveLock lock(settings_.ZipFile);
+    try {
+        archive_->SetZipName(settings_.ZipFile);
+        archive_->MakeSFX(stub);
+    } catch (const std::exception& e) {
+        SetStatus("Make EXE failed: " + MessageOf(e));
+        return false;
+    }
+    return true;
 }
 
 String TQelPage::InfoPage(std::optional<Integer> row) {

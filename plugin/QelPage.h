@@ -51,6 +51,9 @@ public:
     bool Restore(Integer row, const String& destFile);
     // Removes exactly the row's entry.
     bool Remove(Integer row);
+    // Writes the self-extracting copy of the archive with stub in front. True when written;
+    // the status tells why not.
+    bool MakeExe(const String& stub);
     // Writes the information page for a row (or none); gives its path.
     String InfoPage(std::optional<Integer> row);
 
@@ -84,6 +87,7 @@ private:
     String pluginDataFolder_;
     TQelSettings settings_;
     bool loaded_ = false;
+    bool readmePending_ = false;  // a readme change was refused while the archive was busy
     Integer settingsDate_ = 0;
     Int64 settingsSize_ = 0;
     TProgramWatch watch_;
@@ -91,6 +95,7 @@ private:
     TWatchedFile backedUp_;  // the watched file as the last backup found it
     String status_;
     String failure_;
+    String readmeFailure_;
     std::vector<TArchiveEntry> rows_;
 };
 

@@ -203,6 +203,7 @@ public:
         return result;
     }
 
+    void MakeSFX(const String& stub) override { zipper_.MakeSFX(stub); }
     String ZipComment() override { return zipper_.ZipComment(); }
     LongWord ZipSize() override { return zipper_.ZipSize(); }
 

@@ -32,6 +32,31 @@ TEST(LibraryExportsTest, ExportsExactlyTheFiveEntryPoints) {
                                               "ProvaChild"}));
 }
 
+// The library runs the same start-up as the program: it carries the CHECK_LIGHT bitmap (byte
+// for byte the project's own) and the module list built from it when the library loads.
+TEST(LibraryExportsTest, CarriesTheCheckImagesStartUp) {
+    FILE* p = ::popen("nm -C -S '" QEL_LIBRARY "'", "r");
+    ASSERT_NE(p, nullptr);
+    std::string bitmapSize, startUp, list;
+    char line[2048];
+    while (std::fgets(line, sizeof line, p)) {
+        std::string s(line);
+        if (s.find(" controls::resources::kCheckLightBitmap\n") != std::string::npos) bitmapSize = s.substr(17, 16);
+        if (s.find("_GLOBAL__sub_I_CheckImages.cpp\n") != std::string::npos) startUp = s;
+        if (s.find(" CheckImages\n") != std::string::npos) list = s;
+    }
+    ::pclose(p);
+    std::FILE* bmp = std::fopen(TARVIK_SOURCE_DIR "/resources/CHECK_LIGHT.bmp", "rb");
+    ASSERT_NE(bmp, nullptr);
+    std::fseek(bmp, 0, SEEK_END);
+    long size = std::ftell(bmp);
+    std::fclose(bmp);
+    ASSERT_FALSE(bitmapSize.empty()) << "no CHECK_LIGHT in the library";
+    EXPECT_EQ(std::stol(bitmapSize, nullptr, 16), size);
+    EXPECT_FALSE(startUp.empty()) << "the check images are not built at library start";
+    EXPECT_FALSE(list.empty());
+}
+
 class LoadedLibraryTest : public PluginTest {
 protected:
     void SetUp() override {

@@ -81,6 +81,25 @@ TEST_F(FormMainTest, RestoreButtonAsksWhereAndWritesTheSelectedVersion) {
     EXPECT_EQ(env.ReadText(env.Scratch("restored.txt")), "first");
 }
 
+TEST_F(FormMainTest, CommandsWhileTheArchiveIsInUseAskNothingAndSaySo) {
+    int dialogs = 0;
+    platform::SetDialogHook([&](platform::DialogRequest&) {
+        ++dialogs;
+        return IDOK;
+    });
+    form->lvRestore->Items()->Item(0)->SetSelected(true);
+    // Another operation on the same archive is running.
+    TArchiveLock other(env.Win("book.zip"));
+    PutFile("data/watched.txt", "third version", Dos(14));
+    for (auto* button : {form->cmdRestore, form->cmdRemove, form->cmdMakeEXE, form->cmdSecBackup}) {
+        button->Click();
+        EXPECT_EQ(form->LInfo->Caption(), kStatusBusy) << button->Name();
+    }
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(form->lvRestore->Items()->Count(), 2);
+    EXPECT_FALSE(FileExists(env.Win("book.EXE")));
+}
+
 TEST_F(FormMainTest, RemoveButtonTakesTheSelectedRow) {
     form->lvRestore->Items()->Item(0)->SetSelected(true);
     form->cmdClick(form->cmdRemove);

@@ -12,10 +12,10 @@ const String kTemplate =
     "ZN=dtZipName|ZF=dtZipNName|ZP=dtZipPath|ZC=dtZipComment|ZS=dtZipSize";
 const TInfoArchive kArchive{"C:\\Qel Backup\\New Qel.Zip", "made by us", 4321};
 
-TEST(InfoPageTest, SelectedRowFillsEveryTagButComm) {
+TEST(InfoPageTest, SelectedRowFillsEveryTag) {
     TInfoRow row{"book.xls", "100", "06-05-2024 10:00:00", "07-05-2024 11:12:13\\C:\\Data\\book.xls", "note"};
     EXPECT_EQ(FillInfoTemplate(kTemplate, row, kArchive),
-              "N=book.xls|C=note|D=06-05-2024 10:00:00|S=100|M=dtComm|P=07-05-2024 11:12:13\\C:\\Data\\book.xls|"
+              "N=book.xls|C=note|D=06-05-2024 10:00:00|S=100|M=note|P=07-05-2024 11:12:13\\C:\\Data\\book.xls|"
               "B=07-05-2024 11:12:13|F=C:\\Data\\book.xls|ZN=New Qel.Zip|ZF=C:\\Qel Backup\\New Qel.Zip|"
               "ZP=C:\\Qel Backup\\|ZC=made by us|ZS=4321");
 }
@@ -55,6 +55,10 @@ TEST(ShippedInfoTemplateTest, HasEveryTag) {
     for (const char* tag : {"dtName", "dtComment", "dtDate", "dtSize", "dtComm", "dtStDir", "dtBDate", "dtFrom",
                             "dtZipName", "dtZipNName", "dtZipPath", "dtZipComment", "dtZipSize"})
         EXPECT_NE(text.find(String(tag) + "<"), std::string::npos) << tag;
+    // Filled, for an entry and for none, the page shows no tag of its own.
+    TInfoRow row{"book.xls", "100", "d", "x\\C:\\book.xls", "note"};
+    for (const auto& filled : {FillInfoTemplate(text, row, kArchive), FillInfoTemplate(text, std::nullopt, kArchive)})
+        EXPECT_EQ(filled.find(">dt"), String::npos) << filled;
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ public:
         String storeAsName;  // when set, backups are stored under this file name
         std::function<void()> duringAdd;
         std::vector<String> removed;
+        std::vector<String> sfxStubs;
         String lastPassword;
         String lastStoredPrefix;
     };
@@ -56,6 +57,7 @@ public:
         return true;
     }
     bool AddPlain(const String& file) override {
+        if (!s->failWith.empty()) throw Exception(s->failWith);
         Append(NamePart(file), NamePart(file), 1, 0);
         return true;
     }
@@ -71,6 +73,10 @@ public:
         return 0;
     }
     TExtractResult ExtractToTemp(Integer, const String&, const String&, const String&) override { return {}; }
+    void MakeSFX(const String& stub) override {
+        s->sfxStubs.push_back(stub);
+        if (!s->failWith.empty()) throw Exception(s->failWith);
+    }
     String ZipComment() override { return "comment"; }
     LongWord ZipSize() override { return 1234; }
 

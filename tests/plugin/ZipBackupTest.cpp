@@ -85,7 +85,7 @@ TEST_F(ZipBackupTest, EachChangeAddsADatedEntryThatThePeersRead) {
     Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
         "print(z.comment.decode()); print([z.read(n).decode() for n in z.namelist()])\" " + Quote(ZipPosix()),
         &out);
-    EXPECT_NE(out.find(ArchiveCommentText()), std::string::npos) << out;
+    EXPECT_NE(out.find("This backup made with corvex system by http://www.brenlo.com/\n"), std::string::npos) << out;
     EXPECT_NE(out.find("['version one', 'version two!', 'version two!']"), std::string::npos) << out;
 }
 
@@ -346,6 +346,30 @@ TEST_F(ZipBackupTest, WatchingTheArchiveItselfLeavesItAsItIsAndSaysWhy) {
     }
     EXPECT_EQ(ArchiveBytes(), before);
     EXPECT_NE(p.Status().find("the archive itself"), String::npos) << p.Status();
+}
+
+}  // namespace
+}  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST_F(ZipBackupTest, MakeExeWritesTheStubThenTheArchive) {
+    PutFile("data/watched.txt", "one", Dos(10));
+    auto& p = MakePage();
+    p.Tick();
+    ASSERT_EQ(p.Rows().size(), 1u) << p.Status();
+    const std::string stub(300, '\x90');
+    PutFile("stub.bin", stub);
+    ASSERT_TRUE(p.MakeExe(env.Win("stub.bin"))) << p.Status();
+    const std::string exe = env.Scratch("backups/book.EXE");
+    std::string bytes = env.ReadText(exe);
+    EXPECT_EQ(bytes.substr(0, stub.size()), stub);
+    std::string out;
+    EXPECT_EQ(Shell("unzip -t " + Quote(exe), &out), 0) << out;
+    // A stub that does not exist: the page says why.
+    EXPECT_FALSE(p.MakeExe(env.Win("none.bin")));
+    EXPECT_NE(p.Status().find("Make EXE failed"), String::npos) << p.Status();
 }
 
 }  // namespace
