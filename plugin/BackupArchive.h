@@ -32,8 +32,9 @@ public:
     // Only the entry this call added is renamed. False when no entry was added.
     virtual bool AddDated(const String& file, const String& password, const String& storedPrefix,
                           const String& comment) = 0;
-    // Adds file without any folder. False when no entry was added.
-    virtual bool AddPlain(const String& file) = 0;
+    // Adds file without any folder, encrypted with password when that is not empty. False
+    // when no entry was added.
+    virtual bool AddPlain(const String& file, const String& password) = 0;
     // Removes exactly the entries whose full name is fullName, taken literally; the count.
     virtual Integer RemoveExact(const String& fullName) = 0;
     // Extracts entry index (whose full name must still be fullName) into a new temporary file

@@ -209,7 +209,8 @@ void TQelPage::SyncVantrelBox() {
     TArchiveLock lock(settings_.ZipFile);
     try {
         archive_->SetZipName(settings_.ZipFile);
-        if (settings_.PanBox) archive_->AddPlain(pluginDataFolder_ + kReadmeName);
+        if (settings_.PanBox)
+            archive_->AddPlain(pluginDataFolder_ + kReadmeName, settings_.Password ? settings_.Pass : String());
         else archive_->RemoveExact(kReadmeName);
     } catch (const std::exception& e) {
         readmeFailure_ = "Readme archive not changed: " + MessageOf(e);

@@ -111,7 +111,10 @@ public:
         return added > 0 && renamed;
     }
 
-    bool AddPlain(const String& file) override {
+    bool AddPlain(const String& file, const String& password) override {
+        // The engine keeps the password of the last operation (a restore leaves the stored
+        // one behind even when encryption is off): every add sets it from the caller.
+        zipper_.Password = password;
         PathsScope restore{zipper_};
         zipper_.SetStorePaths(false);
         zipper_.SetStoreVolumes(false);

@@ -56,7 +56,8 @@ public:
         if (!FileExists(zipName_)) FileClose(FileCreate(zipName_));
         return true;
     }
-    bool AddPlain(const String& file) override {
+    bool AddPlain(const String& file, const String& password) override {
+        s->lastPassword = password;
         if (!s->failWith.empty()) throw Exception(s->failWith);
         Append(NamePart(file), NamePart(file), 1, 0);
         return true;

@@ -262,6 +262,29 @@ TEST_F(ZipBackupTest, ReadmeArchiveIsAddedWithoutAFolder) {
     ExpectPeersAccept();
 }
 
+TEST_F(ZipBackupTest, ReadmeIsNotEncryptedWithAPasswordTurnedOffEvenAfterARestore) {
+    PutFile("data/watched.txt", "one", Dos(10));
+    auto& p = MakePage([](TQelSettings& s) {
+        s.Pass = "pw";
+        s.Password = false;
+    });
+    p.Tick();
+    ASSERT_EQ(p.Rows().size(), 1u) << p.Status();
+    // The restore hands the stored password to the engine, which keeps it.
+    EXPECT_TRUE(p.Restore(0, env.Win("restored.txt")));
+    settings.PanBox = true;
+    SaveQelSettings(env.Win("{1}"), settings);
+    FileSetDate(env.Win("{1}"), Dos(14));
+    clock.Advance(1000);
+    p.Tick();
+    ASSERT_EQ(p.Rows().size(), 2u) << p.Status();
+    std::string out;
+    Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
+          "print([(i.filename, i.flag_bits & 1) for i in z.infolist()])\" " + Quote(ZipPosix()),
+          &out);
+    EXPECT_NE(out.find("('!ReadMe!.ZIP', 0)"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace qel::test
 
