@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "ScanTree.h"
 #include "manager/RegistryHelpers.h"
 #include "manager/Settings.h"
 #include "platform/Registry.h"
+#include "tests/platform/AsOtherUser.h"
 
 namespace {
 
@@ -184,6 +187,30 @@ TEST_F(SettingsTest, GetRegValueGivesRawTextOrEmpty) {
     EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, "Software\\Test", "Missing"), "");
     EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, "Software\\NoKey", "Value"), "");
     EXPECT_FALSE(KeyExists("Software\\NoKey"));
+}
+
+// The writers close their keys themselves: a store that cannot be written raises to the
+// caller instead of being lost in a destructor.
+int WriteOnAReadOnlyStore() {
+    int failures = 0;
+    try {
+        RegIniString("Software\\Classes\\directory\\shell", "My Corvex", "", false, "Add to My Corvex");
+        failures |= 1;
+    } catch (const ERegistryException&) {
+    }
+    try {
+        WriteRegStr("General", "General_Style", "Normal");
+        failures |= 2;
+    } catch (const ERegistryException&) {
+    }
+    return failures;
+}
+
+TEST_F(SettingsTest, WritesThatMissAnUnwritableStoreRaise) {
+    namespace fs = std::filesystem;
+    fs::permissions(env.Profile(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(tarvik::test::RunAsOtherUser(env.Profile(), WriteOnAReadOnlyStore), 0);
+    fs::permissions(env.Profile(), fs::perms::owner_all);
 }
 
 }  // namespace
