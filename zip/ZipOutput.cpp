@@ -1,8 +1,10 @@
 #include "zip/ZipOutput.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 
 #include "platform/Drives.h"
@@ -211,14 +213,27 @@ std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive) {
     for (unsigned char ch : path) hash = (hash ^ ch) * 1099511628211ull;
     char name[40];
     std::snprintf(name, sizeof name, "/zip-%016llx.lock", static_cast<unsigned long long>(hash));
+    std::string lockPath;
     try {
-        return std::make_unique<platform::detail::FileLock>(platform::ProfileTempPath() + name);
+        lockPath = platform::ProfileTempPath() + name;
     } catch (const Exception&) {
-        // Without the lock file the cycle still runs, guarded by the identity check before the
-        // swap, as it was before the lock existed; only the cleaning of stale files is skipped.
         return nullptr;
     }
+    auto lock = std::make_unique<platform::detail::FileLock>(lockPath, ArchiveLockTimeout());
+    if (lock->Held()) return lock;
+    // Without the lock file the cycle still runs, guarded by the identity check before the
+    // swap, as it was before the lock existed; only the cleaning of stale files is skipped.
+    std::error_code ec;
+    if (!std::filesystem::exists(lockPath, ec)) return nullptr;
+    throw EZipWriteError("The archive \"" + archive + "\" is being rewritten by another program");
 }
+
+namespace {
+std::atomic<unsigned> archiveLockTimeout{30000};
+}
+
+unsigned ArchiveLockTimeout() { return archiveLockTimeout.load(); }
+void SetArchiveLockTimeout(unsigned millis) { archiveLockTimeout.store(millis); }
 
 Integer RemoveStaleTemps(const String& archive) {
     const String full = ExpandFileName(archive);

@@ -98,9 +98,15 @@ private:
 
 // Serialises update cycles of one archive between processes: an advisory lock on a lock file
 // of the private temporary folder named after the archive's full path. Waits while another
-// process holds it. Taken before the archive is read, held until the new one is in place.
-// Null when the lock file cannot be made (the private temporary folder is gone or read-only).
+// process holds it, at most ArchiveLockTimeout() milliseconds: a holder that never lets go
+// must not freeze the waiting thread, so the wait then raises EZipWriteError. Taken before
+// the archive is read, held until the new one is in place. Null when the lock file cannot be
+// made (the private temporary folder is gone or read-only).
 std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive);
+
+// How long LockArchive waits (30 seconds unless changed; tests shorten it).
+unsigned ArchiveLockTimeout();
+void SetArchiveLockTimeout(unsigned millis);
 
 // Removes the temporary files (".NAME.xxxxxxxx.tmp" beside the archive) that a cycle killed
 // before its swap left behind. Only safe while this process holds LockArchive: every cycle

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "ZipperTestSupport.h"
@@ -350,6 +351,32 @@ TEST_F(ZipperTest, CycleWaitsWhileAnotherHoldsTheArchiveAndReadsWhatItLeft) {
     cycle.join();
     EXPECT_TRUE(finished);
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "other.txt", "b.txt"}));
+}
+
+TEST_F(ZipperTest, AHolderThatNeverLetsGoFailsTheCycleAfterTheWait) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    const std::string before = ReadFile(env.Scratch("a.zip"));
+    auto held = zipwrite::LockArchive(env.Win("a.zip"));
+    ASSERT_TRUE(held);
+    const unsigned saved = zipwrite::ArchiveLockTimeout();
+    zipwrite::SetArchiveLockTimeout(100);
+    z.FilesList.Add(Source("b.txt", "b"));
+    std::string message;
+    try {
+        z.Zip();
+    } catch (const EZipWriteError& e) {
+        message = e.Message();
+    }
+    zipwrite::SetArchiveLockTimeout(saved);
+    EXPECT_EQ(message, "The archive \"" + env.Win("a.zip") + "\" is being rewritten by another program");
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
+    EXPECT_FALSE(z.Busy());
+    // Once the holder is gone the same cycle goes through.
+    held.reset();
+    z.FilesList.Clear();
+    z.FilesList.Add(Source("b.txt", "b"));
+    EXPECT_EQ(z.Zip(), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
 TEST_F(ZipperTest, PendingChangesOnAStaleDirectoryFailAndTheArchiveStays) {
