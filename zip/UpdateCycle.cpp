@@ -262,6 +262,11 @@ Integer TZipper::ProcessFiles() {
         if (c.lock && mode == TMultiMode::mmNone) zipwrite::RemoveStaleTemps(zipName_);
         if (c.archiveExisted && mode != TMultiMode::mmNone)
             throw EZipWriteError("Multi-part output is only written as a new archive; \"" + zipName_ + "\" exists");
+        // Changes made to entries read from an archive that has since gone have nothing left
+        // to apply to: a new archive without them would drop them unseen.
+        if (!c.archiveExisted && directory_ && identityKnown_ && endCentral_.Modified)
+            throw EZipWriteError("The archive \"" + zipName_ +
+                                 "\" is gone since it was read; the pending changes were not saved");
         if (c.archiveExisted) {
             if (directory_ && identityKnown_ && endCentral_.Modified) {
                 TFileIdentity named;

@@ -379,6 +379,32 @@ TEST_F(ZipperTest, AHolderThatNeverLetsGoFailsTheCycleAfterTheWait) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
+// The archive removed behind the component: the changes made to what was read fail the
+// cycle instead of vanishing into a new, empty archive.
+class PendingOnAVanishedArchive : public ZipperTest, public testing::WithParamInterface<int> {};
+
+TEST_P(PendingOnAVanishedArchive, FailsAndWritesNothing) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    z.ReadZip();
+    switch (GetParam()) {
+        case 0: z.SetPathname(0, "moved"); break;
+        case 1: z.SetFileComment(0, "note"); break;
+        default: z.SetZipComment("archive note"); break;
+    }
+    std::filesystem::remove(env.Scratch("a.zip"));
+    std::string message;
+    try {
+        z.SaveModifiedZipFile();
+    } catch (const EZipWriteError& e) {
+        message = e.Message();
+    }
+    EXPECT_NE(message.find("is gone since it was read"), std::string::npos) << message;
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("a.zip")));
+    EXPECT_FALSE(z.Busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, PendingOnAVanishedArchive, testing::Values(0, 1, 2));
+
 TEST_F(ZipperTest, PendingChangesOnAStaleDirectoryFailAndTheArchiveStays) {
     ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
     z.SetPathname(0, "moved");
