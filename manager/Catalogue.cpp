@@ -187,7 +187,8 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
                                                std::vector<String>& problems) {
     // Physical lines as they stand, each with the CR of its CR LF still on it.
     std::vector<String> raw;
-    std::size_t start = 0;
+    // A byte-order mark some editors put in front of UTF-8 text is not part of the first line.
+    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < text.size()) {
         std::size_t lf = text.find('\n', start);
         if (lf == String::npos) {
@@ -305,21 +306,27 @@ std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormat
     return problems;
 }
 
+String TCatalogueFile::FreeBackupCopyName() const {
+    // An earlier copy is the only one left of an earlier damaged file: it is never replaced.
+    String name = BackupCopyName();
+    for (Integer n = 1; FileExists(name); ++n) name = BackupCopyName() + "." + IntToStr(n);
+    return name;
+}
+
 void TCatalogueFile::Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings) {
     ForceDirectories(ExtractFileDir(fileName_));
     if (unreadFile_) {
         // The file the load could not read is moved aside whole; when even that fails, the
         // save fails and the file stays where it is.
         if (FileExists(fileName_)) {
-            DeleteFile(BackupCopyName());
-            if (!RenameFile(fileName_, BackupCopyName()))
-                throw EFCreateError("Cannot keep the unread catalogue \"" + fileName_ + "\" as \"" +
-                                    BackupCopyName() + "\"");
+            const String copy = FreeBackupCopyName();
+            if (!RenameFile(fileName_, copy))
+                throw EFCreateError("Cannot keep the unread catalogue \"" + fileName_ + "\" as \"" + copy + "\"");
         }
         unreadFile_ = false;
     }
     if (backupPending_) {
-        WriteAll(BackupCopyName(), damagedText_);
+        WriteAll(FreeBackupCopyName(), damagedText_);
         backupPending_ = false;
         damagedText_.clear();
     }

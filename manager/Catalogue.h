@@ -108,13 +108,17 @@ public:
     // Writes the records (in pre-order) through a new file and a rename, creating the folder
     // first. After a load that skipped lines, the file as it was read is first kept as
     // BackupCopyName(); after a load that could not read the file at all, that file is first
-    // renamed to BackupCopyName(). Raises the layer's file errors; the old file then stays.
+    // renamed to BackupCopyName(). An earlier copy is kept: the new one then takes the first
+    // free name of BackupCopyName() + ".1", ".2", ... Raises the layer's file errors; the old
+    // file then stays.
     void Save(const std::vector<TCatalogueRecord>& records, const TFormatSettings& settings);
 
     // True while a backup copy of a damaged load is still owed.
     bool BackupCopyPending() const { return backupPending_; }
 
 private:
+    String FreeBackupCopyName() const;
+
     String fileName_;
     String damagedText_;  // the file as read, when lines had to be skipped
     bool backupPending_ = false;

@@ -277,6 +277,44 @@ TEST_F(CatalogueFileTest, ADamagedFileIsKeptAsBackupBeforeTheFirstSaveOnly) {
     EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat")), "");
 }
 
+TEST_F(CatalogueFileTest, EveryDamagedFileIsKeptUnderTheFirstFreeBackupName) {
+    const String first = "1|Good|1|||d|01/03/2024|6|7|-\r\nbroken line\r\n";
+    const String second = "1|Good|1|||d|01/03/2024|6|7|-\r\nanother broken line\r\n";
+    const String third = "1|Good|1|||d|01/03/2024|6|7|-\r\nthird\r\n";
+    for (const String& damaged : {first, second, third}) {
+        env.WriteText("Backup.Dat", damaged);
+        TCatalogueFile file(env.Win("Backup.Dat"));
+        FakeTree tree;
+        EXPECT_EQ(file.Load(tree, Fs()).size(), 1u);
+        file.Save({Rec(1, "Good", nkFolder, "", "", "d", kMidnight)}, Fs());
+    }
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), first);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak.1")), second);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak.2")), third);
+
+    // A file the load could not read goes aside under a free name as well.
+    const String unread = "1|Unread|1|||d|01/03/2024|6|7|-\r\n";
+    env.WriteText("Backup.Dat", unread);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    {
+        TFileStream holder(env.Win("Backup.Dat"), fmOpenRead | fmShareExclusive);
+        EXPECT_ANY_THROW(file.Load(tree, Fs()));
+    }
+    file.Save({Rec(1, "New")}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), first);
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak.3")), unread);
+}
+
+TEST_F(CatalogueFileTest, AByteOrderMarkCostsNoLine) {
+    env.WriteText("Backup.Dat", "\xEF\xBB\xBF" "1|First|1|||d|01/03/2024|6|7|-\r\n1|Second|1|||d|01/03/2024|6|7|-\r\n");
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    EXPECT_TRUE(file.Load(tree, Fs()).empty());
+    EXPECT_EQ(tree.Paths(), (std::vector<String>{"First", "Second"}));
+    EXPECT_FALSE(file.BackupCopyPending());
+}
+
 TEST_F(CatalogueFileTest, SaveCreatesTheFolderAndAFailedSaveKeepsTheOldFile) {
     TCatalogueFile file(env.Win("new\\folder\\Backup.Dat"));
     file.Save({Rec(1, "A")}, Fs());
