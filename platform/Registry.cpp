@@ -113,18 +113,26 @@ RegPath Canonical(const RegPath& path) {
 
 String Quoted(const String& name) { return "'" + name + "'"; }
 
+// The path of subKey below the open key; 0, or the error the caller returns. A caller that
+// acts on the subkey itself (deleting it) needs one named: the key's own path is refused.
+LONG PathBelow(HKEY key, const char* subKey, RegPath& path, bool needSubKey) {
+    REGSAM access;
+    std::vector<String> names;
+    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
+    if (LONG e = SplitSubKey(subKey, names)) return e;
+    if (needSubKey && names.empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
+    path.names.insert(path.names.end(), names.begin(), names.end());
+    return 0;
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM samDesired, HKEY* result) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     RegPath path;
-    REGSAM access;
-    std::vector<String> names;
     if (!result) return static_cast<LONG>(ERROR_INVALID_PARAMETER);
     *result = nullptr;
-    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
-    if (LONG e = SplitSubKey(subKey, names)) return e;
-    path.names.insert(path.names.end(), names.begin(), names.end());
+    if (LONG e = PathBelow(key, subKey, path, false)) return e;
     if (!Lookup(RegistryStore::Instance().View(), path)) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
     *result = NewHandle(Canonical(path), samDesired);
     return 0;
@@ -134,13 +142,9 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM s
                      DWORD* disposition) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     RegPath path;
-    REGSAM access;
-    std::vector<String> names;
     if (!result) return static_cast<LONG>(ERROR_INVALID_PARAMETER);
     *result = nullptr;
-    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
-    if (LONG e = SplitSubKey(subKey, names)) return e;
-    path.names.insert(path.names.end(), names.begin(), names.end());
+    if (LONG e = PathBelow(key, subKey, path, false)) return e;
     bool existed = Lookup(RegistryStore::Instance().View(), path) != nullptr;
     HKEY h = NewHandle(Canonical(path), samDesired);
     if (!existed) {
@@ -244,12 +248,7 @@ namespace {
 LONG DeleteKeyImpl(HKEY key, const char* subKey, bool withSubkeys) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     RegPath path;
-    REGSAM access;
-    std::vector<String> names;
-    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
-    if (LONG e = SplitSubKey(subKey, names)) return e;
-    if (names.empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
-    path.names.insert(path.names.end(), names.begin(), names.end());
+    if (LONG e = PathBelow(key, subKey, path, true)) return e;
     RegKey* k = Lookup(RegistryStore::Instance().View(), path);
     if (!k) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
     if (!withSubkeys && !k->subkeys.empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
