@@ -99,6 +99,15 @@ HKEY NewHandle(const RegPath& path, REGSAM access) {
     return h;
 }
 
+// The stored key an open handle stands for; null for a bad handle or a key deleted since.
+// The caller holds the store's lock.
+RegKey* StoredKey(HKEY key) {
+    RegPath path;
+    REGSAM access;
+    if (!PathOf(key, path, access)) return nullptr;
+    return Lookup(RegistryStore::Instance().View(), path);
+}
+
 // Canonical case of an existing path ("software" -> "Software").
 RegPath Canonical(const RegPath& path) {
     RegPath out;
@@ -365,20 +374,14 @@ bool TRegistry::HasSubKeys() {
 void TRegistry::GetKeyNames(std::vector<String>& names) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     names.clear();
-    RegPath path;
-    REGSAM access;
-    if (!PathOf(BaseKey(true), path, access)) return;
-    if (RegKey* k = Lookup(RegistryStore::Instance().View(), path))
+    if (RegKey* k = StoredKey(BaseKey(true)))
         for (const auto& [upper, child] : k->subkeys) names.push_back(child->name);
 }
 
 void TRegistry::GetValueNames(std::vector<String>& names) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     names.clear();
-    RegPath path;
-    REGSAM access;
-    if (!PathOf(BaseKey(true), path, access)) return;
-    if (RegKey* k = Lookup(RegistryStore::Instance().View(), path))
+    if (RegKey* k = StoredKey(BaseKey(true)))
         for (const RegValue& v : k->values) names.push_back(v.name);
 }
 
