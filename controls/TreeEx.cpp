@@ -111,35 +111,36 @@ bool TCustomTreeEx::EventsLive() const { return !destroying_ && !Destroying(); }
 
 // ---- events through the dynamic operations
 
-bool TCustomTreeEx::CanCheck(TTreeExNode* node) {
+namespace {
+
+// Stores a property's new value; whether it changed.
+template <class T>
+bool StoreIfChanged(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
+// Asks a handler whether an operation on node may go ahead; with no handler, or while the
+// tree is going away, it may.
+template <class Handler>
+bool Allows(const Handler& handler, TCustomTreeEx* tree, TTreeExNode* node, bool live) {
     bool allow = true;
-    if (OnChecking && EventsLive()) OnChecking(this, node, allow);
+    if (handler && live) handler(tree, node, allow);
     return allow;
 }
 
-bool TCustomTreeEx::CanEditLabel(TTreeExNode* node) {
-    bool allow = true;
-    if (OnEditing && EventsLive()) OnEditing(this, node, allow);
-    return allow;
-}
+}  // namespace
 
-bool TCustomTreeEx::CanChangeSelection(TTreeExNode* node) {
-    bool allow = true;
-    if (OnChanging && EventsLive()) OnChanging(this, node, allow);
-    return allow;
-}
+bool TCustomTreeEx::CanCheck(TTreeExNode* node) { return Allows(OnChecking, this, node, EventsLive()); }
 
-bool TCustomTreeEx::CanCollapse(TTreeExNode* node) {
-    bool allow = true;
-    if (OnCollapsing && EventsLive()) OnCollapsing(this, node, allow);
-    return allow;
-}
+bool TCustomTreeEx::CanEditLabel(TTreeExNode* node) { return Allows(OnEditing, this, node, EventsLive()); }
 
-bool TCustomTreeEx::CanExpand(TTreeExNode* node) {
-    bool allow = true;
-    if (OnExpanding && EventsLive()) OnExpanding(this, node, allow);
-    return allow;
-}
+bool TCustomTreeEx::CanChangeSelection(TTreeExNode* node) { return Allows(OnChanging, this, node, EventsLive()); }
+
+bool TCustomTreeEx::CanCollapse(TTreeExNode* node) { return Allows(OnCollapsing, this, node, EventsLive()); }
+
+bool TCustomTreeEx::CanExpand(TTreeExNode* node) { return Allows(OnExpanding, this, node, EventsLive()); }
 
 void TCustomTreeEx::Change(TTreeExNode* node) {
     if (OnChange && EventsLive()) OnChange(this, node);
@@ -350,21 +351,15 @@ void TCustomTreeEx::SetBorderStyle(TBorderStyle v) {
 }
 
 void TCustomTreeEx::SetColorDropSelected(TColor v) {
-    if (v == colorDropSelected_) return;
-    colorDropSelected_ = v;
-    Invalidate();
+    if (StoreIfChanged(colorDropSelected_, v)) Invalidate();
 }
 
 void TCustomTreeEx::SetColorSelected(TColor v) {
-    if (v == colorSelected_) return;
-    colorSelected_ = v;
-    Invalidate();
+    if (StoreIfChanged(colorSelected_, v)) Invalidate();
 }
 
 void TCustomTreeEx::SetColorUnfocusedSelected(TColor v) {
-    if (v == colorUnfocusedSelected_) return;
-    colorUnfocusedSelected_ = v;
-    Invalidate();
+    if (StoreIfChanged(colorUnfocusedSelected_, v)) Invalidate();
 }
 
 void TCustomTreeEx::SetDragMode(TDragMode mode) {

@@ -1,5 +1,6 @@
 #include "manager/AddFolder.h"
 
+#include "manager/DialogParts.h"
 #include "platform/DateTime.h"
 
 namespace manager {
@@ -7,14 +8,6 @@ namespace {
 
 constexpr Integer kNameLimit = 50;
 constexpr Integer kDescriptionLimit = 255;
-
-TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* caption, Integer left, Integer top) {
-    auto* l = new TLabel(owner);
-    l->SetParent(parent);
-    l->SetCaption(caption);
-    l->SetBounds(left, top, 100, 16);
-    return l;
-}
 
 }  // namespace
 
@@ -30,33 +23,11 @@ void TFormAddFolder::BuildForm() {
     SetBounds(0, 0, 420, 260);
     SetPosition(poOwnerFormCenter);
 
-    auto* bottom = new TPanel(this);
-    bottom->SetParent(this);
-    bottom->SetAlign(alBottom);
-    bottom->SetHeight(33);
-    bottom->SetBevelOuter(bvNone);
-    auto button = [this, bottom](TButton*& b, const char* name, const char* caption, Integer left) {
-        b = new TButton(this);
-        b->SetName(name);
-        b->SetParent(bottom);
-        b->SetCaption(caption);
-        b->SetBounds(left, 4, 75, 25);
-        b->OnClick = [this](TObject* s) { cmdClick(s); };
-    };
-    button(cmdHelp, "cmdHelp", "&Help", 8);
-    button(cmdCancel, "cmdCancel", " &Cancel ", 250);
-    button(cmdOk, "cmdOk", "  &Ok  ", 330);
+    MakeDialogButtons(this, cmdHelp, cmdCancel, cmdOk, 250, 330, [this](TObject* s) { cmdClick(s); });
 
-    PageControl = new TPageControl(this);
-    PageControl->SetName("PageControl");
-    PageControl->SetParent(this);
-    PageControl->SetAlign(alClient);
-    tsAddFolder = new TTabSheet(this);
-    tsAddFolder->SetName("tsAddFolder");
-    tsAddFolder->SetPageControl(PageControl);
-    tsDelFolder = new TTabSheet(this);
-    tsDelFolder->SetName("tsDelFolder");
-    tsDelFolder->SetPageControl(PageControl);
+    PageControl = MakeDialogPages(this);
+    tsAddFolder = MakeSheet(this, PageControl, "tsAddFolder");
+    tsDelFolder = MakeSheet(this, PageControl, "tsDelFolder");
 
     MakeLabel(this, tsAddFolder, "Creation time:", 8, 8);
     tsAddFolder_Time = MakeLabel(this, tsAddFolder, "", 110, 8);

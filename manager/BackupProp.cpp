@@ -1,5 +1,6 @@
 #include "manager/BackupProp.h"
 
+#include "manager/DialogParts.h"
 #include "manager/FileScan.h"
 #include "manager/TextHelpers.h"
 #include "platform/DateTime.h"
@@ -42,46 +43,20 @@ void TFormBackupProp::BuildForm() {
     SetBounds(0, 0, 550, 350);
     SetPosition(poOwnerFormCenter);
 
-    auto* bottom = new TPanel(this);
-    bottom->SetParent(this);
-    bottom->SetAlign(alBottom);
-    bottom->SetHeight(33);
-    bottom->SetBevelOuter(bvNone);
-    auto button = [this, bottom](TButton*& b, const char* name, const char* caption, Integer left) {
-        b = new TButton(this);
-        b->SetName(name);
-        b->SetParent(bottom);
-        b->SetCaption(caption);
-        b->SetBounds(left, 4, 75, 25);
-        b->OnClick = [this](TObject* s) { cmdClick(s); };
-    };
-    button(cmdHelp, "cmdHelp", "&Help", 8);
-    button(cmdCancel, "cmdCancel", " &Cancel ", 380);
-    button(cmdOk, "cmdOk", "  &Ok  ", 460);
+    MakeDialogButtons(this, cmdHelp, cmdCancel, cmdOk, 380, 460, [this](TObject* s) { cmdClick(s); });
 
-    PageControl = new TPageControl(this);
-    PageControl->SetName("PageControl");
-    PageControl->SetParent(this);
-    PageControl->SetAlign(alClient);
+    PageControl = MakeDialogPages(this);
     PageControl->SetStyle(tsFlatButtons);
-    tsBackup = new TTabSheet(this);
-    tsBackup->SetName("tsBackup");
-    tsBackup->SetPageControl(PageControl);
+    tsBackup = MakeSheet(this, PageControl, "tsBackup");
     tsBackup->SetCaption("&Backup");
-    tsDelete = new TTabSheet(this);
-    tsDelete->SetName("tsDelete");
-    tsDelete->SetPageControl(PageControl);
+    tsDelete = MakeSheet(this, PageControl, "tsDelete");
     tsDelete->SetCaption("&General");
     auto* side = new TPanel(this);
     side->SetParent(tsDelete);
     side->SetAlign(alLeft);
 
     auto label = [this](TWinControl* parent, const char* caption, Integer left, Integer top) {
-        auto* l = new TLabel(this);
-        l->SetParent(parent);
-        l->SetCaption(caption);
-        l->SetBounds(left, top, 100, 16);
-        return l;
+        return MakeLabel(this, parent, caption, left, top);
     };
     label(tsBackup, "Creation time:", 8, 8);
     lTime = label(tsBackup, "", 110, 8);

@@ -3,7 +3,6 @@
 #include "manager/MainWindow.h"
 
 #include <functional>
-#include <type_traits>
 
 namespace manager {
 namespace {
@@ -15,18 +14,6 @@ constexpr Integer kHeaderHeight = 41;
 constexpr Integer kLinkWidth = 120;
 // The fixed notice in the third status panel.
 constexpr const char* kStatusNotice = "Tarvik";
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-    T* c = new T(owner);
-    c->SetName(name);
-    if constexpr (std::is_base_of_v<TControl, T>) {
-        if (parent) c->SetParent(parent);
-    } else {
-        (void)parent;
-    }
-    return c;
-}
 
 // The tree of the main window tells the window when it built a new window, and with it new
 // node objects, so that the window can find its nodes again.
@@ -48,7 +35,7 @@ private:
 };
 
 TSpeedButton* Link(TComponent* owner, TWinControl* parent, const char* name, const char* caption, Integer right) {
-    auto* b = Make<TSpeedButton>(owner, parent, name);
+    auto* b = MakeComponent<TSpeedButton>(owner, parent, name);
     b->SetCaption(caption);
     b->SetFlat(true);
     b->SetCursor(crHandPoint);
@@ -62,21 +49,21 @@ void TFormMain::BuildForm() {
     SetName("FormMain");
     SetBounds(0, 0, 640, 480);
 
-    mnuFile = Make<TPopupMenu>(this, nullptr, "mnuFile");
-    mnuOptions = Make<TPopupMenu>(this, nullptr, "mnuOptions");
-    mnuHelp = Make<TPopupMenu>(this, nullptr, "mnuHelp");
-    mnuOptions_OnTop = Make<TMenuItem>(this, nullptr, "mnuOptions_OnTop");
+    mnuFile = MakeComponent<TPopupMenu>(this, nullptr, "mnuFile");
+    mnuOptions = MakeComponent<TPopupMenu>(this, nullptr, "mnuOptions");
+    mnuHelp = MakeComponent<TPopupMenu>(this, nullptr, "mnuHelp");
+    mnuOptions_OnTop = MakeComponent<TMenuItem>(this, nullptr, "mnuOptions_OnTop");
     mnuOptions_OnTop->SetCaption("Always on top");
     mnuOptions_OnTop->SetHint("Make application always visible");
     mnuOptions_OnTop->OnClick = [this](TObject* s) { mnuOptions_OnTopClick(s); };
     mnuOptions->Items()->Add(mnuOptions_OnTop);
-    PopupMenuLeft = Make<TPopupMenu>(this, nullptr, "PopupMenuLeft");
-    PopupMenuSysTray = Make<TPopupMenu>(this, nullptr, "PopupMenuSysTray");
+    PopupMenuLeft = MakeComponent<TPopupMenu>(this, nullptr, "PopupMenuLeft");
+    PopupMenuSysTray = MakeComponent<TPopupMenu>(this, nullptr, "PopupMenuSysTray");
 
-    CoolBar = Make<TCoolBar>(this, this, "CoolBar");
+    CoolBar = MakeComponent<TCoolBar>(this, this, "CoolBar");
     CoolBar->SetAlign(alTop);
     CoolBar->SetHeight(26);
-    ToolBar = Make<TToolBar>(this, CoolBar, "ToolBar");
+    ToolBar = MakeComponent<TToolBar>(this, CoolBar, "ToolBar");
     ToolBar->SetFlat(true);
     ToolBar->SetShowCaptions(true);
     CoolBar->AddBand()->SetControl(ToolBar);
@@ -88,12 +75,12 @@ void TFormMain::BuildForm() {
     };
     for (const Drop& d : {Drop{&tbFile, "tbFile", "File", mnuFile}, Drop{&tbOptions, "tbOptions", "Options", mnuOptions},
                           Drop{&tbHelp, "tbHelp", "Help", mnuHelp}}) {
-        *d.button = Make<TToolButton>(this, ToolBar, d.name);
+        *d.button = MakeComponent<TToolButton>(this, ToolBar, d.name);
         (*d.button)->SetCaption(d.caption);
         (*d.button)->SetDropdownMenu(d.menu);
     }
 
-    StatusBar = Make<TStatusBar>(this, this, "StatusBar");
+    StatusBar = MakeComponent<TStatusBar>(this, this, "StatusBar");
     StatusBar->SetAlign(alBottom);
     for (Integer width : {190, 120, 50}) StatusBar->Panels()->Add()->SetWidth(width);
     StatusBar->Panels()->Items(2)->SetBiDiMode(bdRightToLeft);
@@ -101,12 +88,12 @@ void TFormMain::BuildForm() {
     StatusBar->Panels()->Items(2)->SetText(kStatusNotice);
     StatusBar->OnResize = [this](TObject* s) { StatusBarResize(s); };
 
-    PanelLeft = Make<TPanel>(this, this, "PanelLeft");
+    PanelLeft = MakeComponent<TPanel>(this, this, "PanelLeft");
     PanelLeft->SetAlign(alLeft);
     PanelLeft->SetWidth(101);
     PanelLeft->SetBevelOuter(bvNone);
-    ImageListNT = Make<TImageList>(this, nullptr, "ImageListNT");
-    TreeEx = Make<TMainTreeEx>(this, PanelLeft, "TreeEx");
+    ImageListNT = MakeComponent<TImageList>(this, nullptr, "ImageListNT");
+    TreeEx = MakeComponent<TMainTreeEx>(this, PanelLeft, "TreeEx");
     TreeEx->SetAlign(alClient);
     TreeEx->SetImages(ImageListNT);
     TreeEx->SetIndent(19);
@@ -125,32 +112,32 @@ void TFormMain::BuildForm() {
     };
     TreeEx->OnDeletion = [this](TObject* s, TTreeExNode* n) { TreeExDeletion(s, n); };
     static_cast<TMainTreeEx*>(TreeEx)->OnWindowCreated = [this] { TreeExRecreated(); };
-    Splitter = Make<TSplitter>(this, this, "Splitter");
+    Splitter = MakeComponent<TSplitter>(this, this, "Splitter");
     Splitter->SetAlign(alLeft);
     Splitter->SetWidth(5);
 
-    PageControl = Make<TPageControl>(this, this, "PageControl");
+    PageControl = MakeComponent<TPageControl>(this, this, "PageControl");
     PageControl->SetAlign(alClient);
     PageControl->SetStyle(tsFlatButtons);
 
     auto page = [this](const char* name, const char* caption) {
-        auto* ts = Make<TTabSheet>(this, nullptr, name);
+        auto* ts = MakeComponent<TTabSheet>(this, nullptr, name);
         ts->SetPageControl(PageControl);
         ts->SetCaption(caption);
         return ts;
     };
     auto header = [this](TTabSheet* ts, const char* name, const char* title) {
-        auto* panel = Make<TPanel>(this, ts, name);
+        auto* panel = MakeComponent<TPanel>(this, ts, name);
         panel->SetAlign(alTop);
         panel->SetHeight(kHeaderHeight);
         panel->SetColor(kHeaderColor);
         panel->SetBevelOuter(bvNone);
         panel->Font()->SetColor(kHeaderTextColor);
-        auto* label = Make<TLabel>(this, panel, (String(name) + "_Label").c_str());
+        auto* label = MakeComponent<TLabel>(this, panel, (String(name) + "_Label").c_str());
         label->SetCaption(title);
         label->Font()->SetStyle(fsBold);
         label->SetBounds(8, 4, 200, 16);
-        auto* image = Make<TImage>(this, panel, (String(name) + "_Image").c_str());
+        auto* image = MakeComponent<TImage>(this, panel, (String(name) + "_Image").c_str());
         image->SetAlign(alRight);
         image->SetWidth(40);
         return std::make_pair(panel, label);
@@ -161,20 +148,20 @@ void TFormMain::BuildForm() {
     PanelFiles_Label = filesLabel;
     cmdFilesProperties = Link(this, filesHeader, "cmdFilesProperties", "Click for Properties", 480);
     cmdFilesBackup = Link(this, filesHeader, "cmdFilesBackup", "Click for Backup", 356);
-    PanelMain = Make<TPanel>(this, tsFiles, "PanelMain");
+    PanelMain = MakeComponent<TPanel>(this, tsFiles, "PanelMain");
     PanelMain->SetAlign(alClient);
     PanelMain->SetBevelOuter(bvNone);
     PanelMain->OnResize = [this](TObject* s) { PanelMainResize(s); };
 
     tsActions = page("tsActions", "Actions");
     auto [actionsHeader, actionsLabel] = header(tsActions, "PanelActions", "Actions");
-    auto* italic = Make<TLabel>(this, actionsHeader, "PanelActions_Label2");
+    auto* italic = MakeComponent<TLabel>(this, actionsHeader, "PanelActions_Label2");
     italic->SetCaption("   monitor transactions and other informations");
     italic->Font()->SetStyle(fsItalic);
     italic->SetBounds(8, 22, 300, 16);
     (void)actionsLabel;
     cmdActionsProperties = Link(this, actionsHeader, "cmdActionsProperties", "Click for Properties", 480);
-    lvActions = Make<TListView>(this, tsActions, "lvActions");
+    lvActions = MakeComponent<TListView>(this, tsActions, "lvActions");
     lvActions->SetAlign(alClient);
     lvActions->SetViewStyle(vsReport);
     lvActions->SetReadOnly(true);
@@ -196,7 +183,7 @@ void TFormMain::BuildForm() {
     (void)historyLabel;
     cmdHistorySave = Link(this, historyHeader, "cmdHistorySave", "Click for Save", 480);
     cmdHistorySearch = Link(this, historyHeader, "cmdHistorySearch", "Click for Search", 356);
-    mHistory = Make<TMemo>(this, tsHistory, "mHistory");
+    mHistory = MakeComponent<TMemo>(this, tsHistory, "mHistory");
     mHistory->SetAlign(alClient);
     mHistory->SetReadOnly(true);
     mHistory->SetScrollBars(ssBoth);
@@ -212,7 +199,7 @@ void TFormMain::BuildForm() {
     tsBackupInfo_L1->SetName("tsBackupInfo_L1");
     cmdWelcome = Link(this, infoHeader, "cmdWelcome", "Click for Welcome", 480);
     cmdHelp = Link(this, infoHeader, "cmdHelp", "Click for Help", 356);
-    MainWebBrowser = Make<TWebBrowser>(this, tsBackupInfo, "MainWebBrowser");
+    MainWebBrowser = MakeComponent<TWebBrowser>(this, tsBackupInfo, "MainWebBrowser");
     MainWebBrowser->SetAlign(alClient);
 
     for (TTabSheet* ts : {tsFiles, tsActions, tsHistory}) ts->OnShow = [this](TObject* s) { tsShow(s); };
@@ -220,7 +207,7 @@ void TFormMain::BuildForm() {
     BuildMenus();
 
     // The icon in the notification area neither minimises the program into it nor cycles.
-    TrayIcon = Make<TTrayIcon>(this, nullptr, "TrayIcon");
+    TrayIcon = MakeComponent<TTrayIcon>(this, nullptr, "TrayIcon");
     TrayIcon->SetHint("Click for option's");
     TrayIcon->SetShowHint(true);
     TrayIcon->SetCycleInterval(200);

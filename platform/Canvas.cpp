@@ -29,27 +29,25 @@ SIZE TextExtent(const FontSpec& font, std::string_view text) {
 
 Canvas::~Canvas() = default;
 
-void RecordingCanvas::FillRect(const RECT& rect) {
+namespace {
+
+// A drawing of a box in the brush's colour.
+DrawItem BoxItem(DrawOp op, const RECT& rect, COLORREF brushColor) {
     DrawItem item;
-    item.op = DrawOp::FillRect;
+    item.op = op;
     item.rect = rect;
     item.color = brushColor;
-    list_->push_back(std::move(item));
+    return item;
 }
 
-void RecordingCanvas::FrameRect(const RECT& rect) {
-    DrawItem item;
-    item.op = DrawOp::FrameRect;
-    item.rect = rect;
-    item.color = brushColor;
-    list_->push_back(std::move(item));
-}
+}  // namespace
+
+void RecordingCanvas::FillRect(const RECT& rect) { list_->push_back(BoxItem(DrawOp::FillRect, rect, brushColor)); }
+
+void RecordingCanvas::FrameRect(const RECT& rect) { list_->push_back(BoxItem(DrawOp::FrameRect, rect, brushColor)); }
 
 void RecordingCanvas::Rectangle(const RECT& rect) {
-    DrawItem item;
-    item.op = DrawOp::Rectangle;
-    item.rect = rect;
-    item.color = brushColor;
+    DrawItem item = BoxItem(DrawOp::Rectangle, rect, brushColor);
     item.brushClear = brushClear;
     item.penColor = penColor;
     list_->push_back(std::move(item));

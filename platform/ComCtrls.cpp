@@ -17,31 +17,39 @@ constexpr int kBandGrip = 10;
 
 // ---- status bar
 
+namespace {
+
+// Points ref at a component and moves the free notification along with it, so that ref is
+// cleared when the component it names is freed.
+template <class T>
+void Reattach(TComponent* self, T*& ref, T* value) {
+    if (ref) self->RemoveFreeNotification(ref);
+    ref = value;
+    if (value) value->FreeNotification(self);
+}
+
+// Stores a panel property and has the bar the panel is on repaint.
+template <class T>
+void SetAndRepaint(T& field, const T& value, TStatusBar* bar) {
+    field = value;
+    if (bar) bar->Invalidate();
+}
+
+}  // namespace
+
 void TStatusPanel::SetText(const String& Value) {
     if (text_ == Value) return;
     text_ = Value;
     if (bar_) bar_->Invalidate();
 }
 
-void TStatusPanel::SetWidth(Integer Value) {
-    width_ = Value;
-    if (bar_) bar_->Invalidate();
-}
+void TStatusPanel::SetWidth(Integer Value) { SetAndRepaint(width_, Value, bar_); }
 
-void TStatusPanel::SetBevel(TStatusPanelBevel Value) {
-    bevel_ = Value;
-    if (bar_) bar_->Invalidate();
-}
+void TStatusPanel::SetBevel(TStatusPanelBevel Value) { SetAndRepaint(bevel_, Value, bar_); }
 
-void TStatusPanel::SetAlignment(TAlignment Value) {
-    alignment_ = Value;
-    if (bar_) bar_->Invalidate();
-}
+void TStatusPanel::SetAlignment(TAlignment Value) { SetAndRepaint(alignment_, Value, bar_); }
 
-void TStatusPanel::SetBiDiMode(TBiDiMode Value) {
-    biDiMode_ = Value;
-    if (bar_) bar_->Invalidate();
-}
+void TStatusPanel::SetBiDiMode(TBiDiMode Value) { SetAndRepaint(biDiMode_, Value, bar_); }
 
 Integer TStatusPanel::Index() const {
     if (!bar_) return -1;
@@ -256,9 +264,7 @@ TTabSheet* TPageControl::FindNextPage(TTabSheet* CurrentPage, bool GoForward, bo
 }
 
 void TPageControl::SetImages(TCustomImageList* Value) {
-    if (images_) RemoveFreeNotification(images_);
-    images_ = Value;
-    if (Value) Value->FreeNotification(this);
+    Reattach(this, images_, Value);
     Invalidate();
 }
 
@@ -450,9 +456,7 @@ TToolBar::TToolBar(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 void TToolBar::SetImages(TCustomImageList* Value) {
-    if (images_) RemoveFreeNotification(images_);
-    images_ = Value;
-    if (Value) Value->FreeNotification(this);
+    Reattach(this, images_, Value);
     Realign();
 }
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <functional>
+#include <type_traits>
 #include <vector>
 
 #include "platform/Components.h"
@@ -549,6 +550,20 @@ protected:
 private:
     TCanvas canvas_;
 };
+
+// Creates a component owned by owner under the given name; a control is also put on parent
+// (when there is one). The building block of forms laid out in code.
+template <class T>
+T* MakeComponent(TComponent* owner, TWinControl* parent, const char* name) {
+    T* c = new T(owner);
+    c->SetName(name);
+    if constexpr (std::is_base_of_v<TControl, T>) {
+        if (parent) c->SetParent(parent);
+    } else {
+        (void)parent;
+    }
+    return c;
+}
 
 // The application object a control reports its errors to: that of its form's module, else
 // the process's first application.

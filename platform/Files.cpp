@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -76,6 +77,21 @@ bool ShareConflict(const HandleTable& t, dev_t dev, ino_t ino, DWORD access, DWO
 bool AnyOpen(const HandleTable& t, dev_t dev, ino_t ino) {
     for (const auto& [h, r] : t.open)
         if (r.dev == dev && r.ino == ino) return true;
+    return false;
+}
+
+// Whether any of the files (null ones aside) is open through a handle of this process; sets
+// the sharing error when one is. Emptying or replacing a file that someone has open would
+// pull it from under them.
+bool RefuseIfOpen(std::initializer_list<const struct stat*> files) {
+    HandleTable& t = Handles();
+    std::lock_guard guard(t.mutex);
+    for (const struct stat* st : files) {
+        if (st && AnyOpen(t, st->st_dev, st->st_ino)) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return true;
+        }
+    }
     return false;
 }
 
@@ -334,15 +350,7 @@ THandle FileCreate(const String& fileName) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
         }
-        {
-            // Emptying a file that someone has open would pull it from under them.
-            HandleTable& t = Handles();
-            std::lock_guard guard(t.mutex);
-            if (AnyOpen(t, st.st_dev, st.st_ino)) {
-                SetLastError(ERROR_SHARING_VIOLATION);
-                return INVALID_HANDLE_VALUE;
-            }
-        }
+        if (RefuseIfOpen({&st})) return INVALID_HANDLE_VALUE;
         fd = ::open(mapped.posix.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
     } else {
         fd = ::open(mapped.posix.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -699,14 +707,7 @@ BOOL MoveImpl(const String& from, const String& to, DWORD flags) {
             return 0;
         }
     }
-    {
-        HandleTable& t = Handles();
-        std::lock_guard guard(t.mutex);
-        if (AnyOpen(t, sst.st_dev, sst.st_ino) || (dst.exists && !sameFile && AnyOpen(t, dstSt.st_dev, dstSt.st_ino))) {
-            SetLastError(ERROR_SHARING_VIOLATION);
-            return 0;
-        }
-    }
+    if (RefuseIfOpen({&sst, dst.exists && !sameFile ? &dstSt : nullptr})) return 0;
     if (S_ISREG(sst.st_mode) && dst.drive.letter != src.drive.letter && dst.drive.quota > 0) {
         UInt64 freeBytes = FreeBytes(dst.drive) + (dst.exists && !sameFile ? static_cast<UInt64>(dstSt.st_size) : 0);
         if (static_cast<UInt64>(sst.st_size) > freeBytes) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <type_traits>
 
 #include "platform/Canvas.h"
 #include "platform/Windows.h"
@@ -349,12 +350,24 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
     return 0;
 }
 
-COLORREF SetTextColor(HDC dc, COLORREF color) {
+namespace {
+
+// Sets one piece of a device context's drawing state and returns what it was; failed when
+// the handle is no device context.
+template <class T>
+T ExchangeState(HDC dc, T platform::Canvas::*field, std::type_identity_t<T> value,
+                std::type_identity_t<T> failed) {
     DeviceContext* d = Dc(dc);
-    if (!d) return 0xFFFFFFFF;
-    COLORREF old = d->canvas.textColor;
-    d->canvas.textColor = color;
+    if (!d) return failed;
+    T old = d->canvas.*field;
+    d->canvas.*field = value;
     return old;
+}
+
+}  // namespace
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+    return ExchangeState(dc, &platform::Canvas::textColor, color, 0xFFFFFFFF);
 }
 
 COLORREF GetTextColor(HDC dc) {
@@ -363,11 +376,7 @@ COLORREF GetTextColor(HDC dc) {
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF color) {
-    DeviceContext* d = Dc(dc);
-    if (!d) return 0xFFFFFFFF;
-    COLORREF old = d->canvas.bkColor;
-    d->canvas.bkColor = color;
-    return old;
+    return ExchangeState(dc, &platform::Canvas::bkColor, color, 0xFFFFFFFF);
 }
 
 COLORREF GetBkColor(HDC dc) {
@@ -376,11 +385,7 @@ COLORREF GetBkColor(HDC dc) {
 }
 
 int SetBkMode(HDC dc, int mode) {
-    DeviceContext* d = Dc(dc);
-    if (!d) return 0;
-    int old = d->canvas.bkMode;
-    d->canvas.bkMode = mode;
-    return old;
+    return ExchangeState(dc, &platform::Canvas::bkMode, mode, 0);
 }
 
 // A brush handle, or a system colour index plus one as window classes name their background.

@@ -99,6 +99,15 @@ HKEY NewHandle(const RegPath& path, REGSAM access) {
     return h;
 }
 
+// The stored key an open handle stands for; null for a bad handle or a key deleted since.
+// The caller holds the store's lock.
+RegKey* StoredKey(HKEY key) {
+    RegPath path;
+    REGSAM access;
+    if (!PathOf(key, path, access)) return nullptr;
+    return Lookup(RegistryStore::Instance().View(), path);
+}
+
 // Canonical case of an existing path ("software" -> "Software").
 RegPath Canonical(const RegPath& path) {
     RegPath out;
@@ -113,18 +122,26 @@ RegPath Canonical(const RegPath& path) {
 
 String Quoted(const String& name) { return "'" + name + "'"; }
 
+// The path of subKey below the open key; 0, or the error the caller returns. A caller that
+// acts on the subkey itself (deleting it) needs one named: the key's own path is refused.
+LONG PathBelow(HKEY key, const char* subKey, RegPath& path, bool needSubKey) {
+    REGSAM access;
+    std::vector<String> names;
+    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
+    if (LONG e = SplitSubKey(subKey, names)) return e;
+    if (needSubKey && names.empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
+    path.names.insert(path.names.end(), names.begin(), names.end());
+    return 0;
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM samDesired, HKEY* result) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     RegPath path;
-    REGSAM access;
-    std::vector<String> names;
     if (!result) return static_cast<LONG>(ERROR_INVALID_PARAMETER);
     *result = nullptr;
-    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
-    if (LONG e = SplitSubKey(subKey, names)) return e;
-    path.names.insert(path.names.end(), names.begin(), names.end());
+    if (LONG e = PathBelow(key, subKey, path, false)) return e;
     if (!Lookup(RegistryStore::Instance().View(), path)) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
     *result = NewHandle(Canonical(path), samDesired);
     return 0;
@@ -134,13 +151,9 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM s
                      DWORD* disposition) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     RegPath path;
-    REGSAM access;
-    std::vector<String> names;
     if (!result) return static_cast<LONG>(ERROR_INVALID_PARAMETER);
     *result = nullptr;
-    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
-    if (LONG e = SplitSubKey(subKey, names)) return e;
-    path.names.insert(path.names.end(), names.begin(), names.end());
+    if (LONG e = PathBelow(key, subKey, path, false)) return e;
     bool existed = Lookup(RegistryStore::Instance().View(), path) != nullptr;
     HKEY h = NewHandle(Canonical(path), samDesired);
     if (!existed) {
@@ -244,12 +257,7 @@ namespace {
 LONG DeleteKeyImpl(HKEY key, const char* subKey, bool withSubkeys) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     RegPath path;
-    REGSAM access;
-    std::vector<String> names;
-    if (!PathOf(key, path, access)) return static_cast<LONG>(ERROR_INVALID_HANDLE);
-    if (LONG e = SplitSubKey(subKey, names)) return e;
-    if (names.empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
-    path.names.insert(path.names.end(), names.begin(), names.end());
+    if (LONG e = PathBelow(key, subKey, path, true)) return e;
     RegKey* k = Lookup(RegistryStore::Instance().View(), path);
     if (!k) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
     if (!withSubkeys && !k->subkeys.empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
@@ -366,20 +374,14 @@ bool TRegistry::HasSubKeys() {
 void TRegistry::GetKeyNames(std::vector<String>& names) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     names.clear();
-    RegPath path;
-    REGSAM access;
-    if (!PathOf(BaseKey(true), path, access)) return;
-    if (RegKey* k = Lookup(RegistryStore::Instance().View(), path))
+    if (RegKey* k = StoredKey(BaseKey(true)))
         for (const auto& [upper, child] : k->subkeys) names.push_back(child->name);
 }
 
 void TRegistry::GetValueNames(std::vector<String>& names) {
     std::lock_guard guard(RegistryStore::Instance().Mutex());
     names.clear();
-    RegPath path;
-    REGSAM access;
-    if (!PathOf(BaseKey(true), path, access)) return;
-    if (RegKey* k = Lookup(RegistryStore::Instance().View(), path))
+    if (RegKey* k = StoredKey(BaseKey(true)))
         for (const RegValue& v : k->values) names.push_back(v.name);
 }
 

@@ -16,6 +16,27 @@ void FillBackground(TCanvas& canvas, TControl& control) {
     canvas.FillRect(control.ClientRect());
 }
 
+// The start every self-painting control shares: the canvas draws on DC in the
+// control's font, over its background.
+void BeginOwnPaint(TCanvas& canvas, HDC DC, TControl& control) {
+    canvas.SetHandle(DC);
+    canvas.Font()->Assign(control.Font());
+    FillBackground(canvas, control);
+}
+
+// Runs Click once for a state change; a handler that changes the state again
+// does not click a second time.
+template <typename Fn>
+void ClickOnce(bool& inClick, Fn&& click) {
+    if (inClick) return;
+    inClick = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{inClick};
+    click();
+}
+
 }  // namespace
 
 // ---- label
@@ -166,9 +187,7 @@ void TCustomEdit::WndProc(TMessage& Message) {
 
 void TCustomEdit::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     c.Brush()->SetStyle(bsClear);
     String text = GetText();
     if (passwordChar_) text.assign(text.size(), passwordChar_);
@@ -222,9 +241,7 @@ void TMemo::TypeChar(char Key) {
 
 void TMemo::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     c.Brush()->SetStyle(bsClear);
     Integer y = 2;
     for (Integer i = 0; i < lines_->Count() && y < height_; ++i) {
@@ -253,9 +270,7 @@ void TButtonControl::WndProc(TMessage& Message) {
 
 void TButtonControl::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     c.Brush()->SetStyle(bsClear);
     String text = GetText();
     c.TextOut((width_ - c.TextWidth(text)) / 2, (height_ - c.TextHeight(text)) / 2, text);
@@ -293,14 +308,7 @@ void TCustomCheckBox::SetState(TCheckBoxState Value) {
     if (state_ == Value) return;
     state_ = Value;
     Invalidate();
-    if (!inClick_) {
-        inClick_ = true;
-        struct Reset {
-            bool& flag;
-            ~Reset() { flag = false; }
-        } reset{inClick_};
-        TControl::Click();
-    }
+    ClickOnce(inClick_, [this] { TControl::Click(); });
 }
 
 void TCustomCheckBox::Toggle() {
@@ -318,9 +326,7 @@ void TCustomCheckBox::Click() {
 
 void TCustomCheckBox::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     c.Brush()->SetColor(clWindow);
     c.Rectangle(0, (height_ - kBoxSize) / 2, kBoxSize, (height_ + kBoxSize) / 2);
     c.Brush()->SetStyle(bsClear);
@@ -342,14 +348,7 @@ void TRadioButton::SetChecked(bool Value) {
         for (Integer i = 0; i < Parent()->ControlCount(); ++i)
             if (auto* other = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); other && other != this)
                 other->SetChecked(false);
-    if (!inClick_) {
-        inClick_ = true;
-        struct Reset {
-            bool& flag;
-            ~Reset() { flag = false; }
-        } reset{inClick_};
-        TControl::Click();
-    }
+    ClickOnce(inClick_, [this] { TControl::Click(); });
 }
 
 void TRadioButton::Click() {
@@ -358,9 +357,7 @@ void TRadioButton::Click() {
 
 void TRadioButton::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     c.Brush()->SetStyle(bsClear);
     c.TextOut(0, 0, checked_ ? "(o)" : "( )");
     c.TextOut(kBoxSize + kBoxGap, (height_ - c.TextHeight(GetText())) / 2, GetText());
@@ -462,9 +459,7 @@ void TCustomComboBox::WndProc(TMessage& Message) {
 
 void TCustomComboBox::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     c.Brush()->SetStyle(bsClear);
     c.TextOut(2, 2, GetText());
 }
@@ -486,9 +481,7 @@ void TCustomListBox::WndProc(TMessage& Message) {
 
 void TCustomListBox::PaintWindow(HDC DC) {
     TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
+    BeginOwnPaint(c, DC, *this);
     Integer rowHeight = platform::FontCellHeight(font_.Height());
     for (Integer i = 0; i < items_->Count() && i * rowHeight < height_; ++i) {
         c.Brush()->SetColor(i == itemIndex_ ? clHighlight : Color());

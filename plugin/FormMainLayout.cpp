@@ -1,22 +1,9 @@
 // The layout of the plug-in page: captions, sizes and the events the form binds.
-#include <type_traits>
 
 #include "plugin/FormMain.h"
 
 namespace qel {
 namespace {
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-    T* c = new T(owner);
-    c->SetName(name);
-    if constexpr (std::is_base_of_v<TControl, T>) {
-        if (parent) c->SetParent(parent);
-    } else {
-        (void)parent;
-    }
-    return c;
-}
 
 struct Column {
     const char* caption;
@@ -38,17 +25,17 @@ void TFormMain::BuildForm() {
     SetClientWidth(763);
     SetClientHeight(391);
 
-    Panel = Make<TPanel>(this, this, "Panel");
+    Panel = MakeComponent<TPanel>(this, this, "Panel");
     Panel->SetAlign(alClient);
     Panel->SetBevelOuter(bvLowered);
     Panel->SetBorderWidth(5);
 
-    PageControl = Make<TPageControl>(this, Panel, "PageControl");
+    PageControl = MakeComponent<TPageControl>(this, Panel, "PageControl");
     PageControl->SetAlign(alClient);
     PageControl->SetTabPosition(tpLeft);
     PageControl->SetMultiLine(true);
     auto sheet = [this](const char* name, const char* caption) {
-        auto* ts = Make<TTabSheet>(this, nullptr, name);
+        auto* ts = MakeComponent<TTabSheet>(this, nullptr, name);
         ts->SetPageControl(PageControl);
         ts->SetCaption(caption);
         return ts;
@@ -59,10 +46,10 @@ void TFormMain::BuildForm() {
     tsInfo->OnShow = [this](TObject* s) { tsShow(s); };
     tsHelp->OnShow = [this](TObject* s) { tsShow(s); };
 
-    PopupMenu = Make<TPopupMenu>(this, nullptr, "PopupMenu");
+    PopupMenu = MakeComponent<TPopupMenu>(this, nullptr, "PopupMenu");
     PopupMenu->OnPopup = [this](TObject* s) { PopupMenuPopup(s); };
     auto item = [this](const char* name, const char* caption) {
-        auto* m = Make<TMenuItem>(this, nullptr, name);
+        auto* m = MakeComponent<TMenuItem>(this, nullptr, name);
         m->SetCaption(caption);
         m->OnClick = [this](TObject* s) { cmdClick(s); };
         PopupMenu->Items()->Add(m);
@@ -76,13 +63,13 @@ void TFormMain::BuildForm() {
     item("N1", "-")->OnClick = nullptr;
     cmdInformation1 = item("cmdInformation1", "Information");
 
-    ToolBarCmd = Make<TToolBar>(this, tsRestore, "ToolBarCmd");
+    ToolBarCmd = MakeComponent<TToolBar>(this, tsRestore, "ToolBarCmd");
     ToolBarCmd->SetAlign(alBottom);
     ToolBarCmd->SetFlat(true);
     ToolBarCmd->SetShowCaptions(true);
     ToolBarCmd->SetButtonWidth(kButtonWidth);
     auto button = [this](const char* name, const char* caption, TToolButtonStyle style = tbsButton) {
-        auto* b = Make<TToolButton>(this, ToolBarCmd, name);
+        auto* b = MakeComponent<TToolButton>(this, ToolBarCmd, name);
         b->SetStyle(style);
         b->SetCaption(caption);
         if (style == tbsButton) b->OnClick = [this](TObject* s) { cmdClick(s); };
@@ -96,10 +83,10 @@ void TFormMain::BuildForm() {
     button("ToolButton2", "", tbsSeparator);
     cmdMakeEXE = button("cmdMakeEXE", "Make EXE");
     cmdMakeEXE->SetEnabled(false);
-    LInfo = Make<TLabel>(this, ToolBarCmd, "LInfo");
+    LInfo = MakeComponent<TLabel>(this, ToolBarCmd, "LInfo");
     LInfo->SetCaption("");
 
-    lvRestore = Make<TListView>(this, tsRestore, "lvRestore");
+    lvRestore = MakeComponent<TListView>(this, tsRestore, "lvRestore");
     lvRestore->SetAlign(alClient);
     lvRestore->SetViewStyle(vsReport);
     lvRestore->SetGridLines(true);
@@ -115,12 +102,12 @@ void TFormMain::BuildForm() {
     }
     lvRestore->OnSelectItem = [this](TObject* s, TListItem* i, bool selected) { lvRestoreSelectItem(s, i, selected); };
 
-    wbInfo = Make<TWebBrowser>(this, tsInfo, "wbInfo");
+    wbInfo = MakeComponent<TWebBrowser>(this, tsInfo, "wbInfo");
     wbInfo->SetAlign(alClient);
-    WebBrowserHelp = Make<TWebBrowser>(this, tsHelp, "WebBrowserHelp");
+    WebBrowserHelp = MakeComponent<TWebBrowser>(this, tsHelp, "WebBrowserHelp");
     WebBrowserHelp->SetAlign(alClient);
 
-    SaveDialogExe = Make<TSaveDialog>(this, nullptr, "SaveDialogExe");
+    SaveDialogExe = MakeComponent<TSaveDialog>(this, nullptr, "SaveDialogExe");
     SaveDialogExe->SetFilter("Exe File|*.exe");
     SaveDialogExe->SetTitle("Make EXE File");
 

@@ -1,23 +1,10 @@
 #include "plugin/FormProperties.h"
 
-#include <type_traits>
 
 #include "plugin/ProgramWatch.h"
 
 namespace qel {
 namespace {
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-    T* c = new T(owner);
-    c->SetName(name);
-    if constexpr (std::is_base_of_v<TControl, T>) {
-        if (parent) c->SetParent(parent);
-    } else {
-        (void)parent;
-    }
-    return c;
-}
 
 constexpr Integer kRowHeight = 22;
 
@@ -38,15 +25,15 @@ void TFormProperties::BuildForm() {
     SetClientHeight(305);
     SetPosition(poScreenCenter);
 
-    PanelBanner = Make<TPanel>(this, this, "PanelBanner");
+    PanelBanner = MakeComponent<TPanel>(this, this, "PanelBanner");
     PanelBanner->SetAlign(alTop);
     PanelBanner->SetHeight(41);
     PanelBanner->SetColor(clWhite);
-    lFile = Make<TLabel>(this, this, "lFile");
+    lFile = MakeComponent<TLabel>(this, this, "lFile");
     lFile->SetVisible(false);
 
     auto bar = [this](const char* name) {
-        auto* b = Make<TToolBar>(this, this, name);
+        auto* b = MakeComponent<TToolBar>(this, this, name);
         b->SetAlign(alTop);
         b->SetHeight(kRowHeight + 4);
         b->SetShowCaptions(true);
@@ -54,7 +41,7 @@ void TFormProperties::BuildForm() {
         return b;
     };
     auto tool = [this](TToolBar* parent, const char* name, const char* caption) {
-        auto* b = Make<TToolButton>(this, parent, name);
+        auto* b = MakeComponent<TToolButton>(this, parent, name);
         b->SetCaption(caption);
         b->OnClick = [this](TObject* s) { cmdClick(s); };
         return b;
@@ -62,31 +49,31 @@ void TFormProperties::BuildForm() {
     ToolBarOpen = bar("ToolBarOpen");
     cmdNew = tool(ToolBarOpen, "cmdNew", "New");
     cmdOpen = tool(ToolBarOpen, "cmdOpen", "Open");
-    eFile = Make<TEdit>(this, ToolBarOpen, "eFile");
+    eFile = MakeComponent<TEdit>(this, ToolBarOpen, "eFile");
     eFile->SetReadOnly(true);
 
     ToolBarQel = bar("ToolBarQel");
-    eQelFile = Make<TEdit>(this, ToolBarQel, "eQelFile");
+    eQelFile = MakeComponent<TEdit>(this, ToolBarQel, "eQelFile");
     cmdQelOpen = tool(ToolBarQel, "cmdQelOpen", "Qel File");
 
     ToolBarPrg = bar("ToolBarPrg");
-    cCloseApp = Make<TCheckBox>(this, ToolBarPrg, "cCloseApp");
+    cCloseApp = MakeComponent<TCheckBox>(this, ToolBarPrg, "cCloseApp");
     cCloseApp->SetCaption("Close App Name:");
     cCloseApp->SetWidth(110);
     cCloseApp->OnClick = [this](TObject* s) { cCloseAppClick(s); };
-    ePrg = Make<TEdit>(this, ToolBarPrg, "ePrg");
-    PopupMenuPrg = Make<TPopupMenu>(this, nullptr, "PopupMenuPrg");
+    ePrg = MakeComponent<TEdit>(this, ToolBarPrg, "ePrg");
+    PopupMenuPrg = MakeComponent<TPopupMenu>(this, nullptr, "PopupMenuPrg");
     PopupMenuPrg->OnPopup = [this](TObject* s) { PopupMenuPrgPopup(s); };
-    auto* none = Make<TMenuItem>(this, nullptr, "None1");
+    auto* none = MakeComponent<TMenuItem>(this, nullptr, "None1");
     none->SetCaption("None");
     PopupMenuPrg->Items()->Add(none);
-    cmdSelectPrg = Make<TToolButton>(this, ToolBarPrg, "cmdSelectPrg");
+    cmdSelectPrg = MakeComponent<TToolButton>(this, ToolBarPrg, "cmdSelectPrg");
     cmdSelectPrg->SetCaption("Select");
     cmdSelectPrg->SetStyle(tbsDropDown);
     cmdSelectPrg->SetDropdownMenu(PopupMenuPrg);
 
     auto check = [this](const char* name, const char* caption) {
-        auto* c = Make<TCheckBox>(this, this, name);
+        auto* c = MakeComponent<TCheckBox>(this, this, name);
         c->SetAlign(alTop);
         c->SetHeight(kRowHeight);
         c->SetCaption(caption);
@@ -94,11 +81,11 @@ void TFormProperties::BuildForm() {
     };
     cPassword = check("cPassword", "With password");
     cPassword->OnClick = [this](TObject* s) { cCloseAppClick(s); };
-    ePassword = Make<TEdit>(this, this, "ePassword");
+    ePassword = MakeComponent<TEdit>(this, this, "ePassword");
     ePassword->SetAlign(alTop);
     ePassword->SetMaxLength(kPasswordMaxLength);
     ePassword->SetPasswordChar('#');
-    auto* spacer = Make<TBevel>(this, this, "Spacer");
+    auto* spacer = MakeComponent<TBevel>(this, this, "Spacer");
     spacer->SetAlign(alTop);
     spacer->SetHeight(8);
     cFileSize = check("cFileSize", "Backup on file size change");
@@ -108,7 +95,7 @@ void TFormProperties::BuildForm() {
     cShutDown = check("cShutDown", "On Backup SHUTDOWN my Computer");
 
     auto button = [this](const char* name, const char* caption, Integer left) {
-        auto* b = Make<TButton>(this, this, name);
+        auto* b = MakeComponent<TButton>(this, this, name);
         b->SetCaption(caption);
         b->SetBounds(left, 270, 75, 25);
         b->OnClick = [this](TObject* s) { cmdClick(s); };
@@ -118,11 +105,11 @@ void TFormProperties::BuildForm() {
     cmdCancel = button("cmdCancel", " &Cancel ", 205);
     cmdOk = button("cmdOk", "  &Ok  ", 290);
 
-    OpenDialog = Make<TOpenDialog>(this, nullptr, "OpenDialog");
+    OpenDialog = MakeComponent<TOpenDialog>(this, nullptr, "OpenDialog");
     OpenDialog->SetFilter("Qel File|*.Zip");
     OpenDialog->SetTitle("Select Qel Sistem FILE");
     OpenDialog->SetOptions(ofHideReadOnly | ofShowHelp | ofPathMustExist | ofFileMustExist | ofEnableSizing);
-    SaveDialog = Make<TSaveDialog>(this, nullptr, "SaveDialog");
+    SaveDialog = MakeComponent<TSaveDialog>(this, nullptr, "SaveDialog");
 }
 
 void TFormProperties::FormCreate(TObject*) {

@@ -203,3 +203,29 @@ protected:
     std::uint32_t runningCrc_ = 0xFFFFFFFF;
     zip::ZipKeys keys_;
 };
+
+// An unzipper whose extraction writes nothing: every entry is decoded and its CRC checked,
+// and the bytes are dropped. Testing an archive, and feeding one malformed input after
+// another, both want this.
+class TDiscardingUnZipper : public TUnZipper {
+public:
+    using TUnZipper::TUnZipper;
+
+protected:
+    bool FolderExists(const String&) override { return true; }
+    void ForceFolder(const String&) override {}
+    bool OutputFileExists(const String&) override { return false; }
+    std::unique_ptr<TStream> CreateTempOutput(const String&, String& tempName) override {
+        struct Null : TStream {
+            Integer Read(void*, Integer) override { return 0; }
+            Integer Write(const void*, Integer count) override { return count; }
+            Int64 Seek(Int64, TSeekOrigin) override { return 0; }
+        };
+        tempName = "(test)";
+        return std::make_unique<Null>();
+    }
+    void CommitOutput(const String&, const String&, LongWord, const LongWord*) override {}
+    void DiscardOutput(const String&) override {}
+    String CurrentFolder() override { return "C:\\"; }
+    void SetCurrentFolder(const String&) override {}
+};

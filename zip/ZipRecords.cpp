@@ -31,6 +31,39 @@ constexpr int Signature = 0, ThisDisk = 4, CentralDisk = 6, EntriesThisDisk = 8,
 static_assert(End == zipconst::kEndSize);
 }  // namespace eocd
 
+// The run of fields the local header and the central record share, in the same order; the
+// central record has it two bytes later, behind the version made by.
+namespace common {
+constexpr int VersionNeeded = 0, Flags = 2, Method = 4, DateTime = 6, Crc = 10, CSize = 14, USize = 18,
+              NameLength = 22, ExtraLength = 24, End = 26;
+static_assert(loc::ExtraLength - loc::VersionNeeded == ExtraLength && loc::End - loc::VersionNeeded == End);
+static_assert(cen::ExtraLength - cen::VersionNeeded == ExtraLength && cen::CommentLength - cen::VersionNeeded == End);
+}  // namespace common
+
+void GetCommonFields(TZipHeaderInfo& h, const Byte* r) {
+    h.VersionNeeded = le::Get16(r + common::VersionNeeded);
+    h.Flags = le::Get16(r + common::Flags);
+    h.Method = le::Get16(r + common::Method);
+    h.DateTime = le::Get32(r + common::DateTime);
+    h.CRC = le::Get32(r + common::Crc);
+    h.CompressedSize = le::Get32(r + common::CSize);
+    h.UncompressedSize = le::Get32(r + common::USize);
+    h.NameLength = le::Get16(r + common::NameLength);
+    h.ExtraLength = le::Get16(r + common::ExtraLength);
+}
+
+void PutCommonFields(const TZipHeaderInfo& h, Byte* r) {
+    le::Put16(r + common::VersionNeeded, h.VersionNeeded);
+    le::Put16(r + common::Flags, h.Flags);
+    le::Put16(r + common::Method, h.Method);
+    le::Put32(r + common::DateTime, h.DateTime);
+    le::Put32(r + common::Crc, h.CRC);
+    le::Put32(r + common::CSize, h.CompressedSize);
+    le::Put32(r + common::USize, h.UncompressedSize);
+    le::Put16(r + common::NameLength, h.NameLength);
+    le::Put16(r + common::ExtraLength, h.ExtraLength);
+}
+
 // Length of a comment, kept in 16 bits. Comments keep every byte, zero bytes included: a
 // comment may hold binary data (even a whole archive), and cutting it at the first zero
 // would lose it at the next rewrite.
@@ -167,15 +200,7 @@ bool TZipHeaderInfo::NeedsZip64() const {
 
 void TZipHeaderInfo::SetFromCentral(const Byte* r, const String& storedName) {
     VersionMadeBy = le::Get16(r + cen::VersionMadeBy);
-    VersionNeeded = le::Get16(r + cen::VersionNeeded);
-    Flags = le::Get16(r + cen::Flags);
-    Method = le::Get16(r + cen::Method);
-    DateTime = le::Get32(r + cen::DateTime);
-    CRC = le::Get32(r + cen::Crc);
-    CompressedSize = le::Get32(r + cen::CSize);
-    UncompressedSize = le::Get32(r + cen::USize);
-    NameLength = le::Get16(r + cen::NameLength);
-    ExtraLength = le::Get16(r + cen::ExtraLength);
+    GetCommonFields(*this, r + cen::VersionNeeded);
     CommentLength = le::Get16(r + cen::CommentLength);
     DiskNumberStart = le::Get16(r + cen::DiskStart);
     InternalAttributes = le::Get16(r + cen::Internal);
@@ -189,15 +214,7 @@ void TZipHeaderInfo::SetFromCentral(const Byte* r, const String& storedName) {
 
 void TZipHeaderInfo::SetFromLocal(const Byte* r, const String& storedName) {
     VersionMadeBy = 0;
-    VersionNeeded = le::Get16(r + loc::VersionNeeded);
-    Flags = le::Get16(r + loc::Flags);
-    Method = le::Get16(r + loc::Method);
-    DateTime = le::Get32(r + loc::DateTime);
-    CRC = le::Get32(r + loc::Crc);
-    CompressedSize = le::Get32(r + loc::CSize);
-    UncompressedSize = le::Get32(r + loc::USize);
-    NameLength = le::Get16(r + loc::NameLength);
-    ExtraLength = le::Get16(r + loc::ExtraLength);
+    GetCommonFields(*this, r + loc::VersionNeeded);
     CommentLength = 0;
     DiskNumberStart = 0;
     InternalAttributes = 0;
@@ -217,15 +234,7 @@ void TZipHeaderInfo::SaveLocalToStream(TStream& stream) {
     String name = StoredName();
     Byte r[zipconst::kLocalSize] = {};
     le::Put32(r + loc::Signature, zipconst::kLocalSignature);
-    le::Put16(r + loc::VersionNeeded, VersionNeeded);
-    le::Put16(r + loc::Flags, Flags);
-    le::Put16(r + loc::Method, Method);
-    le::Put32(r + loc::DateTime, DateTime);
-    le::Put32(r + loc::Crc, CRC);
-    le::Put32(r + loc::CSize, CompressedSize);
-    le::Put32(r + loc::USize, UncompressedSize);
-    le::Put16(r + loc::NameLength, NameLength);
-    le::Put16(r + loc::ExtraLength, 0);
+    PutCommonFields(*this, r + loc::VersionNeeded);
     stream.WriteBuffer(r, sizeof r);
     if (NameLength != 0) stream.WriteBuffer(name.data(), NameLength);
 }
@@ -238,15 +247,7 @@ void TZipHeaderInfo::SaveCentralToStream(TStream& stream) {
     Byte r[zipconst::kCentralSize] = {};
     le::Put32(r + cen::Signature, zipconst::kCentralSignature);
     le::Put16(r + cen::VersionMadeBy, VersionMadeBy);
-    le::Put16(r + cen::VersionNeeded, VersionNeeded);
-    le::Put16(r + cen::Flags, Flags);
-    le::Put16(r + cen::Method, Method);
-    le::Put32(r + cen::DateTime, DateTime);
-    le::Put32(r + cen::Crc, CRC);
-    le::Put32(r + cen::CSize, CompressedSize);
-    le::Put32(r + cen::USize, UncompressedSize);
-    le::Put16(r + cen::NameLength, NameLength);
-    le::Put16(r + cen::ExtraLength, 0);
+    PutCommonFields(*this, r + cen::VersionNeeded);
     const Word commentLength = CommentLength;
     le::Put16(r + cen::CommentLength, commentLength);
     le::Put16(r + cen::DiskStart, DiskNumberStart);

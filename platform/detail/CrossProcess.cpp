@@ -285,6 +285,30 @@ struct CrossProcess::Impl {
         return c;
     }
 
+    // The connection to the process that owns a window; a process that no longer listens is
+    // cleared away and the window reported invalid.
+    ConnectionPtr ConnectToWindowOwner(DWORD target) {
+        ConnectionPtr c = Connect(target);
+        if (!c) {
+            RemoveStale(target);
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        }
+        return c;
+    }
+
+    // A frame that carries a message to a window, under the next sequence number.
+    Frame MessageFrame(std::uint32_t kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        Frame f;
+        f.h.kind = kind;
+        f.h.seq = nextSeq++;
+        f.h.hwnd = reinterpret_cast<std::uintptr_t>(hwnd);
+        f.h.msg = msg;
+        f.h.wParam = wParam;
+        f.h.lParam = lParam;
+        f.h.senderPid = static_cast<std::uint32_t>(pid);
+        return f;
+    }
+
     void RemoveStale(DWORD target) {
         DIR* dir = ::opendir(WindowsFolder().c_str());
         if (dir) {
@@ -499,20 +523,9 @@ LRESULT CrossProcess::Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     const DWORD target = WindowTable::ProcessOfHandle(hwnd);
     WindowRecord record;
     if (!ReadRecord(hwnd, &record)) return 0;
-    ConnectionPtr c = m.Connect(target);
-    if (!c) {
-        m.RemoveStale(target);
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    Frame f;
-    f.h.kind = kSend;
-    f.h.seq = m.nextSeq++;
-    f.h.hwnd = reinterpret_cast<std::uintptr_t>(hwnd);
-    f.h.msg = msg;
-    f.h.wParam = wParam;
-    f.h.lParam = lParam;
-    f.h.senderPid = static_cast<std::uint32_t>(m.pid);
+    ConnectionPtr c = m.ConnectToWindowOwner(target);
+    if (!c) return 0;
+    Frame f = m.MessageFrame(kSend, hwnd, msg, wParam, lParam);
     if (msg == WM_SETTEXT && lParam) {
         f.payload = reinterpret_cast<const char*>(lParam);
         f.h.lParam = 0;
@@ -593,20 +606,9 @@ bool CrossProcess::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     const DWORD target = WindowTable::ProcessOfHandle(hwnd);
     WindowRecord record;
     if (!ReadRecord(hwnd, &record)) return false;
-    ConnectionPtr c = m.Connect(target);
-    if (!c) {
-        m.RemoveStale(target);
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return false;
-    }
-    Frame f;
-    f.h.kind = kPost;
-    f.h.seq = m.nextSeq++;
-    f.h.hwnd = reinterpret_cast<std::uintptr_t>(hwnd);
-    f.h.msg = msg;
-    f.h.wParam = wParam;
-    f.h.lParam = lParam;
-    f.h.senderPid = static_cast<std::uint32_t>(m.pid);
+    ConnectionPtr c = m.ConnectToWindowOwner(target);
+    if (!c) return false;
+    Frame f = m.MessageFrame(kPost, hwnd, msg, wParam, lParam);
     if (!WriteFrame(*c, f)) {
         m.outgoing.erase(target);
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);

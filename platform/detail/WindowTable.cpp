@@ -129,14 +129,16 @@ std::vector<HWND> WindowTable::Children(HWND parent) {
     return it == windows_.end() ? std::vector<HWND>{} : it->second->children;
 }
 
+std::vector<HWND>* WindowTable::ChildList(HWND parent) {
+    if (!parent) return &topLevels_;
+    auto it = windows_.find(parent);
+    return it == windows_.end() ? nullptr : &it->second->children;
+}
+
 void WindowTable::LinkChild(HWND parent, HWND child, bool atTop) {
     std::lock_guard lock(mutex_);
-    std::vector<HWND>* list = &topLevels_;
-    if (parent) {
-        auto it = windows_.find(parent);
-        if (it == windows_.end()) return;
-        list = &it->second->children;
-    }
+    std::vector<HWND>* list = ChildList(parent);
+    if (!list) return;
     list->erase(std::remove(list->begin(), list->end(), child), list->end());
     if (atTop)
         list->insert(list->begin(), child);
@@ -146,12 +148,8 @@ void WindowTable::LinkChild(HWND parent, HWND child, bool atTop) {
 
 void WindowTable::UnlinkChild(HWND parent, HWND child) {
     std::lock_guard lock(mutex_);
-    std::vector<HWND>* list = &topLevels_;
-    if (parent) {
-        auto it = windows_.find(parent);
-        if (it == windows_.end()) return;
-        list = &it->second->children;
-    }
+    std::vector<HWND>* list = ChildList(parent);
+    if (!list) return;
     list->erase(std::remove(list->begin(), list->end(), child), list->end());
 }
 

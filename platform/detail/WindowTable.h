@@ -101,6 +101,10 @@ public:
     HWND foreground = nullptr;
 
 private:
+    // The z-ordered list of parent's children (the top-level list for no parent); null for a
+    // parent that is not in the table. The caller holds the lock.
+    std::vector<HWND>* ChildList(HWND parent);
+
     std::recursive_mutex mutex_;
     std::unordered_map<HWND, WindowPtr> windows_;
     std::vector<HWND> topLevels_;

@@ -10,7 +10,7 @@
 
 namespace {
 
-class FuzzUnZipper : public TUnZipper {
+class FuzzUnZipper : public TDiscardingUnZipper {
 public:
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
@@ -26,22 +26,6 @@ protected:
     bool ArchiveFileExists(const String&) override { return true; }
     bool IsRemovableDrive(const String&) override { return false; }
     String VolumeLabel(const String&) override { return String(); }
-    bool FolderExists(const String&) override { return true; }
-    void ForceFolder(const String&) override {}
-    bool OutputFileExists(const String&) override { return false; }
-    std::unique_ptr<TStream> CreateTempOutput(const String&, String& tempName) override {
-        struct Null : TStream {
-            Integer Read(void*, Integer) override { return 0; }
-            Integer Write(const void*, Integer count) override { return count; }
-            Int64 Seek(Int64, TSeekOrigin) override { return 0; }
-        };
-        tempName = "t";
-        return std::make_unique<Null>();
-    }
-    void CommitOutput(const String&, const String&, LongWord, const LongWord*) override {}
-    void DiscardOutput(const String&) override {}
-    String CurrentFolder() override { return "C:\\"; }
-    void SetCurrentFolder(const String&) override {}
 };
 
 }  // namespace

@@ -42,27 +42,6 @@ String DosDate(LongWord dos) {
     return text;
 }
 
-// Discards what it extracts: the "test" command decodes and checks CRCs without writing.
-class TestingUnZipper : public TUnZipper {
-protected:
-    bool FolderExists(const String&) override { return true; }
-    void ForceFolder(const String&) override {}
-    bool OutputFileExists(const String&) override { return false; }
-    std::unique_ptr<TStream> CreateTempOutput(const String&, String& tempName) override {
-        struct Null : TStream {
-            Integer Read(void*, Integer) override { return 0; }
-            Integer Write(const void*, Integer count) override { return count; }
-            Int64 Seek(Int64, TSeekOrigin) override { return 0; }
-        };
-        tempName = "(test)";
-        return std::make_unique<Null>();
-    }
-    void CommitOutput(const String&, const String&, LongWord, const LongWord*) override {}
-    void DiscardOutput(const String&) override {}
-    String CurrentFolder() override { return "C:\\"; }
-    void SetCurrentFolder(const String&) override {}
-};
-
 int Usage() {
     std::fprintf(stderr, "usage: ziptool list|test|extract ARCHIVE [--password P] [--dest DIR]\n");
     return 2;
@@ -89,7 +68,7 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    TestingUnZipper tester;
+    TDiscardingUnZipper tester;
     TUnZipper extractor;
     TUnZipper& z = command == "test" ? static_cast<TUnZipper&>(tester) : extractor;
     int failures = 0;
