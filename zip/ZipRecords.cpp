@@ -36,8 +36,17 @@ static_assert(End == zipconst::kEndSize);
 namespace common {
 constexpr int VersionNeeded = 0, Flags = 2, Method = 4, DateTime = 6, Crc = 10, CSize = 14, USize = 18,
               NameLength = 22, ExtraLength = 24, End = 26;
-static_assert(loc::ExtraLength - loc::VersionNeeded == ExtraLength && loc::End - loc::VersionNeeded == End);
-static_assert(cen::ExtraLength - cen::VersionNeeded == ExtraLength && cen::CommentLength - cen::VersionNeeded == End);
+// Every shared field must sit at the same distance from the start of the run in both records.
+#define TARVIK_SAME_RUN(rec)                                                                               \
+    static_assert(rec::Flags - rec::VersionNeeded == Flags && rec::Method - rec::VersionNeeded == Method &&  \
+                  rec::DateTime - rec::VersionNeeded == DateTime && rec::Crc - rec::VersionNeeded == Crc &&  \
+                  rec::CSize - rec::VersionNeeded == CSize && rec::USize - rec::VersionNeeded == USize &&    \
+                  rec::NameLength - rec::VersionNeeded == NameLength &&                                      \
+                  rec::ExtraLength - rec::VersionNeeded == ExtraLength)
+TARVIK_SAME_RUN(loc);
+TARVIK_SAME_RUN(cen);
+#undef TARVIK_SAME_RUN
+static_assert(loc::End - loc::VersionNeeded == End && cen::CommentLength - cen::VersionNeeded == End);
 }  // namespace common
 
 void GetCommonFields(TZipHeaderInfo& h, const Byte* r) {
