@@ -32,12 +32,17 @@ public:
         std::filesystem::create_directories(scratch_);
         if (const char* old = std::getenv("TARVIK_PROFILE")) oldProfile_ = old;
         ::setenv("TARVIK_PROFILE", profile_.c_str(), 1);
+        // With $XDG_RUNTIME_DIR set, every profile would share one session folder below it,
+        // and cases running in parallel would see each other's windows, atoms and locks.
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) oldRuntime_ = old;
+        ::unsetenv("XDG_RUNTIME_DIR");
         platform::ResetProfileForTests();
         platform::ProfilePath();  // create the skeleton now
     }
     ~ScopedTestProfile() {
         if (oldProfile_) ::setenv("TARVIK_PROFILE", oldProfile_->c_str(), 1);
         else ::unsetenv("TARVIK_PROFILE");
+        if (oldRuntime_) ::setenv("XDG_RUNTIME_DIR", oldRuntime_->c_str(), 1);
         platform::ResetProfileForTests();
         if (!std::getenv("TARVIK_KEEP_TEST_DIRS")) {
             std::error_code ec;
@@ -69,7 +74,7 @@ public:
 
 private:
     std::string root_, profile_, scratch_;
-    std::optional<std::string> oldProfile_;
+    std::optional<std::string> oldProfile_, oldRuntime_;
 };
 
 // gtest fixture form: derive a test class from it, or use TEST_F(ProfileTest, ...).

@@ -163,7 +163,11 @@ TEST_P(InfoZipEncrypted, DecryptsWhatZipWrote) {
         EXPECT_TRUE(r.check_byte_matched);
         EXPECT_EQ(r.status, DecodeStatus::Ok) << to_string(r.status);
         EXPECT_TRUE(r.crc_matched);
-        EXPECT_FALSE(open_entry(e, "secret").crc_matched);
+        // A wrong password gets past the check byte once in 256 tries (zip's header is random),
+        // and an empty entry has nothing left to betray it: only entries with data can tell.
+        if (e.uncompressed_size > 0) {
+            EXPECT_FALSE(open_entry(e, "secret").crc_matched);
+        }
     }
 }
 
