@@ -115,8 +115,10 @@ void ModifyTable(Fn fn) {
 
 char UpperLetter(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
+// "*" and "?" are legal in POSIX names, and a watched file may carry them: a name is taken as
+// a pattern only by the functions that ask for one (FindFirst), everywhere else literally.
 bool IsInvalidNameChar(unsigned char c) {
-    return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
+    return c < 32 || std::strchr("<>:\"|", c) != nullptr;
 }
 
 void InitCwd(DriveState& s) {

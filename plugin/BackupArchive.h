@@ -6,6 +6,7 @@
 // archive's lock for its whole run, so no two operations ever rewrite one archive at once.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "plugin/BackupRules.h"
@@ -45,6 +46,11 @@ public:
     virtual void MakeSFX(const String& stub) = 0;
     virtual String ZipComment() = 0;
     virtual LongWord ZipSize() = 0;
+
+    // Told after each file the archive stored, while the operation runs (the page form's
+    // ZipperEndZip).
+    std::function<void(const String& FName, Int64 UncompressedSize, Int64 CompressedSize, Int64 CurrentZipSize)>
+        OnEndZip;
 };
 
 // Holds the lock of one archive (named by its full path, compared without regard to case)

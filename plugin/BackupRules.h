@@ -5,9 +5,15 @@
 // the watched program's window has gone. Dates compare as DOS date values, the form the
 // archive keeps them in, so a file dated before 1980 (which the archive can only hold as
 // 1980) matches its own backup instead of looking changed on every check.
+//
+// DOS dates have a 2-second grain: two saves within one slot that keep the size look alike.
+// There the content decides (the file's CRC-32 against the entry's), so a changed file is
+// always backed up and an unchanged one never again, also after a restart.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/FormatSettings.h"
@@ -23,6 +29,7 @@ struct TArchiveEntry {
     LongWord Size = 0;
     TDateTime Date = 0;
     String Comment;
+    LongWord Crc = 0;  // CRC-32 of the entry's data
 };
 
 // Size and date of the watched file, taken without ever opening it for writing.
@@ -31,9 +38,14 @@ struct TWatchedFile {
     bool Readable = false;  // it opened for reading
     Int64 Size = 0;
     Integer DosDate = 0;    // the file system's date as a DOS date value (-1 when unknown)
+    // Finer than the DOS date: two versions saved within one 2-second slot differ here.
+    Int64 ModifiedNs = 0;
+    UInt64 Inode = 0;
     bool operator==(const TWatchedFile&) const = default;
 };
 TWatchedFile ReadWatchedFile(const String& path);
+// CRC-32 of the file's bytes; none when it cannot be read.
+std::optional<LongWord> FileCrc32(const String& path);
 
 struct TCheckOptions {
     bool FileSize = true;
@@ -41,9 +53,12 @@ struct TCheckOptions {
 };
 
 // True when the entries already hold the file in the checks that are on (an option that is
-// off counts as matched).
+// off counts as matched). When they do and a check is on, contentCrc (when given) decides
+// against the newest entry of the file's size, preferring one that also has its date: equal
+// dates and sizes say nothing within one DOS time slot.
+using TContentCrc = std::function<std::optional<LongWord>()>;
 bool ArchiveHoldsFile(const std::vector<TArchiveEntry>& entries, const String& fileName, const TWatchedFile& file,
-                      const TCheckOptions& options);
+                      const TCheckOptions& options, const TContentCrc& contentCrc = {});
 
 // The folder a backup is stored under: the date and time as text (short date and long time,
 // "-" as the date separator), then "\". The file's full folder follows it.

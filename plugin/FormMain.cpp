@@ -1,5 +1,6 @@
 #include "plugin/FormMain.h"
 
+#include "platform/MessagePump.h"
 #include "platform/SysUtils.h"
 
 namespace qel {
@@ -34,8 +35,25 @@ void TFormMain::ShowPage() {
         item->SubItems()->Add(IntToStr(page_.Rows()[static_cast<std::size_t>(row)].Index));
     }
     lvRestore->Items()->EndUpdate();
-    cmdRestore->SetEnabled(false);
-    cmdRemove->SetEnabled(false);
+    LInfo->SetCaption(page_.Status());
+}
+
+void TFormMain::ZipperEndZip(TObject*, const String&, Int64, Int64, Int64) {
+    lvRestore->SetEnabled(true);
+    cmdRestore->SetEnabled(true);
+    cmdRemove->SetEnabled(true);
+}
+
+void TFormMain::ListLoading(bool loading) {
+    Screen->SetCursor(loading ? crHourGlass : crDefault);
+    lvRestore->SetVisible(!loading);
+    platform::ProcessPendingMessages();
+}
+
+void TFormMain::Working(bool working) { Screen->SetCursor(working ? crHourGlass : crDefault); }
+
+void TFormMain::RowRemoved(Integer row) {
+    if (row >= 0 && row < lvRestore->Items()->Count()) lvRestore->Items()->Delete(row);
     LInfo->SetCaption(page_.Status());
 }
 

@@ -46,6 +46,17 @@ public:
     // The row selected in the list, or -1.
     Integer SelectedRow() const;
 
+    // After each file the archive stored: the list and the buttons "Restore" and "Remove"
+    // are enabled, also with no row selected (pressing them then does nothing).
+    void ZipperEndZip(TObject* Sender, const String& FName, Int64 UncompressedSize, Int64 CompressedSize,
+                      Int64 CurrentZipSize);
+    // While the restore list loads: the hourglass, the list hidden, pending messages served.
+    void ListLoading(bool loading);
+    // The hourglass while a backup runs.
+    void Working(bool working);
+    // Takes one row out of the list; the others keep their numbers.
+    void RowRemoved(Integer row);
+
     void cmdClick(TObject* Sender);
     void cmdSecBackupClick(TObject* Sender);
     void lvRestoreSelectItem(TObject* Sender, TListItem* Item, bool Selected);

@@ -85,6 +85,12 @@ TPageWindow* TPageWindow::Create(TApplication* host, HWND parent, const String& 
     page->form_ = new TFormMain(page->page_, page->hwnd_);
     page->page_.OnChanged = [page] { page->form_->ShowPage(); };
     page->page_.OnStatus = [page] { page->form_->ShowStatus(); };
+    page->page_.OnListLoading = [page](bool loading) { page->form_->ListLoading(loading); };
+    page->page_.OnWorking = [page](bool working) { page->form_->Working(working); };
+    page->page_.OnRowRemoved = [page](Integer row) { page->form_->RowRemoved(row); };
+    page->page_.Archive().OnEndZip = [page](const String& name, Int64 size, Int64 packed, Int64 zipSize) {
+        page->form_->ZipperEndZip(nullptr, name, size, packed, zipSize);
+    };
     page->Maximize();
     page->form_->Show();
     SetWindowTextA(page->hwnd_, page->name_.c_str());
@@ -119,6 +125,10 @@ void TPageWindow::Destroyed() {
     // object goes only when the outermost loop has the control again.
     page_.OnChanged = nullptr;
     page_.OnStatus = nullptr;
+    page_.OnListLoading = nullptr;
+    page_.OnWorking = nullptr;
+    page_.OnRowRemoved = nullptr;
+    page_.Archive().OnEndZip = nullptr;
     platform::DeferToOutermostLoop([this] {
         delete form_;
         delete this;

@@ -53,6 +53,7 @@ void TQelPage::LoadSettings() {
 }
 
 void TQelPage::LoadRestoreList() {
+    if (OnListLoading) OnListLoading(true);
     rows_.clear();
     try {
         archive_->SetZipName(settings_.ZipFile);
@@ -62,7 +63,20 @@ void TQelPage::LoadRestoreList() {
         rows_.clear();
         SetStatus("Error: the archive " + settings_.ZipFile + " cannot be read. " + MessageOf(e));
     }
+    if (OnListLoading) OnListLoading(false);
     Changed();
+}
+
+std::optional<LongWord> TQelPage::ContentCrc(const TWatchedFile& file) {
+    const String& path = settings_.QelFile;
+    if (crcCache_ && crcCache_->path == path && crcCache_->file == file) return crcCache_->crc;
+    std::optional<LongWord> crc = FileCrc32(path);
+    if (crc) crcCache_ = CrcCache{path, file, *crc};
+    return crc;
+}
+
+bool TQelPage::HoldsNow(const TWatchedFile& file, const TCheckOptions& options) {
+    return ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), file, options, [&] { return ContentCrc(file); });
 }
 
 void TQelPage::Tick() {
@@ -91,7 +105,7 @@ void TQelPage::Check() {
     }
     TWatchedFile file = ReadWatchedFile(settings_.QelFile);
     SetStatus(kStatusCheckingFile);
-    bool same = ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), file, {settings_.FileSize, settings_.FileDate});
+    bool same = HoldsNow(file, {settings_.FileSize, settings_.FileDate});
     if (settings_.ClosePrg && watch_.ProgramClosed(settings_.AppPrg)) same = false;
     if (same) {
         gate_.Succeeded();
@@ -112,28 +126,38 @@ TBackupOutcome TQelPage::StartBackup() {
         return TBackupOutcome::Refused;
     }
     TArchiveLock lock(settings_.ZipFile);
+    if (OnWorking) OnWorking(true);
     // Dates in every later text of the library use "-" from the first backup on.
     FormatSettings().DateSeparator = '-';
+    // The retry gate keys a failure on the file as this attempt found it: a change made while
+    // the attempt ran is a new version, backed up at the next check.
+    attempt_ = ReadWatchedFile(settings_.QelFile);
     TBackupOutcome outcome = TBackupOutcome::Failed;
     try {
         outcome = RunBackup();
     } catch (const std::exception& e) {
         Fail(MessageOf(e));
     }
+    if (OnWorking) OnWorking(false);
     LoadRestoreList();
-    // A backup the archive does not show as the watched file (a name the archive stores
-    // differently) would otherwise be made again on every check.
-    if (outcome == TBackupOutcome::Done && ReadWatchedFile(settings_.QelFile) == backedUp_ &&
-        !ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), backedUp_, {settings_.FileSize, settings_.FileDate})) {
-        Fail("the archive does not show the backup just made as " + NamePart(settings_.QelFile));
-        outcome = TBackupOutcome::Failed;
+    if (outcome == TBackupOutcome::Done && ReadWatchedFile(settings_.QelFile) == backedUp_) {
+        // The engine just read these bytes: the new entry's CRC is the file's, no second read.
+        for (const auto& row : rows_)
+            if (SameText(row.FileName, NamePart(settings_.QelFile)) && static_cast<Int64>(row.Size) == backedUp_.Size)
+                crcCache_ = CrcCache{settings_.QelFile, backedUp_, row.Crc};
+        // A backup the archive does not show as the watched file (a name the archive stores
+        // differently) would otherwise be made again on every check.
+        if (!HoldsNow(backedUp_, {settings_.FileSize, settings_.FileDate})) {
+            Fail("the archive does not show the backup just made as " + NamePart(settings_.QelFile));
+            outcome = TBackupOutcome::Failed;
+        }
     }
     return outcome;
 }
 
 TBackupOutcome TQelPage::RunBackup() {
     const String& file = settings_.QelFile;
-    TWatchedFile watched = ReadWatchedFile(file);
+    const TWatchedFile& watched = attempt_;
     if (!watched.Exists) {
         Fail("the watched file " + file + " does not exist");
         return TBackupOutcome::Failed;
@@ -170,7 +194,7 @@ TBackupOutcome TQelPage::RunBackup() {
 
 void TQelPage::Fail(const String& reason) {
     failure_ = "Backup failed: " + reason;
-    gate_.Failed(GateKey(ReadWatchedFile(settings_.QelFile)), GetTickCount());
+    gate_.Failed(GateKey(attempt_), GetTickCount());
     SetStatus(failure_);
 }
 
@@ -184,8 +208,7 @@ TBackupOutcome TQelPage::SecureBackup() {
     if (settings_.CloseApp && program) SendMessageA(program, WM_CLOSE, 0, 0);
     TBackupOutcome outcome = StartBackup();
     // A backup already made in this same second counts when it holds the file as it is now.
-    if (outcome == TBackupOutcome::NotDue &&
-        ArchiveHoldsFile(rows_, NamePart(settings_.QelFile), ReadWatchedFile(settings_.QelFile), {true, true}))
+    if (outcome == TBackupOutcome::NotDue && HoldsNow(ReadWatchedFile(settings_.QelFile), {true, true}))
         outcome = TBackupOutcome::Done;
     // The computer is shut down only after a backup that was made: a failed one leaves the
     // user at the screen that tells why.
@@ -275,12 +298,27 @@ bool TQelPage::Remove(Integer row) {
         return false;
     }
     Integer removed = 0;
+    std::vector<TArchiveEntry> now;
     {
         TArchiveLock lock(settings_.ZipFile);
         archive_->SetZipName(settings_.ZipFile);
         removed = archive_->RemoveExact(rows_[static_cast<std::size_t>(row)].FullName);
+        now = archive_->List();
     }
-    LoadRestoreList();
+    // Exactly the row's entry went and nothing else changed: only that row goes, and the
+    // others keep their numbers. Anything else (another program changed the archive too)
+    // loads the list again.
+    bool onlyThat = removed == 1 && now.size() + 1 == rows_.size();
+    for (std::size_t i = 0, j = 0; onlyThat && i < now.size(); ++i, ++j) {
+        if (j == static_cast<std::size_t>(row)) ++j;
+        onlyThat = now[i].FullName == rows_[j].FullName;
+    }
+    if (onlyThat) {
+        rows_.erase(rows_.begin() + row);
+        if (OnRowRemoved) OnRowRemoved(row);
+    } else {
+        LoadRestoreList();
+    }
     return removed > 0;
 }
 

@@ -70,6 +70,13 @@ public:
     // Told after the restore list was loaded again, and after the status text changed.
     std::function<void()> OnChanged;
     std::function<void()> OnStatus;
+    // Told when a load of the restore list starts (true) and ends (false), also when it fails.
+    std::function<void(bool)> OnListLoading;
+    // Told when a backup starts (true) and ends (false): the hourglass.
+    std::function<void(bool)> OnWorking;
+    // Told after a remove took exactly the row's entry: only that row goes, the others keep
+    // their numbers.
+    std::function<void(Integer row)> OnRowRemoved;
 
 private:
     void Check();
@@ -80,6 +87,8 @@ private:
         if (OnChanged) OnChanged();
     }
     Int64 SettingsStamp() const;
+    std::optional<LongWord> ContentCrc(const TWatchedFile& file);
+    bool HoldsNow(const TWatchedFile& file, const TCheckOptions& options);
     TRetryGate::Key GateKey(const TWatchedFile& file) const { return {file, SettingsStamp()}; }
 
     std::unique_ptr<TBackupArchive> archive_;
@@ -93,6 +102,14 @@ private:
     TProgramWatch watch_;
     TRetryGate gate_;
     TWatchedFile backedUp_;  // the watched file as the last backup found it
+    TWatchedFile attempt_;   // the watched file as the running backup found it at its start
+    // The watched file's CRC for one state of it: read once per version, not on every check.
+    struct CrcCache {
+        String path;
+        TWatchedFile file;
+        LongWord crc = 0;
+    };
+    std::optional<CrcCache> crcCache_;
     String status_;
     String failure_;
     String readmeFailure_;

@@ -46,13 +46,16 @@ private:
     String path_;
 };
 
-// The file list takes a name holding "[" as a pattern, and "a[1].txt" would then reach
-// "a1.txt": such a name goes in with each "[" as the set "[[]", which matches only itself.
+// The file list takes a line holding "*", "?", "[" or "]" as a pattern, and "a[1].txt" would
+// then reach "a1.txt": the name part of such a line goes in with each "*", "?" and "[" as a
+// set of that one character ("[*]"), which matches only itself. The walk tests a name without
+// extension as "name.", so such a pattern ends in "." too.
 String LiteralLine(const String& file) {
+    if (file.find_first_of("*?[]") == String::npos) return file;
     String name = NamePart(file);
-    if (name.find('[') == String::npos) return file;
     String escaped;
-    for (char c : name) escaped += c == '[' ? String("[[]") : String(1, c);
+    for (char c : name) escaped += c == '[' || c == '*' || c == '?' ? "[" + String(1, c) + "]" : String(1, c);
+    if (name.find('.') == String::npos) escaped += '.';
     return FolderPart(file) + escaped;
 }
 
@@ -62,10 +65,15 @@ public:
         // The archive is closed between operations: a page that kept it open would keep a
         // second page on the same archive from replacing it.
         zipper_.KeepZipOpen = false;
-        // One named file is added at a time; a pattern line must never walk subfolders.
+        // One named file is added at a time. A watched name holding "*", "?" or "[" reaches
+        // the file list as an escaped pattern, and a recursive walk would then search every
+        // folder below the watched file's (a whole home folder) for nothing but itself.
         zipper_.Recurse = false;
         zipper_.SetStorePaths(true);
         zipper_.SetStoreVolumes(true);
+        zipper_.OnEndZip = [this](TObject*, const String& name, Int64 size, Int64 packed, Int64 zipSize) {
+            if (OnEndZip) OnEndZip(name, size, packed, zipSize);
+        };
     }
 
     void SetZipName(const String& name) override { zipper_.SetZipName(name); }
@@ -78,7 +86,7 @@ public:
         zipper_.ReadZip();
         for (Integer i = 0; i < zipper_.Count(); ++i)
             entries.push_back({i, zipper_.Filename(i), zipper_.FullName(i), zipper_.UnCompressedSize(i),
-                               zipper_.DateTime(i), zipper_.FileComment(i)});
+                               zipper_.DateTime(i), zipper_.FileComment(i), zipper_.Entry(i).CRC});
         return entries;
     }
 
@@ -154,7 +162,20 @@ public:
                                  const String& folder) override {
         TExtractResult result;
         zipper_.ReadZip();
+        // After a single remove the list keeps its rows' numbers, so an entry may have moved
+        // up: it is then found by its full name, when that names exactly one entry.
         if (index < 0 || index >= zipper_.Count() || zipper_.FullName(index) != fullName) {
+            index = -1;
+            for (Integer i = 0; i < zipper_.Count(); ++i) {
+                if (zipper_.FullName(i) != fullName) continue;
+                if (index >= 0) {
+                    index = -1;
+                    break;
+                }
+                index = i;
+            }
+        }
+        if (index < 0) {
             result.Reason = "the archive changed; the entry " + fullName + " is no longer where it was listed";
             return result;
         }

@@ -12,8 +12,8 @@ namespace {
 // The file as the checks see it: 100 bytes dated Dos(10).
 const TWatchedFile kFile{true, true, 100, Dos(10)};
 
-TArchiveEntry Entry(const char* name, LongWord size, Integer dosDate) {
-    return {0, name, String("06-05-2024 10:00:00\\C:\\Data\\") + name, size, FileDateToDateTime(dosDate), ""};
+TArchiveEntry Entry(const char* name, LongWord size, Integer dosDate, LongWord crc = 7) {
+    return {0, name, String("06-05-2024 10:00:00\\C:\\Data\\") + name, size, FileDateToDateTime(dosDate), "", crc};
 }
 
 struct HoldsCase {
@@ -21,13 +21,16 @@ struct HoldsCase {
     std::vector<TArchiveEntry> entries;
     TCheckOptions options;
     bool holds;
+    std::optional<LongWord> crc = std::nullopt;  // the file's content, when the case reads it
 };
 
 class ArchiveHoldsFileTest : public ::testing::TestWithParam<HoldsCase> {};
 
 TEST_P(ArchiveHoldsFileTest, Decides) {
     const auto& c = GetParam();
-    EXPECT_EQ(ArchiveHoldsFile(c.entries, "book.xls", kFile, c.options), c.holds);
+    TContentCrc content;
+    if (c.crc) content = [&] { return c.crc; };
+    EXPECT_EQ(ArchiveHoldsFile(c.entries, "book.xls", kFile, c.options, content), c.holds);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,7 +46,12 @@ INSTANTIATE_TEST_SUITE_P(
         HoldsCase{"DateChanged", {Entry("book.xls", 100, Dos(11))}, {true, true}, false},
         HoldsCase{"DateChangedButDateCheckOff", {Entry("book.xls", 100, Dos(11))}, {true, false}, true},
         HoldsCase{"SizeFromOneEntryDateFromAnother",
-                  {Entry("book.xls", 100, Dos(11)), Entry("book.xls", 7, Dos(10))}, {true, true}, true}),
+                  {Entry("book.xls", 100, Dos(11)), Entry("book.xls", 7, Dos(10))}, {true, true}, true},
+        HoldsCase{"SameSlotAndSizeSameContent", {Entry("book.xls", 100, Dos(10))}, {true, true}, true, 7},
+        HoldsCase{"SameSlotAndSizeOtherContent", {Entry("book.xls", 100, Dos(10))}, {true, true}, false, 8},
+        HoldsCase{"ContentOfTheNewestOfTheSlot",
+                  {Entry("book.xls", 100, Dos(10), 8), Entry("book.xls", 100, Dos(10), 9)}, {true, true}, false, 8},
+        HoldsCase{"ChecksOffReadNoContent", {Entry("book.xls", 100, Dos(10))}, {false, false}, true, 8}),
     [](const auto& info) { return info.param.name; });
 
 TEST(DatedPrefixTest, UsesDashAsDateSeparatorWhateverTheLocaleHas) {

@@ -52,8 +52,21 @@ TEST_F(FormMainTest, RowsShowEveryVersionOldestFirst) {
     EXPECT_EQ(first->SubItems()->Strings(4), "0");
     EXPECT_EQ(form->lvRestore->Columns()->Count(), 5);
     EXPECT_EQ(form->lvRestore->Columns()->Items(1)->Caption(), "Size (byt's)");
-    EXPECT_FALSE(form->cmdRestore->Enabled());
+    // Every stored file enables Restore and Remove, also with no row selected.
+    EXPECT_TRUE(form->cmdRestore->Enabled());
+    EXPECT_TRUE(form->cmdRemove->Enabled());
     EXPECT_FALSE(form->cmdMakeEXE->Enabled());
+}
+
+TEST_F(FormMainTest, TheListLoadsHiddenUnderTheHourglass) {
+    std::vector<std::pair<bool, TCursor>> seen;
+    auto show = page->Page().OnListLoading;
+    page->Page().OnListLoading = [&](bool loading) {
+        show(loading);
+        seen.emplace_back(form->lvRestore->Visible(), Screen->Cursor());
+    };
+    page->Page().LoadRestoreList();
+    EXPECT_EQ(seen, (std::vector<std::pair<bool, TCursor>>{{false, crHourGlass}, {true, crDefault}}));
 }
 
 TEST_F(FormMainTest, SelectingARowEnablesRestoreAndRemoveAndThePopupItems) {
@@ -105,6 +118,7 @@ TEST_F(FormMainTest, RemoveButtonTakesTheSelectedRow) {
     form->cmdClick(form->cmdRemove);
     ASSERT_EQ(form->lvRestore->Items()->Count(), 1);
     EXPECT_EQ(form->lvRestore->Items()->Item(0)->SubItems()->Strings(0), "10");
+    EXPECT_EQ(form->lvRestore->Items()->Item(0)->SubItems()->Strings(4), "1") << "the row keeps its number";
 }
 
 TEST_F(FormMainTest, InformationShowsTheSelectedEntryAndHelpLoadsOnce) {

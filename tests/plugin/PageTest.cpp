@@ -175,6 +175,21 @@ TEST_F(PageTest, AFailureIsRetriedAtOnceWhenTheFileChanges) {
     EXPECT_EQ(archive->entries.size(), 1u);
 }
 
+TEST_F(PageTest, AFileThatChangesDuringAFailedBackupIsTriedAtTheNextCheck) {
+    PutFile("watched.txt", "one", Dos(10));
+    auto& p = MakePage();
+    archive->failWith = "The file changed while it was being added";
+    archive->duringAdd = [&] { PutFile("watched.txt", "one, then two", Dos(10)); };
+    p.Tick();
+    EXPECT_EQ(Adds(), 1);
+    archive->failWith.clear();
+    archive->duringAdd = nullptr;
+    clock.Advance(500);
+    p.Tick();
+    EXPECT_EQ(Adds(), 2);
+    EXPECT_EQ(archive->entries.size(), 1u);
+}
+
 TEST_F(PageTest, ReadOnlyWatchedFileIsBackedUpOnce) {
     PutFile("watched.txt", "one", Dos(10));
     ::chmod(env.Scratch("watched.txt").c_str(), 0444);

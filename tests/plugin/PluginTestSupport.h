@@ -51,7 +51,9 @@ public:
         if (s->addNothing) return false;
         TWatchedFile w = ReadWatchedFile(file);
         String name = s->storeAsName.empty() ? NamePart(file) : s->storeAsName;
-        Append(name, prefix + FolderPart(file) + name, static_cast<LongWord>(w.Size), FileDateToDateTime(w.DosDate));
+        Append(name, prefix + FolderPart(file) + name, static_cast<LongWord>(w.Size), FileDateToDateTime(w.DosDate),
+               FileCrc32(file).value_or(0));
+        if (OnEndZip) OnEndZip(file, w.Size, w.Size, 0);
         // The archive file exists from its first backup on, as a real one would.
         if (!FileExists(zipName_)) FileClose(FileCreate(zipName_));
         return true;
@@ -81,8 +83,8 @@ public:
     String ZipComment() override { return "comment"; }
     LongWord ZipSize() override { return 1234; }
 
-    void Append(const String& name, const String& fullName, LongWord size, TDateTime date) {
-        s->entries.push_back({0, name, fullName, size, date, String()});
+    void Append(const String& name, const String& fullName, LongWord size, TDateTime date, LongWord crc = 0) {
+        s->entries.push_back({0, name, fullName, size, date, String(), crc});
         ++s->rewrites;
         Renumber();
     }

@@ -48,6 +48,14 @@ protected:
         clock.Advance(2000);
         page->Tick();
     }
+    // Another watched file, as the settings dialog would set it, seen by the next check.
+    void WatchInstead(const String& file) {
+        settings.QelFile = file;
+        SaveQelSettings(env.Win("{1}"), settings);
+        FileSetDate(env.Win("{1}"), Dos(14));
+        clock.Advance(2000);
+        page->Tick();
+    }
     void ExpectPeersAccept() {
         std::string out;
         EXPECT_EQ(Shell("unzip -t " + Quote(ZipPosix()), &out), 0) << out;
@@ -171,7 +179,55 @@ TEST_F(ZipBackupTest, RemoveOfOneOfTwoEntriesOfTheSameFileKeepsTheOther) {
     EXPECT_TRUE(p.Remove(0));
     ASSERT_EQ(p.Rows().size(), 1u);
     EXPECT_EQ(p.Rows()[0].FullName, kept);
+    EXPECT_EQ(p.Rows()[0].Index, 1) << "the other rows keep their numbers";
     ExpectPeersAccept();
+    // The row's entry has moved up in the archive; it is still the one restored.
+    EXPECT_TRUE(p.Restore(0, env.Win("restored.txt")));
+    EXPECT_EQ(env.ReadText(env.Scratch("restored.txt")), "one two");
+}
+
+// Versions saved within one 2-second DOS time slot with one size differ only in content.
+TEST_F(ZipBackupTest, AChangeWithinOneDosTimeSlotIsBackedUpAlsoAfterARestart) {
+    // Saved at 10:00:00 plus the given milliseconds.
+    auto save = [&](const std::string& text, long millis) {
+        PutFile("data/watched.txt", text, Dos(10));
+        struct stat st {};
+        ASSERT_EQ(::stat(env.Scratch("data/watched.txt").c_str(), &st), 0);
+        struct timespec t[2] = {{st.st_mtim.tv_sec + millis / 1000, (millis % 1000) * 1000000},
+                                {st.st_mtim.tv_sec + millis / 1000, (millis % 1000) * 1000000}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, env.Scratch("data/watched.txt").c_str(), t, 0), 0);
+        clock.Advance(2000);
+    };
+    save("version 4 longer", 200);
+    MakePage().Tick();
+    save("version 5 longer", 1400);
+    page->Tick();
+    ASSERT_EQ(page->Rows().size(), 2u) << page->Status();
+    const std::string once = ArchiveBytes();
+    page->Tick();
+    page.reset();
+    MakePage().Tick();  // a restart finds the file in the archive
+    EXPECT_EQ(ArchiveBytes(), once);
+    page.reset();
+    save("version 6 longer", 1900);
+    MakePage().Tick();  // changed while no page watched it
+    ASSERT_EQ(page->Rows().size(), 3u) << page->Status();
+    std::filesystem::create_directories(env.Scratch("out"));
+    EXPECT_TRUE(page->Restore(2, env.Win("out\\v.txt")));
+    EXPECT_EQ(env.ReadText(env.Scratch("out/v.txt")), "version 6 longer");
+}
+
+TEST_F(ZipBackupTest, NamesHoldingStarOrQuestionMarkAreFiles) {
+    PutFile("data/a*b?.txt", "pattern-like name", Dos(10));
+    PutFile("data/aXbY.txt", "a name the pattern would reach", Dos(10));
+    PutFile("data/note*", "no extension", Dos(10));
+    auto& p = MakePage([&](TQelSettings& s) { s.QelFile = env.Win("data\\a*b?.txt"); });
+    p.Tick();
+    ASSERT_EQ(p.Rows().size(), 1u) << p.Status();
+    EXPECT_EQ(p.Rows()[0].FileName, "a*b?.txt");
+    WatchInstead(env.Win("data\\note*"));
+    ASSERT_EQ(p.Rows().size(), 2u) << p.Status();
+    EXPECT_EQ(p.Rows()[1].FileName, "note*");
 }
 
 TEST_F(ZipBackupTest, RemoveTakesANameWithPatternCharactersLiterally) {
@@ -179,11 +235,7 @@ TEST_F(ZipBackupTest, RemoveTakesANameWithPatternCharactersLiterally) {
     PutFile("data/a1.txt", "plain", Dos(10));
     auto& p = MakePage([&](TQelSettings& s) { s.QelFile = env.Win("data\\a[1].txt"); });
     p.Tick();
-    settings.QelFile = env.Win("data\\a1.txt");
-    SaveQelSettings(env.Win("{1}"), settings);
-    FileSetDate(env.Win("{1}"), Dos(14));
-    clock.Advance(2000);
-    p.Tick();
+    WatchInstead(env.Win("data\\a1.txt"));
     ASSERT_EQ(p.Rows().size(), 2u) << p.Status();
     EXPECT_TRUE(p.Remove(0));
     ASSERT_EQ(p.Rows().size(), 1u);

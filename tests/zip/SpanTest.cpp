@@ -33,7 +33,10 @@ protected:
         TUnZipper r;
         r.DoProcessMessages = false;
         r.SetZipName(zipName);
-        r.OnGetNextDisk = [&](TObject*, Integer disk, String& name) { name = diskName(disk); };
+        // The reader asks again while a disk's label is not the one it wants: a wrong label
+        // must fail the test, never hang it.
+        int asked = 0;
+        r.OnGetNextDisk = [&](TObject*, Integer disk, String& name) { name = ++asked > 64 ? String() : diskName(disk); };
         r.DoAll = true;
         r.OverwriteMode = TUZOverwriteMode::Always;
         r.SetDestDir(env.Win("out"));
@@ -68,6 +71,38 @@ TEST_F(SpanTest, BlockFilesKeepTheirLimitsAndReadBack) {
     const String base = env.Win("b.zip");
     Files got = ReadBack(z.ZipName(), [&](Integer disk) { return ChangeFileExt(base, "." + std::string(disk < 10 ? "00" : "0") + std::to_string(disk)); });
     EXPECT_EQ(Digests(got), Digests(files));
+}
+
+// The end record's entries-on-this-disk counts the central records of the part that holds it.
+TEST_F(SpanTest, EndRecordCountsTheCentralRecordsOfItsOwnPart) {
+    z.SetMultiMode(TMultiMode::mmBlocks);
+    z.MultiZipInfo().FirstBlockSize = z.MultiZipInfo().BlockSize = 150;
+    z.FilesList.Clear();
+    for (const char* name : {"k1.txt", "k2.txt", "k3.txt", "k4.txt"}) {
+        WriteFile(env.Scratch("src/" + std::string(name)), "small");
+        z.FilesList.Add(env.Win("src/" + std::string(name)));
+    }
+    z.SetZipName(env.Win("b.zip"));
+    ASSERT_EQ(z.Zip(), 4);
+    const std::string last = ReadFile(platform::ToPosixPath(z.ZipName()));
+    auto le = [&](size_t at, int n) {
+        unsigned v = 0;
+        for (int i = n - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(last.at(at + i));
+        return v;
+    };
+    const size_t end = last.rfind("PK\x05\x06");
+    ASSERT_NE(end, std::string::npos);
+    const unsigned thisDisk = le(end + 4, 2), centralDisk = le(end + 6, 2), onThisDisk = le(end + 8, 2);
+    ASSERT_GT(thisDisk, 0u);
+    ASSERT_LT(le(end + 8, 2), le(end + 10, 2)) << "the central directory should span parts here";
+    unsigned records = 0;
+    for (size_t at = centralDisk == thisDisk ? le(end + 16, 4) : 0; at < end && records < 5; ++records) {
+        ASSERT_EQ(le(at, 4), 0x02014b50u);
+        at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
+    }
+    EXPECT_EQ(onThisDisk, records);
+    Files got = ReadBack(z.ZipName(), [&](Integer disk) { return ChangeFileExt(env.Win("b.zip"), "." + std::string(disk < 10 ? "00" : "0") + std::to_string(disk)); });
+    EXPECT_EQ(got.size(), 4u);
 }
 
 TEST_F(SpanTest, BlockFilesRenamedToSplitNamesPassThePeers) {
@@ -164,6 +199,16 @@ TEST_F(SpannedDisks, DisksAreLabelledAndReadBack) {
         return String("A:\\s.zip");
     });
     EXPECT_EQ(Digests(got), Digests(files));
+}
+
+TEST_F(SpannedDisks, WithoutDiskLabelsNoDiskIsLabelled) {
+    z.MultiZipInfo().WriteDiskLabels = false;
+    z.OnGetNextDisk = [&](TObject*, Integer disk, String&) { platform::InsertMedium('A', media.at(disk - 1)); };
+    ASSERT_EQ(z.Zip(), 4);
+    for (const auto& medium : media) {
+        platform::InsertMedium('A', medium);
+        EXPECT_EQ(GetVolumeLabelName("A:\\"), "") << medium;
+    }
 }
 
 TEST_F(SpannedDisks, SpanningWithoutAHandlerIsRefused) {

@@ -33,6 +33,16 @@ TEST_F(WriteToolTest, AddDeleteRenameAndCommentKeepTheArchiveValid) {
     EXPECT_NE(list.output.find("comment: second comment"), std::string::npos) << list.output;
 }
 
+TEST_F(WriteToolTest, UsageListsEveryCommandWithItsOptions) {
+    RunResult usage = Tool("");
+    EXPECT_EQ(usage.code, 2);
+    for (const char* text : {"list ARCHIVE", "test ARCHIVE", "extract ARCHIVE", "--dest DIR", "add ARCHIVE FILE...",
+                             "--level N", "--blocks", "--span", "delete ARCHIVE", "rename ARCHIVE", "comment ARCHIVE",
+                             "sfx ARCHIVE STUB"})
+        EXPECT_NE(usage.output.find(text), std::string::npos) << text;
+    EXPECT_EQ(Tool("rename x.zip only-one").output, usage.output);
+}
+
 TEST_F(WriteToolTest, BlockFilesAndSpannedMediaFromTheCommandLine) {
     WriteFile(env.Scratch("src/r.bin"), RandomBytes(100000, 3));
     std::filesystem::create_directories(env.Scratch("b"));
@@ -41,6 +51,11 @@ TEST_F(WriteToolTest, BlockFilesAndSpannedMediaFromTheCommandLine) {
     ASSERT_EQ(blocks.code, 0) << blocks.output;
     EXPECT_TRUE(std::filesystem::exists(env.Scratch("b/x.003")));
     EXPECT_LE(std::filesystem::file_size(env.Scratch("b/x.001")), 30000u);
+    // The set is read whichever of its parts is named.
+    for (const char* part : {"b/x.001", "b/x.003"}) {
+        RunResult test = Tool("test " + Quote(env.Scratch(part)));
+        EXPECT_EQ(test.code, 0) << part << ": " << test.output;
+    }
     for (const char* d : {"m1", "m2", "m3", "m4"}) std::filesystem::create_directories(env.Scratch(d));
     RunResult span = Tool("add " + Quote(env.Scratch("s.zip")) + " " + Quote(env.Scratch("src/r.bin")) + " --span " +
                           env.Scratch("m1") + "," + env.Scratch("m2") + "," + env.Scratch("m3") + "," +

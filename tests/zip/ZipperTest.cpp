@@ -7,10 +7,12 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "ZipperTestSupport.h"
 #include "platform/Drives.h"
+#include "zip/ZipCrypt.h"
 #include "zip/ZipOutput.h"
 
 using namespace zipwritetest;
@@ -62,6 +64,7 @@ TEST_F(ZipperTest, NewerFileReplacesItsEntryAtTheEndAndOlderFileIsSkipped) {
     Source("c.txt", "C0", -100);
     EXPECT_EQ(Add({b, c}), 1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "c.txt", "b.txt"}));
+    EXPECT_EQ(Add({a}), 0) << "an entry as new as its file is kept";
     ExpectPeersAccept(env.Scratch("a.zip"), Files{{"a.txt", "A1"}, {"b.txt", "B2"}, {"c.txt", "C1"}}, "", env.Scratch());
     EXPECT_TRUE(Leftovers().empty());
 }
@@ -470,6 +473,136 @@ TEST_F(ZipperTest, FullDiskGivesAClearErrorAndTheOldArchiveStays) {
     EXPECT_EQ(ReadFile(folder + "/a.zip"), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
     EXPECT_FALSE(z.Busy());
+}
+
+
+// ---- what is stored, and the settings and events around one cycle ----
+
+struct StoredFolderCase {
+    const char* name;
+    std::function<void(TZipper&, const String& src)> set;
+    const char* file;  // below src/
+    std::function<String(const String& src)> stored;
+};
+
+void PrintTo(const StoredFolderCase& c, std::ostream* os) { *os << c.name; }
+
+class StoredFolderTest : public ZipperTest, public ::testing::WithParamInterface<StoredFolderCase> {};
+
+TEST_P(StoredFolderTest, StoresTheFolderTheSettingsAskFor) {
+    const String src = env.Win("src") + "\\";
+    std::string posix = GetParam().file;
+    std::replace(posix.begin(), posix.end(), '\\', '/');
+    Source(posix, "x");
+    GetParam().set(z, src);
+    ASSERT_EQ(Add({src + GetParam().file}), 1);
+    EXPECT_EQ(Names(), std::vector<std::string>{GetParam().stored(src)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, StoredFolderTest,
+    ::testing::Values(
+        StoredFolderCase{"VolumesKeepTheDrive", [](TZipper& z, const String&) { z.SetStoreVolumes(true); }, "a.txt",
+                         [](const String& src) { return src + "a.txt"; }},
+        StoredFolderCase{"WithoutVolumesTheDriveGoes", [](TZipper& z, const String&) { z.SetStorePaths(true); },
+                         "a.txt", [](const String& src) { return src.substr(3) + "a.txt"; }},
+        StoredFolderCase{"PathsOffTurnsVolumesOff",
+                         [](TZipper& z, const String&) {
+                             z.SetStoreVolumes(true);
+                             z.SetStorePaths(false);
+                             EXPECT_FALSE(z.StoreVolumes());
+                             z.SetStorePaths(true);
+                         },
+                         "a.txt", [](const String& src) { return src.substr(3) + "a.txt"; }},
+        StoredFolderCase{"RelativeBelowTheRoot",
+                         [](TZipper& z, const String& src) {
+                             z.SetRootDir(src);
+                             z.SetRelativePaths(true);
+                         },
+                         "d\\a.txt", [](const String&) { return String("d\\a.txt"); }},
+        StoredFolderCase{"RelativeAtTheRootItself",
+                         [](TZipper& z, const String& src) {
+                             z.SetRootDir(src);
+                             z.SetRelativePaths(true);
+                         },
+                         "a.txt", [](const String&) { return String("a.txt"); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ZipperTest, DisposeDeletesAddedSourcesUnlessTheHandlerSkips) {
+    std::string a = Source("a.txt", "a"), b = Source("b.txt", "b");
+    z.Dispose = true;
+    std::vector<std::string> asked;
+    z.OnDisposeFile = [&](TObject*, const String& name, bool& skip) {
+        asked.push_back(name);
+        skip = name == b;
+    };
+    ASSERT_EQ(Add({a, b}), 2);
+    EXPECT_EQ(asked, (std::vector<std::string>{a, b}));
+    EXPECT_FALSE(std::filesystem::exists(env.Scratch("src/a.txt")));
+    EXPECT_TRUE(std::filesystem::exists(env.Scratch("src/b.txt")));
+}
+
+TEST_F(ZipperTest, MissingFilesAreToldAndProgressReaches100) {
+    std::vector<std::string> missing;
+    std::vector<Integer> percents;
+    z.OnNoSuchFile = [&](TObject*, const String& name) { missing.push_back(name); };
+    z.OnFilePercentDone = [&](TObject*, Integer percent) { percents.push_back(percent); };
+    ASSERT_EQ(Add({env.Win("src/none.txt"), Source("a.txt", TextBytes(200000, 3))}), 1);
+    EXPECT_EQ(missing, std::vector<std::string>{env.Win("src/none.txt")});
+    ASSERT_FALSE(percents.empty());
+    EXPECT_EQ(percents.back(), 100);
+}
+
+TEST_F(ZipperTest, CancelAtTheStartStopsAndRestoresTheSettings) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    const std::string before = ReadFile(env.Scratch("a.zip"));
+    z.KeepZipOpen = false;
+    z.SortMode = TZipSortMode::ByName;
+    z.OnStartZipInfo = [](TObject*, Integer files, Int64, TEndCentral&, bool& stop) { stop = files == 1; };
+    z.FilesList.Add(Source("b.txt", "b"));
+    EXPECT_THROW(z.Zip(), EUserCanceled);
+    EXPECT_EQ(ReadFile(env.Scratch("a.zip")), before);
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_FALSE(z.Busy());
+    EXPECT_FALSE(z.KeepZipOpen);
+    EXPECT_EQ(z.SortMode, TZipSortMode::ByName);
+}
+
+TEST_F(ZipperTest, SwitchingTheArchiveSavesPendingChangesFirst) {
+    ASSERT_EQ(Add({Source("a.txt", "a")}), 1);
+    z.SetPathname(0, "moved");
+    z.SetZipName(env.Win("b.zip"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"moved\\a.txt"});
+}
+
+// Our choice where the described cycle leaves it open: a newer file that cannot be added
+// leaves the entry it was to replace in the archive.
+TEST_F(ZipperTest, EntryStaysWhenItsNewerFileCannotBeAdded) {
+    std::string a = Source("a.txt", "old");
+    ASSERT_EQ(Add({a}), 1);
+    const LongWord crc = z.Entry(0).CRC;
+    Source("a.txt", "newer", 100);
+    z.OnStartZip = [](TObject*, const String&, TZipHeaderInfo&, bool& skip) { skip = true; };
+    EXPECT_EQ(Add({a}), 0);
+    ASSERT_EQ(Names(), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(z.Entry(0).CRC, crc);
+    ExpectPeersAccept(env.Scratch("a.zip"), Files{{"a.txt", "old"}}, "", env.Scratch());
+}
+
+// The encryption header's last two plain bytes are the CRC's bits 16-23 and 24-31 (no peer
+// checks the first of them).
+TEST_F(ZipperTest, EncryptionHeaderEndsWithTheCrcsHighBytes) {
+    z.Password = "pw";
+    ASSERT_EQ(Add({Source("t.txt", TextBytes(3000, 4))}), 1);
+    const TZipHeaderInfo& e = z.Entry(0);
+    const std::string bytes = ReadFile(env.Scratch("a.zip"));
+    const size_t data = e.LocalHeaderOffset + 30 + e.FileName().size();
+    std::array<Byte, 12> header{};
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(data), 12, header.begin());
+    zip::ZipKeys keys;
+    keys.decrypt_header("pw", header);
+    EXPECT_EQ(header[10], static_cast<Byte>(e.CRC >> 16));
+    EXPECT_EQ(header[11], static_cast<Byte>(e.CRC >> 24));
 }
 
 }  // namespace

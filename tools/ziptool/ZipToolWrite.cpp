@@ -24,18 +24,24 @@
 #include "zip/Zipper.h"
 
 namespace ziptool {
-namespace {
 
-int WriteUsage() {
+// The one usage text, for every command: printed on any wrong call.
+int Usage() {
     std::fprintf(stderr,
-                 "usage: ziptool add ARCHIVE FILE... [--level N] [--password P] [--comment TEXT] [--root DIR]\n"
+                 "usage: ziptool list ARCHIVE [--password P]\n"
+                 "       ziptool test ARCHIVE [--password P]\n"
+                 "       ziptool extract ARCHIVE [--password P] [--dest DIR]\n"
+                 "       ziptool add ARCHIVE FILE... [--level N] [--password P] [--comment TEXT] [--root DIR]\n"
                  "                   [--replace] [--blocks SIZE[:FIRST]] [--span DIR,DIR,... --disk-size BYTES]\n"
                  "       ziptool delete ARCHIVE PATTERN...\n"
                  "       ziptool rename ARCHIVE ENTRY NEWFOLDER\n"
                  "       ziptool comment ARCHIVE TEXT\n"
-                 "       ziptool sfx ARCHIVE STUB\n");
+                 "       ziptool sfx ARCHIVE STUB\n"
+                 "ARCHIVE of block files (--blocks): name any part, NAME.001 or the last one.\n");
     return 2;
 }
+
+namespace {
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -121,7 +127,7 @@ int RunWriteCommand(int argc, char** argv) {
     const std::string command = argv[1];
     if (command != "add" && command != "delete" && command != "rename" && command != "comment" && command != "sfx")
         return -1;
-    if (argc < 3) return WriteUsage();
+    if (argc < 3) return Usage();
     const std::string archive = argv[2];
     std::vector<std::string> args(argv + 3, argv + argc);
     TZipper z;
@@ -141,7 +147,7 @@ int RunWriteCommand(int argc, char** argv) {
             return 0;
         }
         if (command == "rename") {
-            if (args.size() != 2) return WriteUsage();
+            if (args.size() != 2) return Usage();
             String wanted = args[0], folder = args[1];
             for (char& ch : wanted)
                 if (ch == '/') ch = '\\';
@@ -158,13 +164,13 @@ int RunWriteCommand(int argc, char** argv) {
             return 2;
         }
         if (command == "comment") {
-            if (args.size() != 1) return WriteUsage();
+            if (args.size() != 1) return Usage();
             z.ReadZip();
             z.SetZipComment(args[0]);
             z.SaveModifiedZipFile();
             return 0;
         }
-        if (args.size() != 1) return WriteUsage();
+        if (args.size() != 1) return Usage();
         z.ReadZip();
         z.MakeSFX(platform::FromPosixPath(args[0]));
         return 0;

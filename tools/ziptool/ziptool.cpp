@@ -3,9 +3,12 @@
 //
 //   ziptool list|test|extract ARCHIVE [--password P] [--dest DIR]
 //
+// An archive written as block files (NAME.001, NAME.002, ...) is read from any of its parts.
+//
 // Exit code 0 when every entry was fine, 1 when some entry failed (bad CRC, bad password,
 // not supported, a decoder's failure, which is printed with its reason), 2 on an error that
 // ended the run or bad usage.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,16 +45,26 @@ String DosDate(LongWord dos) {
     return text;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: ziptool list|test|extract ARCHIVE [--password P] [--dest DIR]\n");
-    return 2;
+// The engine's block files are NAME.001, NAME.002, ...; the last one holds the directory.
+bool IsBlockName(const String& name) {
+    String ext = ExtractFileExt(name);
+    return ext.size() == 4 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
+           std::isdigit(static_cast<unsigned char>(ext[2])) && std::isdigit(static_cast<unsigned char>(ext[3]));
+}
+
+String BlockName(const String& name, Integer number) {
+    char ext[16];
+    std::snprintf(ext, sizeof ext, ".%3.3d", static_cast<int>(number));
+    return ChangeFileExt(name, ext);
 }
 
 }  // namespace
 
 namespace ziptool {
 int RunWriteCommand(int argc, char** argv);  // ZipToolWrite.cpp
+int Usage();
 }
+using ziptool::Usage;
 
 int main(int argc, char** argv) {
     if (int rc = ziptool::RunWriteCommand(argc, argv); rc >= 0) return rc;
@@ -73,13 +86,25 @@ int main(int argc, char** argv) {
     TUnZipper& z = command == "test" ? static_cast<TUnZipper&>(tester) : extractor;
     int failures = 0;
     try {
-        const String zipName = platform::FromPosixPath(archive);
+        String zipName = platform::FromPosixPath(archive);
+        // Block files written by the engine: whichever part is named, the last one of the
+        // set is read first and the others are asked for by number.
+        const bool blocks = IsBlockName(zipName) && FileExists(BlockName(zipName, 1));
+        if (blocks) {
+            Integer last = 1;
+            while (last < 999 && FileExists(BlockName(zipName, last + 1))) ++last;
+            zipName = BlockName(zipName, last);
+        }
         z.SetZipName(zipName);
         z.Password = password;
         z.DoProcessMessages = false;
         // Split parts made by Info-ZIP: disk n is NAME.zNN beside the archive, the last disk is
         // the archive itself.
         z.OnGetNextDisk = [&](TObject*, Integer disk, String& name) {
+            if (blocks) {
+                name = FileExists(BlockName(zipName, disk)) ? BlockName(zipName, disk) : String();
+                return;
+            }
             char part[8];
             std::snprintf(part, sizeof part, ".z%02d", disk);
             String candidate = ChangeFileExt(zipName, part);
