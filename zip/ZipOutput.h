@@ -18,7 +18,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileStream.h"
-#include "platform/detail/FileLock.h"
+#include "platform/FileLock.h"
 #include "zip/UnZipper.h"
 
 namespace zipwrite {

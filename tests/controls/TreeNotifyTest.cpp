@@ -7,7 +7,7 @@
 #include "platform/Canvas.h"
 
 #include "controls/TreeExStream.h"
-#include "platform/detail/TreeViewWindow.h"
+#include "platform/system/detail/TreeViewWindow.h"
 
 TEST_F(TreeFixture, ChangeDelayZeroFiresInsideAddChild) {
     Record();

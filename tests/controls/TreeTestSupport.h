@@ -17,7 +17,7 @@
 #include "platform/Forms.h"
 #include "platform/MessageLoop.h"
 #include "platform/Profile.h"
-#include "platform/detail/TreeViewWindow.h"
+#include "platform/system/detail/TreeViewWindow.h"
 
 class TreeFixture : public ::testing::Test {
 protected:

@@ -6,7 +6,7 @@
 #include "manager/RegistryHelpers.h"
 #include "manager/Settings.h"
 #include "platform/Registry.h"
-#include "tests/platform/AsOtherUser.h"
+#include "tests/common/AsOtherUser.h"
 
 namespace {
 

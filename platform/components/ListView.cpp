@@ -1,0 +1,345 @@
+// TListView: columns, items with sub-items, selection, report painting.
+#include <algorithm>
+
+#include "platform/ComCtrls.h"
+#include "platform/SysUtils.h"
+#include "detail/LayerFormat.h"
+
+namespace {
+// Space around a row's text and under the header's.
+constexpr int kRowPadding = 2;
+constexpr int kHeaderPadding = 6;
+constexpr int kTextIndent = 4;
+}  // namespace
+
+// ---- columns
+
+void TListColumn::SetCaption(const String& Value) {
+    caption_ = Value;
+    if (view_) view_->Invalidate();
+}
+
+Integer TListColumn::Width() const {
+    if (!autoSize_ || !view_) return width_;
+    Integer others = 0;
+    for (Integer i = 0; i < view_->columns_.Count(); ++i) {
+        const TListColumn* c = view_->columns_.Items(i);
+        if (c != this) others += c->autoSize_ ? 0 : c->width_;
+    }
+    return std::max<Integer>(view_->ClientWidth() - others, 0);
+}
+
+void TListColumn::SetWidth(Integer Value) {
+    width_ = Value;
+    if (view_) view_->Invalidate();
+}
+
+void TListColumn::SetAlignment(TAlignment Value) {
+    alignment_ = Value;
+    if (view_) view_->Invalidate();
+}
+
+void TListColumn::SetAutoSize(bool Value) {
+    autoSize_ = Value;
+    if (view_) view_->Invalidate();
+}
+
+Integer TListColumn::Index() const {
+    if (!view_) return -1;
+    for (Integer i = 0; i < view_->columns_.Count(); ++i)
+        if (view_->columns_.Items(i) == this) return i;
+    return -1;
+}
+
+TListColumn* TListColumns::Add() {
+    columns_.push_back(std::make_unique<TListColumn>());
+    columns_.back()->view_ = view_;
+    view_->Invalidate();
+    return columns_.back().get();
+}
+
+TListColumn* TListColumns::Items(Integer Index) const {
+    if (Index < 0 || Index >= Count()) throw EListError(platform::detail::LayerFormat("List index out of bounds (%d)", {Index}));
+    return columns_[static_cast<std::size_t>(Index)].get();
+}
+
+void TListColumns::Delete(Integer Index) {
+    Items(Index);
+    columns_.erase(columns_.begin() + Index);
+    view_->Invalidate();
+}
+
+void TListColumns::Clear() {
+    columns_.clear();
+    view_->Invalidate();
+}
+
+// ---- items
+
+void TListItem::SetCaption(const String& Value) {
+    caption_ = Value;
+    if (owner_) owner_->view_->Invalidate();
+}
+
+Integer TListItem::Index() const { return owner_ ? owner_->IndexOf(this) : -1; }
+
+TCustomListView* TListItem::ListView() const { return owner_ ? owner_->view_ : nullptr; }
+
+void TListItem::SetSelected(bool Value) {
+    if (selected_ == Value) return;
+    TCustomListView* view = ListView();
+    if (Value && view && !view->multiSelect_) {
+        for (TListItem* other : owner_->items_)
+            if (other != this && other->selected_) {
+                other->selected_ = false;
+                view->SelectItem(other, false);
+            }
+    }
+    selected_ = Value;
+    if (view) {
+        view->Invalidate();
+        view->SelectItem(this, Value);
+    }
+}
+
+void TListItem::SetFocused(bool Value) {
+    if (focused_ == Value) return;
+    if (Value && owner_)
+        for (TListItem* other : owner_->items_) other->focused_ = false;
+    focused_ = Value;
+}
+
+void TListItem::Delete() {
+    if (owner_) owner_->Delete(Index());
+}
+
+TListItems::~TListItems() {
+    for (TListItem* item : items_) delete item;
+}
+
+TListItem* TListItems::Add() { return Insert(Count()); }
+
+TListItem* TListItems::Insert(Integer Index) {
+    Index = std::clamp<Integer>(Index, 0, Count());
+    auto* item = new TListItem();
+    item->owner_ = this;
+    items_.insert(items_.begin() + Index, item);
+    if (!updating_) view_->Invalidate();
+    return item;
+}
+
+TListItem* TListItems::Item(Integer Index) const {
+    if (Index < 0 || Index >= Count()) throw EListError(platform::detail::LayerFormat("List index out of bounds (%d)", {Index}));
+    return items_[static_cast<std::size_t>(Index)];
+}
+
+Integer TListItems::IndexOf(const TListItem* Item) const {
+    auto it = std::find(items_.begin(), items_.end(), Item);
+    return it == items_.end() ? -1 : static_cast<Integer>(it - items_.begin());
+}
+
+void TListItems::Delete(Integer Index) {
+    TListItem* item = Item(Index);
+    if (view_->OnDeletion && !view_->Destroying()) view_->OnDeletion(view_, item);
+    Index = IndexOf(item);
+    if (Index >= 0) items_.erase(items_.begin() + Index);
+    delete item;
+    view_->Invalidate();
+}
+
+void TListItems::Clear() {
+    std::vector<TListItem*> old;
+    old.swap(items_);
+    for (TListItem* item : old) {
+        if (view_->OnDeletion && !view_->Destroying()) view_->OnDeletion(view_, item);
+        delete item;
+    }
+    view_->Invalidate();
+}
+
+void TListItems::EndUpdate() {
+    if (updating_ > 0 && --updating_ == 0) view_->Invalidate();
+}
+
+// ---- the view
+
+TCustomListView::TCustomListView(TComponent* AOwner) : TCustomControl(AOwner), columns_(this), items_(this) {
+    width_ = 250;
+    height_ = 150;
+    SetTabStop(true);
+    SetColor(clWindow);
+    SetParentColor(false);
+}
+
+TCustomListView::~TCustomListView() {
+    if (smallImages_) RemoveFreeNotification(smallImages_);
+    if (largeImages_) RemoveFreeNotification(largeImages_);
+}
+
+void TCustomListView::SetSmallImages(TCustomImageList* Value) {
+    if (smallImages_) RemoveFreeNotification(smallImages_);
+    smallImages_ = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TCustomListView::SetLargeImages(TCustomImageList* Value) {
+    if (largeImages_) RemoveFreeNotification(largeImages_);
+    largeImages_ = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TCustomListView::ComponentRemoved(TComponent* AComponent) {
+    TCustomControl::ComponentRemoved(AComponent);
+    if (AComponent == smallImages_) smallImages_ = nullptr;
+    if (AComponent == largeImages_) largeImages_ = nullptr;
+}
+
+TListItem* TCustomListView::Selected() const {
+    for (TListItem* item : items_.items_)
+        if (item->selected_) return item;
+    return nullptr;
+}
+
+void TCustomListView::SetSelected(TListItem* Value) {
+    for (TListItem* item : std::vector<TListItem*>(items_.items_))
+        if (item != Value && item->selected_) item->SetSelected(false);
+    if (Value) Value->SetSelected(true);
+}
+
+void TCustomListView::ClearSelection() { SetSelected(nullptr); }
+
+Integer TCustomListView::SelCount() const {
+    return static_cast<Integer>(std::count_if(items_.items_.begin(), items_.items_.end(), [](const TListItem* i) { return i->selected_; }));
+}
+
+TListItem* TCustomListView::ItemFocused() const {
+    for (TListItem* item : items_.items_)
+        if (item->focused_) return item;
+    return nullptr;
+}
+
+void TCustomListView::SetItemFocused(TListItem* Value) {
+    if (Value)
+        Value->SetFocused(true);
+    else
+        for (TListItem* item : items_.items_) item->focused_ = false;
+}
+
+void TCustomListView::SelectItem(TListItem* Item, bool Selected) {
+    if (CanRunEvents() && OnSelectItem) OnSelectItem(this, Item, Selected);
+    if (CanRunEvents() && OnChange) OnChange(this);
+}
+
+Integer TCustomListView::RowHeight() const { return platform::FontCellHeight(font_.Height()) + 2 * kRowPadding; }
+
+Integer TCustomListView::HeaderHeight() const {
+    return viewStyle_ == vsReport && showColumnHeaders_ ? platform::FontCellHeight(font_.Height()) + kHeaderPadding : 0;
+}
+
+TListItem* TCustomListView::GetItemAt(Integer X, Integer Y) const {
+    (void)X;
+    Integer row = (Y - HeaderHeight());
+    if (row < 0) return nullptr;
+    row /= RowHeight();
+    return row < items_.Count() ? items_.Item(row) : nullptr;
+}
+
+void TCustomListView::UserSelect(TListItem* Item, TShiftState Shift) {
+    if (!Item) return;
+    std::weak_ptr<bool> alive = AliveToken();
+    if (multiSelect_ && (Shift & ssCtrl)) {
+        Item->SetSelected(!Item->Selected());
+    } else {
+        for (TListItem* item : std::vector<TListItem*>(items_.items_)) {
+            if (alive.expired()) return;
+            if (item != Item && item->selected_) item->SetSelected(false);
+        }
+        if (alive.expired()) return;
+        Item->SetSelected(true);
+    }
+    if (!alive.expired()) Item->SetFocused(true);
+}
+
+void TCustomListView::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN: {
+            TListItem* item = GetItemAt(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+            if (item && Enabled()) UserSelect(item, MouseKeysToShiftState(Message.WParam));
+            if (Message.Msg == WM_LBUTTONDOWN && !item && viewStyle_ == vsReport &&
+                GET_Y_LPARAM(Message.LParam) < HeaderHeight()) {
+                Integer x = 0;
+                for (Integer i = 0; i < columns_.Count(); ++i) {
+                    x += columns_.Items(i)->Width();
+                    if (GET_X_LPARAM(Message.LParam) < x) {
+                        if (CanRunEvents() && OnColumnClick) OnColumnClick(this, columns_.Items(i));
+                        break;
+                    }
+                }
+            }
+            break;
+        }
+        case WM_KEYDOWN:
+            if (Message.WParam == VK_UP || Message.WParam == VK_DOWN) {
+                Word key = static_cast<Word>(Message.WParam);
+                if (DoKeyDown(key, KeyboardStateToShiftState())) return;
+                if (items_.Count() == 0) return;
+                TListItem* cur = ItemFocused() ? ItemFocused() : Selected();
+                Integer i = cur ? cur->Index() : -1;
+                i = key == VK_DOWN ? std::min(i + 1, items_.Count() - 1) : std::max(i - 1, 0);
+                UserSelect(items_.Item(i), 0);
+                return;
+            }
+            break;
+        default: break;
+    }
+    TCustomControl::WndProc(Message);
+}
+
+void TCustomListView::Paint() {
+    TCanvas& c = *Canvas();
+    c.Brush()->SetColor(Color());
+    c.FillRect(ClientRect());
+    c.Font()->Assign(Font());
+    Integer y = 0;
+    std::vector<Integer> lefts;
+    Integer x = 0;
+    for (Integer i = 0; i < columns_.Count(); ++i) {
+        lefts.push_back(x);
+        x += columns_.Items(i)->Width();
+    }
+    if (viewStyle_ == vsReport && showColumnHeaders_) {
+        c.Brush()->SetColor(clBtnFace);
+        c.FillRect(Rect(0, 0, ClientWidth(), HeaderHeight()));
+        for (Integer i = 0; i < columns_.Count(); ++i) {
+            TListColumn* col = columns_.Items(i);
+            c.TextRect(Rect(lefts[i], 0, lefts[i] + col->Width(), HeaderHeight()), lefts[i] + kTextIndent, kHeaderPadding / 2, col->Caption());
+        }
+        y = HeaderHeight();
+    }
+    for (Integer r = 0; r < items_.Count() && y < height_; ++r, y += RowHeight()) {
+        TListItem* item = items_.Item(r);
+        bool highlight = item->Selected() && (!hideSelection_ || Focused());
+        c.Brush()->SetColor(highlight ? clHighlight : Color());
+        c.Font()->SetColor(highlight ? clHighlightText : Font()->Color());
+        if (viewStyle_ != vsReport) {
+            c.TextOut(kTextIndent, y + kRowPadding, item->Caption());
+            continue;
+        }
+        for (Integer i = 0; i < columns_.Count(); ++i) {
+            TListColumn* col = columns_.Items(i);
+            String text = i == 0 ? item->Caption() : (i - 1 < item->SubItems()->Count() ? item->SubItems()->Strings(i - 1) : String());
+            Integer w = c.TextWidth(text);
+            Integer tx = col->Alignment() == taRightJustify ? lefts[i] + col->Width() - kTextIndent - w
+                         : col->Alignment() == taCenter    ? lefts[i] + (col->Width() - w) / 2
+                                                           : lefts[i] + kTextIndent;
+            c.TextRect(Rect(lefts[i], y, lefts[i] + col->Width(), y + RowHeight()), tx, y + kRowPadding, text);
+        }
+        if (gridLines_) {
+            c.Pen()->SetColor(clBtnFace);
+            c.MoveTo(0, y + RowHeight() - 1);
+            c.LineTo(ClientWidth(), y + RowHeight() - 1);
+        }
+    }
+    c.Font()->Assign(Font());
+}

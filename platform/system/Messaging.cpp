@@ -1,0 +1,319 @@
+// Messages: send and post, the loop primitives, timers, the default window procedure and the
+// input state of the headless desktop.
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "platform/Clock.h"
+#include "platform/MessageLoop.h"
+#include "platform/Windows.h"
+#include "detail/CrossProcess.h"
+#include "detail/MessageQueue.h"
+#include "detail/Timers.h"
+#include "detail/WindowTable.h"
+
+using platform::detail::CrossProcess;
+using platform::detail::MessageQueue;
+using platform::detail::TimerList;
+using platform::detail::WindowPtr;
+using platform::detail::WindowState;
+using platform::detail::WindowTable;
+
+namespace platform::detail {
+struct InputState {
+    std::array<bool, 256> keys{};
+    POINT cursor;
+};
+InputState& TheInput() {
+    static InputState state;
+    return state;
+}
+}  // namespace platform::detail
+
+namespace {
+thread_local DWORD t_messageTime = 0;
+
+void NoteFetched(const MSG* msg) { t_messageTime = msg->time; }
+}  // namespace
+
+LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (WindowTable::IsForeignHandle(hwnd)) return CrossProcess::Get().Send(hwnd, msg, wParam, lParam);
+    return MessageQueue::SendLocal(hwnd, msg, wParam, lParam);
+}
+
+BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    MSG m;
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = static_cast<DWORD>(platform::CurrentClock().TickMillis());
+    m.pt = platform::detail::TheInput().cursor;
+    if (!hwnd) return MessageQueue::Post(platform::detail::CurrentThreadId(), m) ? TRUE_ : FALSE_;
+    if (WindowTable::IsForeignHandle(hwnd)) return CrossProcess::Get().Post(hwnd, msg, wParam, lParam) ? TRUE_ : FALSE_;
+    WindowPtr w = WindowTable::Get().FindAlive(hwnd);
+    if (!w) return FALSE_;
+    return MessageQueue::Post(w->threadId, m) ? TRUE_ : FALSE_;
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
+    MSG m;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = static_cast<DWORD>(platform::CurrentClock().TickMillis());
+    return MessageQueue::Post(threadId, m) ? TRUE_ : FALSE_;
+}
+
+void PostQuitMessage(int exitCode) { MessageQueue::PostQuit(exitCode); }
+
+BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+    for (;;) {
+        if (MessageQueue::Fetch(msg, hwnd, filterMin, filterMax, true)) {
+            NoteFetched(msg);
+            return msg->message == WM_QUIT ? FALSE_ : TRUE_;
+        }
+        // Under a manual clock nothing moves time on its own; waking now and then lets a test
+        // thread that advances it be noticed.
+        MessageQueue::Wait(dynamic_cast<platform::ManualClock*>(&platform::CurrentClock()) ? 20 : -1);
+    }
+}
+
+BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    if (!MessageQueue::Fetch(msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0)) return FALSE_;
+    if (removeFlags & PM_REMOVE) NoteFetched(msg);
+    return TRUE_;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE_;
+    int vk = static_cast<int>(msg->wParam);
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    int ch = 0;
+    if (vk >= 'A' && vk <= 'Z')
+        ch = shift ? vk : vk - 'A' + 'a';
+    else if (vk >= '0' && vk <= '9')
+        ch = vk;
+    else if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_BACK || vk == VK_ESCAPE || vk == VK_TAB)
+        ch = vk;
+    if (!ch) return FALSE_;
+    PostMessageA(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(ch), msg->lParam);
+    return TRUE_;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) { return msg ? MessageQueue::Dispatch(*msg) : 0; }
+
+BOOL WaitMessage() {
+    MSG m;
+    if (MessageQueue::Fetch(&m, nullptr, 0, 0, false)) return TRUE_;
+    MessageQueue::Wait(dynamic_cast<platform::ManualClock*>(&platform::CurrentClock()) ? 20 : -1);
+    return TRUE_;
+}
+
+BOOL InSendMessage() { return MessageQueue::ForeignSendDepth() > 0 ? TRUE_ : FALSE_; }
+DWORD GetCurrentThreadId() { return platform::detail::CurrentThreadId(); }
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+DWORD GetMessageTime() { return t_messageTime; }
+DWORD GetTickCount() { return static_cast<DWORD>(platform::CurrentClock().TickMillis()); }
+
+UINT RegisterWindowMessageA(LPCSTR name) {
+    if (!name || !*name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // Registered messages live in the session's atom table, so every process of the session
+    // gets the same number for the same name; they are never released.
+    if (ATOM a = GlobalFindAtomA(name); a >= 0xC000) return a;
+    ATOM a = GlobalAddAtomA(name);
+    return a >= 0xC000 ? a : 0;
+}
+
+// ---- timers
+
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+    if (hwnd && !WindowTable::Get().FindAlive(hwnd)) return 0;
+    return TimerList::Get().Set(hwnd, id, elapse, proc);
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) { return TimerList::Get().Kill(hwnd, id) ? TRUE_ : FALSE_; }
+
+// ---- the default window procedure
+
+LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    WindowPtr w = WindowTable::Get().Find(hwnd);
+    if (!w) return 0;
+    switch (msg) {
+        case WM_NCCREATE: return TRUE_;
+        case WM_CLOSE: DestroyWindow(hwnd); return 0;
+        case WM_SETTEXT:
+            w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+            platform::detail::Republish(*w);
+            return TRUE_;
+        case WM_GETTEXT: {
+            auto* buffer = reinterpret_cast<char*>(lParam);
+            int size = static_cast<int>(wParam);
+            if (!buffer || size <= 0) return 0;
+            int n = std::min<int>(static_cast<int>(w->text.size()), size - 1);
+            std::memcpy(buffer, w->text.data(), static_cast<std::size_t>(n));
+            buffer[n] = '\0';
+            return n;
+        }
+        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
+        case WM_SETREDRAW: w->redraw = wParam != 0; return 0;
+        case WM_SETFONT:
+            w->font = reinterpret_cast<HGDIOBJ>(wParam);
+            if (LOWORD(static_cast<std::uintptr_t>(lParam))) InvalidateRect(hwnd, nullptr, TRUE_);
+            return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(w->font);
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd, &ps);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND: {
+            HBRUSH brush = w->cls ? w->cls->background : nullptr;
+            if (!brush) return 0;
+            RECT client;
+            GetClientRect(hwnd, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+            return 1;
+        }
+        case WM_NCHITTEST: return HTCLIENT;
+        case WM_MOUSEACTIVATE: return 1;  // activate
+        case WM_QUERYENDSESSION: return TRUE_;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+                case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
+                case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+                case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); break;
+                default: break;
+            }
+            return 0;
+        case WM_WINDOWPOSCHANGED: {
+            auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if (!pos) return 0;
+            if (!(pos->flags & SWP_NOMOVE)) SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(pos->x, pos->y));
+            if (!(pos->flags & SWP_NOSIZE)) {
+                RECT client;
+                GetClientRect(hwnd, &client);
+                WPARAM kind = (w->style & WS_MINIMIZE) ? SIZE_MINIMIZED
+                              : (w->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
+                                                         : SIZE_RESTORED;
+                SendMessageA(hwnd, WM_SIZE, kind, MAKELPARAM(client.right, client.bottom));
+            }
+            return 0;
+        }
+        case WM_NOTIFY:
+        default: return 0;
+    }
+}
+
+// ---- input state of the headless desktop
+
+namespace platform {
+void SetKeyDown(int virtualKey, bool down) {
+    if (virtualKey >= 0 && virtualKey < 256) detail::TheInput().keys[static_cast<std::size_t>(virtualKey)] = down;
+}
+}  // namespace platform
+
+short GetKeyState(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 255) return 0;
+    return platform::detail::TheInput().keys[static_cast<std::size_t>(virtualKey)] ? static_cast<short>(0x8000) : 0;
+}
+
+short GetAsyncKeyState(int virtualKey) { return GetKeyState(virtualKey); }
+
+BOOL GetCursorPos(POINT* point) {
+    if (!point) return FALSE_;
+    *point = platform::detail::TheInput().cursor;
+    return TRUE_;
+}
+
+BOOL SetCursorPos(int x, int y) {
+    platform::detail::TheInput().cursor = POINT{x, y};
+    return TRUE_;
+}
+
+int GetSystemMetrics(int index) {
+    switch (index) {
+        case SM_CXSCREEN: return 1024;
+        case SM_CYSCREEN: return 768;
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL: return 16;
+        case SM_CYCAPTION: return 18;
+        case SM_CXBORDER:
+        case SM_CYBORDER: return 1;
+        case SM_CXDLGFRAME:
+        case SM_CYDLGFRAME: return 3;
+        case SM_CXICON:
+        case SM_CYICON: return 32;
+        case SM_CXFRAME:
+        case SM_CYFRAME: return 4;
+        case SM_CXDOUBLECLK:
+        case SM_CYDOUBLECLK:
+        case SM_CXDRAG:
+        case SM_CYDRAG: return 4;
+        case SM_CXEDGE:
+        case SM_CYEDGE: return 2;
+        case SM_CXSMICON:
+        case SM_CYSMICON: return 16;
+        default: return 0;
+    }
+}
+
+DWORD GetSysColor(int index) {
+    // The classic desktop scheme.
+    switch (index) {
+        case COLOR_SCROLLBAR: return RGB(212, 208, 200);
+        case COLOR_BACKGROUND: return RGB(58, 110, 165);
+        case COLOR_ACTIVECAPTION: return RGB(10, 36, 106);
+        case COLOR_MENU: return RGB(212, 208, 200);
+        case COLOR_WINDOW: return RGB(255, 255, 255);
+        case COLOR_WINDOWFRAME: return RGB(0, 0, 0);
+        case COLOR_MENUTEXT: return RGB(0, 0, 0);
+        case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
+        case COLOR_CAPTIONTEXT: return RGB(255, 255, 255);
+        case COLOR_HIGHLIGHT: return RGB(10, 36, 106);
+        case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
+        case COLOR_BTNFACE: return RGB(212, 208, 200);
+        case COLOR_BTNSHADOW: return RGB(128, 128, 128);
+        case COLOR_GRAYTEXT: return RGB(128, 128, 128);
+        case COLOR_BTNTEXT: return RGB(0, 0, 0);
+        case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
+        case COLOR_3DDKSHADOW: return RGB(64, 64, 64);
+        case COLOR_3DLIGHT: return RGB(212, 208, 200);
+        case COLOR_INFOTEXT: return RGB(0, 0, 0);
+        case COLOR_INFOBK: return RGB(255, 255, 225);
+        case COLOR_HOTLIGHT: return RGB(0, 0, 128);
+        default: return 0;
+    }
+}
+
+UINT GetDoubleClickTime() { return 500; }
+
+namespace platform {
+
+bool ReflectControlMessage(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    HWND control = nullptr;
+    switch (msg) {
+        case WM_NOTIFY:
+            if (lParam) control = reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+            break;
+        case WM_COMMAND:
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC: control = reinterpret_cast<HWND>(lParam); break;
+        default: return false;
+    }
+    if (!control || control == parent || !IsChild(parent, control)) return false;
+    LRESULT r = SendMessageA(control, CN_BASE + msg, wParam, lParam);
+    if (result) *result = r;
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// The profile and session folders.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/Profile.h"
+#include "detail/CrossProcess.h"
+
+namespace platform::detail {
+namespace {
+
+String Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? String(v) : String();
+}
+
+}  // namespace
+
+String ProfileFolder() { return platform::ProfilePath(); }
+
+String SessionFolderPath() {
+    if (String r = Env("XDG_RUNTIME_DIR"); !r.empty()) return r + "/tarvik-session";
+    return ProfileFolder() + "/session";
+}
+
+// Creates a folder and its parents (the last one private to the user).
+bool MakeFolders(const String& path) {
+    if (path.empty()) return false;
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i != path.size() && path[i] != '/') continue;
+        String part = path.substr(0, i);
+        if (::mkdir(part.c_str(), i == path.size() ? 0700 : 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+}  // namespace platform::detail

@@ -1,0 +1,100 @@
+// Painting of the tree window: one pass over the visible rows with the custom-draw stages,
+// into the canvas of the device context (the display list, headless).
+#include <algorithm>
+
+#include "platform/Canvas.h"
+#include "detail/TreeViewWindow.h"
+
+namespace platform::detail {
+
+namespace {
+
+LRESULT Draw(TreeViewWindow& w, HWND hwnd, NMTVCUSTOMDRAW& cd, DWORD stage) {
+    cd.nmcd.hdr.hwndFrom = hwnd;
+    cd.nmcd.hdr.idFrom = static_cast<std::uintptr_t>(GetWindowLongPtrA(hwnd, GWLP_ID));
+    cd.nmcd.hdr.code = NM_CUSTOMDRAW;
+    cd.nmcd.dwDrawStage = stage;
+    return w.Notify(cd.nmcd.hdr);
+}
+
+}  // namespace
+
+void PaintTree(TreeViewWindow& w, HWND hwnd, HDC dc, HFONT font, bool focused) {
+    TreeViewModel& m = w.Model();
+    RECT client{0, 0, m.ClientWidth(), m.ClientHeight()};
+    COLORREF windowBk = w.bkColor == CLR_NONE ? GetSysColor(COLOR_WINDOW) : w.bkColor;
+    COLORREF windowText = w.textColor == CLR_NONE ? GetSysColor(COLOR_WINDOWTEXT) : w.textColor;
+    HFONT baseFont = font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    NMTVCUSTOMDRAW cd;
+    cd.nmcd.hdc = dc;
+    cd.nmcd.rc = client;
+    LRESULT paintAnswer = Draw(w, hwnd, cd, CDDS_PREPAINT);
+    if (paintAnswer & CDRF_SKIPDEFAULT) return;
+
+    const DWORD style = m.Style();
+    const bool showSelection = focused || (style & TVS_SHOWSELALWAYS);
+    // Copied: handlers may change the tree while it is painted; rows are looked up afresh.
+    std::vector<HTREEITEM> rows;
+    const auto& visible = m.VisibleItems();
+    for (size_t i = static_cast<size_t>(std::max(m.TopIndex(), 0)); i < visible.size(); ++i)
+        rows.push_back(visible[i]->Handle());
+
+    for (HTREEITEM handle : rows) {
+        TreeItem* item = m.Find(handle);
+        if (!item) continue;
+        TreeViewModel::RowLayout l;
+        if (!m.Layout(*item, l)) continue;
+        if (l.top >= client.bottom) break;
+        bool selected = (item->state & TVIS_SELECTED) && showSelection;
+        bool isCaret = item == w.Caret();
+        SelectObject(dc, baseFont);
+
+        cd = NMTVCUSTOMDRAW{};
+        cd.nmcd.hdc = dc;
+        cd.nmcd.rc = RECT{0, l.top, client.right, l.bottom};
+        cd.nmcd.dwItemSpec = reinterpret_cast<std::uintptr_t>(handle);
+        cd.nmcd.lItemlParam = item->param;
+        cd.nmcd.uItemState = (selected ? CDIS_SELECTED : 0) | (isCaret && focused ? CDIS_FOCUS : 0) |
+                             (handle == w.HotItem() ? CDIS_HOT : 0);
+        cd.iLevel = TreeViewModel::Level(*item);
+        cd.clrText = selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : windowText;
+        cd.clrTextBk = selected ? GetSysColor(COLOR_HIGHLIGHT) : windowBk;
+        LRESULT answer = (paintAnswer & CDRF_NOTIFYITEMDRAW) ? Draw(w, hwnd, cd, CDDS_ITEMPREPAINT) : 0;
+        item = m.Find(handle);
+        if (!item) continue;
+        if (!(answer & CDRF_SKIPDEFAULT)) {
+            Canvas* canvas = CanvasOf(dc);
+            int cell = m.CellHeight();
+            int textY = l.top + std::max((l.bottom - l.top - cell) / 2, 0);
+            UINT stateImage = (item->state & TVIS_STATEIMAGEMASK) >> 12;
+            if (canvas && w.stateImages && stateImage > 0)
+                canvas->DrawImage(reinterpret_cast<std::uintptr_t>(w.stateImages), static_cast<int>(stateImage),
+                                  l.stateLeft, l.top, true);
+            if (canvas && w.normalImages) {
+                int image = w.DisplayImage(*item, isCaret);
+                if ((item = m.Find(handle)) == nullptr) continue;
+                if (image >= 0)
+                    canvas->DrawImage(reinterpret_cast<std::uintptr_t>(w.normalImages), image, l.iconLeft, l.top, true);
+            }
+            std::string text = w.DisplayText(*item);
+            if ((item = m.Find(handle)) == nullptr) continue;
+            RECT label{l.labelLeft, l.top, l.labelRight, l.bottom};
+            bool opaque = selected || cd.clrTextBk != windowBk || (item->state & TVIS_DROPHILITED);
+            SetBkMode(dc, opaque ? OPAQUE : TRANSPARENT);
+            SetBkColor(dc, cd.clrTextBk);
+            SetTextColor(dc, cd.clrText);
+            TextOutA(dc, l.labelLeft + kTreeLabelPadding, textY, text.c_str(), static_cast<int>(text.size()));
+            if (isCaret && focused) DrawFocusRect(dc, &label);
+        }
+        if (answer & (CDRF_NOTIFYPOSTPAINT | CDRF_SKIPDEFAULT)) Draw(w, hwnd, cd, CDDS_ITEMPOSTPAINT);
+    }
+    if (paintAnswer & CDRF_NOTIFYPOSTPAINT) {
+        cd = NMTVCUSTOMDRAW{};
+        cd.nmcd.hdc = dc;
+        cd.nmcd.rc = client;
+        Draw(w, hwnd, cd, CDDS_POSTPAINT);
+    }
+}
+
+}  // namespace platform::detail

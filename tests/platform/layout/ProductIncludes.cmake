@@ -1,0 +1,17 @@
+# Fails when code outside the layer and the tests includes a layer file by its folder
+# ("platform/system/...") instead of its public name ("platform/Name.h").
+file(GLOB_RECURSE files ${ROOT}/zip/* ${ROOT}/controls/* ${ROOT}/manager/* ${ROOT}/plugin/*
+     ${ROOT}/tools/* ${ROOT}/bench/* ${ROOT}/resources/*)
+set(bad)
+foreach(f ${files})
+  if(f MATCHES "\\.(h|cpp|cc|inc)$")
+    file(STRINGS ${f} lines REGEX "#include \"platform/[A-Za-z_]+/")
+    if(lines)
+      list(APPEND bad "${f}: ${lines}")
+    endif()
+  endif()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" text)
+  message(FATAL_ERROR "Includes past the layer's public headers:\n${text}")
+endif()
