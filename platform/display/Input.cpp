@@ -181,9 +181,8 @@ bool AllVisible(HWND h) { return IsWindowVisible(h) && IsWindowEnabled(h); }
 void CollectTabStops(HWND parent, std::vector<HWND>& out) {
     auto& table = WindowTable::Get();
     std::vector<HWND> kids = table.Children(parent);
-    // Children are kept topmost first and new ones go to the bottom: reversed, that is the
-    // order they were made in, which is the tab order of the forms' controls.
-    std::reverse(kids.begin(), kids.end());
+    // Children are kept topmost first and new ones go below the others: the order they were
+    // made in, which the controls' own tab order refines.
     std::stable_sort(kids.begin(), kids.end(), [](HWND a, HWND b) {
         TWinControl* ca = ControlOf(a);
         TWinControl* cb = ControlOf(b);
