@@ -147,6 +147,20 @@ public:
         XFlush(dpy_);
     }
 
+    void RequestClose(HWND hwnd) {
+        ::Window win = WindowOf(hwnd);
+        if (!win) return;
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = win;
+        ev.xclient.message_type = atoms_.wmProtocols;
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(atoms_.wmDeleteWindow);
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(dpy_, win, False, NoEventMask, &ev);
+        XFlush(dpy_);
+    }
+
     // For tests: the X window of a top-level (0 when it has none).
     ::Window WindowOf(HWND hwnd) const {
         auto it = tops_.find(hwnd);
@@ -639,6 +653,12 @@ extern "C" __attribute__((visibility("default"))) platform::display::Backend* Ta
 // The X window that shows a top-level window (0 when none), for tests that look at the screen.
 extern "C" __attribute__((visibility("default"))) unsigned long TarvikX11WindowOf(HWND hwnd) {
     return platform::x11::g_backend ? platform::x11::g_backend->WindowOf(hwnd) : 0;
+}
+
+// Sends the window what a window manager's close button sends (WM_DELETE_WINDOW), through the
+// server; for tests that run without a window manager.
+extern "C" __attribute__((visibility("default"))) void TarvikX11RequestClose(HWND hwnd) {
+    if (platform::x11::g_backend) platform::x11::g_backend->RequestClose(hwnd);
 }
 
 // The layer's virtual key of a keysym, for tests of the key table.
