@@ -805,6 +805,7 @@ HWND SetCapture(HWND hwnd) {
     if (!table.FindAlive(hwnd)) return nullptr;
     HWND old = table.capture;
     table.capture = hwnd;
+    platform::display::NoteCapture(hwnd);
     if (old && old != hwnd) Send(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
     return old;
 }
@@ -813,6 +814,7 @@ BOOL ReleaseCapture() {
     auto& table = WindowTable::Get();
     HWND old = table.capture;
     table.capture = nullptr;
+    if (old) platform::display::NoteCapture(nullptr);
     if (old) Send(old, WM_CAPTURECHANGED, 0, 0);
     return TRUE_;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "platform/detail/WindowTable.h"
 #include "platform/display/Hooks.h"
@@ -33,6 +34,7 @@ private:
 struct Choice {
     std::recursive_mutex mutex;
     Backend* backend = nullptr;  // lives until exit: windows may be destroyed by static destructors
+    std::thread::id guiThread;   // the thread that chose: the only one that talks to the display
 };
 
 Choice& TheChoice() {
@@ -98,16 +100,29 @@ HWND TopLevelOf(HWND hwnd) {
 Backend& Current() {
     Choice& c = TheChoice();
     std::lock_guard lock(c.mutex);
-    if (!c.backend) c.backend = ChooseFromEnvironment();
+    if (!c.backend) {
+        c.backend = ChooseFromEnvironment();
+        c.guiThread = std::this_thread::get_id();
+    }
     return *c.backend;
 }
 
 Backend* CurrentIfChosen() { return TheChoice().backend; }
 
+namespace {
+// Hooks reached from other threads (a worker's own queue) leave the display alone: the
+// connection belongs to the thread that runs the windows.
+Backend* ForThisThread() {
+    Choice& c = TheChoice();
+    return c.backend && c.guiThread == std::this_thread::get_id() ? c.backend : nullptr;
+}
+}  // namespace
+
 bool Choose(std::string_view name) {
     Choice& c = TheChoice();
     std::lock_guard lock(c.mutex);
     if (c.backend) return String(c.backend->Name()) == name;
+    c.guiThread = std::this_thread::get_id();
     if (name == "x11") {
         String why;
         c.backend = TryX11(&why);
@@ -141,30 +156,34 @@ void NoteTopLevel(HWND hwnd) {
     TopLevelState state;
     if (!ReadTopLevelState(hwnd, &state)) return;
     // A process that never shows a window never needs a display.
-    Backend* b = state.visible ? &Current() : CurrentIfChosen();
-    if (b) b->TopLevelChanged(state);
+    if (state.visible) Current();
+    if (Backend* b = ForThisThread()) b->TopLevelChanged(state);
 }
 
 void NoteDestroyed(HWND hwnd) {
-    if (Backend* b = CurrentIfChosen()) b->TopLevelDestroyed(hwnd);
+    if (Backend* b = ForThisThread()) b->TopLevelDestroyed(hwnd);
 }
 
 void NoteDamage(HWND hwnd) {
-    Backend* b = CurrentIfChosen();
+    Backend* b = ForThisThread();
     if (!b) return;
     if (HWND top = TopLevelOf(hwnd)) b->Damaged(top);
 }
 
 void NoteRaised(HWND hwnd) {
-    if (Backend* b = CurrentIfChosen()) b->Raise(hwnd);
+    if (Backend* b = ForThisThread()) b->Raise(hwnd);
+}
+
+void NoteCapture(HWND hwnd) {
+    if (Backend* b = ForThisThread()) b->CaptureChanged(hwnd ? TopLevelOf(hwnd) : nullptr);
 }
 
 void FlushDisplay() {
-    if (Backend* b = CurrentIfChosen()) b->Flush();
+    if (Backend* b = ForThisThread()) b->Flush();
 }
 
 void PumpDisplay() {
-    Backend* b = CurrentIfChosen();
+    Backend* b = ForThisThread();
     if (!b) return;
     // Input handlers may look for messages themselves; the display is read by the outermost.
     thread_local bool pumping = false;
@@ -180,7 +199,7 @@ void PumpDisplay() {
 }
 
 bool PrepareWait(std::vector<pollfd>& fds) {
-    Backend* b = CurrentIfChosen();
+    Backend* b = ForThisThread();
     if (!b) return false;
     bool pending = b->Flush();
     b->AppendPollFds(fds);

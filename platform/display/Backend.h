@@ -66,6 +66,11 @@ public:
     // Brings the window to the front and gives it the keyboard (through the window manager).
     virtual void Raise(HWND /*topLevel*/) {}
 
+    // The layer's mouse capture went to a window of this top-level (nullptr: released). A
+    // popup (menu, drop-down list) that takes the capture also takes the whole display's
+    // pointer and keyboard, so a press anywhere else reaches it and closes it.
+    virtual void CaptureChanged(HWND /*topLevel*/) {}
+
     // Descriptors the queue's wait polls beside its own.
     virtual void AppendPollFds(std::vector<pollfd>& /*fds*/) {}
     // Reads what has arrived without blocking and feeds it to the input functions.

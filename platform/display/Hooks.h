@@ -20,6 +20,8 @@ void NoteDestroyed(HWND hwnd);
 void NoteDamage(HWND hwnd);
 // A top-level window is to come to the front and get the keyboard.
 void NoteRaised(HWND hwnd);
+// The mouse capture moved to hwnd (nullptr: released).
+void NoteCapture(HWND hwnd);
 // Redraws damaged windows now (a loop that pumps without waiting calls this when it is done).
 void FlushDisplay();
 // The screen's cursor (crDefault, or one shape over every window, such as the hourglass

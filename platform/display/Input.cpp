@@ -429,6 +429,11 @@ void InputFocusIn(HWND top) {
     Activate(top);
 }
 
+void InputMaximized(HWND top, bool maximized) {
+    if (!IsWindow(top) || (IsZoomed(top) != FALSE_) == maximized) return;
+    ShowWindow(top, maximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
+}
+
 void InputIconic(HWND top, bool iconic) {
     if (!IsWindow(top) || (IsIconic(top) != FALSE_) == iconic) return;
     ShowWindow(top, iconic ? SW_SHOWMINNOACTIVE : SW_RESTORE);

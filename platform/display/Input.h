@@ -45,6 +45,7 @@ void InputConfigured(HWND topLevel, RECT clientOnScreen);  // moved or resized b
 void InputCloseRequested(HWND topLevel);                    // the frame's close button
 void InputFocusIn(HWND topLevel);                           // the window manager activated it
 void InputIconic(HWND topLevel, bool iconic);               // minimised or restored from outside
+void InputMaximized(HWND topLevel, bool maximized);         // maximised or restored from outside
 
 // The shape the pointer has over hwnd now (WM_SETCURSOR answers go through SetPointerShape).
 CursorShape PointerShapeAt(HWND hwnd, POINT client);

@@ -104,6 +104,25 @@ public:
         XFlush(dpy_);
     }
 
+    void CaptureChanged(HWND top) override {
+        if (grabbed_) {
+            XUngrabPointer(dpy_, CurrentTime);
+            XUngrabKeyboard(dpy_, CurrentTime);
+            grabbed_ = false;
+        }
+        auto it = tops_.find(top);
+        if (it == tops_.end() || !it->second.mapped || !it->second.state.popup) {
+            XFlush(dpy_);
+            return;
+        }
+        ::Window win = it->second.win;
+        // Events elsewhere on the screen arrive in the popup's coordinates, outside its area.
+        unsigned int mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+        grabbed_ = XGrabPointer(dpy_, win, True, mask, GrabModeAsync, GrabModeAsync, 0, 0, CurrentTime) == GrabSuccess;
+        if (grabbed_) XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XFlush(dpy_);
+    }
+
     void AppendPollFds(std::vector<pollfd>& fds) override { fds.push_back(pollfd{ConnectionNumber(dpy_), POLLIN, 0}); }
 
     void Pump() override {
@@ -431,6 +450,7 @@ private:
                 break;
             case PropertyNotify:
                 if (ev.xproperty.atom == atoms_.wmState) OnWmState(*t);
+                if (ev.xproperty.atom == atoms_.netWmState) OnNetWmState(*t);
                 break;
             case ClientMessage:
                 if (ev.xclient.message_type == atoms_.wmProtocols &&
@@ -487,6 +507,28 @@ private:
         if (iconic == t.iconic) return;
         t.iconic = iconic;
         display::InputIconic(t.hwnd, iconic);
+    }
+
+    // Maximised or restored by the window manager (its button, a double click on the title).
+    void OnNetWmState(Top& t) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(dpy_, t.win, atoms_.netWmState, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                               &data) != Success)
+            return;
+        bool vert = false, horz = false;
+        for (unsigned long i = 0; data && i < count; ++i) {
+            Atom a = reinterpret_cast<Atom*>(data)[i];
+            vert |= a == atoms_.netWmStateMaxV;
+            horz |= a == atoms_.netWmStateMaxH;
+        }
+        if (data) XFree(data);
+        bool maximized = vert && horz;
+        if (maximized == t.state.maximized) return;
+        t.state.maximized = maximized;
+        display::InputMaximized(t.hwnd, maximized);
     }
 
     void OnButton(HWND hwnd, const XButtonEvent& b) {
@@ -627,6 +669,7 @@ private:
     ::Window root_ = 0;
     ::Window utility_ = 0;
     XIM xim_ = nullptr;
+    bool grabbed_ = false;
     std::unordered_map<HWND, Top> tops_;
     std::unordered_map<::Window, HWND> byWindow_;
     std::unordered_map<int, Cursor> cursors_;
