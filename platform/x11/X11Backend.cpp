@@ -345,19 +345,20 @@ private:
         for (int size : {32, 16}) {
             cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
             cairo_t* cr = cairo_create(s);
+            // Boxes on a 32-pixel grid: the blue ground, the box, its lid, the handle.
+            struct Box {
+                double r, g, b, x, y, w, h;
+            };
+            static constexpr Box kBoxes[] = {{0.16, 0.42, 0.75, 2, 2, 28, 28},
+                                             {0.96, 0.83, 0.45, 7, 12, 18, 14},
+                                             {0.85, 0.68, 0.25, 6, 8, 20, 5},
+                                             {0.4, 0.28, 0.1, 13, 16, 6, 2}};
             double u = size / 32.0;
-            cairo_set_source_rgb(cr, 0.16, 0.42, 0.75);
-            cairo_rectangle(cr, 2 * u, 2 * u, 28 * u, 28 * u);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0.96, 0.83, 0.45);
-            cairo_rectangle(cr, 7 * u, 12 * u, 18 * u, 14 * u);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0.85, 0.68, 0.25);
-            cairo_rectangle(cr, 6 * u, 8 * u, 20 * u, 5 * u);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0.4, 0.28, 0.1);
-            cairo_rectangle(cr, 13 * u, 16 * u, 6 * u, 2 * u);
-            cairo_fill(cr);
+            for (const Box& b : kBoxes) {
+                cairo_set_source_rgb(cr, b.r, b.g, b.b);
+                cairo_rectangle(cr, b.x * u, b.y * u, b.w * u, b.h * u);
+                cairo_fill(cr);
+            }
             cairo_destroy(cr);
             cairo_surface_flush(s);
             data.push_back(size);
