@@ -13,6 +13,7 @@
 #include "platform/detail/MessageQueue.h"
 #include "platform/detail/Timers.h"
 #include "platform/detail/WindowTable.h"
+#include "platform/display/Hooks.h"
 #include "platform/display/Input.h"
 
 using platform::detail::CrossProcess;
@@ -243,8 +244,8 @@ BOOL SetCursorPos(int x, int y) {
 
 int GetSystemMetrics(int index) {
     switch (index) {
-        case SM_CXSCREEN: return 1024;
-        case SM_CYSCREEN: return 768;
+        case SM_CXSCREEN: return platform::display::ScreenSize().cx;
+        case SM_CYSCREEN: return platform::display::ScreenSize().cy;
         case SM_CXVSCROLL:
         case SM_CYHSCROLL: return 16;
         case SM_CYCAPTION: return 18;

@@ -174,6 +174,12 @@ void NoteRaised(HWND hwnd) {
     if (Backend* b = ForThisThread()) b->Raise(hwnd);
 }
 
+SIZE ScreenSize() {
+    if (Backend* b = ForThisThread())
+        if (auto size = b->ScreenSize()) return *size;
+    return SIZE{1024, 768};
+}
+
 void NoteCapture(HWND hwnd) {
     if (Backend* b = ForThisThread()) b->CaptureChanged(hwnd ? TopLevelOf(hwnd) : nullptr);
 }

@@ -81,6 +81,8 @@ public:
 
     // The pointer shape over the top-level window (Wait over every window while busy).
     virtual void SetCursor(HWND /*topLevel*/, CursorShape /*shape*/) {}
+    // The size of the screen windows are placed on; nullopt keeps the headless 1024 x 768.
+    virtual std::optional<SIZE> ScreenSize() { return std::nullopt; }
     // Text extent with the display's fonts; nullopt keeps the fixed metrics.
     virtual std::optional<SIZE> TextExtent(const FontSpec& /*font*/, std::string_view /*text*/) { return std::nullopt; }
 

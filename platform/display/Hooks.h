@@ -27,6 +27,8 @@ void FlushDisplay();
 // The screen's cursor (crDefault, or one shape over every window, such as the hourglass
 // during long work) changed.
 void NoteScreenCursor(short cursor);
+// The screen's size: the display's when it has one, else the headless desktop's 1024 x 768.
+SIZE ScreenSize();
 // Reads what the display has sent (the queue calls this each time it looks for a message).
 void PumpDisplay();
 // Before the queue waits: redraws damaged windows and adds the display's descriptors.

@@ -149,6 +149,10 @@ public:
         XFlush(dpy_);
     }
 
+    std::optional<SIZE> ScreenSize() override {
+        return SIZE{DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_)};
+    }
+
     std::optional<SIZE> TextExtent(const FontSpec& font, std::string_view text) override {
         return MeasureText(font, text);
     }
