@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/display/Hooks.h"
+
 namespace platform {
 
 bool operator==(const FontSpec& a, const FontSpec& b) {
@@ -24,6 +26,7 @@ int TextCharCount(std::string_view text) {
 }
 
 SIZE TextExtent(const FontSpec& font, std::string_view text) {
+    if (auto measured = display::DisplayTextExtent(font, text)) return *measured;
     return SIZE{TextCharCount(text) * FontCharWidth(font.height), FontCellHeight(font.height)};
 }
 

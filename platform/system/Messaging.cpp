@@ -13,6 +13,7 @@
 #include "detail/MessageQueue.h"
 #include "detail/Timers.h"
 #include "detail/WindowTable.h"
+#include "platform/display/Hooks.h"
 
 using platform::detail::CrossProcess;
 using platform::detail::MessageQueue;
@@ -89,6 +90,8 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE_;
+    // A display's input method has posted the key's characters already.
+    if (msg->lParam & platform::display::kKeyCharsPosted) return FALSE_;
     int vk = static_cast<int>(msg->wParam);
     bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     int ch = 0;
@@ -240,8 +243,8 @@ BOOL SetCursorPos(int x, int y) {
 
 int GetSystemMetrics(int index) {
     switch (index) {
-        case SM_CXSCREEN: return 1024;
-        case SM_CYSCREEN: return 768;
+        case SM_CXSCREEN: return platform::display::ScreenSize().cx;
+        case SM_CYSCREEN: return platform::display::ScreenSize().cy;
         case SM_CXVSCROLL:
         case SM_CYHSCROLL: return 16;
         case SM_CYCAPTION: return 18;

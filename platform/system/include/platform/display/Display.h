@@ -3,7 +3,8 @@
 // The window system, the components and the controls ask these few questions and nothing
 // else about the display: whether a person is there to answer a dialog, and the two text
 // selections (clipboard and primary) that edits copy to and paste from. The display backend
-// answers them; headless, nobody is there and the selections live inside the process.
+// (platform/display/Backend.h) answers them; headless, nobody is there and the selections live
+// inside the process.
 #pragma once
 
 #include "platform/Types.h"
