@@ -47,6 +47,24 @@ String OutputPathProblem(const String& folder, const String& name) {
     return String();
 }
 
+// Unix file types and permission bits in the high word of the external attributes.
+constexpr LongWord kUnixTypeMask = 0170000;
+constexpr LongWord kUnixRegularFile = 0100000;
+constexpr LongWord kUnixReadExecute = 0555;
+
+// What an extracted file keeps of its entry's attributes: the DOS bits in the low byte and,
+// for a regular file made on Unix, its type and read and execute bits in the high word, as
+// unzip keeps them (write bits follow the read-only bit; set-id bits are never kept). A
+// symbolic link is written as the regular file holding its target's name, so a link's mode
+// (every bit set) is not applied to it.
+LongWord KeptAttributes(const TZipHeaderInfo& h) {
+    LongWord kept = h.ExternalAttributes & 0xFF;
+    const LongWord mode = h.ExternalAttributes >> 16;
+    if ((h.VersionMadeBy >> 8) == zipconst::kHostUnix && (mode & kUnixTypeMask) == kUnixRegularFile)
+        kept |= (mode & (kUnixTypeMask | kUnixReadExecute)) << 16;
+    return kept;
+}
+
 }  // namespace
 
 struct TUnZipper::ExtractRun {
@@ -421,7 +439,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
 
     const std::uint32_t crc = ~runningCrc_;
     if (status == zip::DecodeStatus::Ok && crc == h.CRC) {
-        const LongWord attributes = h.ExternalAttributes & 0xFF;
+        const LongWord attributes = KeptAttributes(h);
         try {
             CommitOutput(tempName, outName, h.DateTime, RetainAttributes ? &attributes : nullptr);
         } catch (const EFCreateError& e) {
@@ -437,9 +455,11 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         return;
     }
     DiscardOutput(tempName);
-    if (status != zip::DecodeStatus::Ok && crc == h.CRC) {
-        // The CRCs agree, so the data and password are not what failed: the decoder's own
-        // reason says what did (a bad-CRC report would show the same number twice).
+    if (status != zip::DecodeStatus::Ok && (!encrypted || crc == h.CRC)) {
+        // The decoder's own reason says what failed: a CRC of whatever it wrote before it
+        // stopped (often nothing) would describe no fault of the data. Only an encrypted
+        // entry whose CRC also differs goes on to the password question below: a wrong
+        // password that passed the check byte makes bad data.
         return fail(zip::to_string(status));
     }
     if (encrypted) {
