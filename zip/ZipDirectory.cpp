@@ -2,6 +2,7 @@
 // from local headers when the central directory is missing, and the sorted view.
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "platform/MessagePump.h"
 #include "zip/UnZipper.h"
@@ -215,34 +216,56 @@ Integer TUnZipper::LocalHeadersAt(Int64 shift) {
 }
 
 // After a rebuild the central records behind the local data supply the central fields of
-// the entries they match. Every record must match a rebuilt entry, and the rebuild must
-// have found every entry the end record counts: otherwise entries are missing.
+// the entries they match by offset. Offsets written without a stub that was put in front are
+// matched with the stub's length added, as when the directory is read directly. Every
+// record must match a rebuilt entry, and the rebuild must have found every entry the end
+// record counts: otherwise entries are missing.
 void TUnZipper::MatchCentralToRebuilt(long long promised) {
-    std::unique_ptr<TZipHeaderInfo> unmatched;  // the first record without its entry
-    long long records = 0, unmatchedCount = 0;
-    while (records < zipconst::kMaxListSize) {
+    std::vector<std::unique_ptr<TZipHeaderInfo>> records;
+    LongWord lowest = 0xFFFFFFFF;
+    while (static_cast<long long>(records.size()) < zipconst::kMaxListSize) {
         auto header = std::make_unique<TZipHeaderInfo>();
         TStream* stream = archive_.get();
         if (!header->ReadCentralFromStream(stream, TNextDiskCallback())) break;
-        ++records;
-        Integer position = 0;
-        if (directory_->Search(header.get(), position)) {
-            TZipHeaderInfo* listed = directory_->Header(position);
-            LongWord offset = listed->LocalHeaderOffset;
-            listed->CopyFromSource(*header);
-            listed->LocalHeaderOffset = offset;
-        } else {
-            if (!unmatched) unmatched = std::move(header);
-            ++unmatchedCount;
-        }
+        lowest = std::min(lowest, header->LocalHeaderOffset);
+        records.push_back(std::move(header));
     }
     const long long found = directory_->Count();
-    const long long expected = std::max({promised, records, found + unmatchedCount});
+    auto matches = [&](LongWord shift, bool apply) {
+        long long n = 0;
+        for (const auto& r : records) {
+            TZipHeaderInfo key;
+            key.DiskNumberStart = r->DiskNumberStart;
+            key.LocalHeaderOffset = r->LocalHeaderOffset + shift;
+            Integer position = 0;
+            if (!directory_->Search(&key, position)) continue;
+            ++n;
+            if (!apply) continue;
+            TZipHeaderInfo* listed = directory_->Header(position);
+            listed->CopyFromSource(*r);
+            listed->LocalHeaderOffset = key.LocalHeaderOffset;
+        }
+        return n;
+    };
+    const LongWord stub = found > 0 && !records.empty() && directory_->Header(0)->LocalHeaderOffset > lowest
+                              ? directory_->Header(0)->LocalHeaderOffset - lowest
+                              : 0;
+    const LongWord shift = stub != 0 && matches(stub, false) > matches(0, false) ? stub : 0;
+    const long long matched = matches(shift, true);
+    const long long recordCount = static_cast<long long>(records.size());
+    const long long expected = std::max({promised, recordCount, found + recordCount - matched});
     if (found < expected) {
         String text = Damaged(found, expected);
-        if (unmatched)
-            text += "; the local header of \"" + unmatched->FullName() +
-                    Format1("\" (offset %lld) cannot be read", unmatched->LocalHeaderOffset);
+        for (const auto& r : records) {
+            TZipHeaderInfo key;
+            key.DiskNumberStart = r->DiskNumberStart;
+            key.LocalHeaderOffset = r->LocalHeaderOffset + shift;
+            Integer position = 0;
+            if (directory_->Search(&key, position)) continue;
+            text += "; the local header of \"" + r->FullName() +
+                    Format1("\" (offset %lld) cannot be read", key.LocalHeaderOffset);
+            break;
+        }
         throw EFatalUnzipError(text);
     }
 }
