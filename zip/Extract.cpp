@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Files.h"
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
 #include "platform/SysErrors.h"
@@ -52,16 +53,21 @@ constexpr LongWord kUnixTypeMask = 0170000;
 constexpr LongWord kUnixRegularFile = 0100000;
 constexpr LongWord kUnixReadExecute = 0555;
 
+constexpr LongWord kUnixOwnerWrite = 0200;
+
 // What an extracted file keeps of its entry's attributes: the DOS bits in the low byte and,
 // for a regular file made on Unix, its type and read and execute bits in the high word, as
-// unzip keeps them (write bits follow the read-only bit; set-id bits are never kept). A
-// symbolic link is written as the regular file holding its target's name, so a link's mode
-// (every bit set) is not applied to it.
+// unzip keeps them. A mode without the owner's write bit makes the file read-only (write
+// bits otherwise stay as created); set-id bits are never kept. A symbolic link is written
+// as the regular file holding its target's name, so a link's mode (every bit set) is not
+// applied to it.
 LongWord KeptAttributes(const TZipHeaderInfo& h) {
     LongWord kept = h.ExternalAttributes & 0xFF;
     const LongWord mode = h.ExternalAttributes >> 16;
-    if ((h.VersionMadeBy >> 8) == zipconst::kHostUnix && (mode & kUnixTypeMask) == kUnixRegularFile)
+    if ((h.VersionMadeBy >> 8) == zipconst::kHostUnix && (mode & kUnixTypeMask) == kUnixRegularFile) {
         kept |= (mode & (kUnixTypeMask | kUnixReadExecute)) << 16;
+        if ((mode & kUnixOwnerWrite) == 0) kept |= faReadOnly;
+    }
     return kept;
 }
 

@@ -493,4 +493,22 @@ TEST_P(DecoderFailures, AreReportedWithTheirReason) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, DecoderFailures, ::testing::Values("ZIP_STORED", "ZIP_DEFLATED"));
 
+// Deflated data that fails at its first block: the decoder's reason is reported, not the CRC
+// of the nothing it wrote.
+TEST_F(UnZipperTest, CorruptDataIsReportedByTheDecodersReason) {
+    Load("with zipfile.ZipFile(buf,'w') as z:\n"
+         "  z.writestr('bad.txt','hello '*100,compress_type=zipfile.ZIP_DEFLATED)\n"
+         "b=bytearray(buf.getvalue()); b[30+7]=0xFF; buf=io.BytesIO(bytes(b))\n");
+    z.DoAll = true;
+    int badCrc = 0;
+    z.OnBadCRC = [&](TObject*, Integer, Integer, Integer) { ++badCrc; };
+    try {
+        z.UnZip();
+        FAIL() << "corrupt data passed";
+    } catch (const EFatalUnzipError& e) {
+        EXPECT_STREQ(e.what(), "Cannot extract \"bad.txt\": bad compressed data");
+    }
+    EXPECT_EQ(badCrc, 0);
+}
+
 }  // namespace
