@@ -304,11 +304,13 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
 }
 
 TEST_F(UnZipperTest, MissingCentralDirectoryIsRebuiltFromLocalHeaders) {
-    // The end record points to a place without a central record.
+    // The end record points to a place without a central record, and its size does not lead
+    // to the directory either.
     Load("with zipfile.ZipFile(buf,'w') as z:\n"
          "  i=zipfile.ZipInfo('one.txt'); i.comment=b'c1'; z.writestr(i,'1')\n"
          "  z.writestr('two.txt','22')\n"
-         "b=bytearray(buf.getvalue()); e=b.rfind(b'PK\\x05\\x06'); b[e+16:e+20]=(3).to_bytes(4,'little'); buf=io.BytesIO(bytes(b))\n");
+         "b=bytearray(buf.getvalue()); e=b.rfind(b'PK\\x05\\x06'); b[e+16:e+20]=(3).to_bytes(4,'little')\n"
+         "b[e+12]+=1; buf=io.BytesIO(bytes(b))\n");
     z.ReadZip();
     ASSERT_EQ(z.Count(), 2);
     EXPECT_EQ(z.Filename(0), "one.txt");
