@@ -8,39 +8,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <tuple>
 #include <vector>
 
-#include "platform/Streams.h"
-#include "zip/UnZipper.h"
+#include "tests/fuzz/InputUnZipper.h"
 #include "zip/ZipConstants.h"
 
 namespace {
 
-class Lister : public TDiscardingUnZipper {
+class Lister : public zip::fuzz::InputUnZipper {
 public:
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-
     void Check() const {
         std::vector<const TZipHeaderInfo*> entries;
         for (Integer i = 0; i < directory_->Count(); ++i) entries.push_back(directory_->Header(i));
         if (!rebuilt_) CheckRecords(entries);
         CheckOverlaps(entries);
     }
-
-protected:
-    std::unique_ptr<TStream> OpenArchiveFile(const String&, Word) override {
-        auto s = std::make_unique<TMemoryStream>();
-        if (size) s->WriteBuffer(data, static_cast<Int64>(size));
-        s->SetPosition(0);
-        return s;
-    }
-    TDateTime FileStreamDate(TStream&) override { return 1; }
-    bool ArchiveFileExists(const String&) override { return true; }
-    bool IsRemovableDrive(const String&) override { return false; }
-    String VolumeLabel(const String&) override { return String(); }
 
 private:
     static void Require(bool holds) {
