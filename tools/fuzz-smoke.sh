@@ -2,14 +2,14 @@
 # Builds the libFuzzer targets with clang and runs each briefly from its regression inputs,
 # and from seeds made of the shared test archives when ../shared is there: the decoders get
 # the compressed data of the archives' entries (written by a replay build of the same
-# targets), the directory target the archives themselves.
+# targets), the directory and listing targets the archives themselves.
 # A crash, leak or sanitizer report fails the run; the input that caused it is kept in the
 # target's folder under build-fuzz/found/ for a regression case.
 set -euo pipefail
 seconds=${FUZZ_SECONDS:-15}
 build=${FUZZ_BUILD:-build-fuzz}
 jobs=${FUZZ_JOBS:-$(nproc)}
-targets=(inflate unshrink unreduce explode directory)
+targets=(inflate unshrink unreduce explode directory listing)
 decoders=(inflate unshrink unreduce explode)
 testdata=../shared/testdata
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_FUZZ=ON >/dev/null
@@ -34,7 +34,7 @@ for t in "${targets[@]}"; do
   rm -rf "$work/corpus" "$work/seeds" && mkdir -p "$work/corpus"
   inputs=("$PWD/tests/fuzz/regressions/$t")
   if [ "$have_testdata" = 1 ]; then
-    if [ "$t" = directory ]; then
+    if [ "$t" = directory ] || [ "$t" = listing ]; then
       inputs+=("$(cd "$testdata" && pwd)")
     else
       # shellcheck disable=SC2086  # the sources are a list of paths

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Files.h"
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
 #include "platform/SysErrors.h"
@@ -45,6 +46,29 @@ String OutputPathProblem(const String& folder, const String& name) {
     if (static_cast<size_t>(std::count(path.begin(), path.end(), '\\')) > kMaxOutputSteps)
         return "its output path is deeper than " + std::to_string(kMaxOutputSteps) + " folders";
     return String();
+}
+
+// Unix file types and permission bits in the high word of the external attributes.
+constexpr LongWord kUnixTypeMask = 0170000;
+constexpr LongWord kUnixRegularFile = 0100000;
+constexpr LongWord kUnixReadExecute = 0555;
+
+constexpr LongWord kUnixOwnerWrite = 0200;
+
+// What an extracted file keeps of its entry's attributes: the DOS bits in the low byte and,
+// for a regular file made on Unix, its type and read and execute bits in the high word, as
+// unzip keeps them. A mode without the owner's write bit makes the file read-only (write
+// bits otherwise stay as created); set-id bits are never kept. A symbolic link is written
+// as the regular file holding its target's name, so a link's mode (every bit set) is not
+// applied to it.
+LongWord KeptAttributes(const TZipHeaderInfo& h) {
+    LongWord kept = h.ExternalAttributes & 0xFF;
+    const LongWord mode = h.ExternalAttributes >> 16;
+    if ((h.VersionMadeBy >> 8) == zipconst::kHostUnix && (mode & kUnixTypeMask) == kUnixRegularFile) {
+        kept |= (mode & (kUnixTypeMask | kUnixReadExecute)) << 16;
+        if ((mode & kUnixOwnerWrite) == 0) kept |= faReadOnly;
+    }
+    return kept;
 }
 
 }  // namespace
@@ -421,7 +445,7 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
 
     const std::uint32_t crc = ~runningCrc_;
     if (status == zip::DecodeStatus::Ok && crc == h.CRC) {
-        const LongWord attributes = h.ExternalAttributes & 0xFF;
+        const LongWord attributes = KeptAttributes(h);
         try {
             CommitOutput(tempName, outName, h.DateTime, RetainAttributes ? &attributes : nullptr);
         } catch (const EFCreateError& e) {
@@ -437,9 +461,11 @@ void TUnZipper::ExtractEntry(ExtractRun& run, Integer index) {
         return;
     }
     DiscardOutput(tempName);
-    if (status != zip::DecodeStatus::Ok && crc == h.CRC) {
-        // The CRCs agree, so the data and password are not what failed: the decoder's own
-        // reason says what did (a bad-CRC report would show the same number twice).
+    if (status != zip::DecodeStatus::Ok && (!encrypted || crc == h.CRC)) {
+        // The decoder's own reason says what failed: a CRC of whatever it wrote before it
+        // stopped (often nothing) would describe no fault of the data. Only an encrypted
+        // entry whose CRC also differs goes on to the password question below: a wrong
+        // password that passed the check byte makes bad data.
         return fail(zip::to_string(status));
     }
     if (encrypted) {

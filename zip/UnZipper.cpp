@@ -136,7 +136,8 @@ String TUnZipper::LoadFileComment(TZipHeaderInfo& entry, bool openAndClose) {
 
 String TUnZipper::FileComment(Integer index) {
     TZipHeaderInfo* entry = ViewEntry(index);
-    if (entry->CommentLength != 0 && !entry->CommentLoaded()) RequireIdle("read an entry comment");
+    if (entry->CommentLength == 0 || entry->CommentLoaded()) return LoadFileComment(*entry);
+    BusyScope busy(*this, "read an entry comment");
     return LoadFileComment(*entry);
 }
 
@@ -174,7 +175,8 @@ String TUnZipper::LoadZipComment(bool openAndClose) {
 }
 
 String TUnZipper::ZipComment() {
-    if (endCentral_.CommentLength != 0 && !endCentral_.Comment()) RequireIdle("read the archive comment");
+    if (endCentral_.CommentLength == 0 || endCentral_.Comment()) return LoadZipComment();
+    BusyScope busy(*this, "read the archive comment");
     return LoadZipComment();
 }
 
@@ -187,7 +189,7 @@ void TUnZipper::SetZipComment(const String& text) {
 
 LongWord TUnZipper::ZipSize() {
     if (zipName_.empty()) return 0;
-    RequireIdle("read the archive size");
+    BusyScope busy(*this, "read the archive size");
     OpenZipNow();
     Int64 size = 0;
     try {
@@ -203,7 +205,7 @@ LongWord TUnZipper::ZipSize() {
 // ---- opening and closing ----
 
 void TUnZipper::OpenZip() {
-    RequireIdle("open the archive");
+    BusyScope busy(*this, "open the archive");
     OpenZipNow();
 }
 
@@ -223,7 +225,7 @@ void TUnZipper::CloseZipNow() {
 }
 
 void TUnZipper::ReadZip() {
-    RequireIdle("read the archive");
+    BusyScope busy(*this, "read the archive");
     OpenZipNow();
     CloseZipNow();
 }
@@ -282,7 +284,7 @@ void TUnZipper::ForceFolder(const String& folder) {
     if (!ForceDirectories(dir)) throw EInOutError("Unable to create directory " + dir, static_cast<int>(GetLastError()));
 }
 
-bool TUnZipper::OutputFileExists(const String& name) { return FileExists(name); }
+bool TUnZipper::OutputFileExists(const String& name) { return FileExistsExactName(name); }
 
 namespace {
 
@@ -329,10 +331,14 @@ void TUnZipper::CommitOutput(const String& tempName, const String& name, LongWor
                              const LongWord* attributes) {
     // The date is set while the file is still writable; read-only comes last.
     FileSetDate(tempName, static_cast<Integer>(dosDateTime));
-    if (!MoveFileExA(tempName.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING))
+    // By exact name: entries whose names differ only in case are two files here, as unzip
+    // writes them, and never one file holding the last one's bytes.
+    if (!MoveFileExactName(tempName, name))
         throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(GetLastError()));
     if (attributes != nullptr) {
         Integer keep = static_cast<Integer>(*attributes) & (faReadOnly | faHidden | faSysFile | faArchive);
+        // Unix read and execute bits (high word) first: the read-only bit then takes the write bits.
+        if ((*attributes >> 16) != 0) FileSetReadExecuteBits(name, static_cast<Integer>(*attributes >> 16));
         FileSetAttr(name, keep);
     }
 }

@@ -133,6 +133,8 @@ protected:
     virtual bool OutputFileExists(const String& name);
     virtual std::unique_ptr<TStream> CreateTempOutput(const String& folder, String& tempName);
     // Gives the finished temporary file its DOS date and attributes and renames it over name.
+    // The attributes hold the DOS bits in the low byte and, for files made on Unix, the file
+    // type and the read and execute bits to give it in the high word (0 when none).
     virtual void CommitOutput(const String& tempName, const String& name, LongWord dosDateTime,
                               const LongWord* attributes);
     virtual void DiscardOutput(const String& tempName);
@@ -153,6 +155,11 @@ protected:
     TStream* SwapDisk(Integer disk);
     void NextDiskForCentral(TZipHeaderInfo& header, TStream*& stream);
     bool RebuildFromLocalHeaders();
+    // The central records from the stream's position; relocated is where the directory was
+    // found when its stated offset missed it, else -1.
+    void ReadCentralDirectory(Int64 relocated);
+    void MatchCentralToRebuilt(long long promised);
+    Integer LocalHeadersAt(Int64 shift);
     void CheckForOverlaps();
     bool DiskLabelMatches(Integer disk);
     void ClearZipNow();
@@ -160,6 +167,22 @@ protected:
     String LoadFileComment(TZipHeaderInfo& entry, bool openAndClose = true);
     String LoadZipComment(bool openAndClose = true);
     void SetBusy(bool value) { busy_ = value; }
+    // Holds Busy for one call that reads the archive: the message loop may run inside it
+    // (the rebuild, the disk requests), and a handler that called back in would move or
+    // free the stream the call is reading.
+    class BusyScope {
+    public:
+        BusyScope(TUnZipper& owner, const char* what) : owner_(owner) {
+            owner.RequireIdle(what);
+            owner.busy_ = true;
+        }
+        ~BusyScope() { owner_.busy_ = false; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TUnZipper& owner_;
+    };
 
     // CRC-32 and the traditional encryption, shared with the writer. The running CRC and the
     // keys are the component's own.

@@ -677,11 +677,18 @@ bool DeleteFile(const String& fileName) {
 
 namespace {
 
-BOOL MoveImpl(const String& from, const String& to, DWORD flags) {
+// With exactName the target's last component is matched by its exact case only: a file
+// whose name differs in case is left alone and the name is created beside it.
+BOOL MoveImpl(const String& from, const String& to, DWORD flags, bool exactName = false) {
     MappedPath src, dst;
     struct stat sst {}, dstSt {};
     if (!MapExisting(from, src, sst)) return 0;
     if (!MapPath(to, dst)) return 0;
+    if (exactName && dst.exists && !dst.isRoot() && dst.components.back() != ExtractFileName(to)) {
+        dst.posix = dst.posix.substr(0, dst.posix.size() - dst.components.back().size()) + ExtractFileName(to);
+        dst.components.back() = ExtractFileName(to);
+        dst.exists = false;
+    }
     if (src.isRoot() || dst.isRoot()) {
         SetLastError(ERROR_ACCESS_DENIED);
         return 0;
@@ -739,6 +746,27 @@ BOOL MoveFileA(const char* existingFileName, const char* newFileName) {
 
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
     return MoveImpl(existingFileName ? existingFileName : "", newFileName ? newFileName : "", flags);
+}
+
+bool FileExistsExactName(const String& fileName) {
+    MappedPath mapped;
+    struct stat st {};
+    return MapPath(fileName, mapped) && mapped.exists && !mapped.isRoot() &&
+           mapped.components.back() == ExtractFileName(fileName) && StatPath(mapped.posix, st) && !S_ISDIR(st.st_mode);
+}
+
+bool MoveFileExactName(const String& existingFileName, const String& newFileName) {
+    return MoveImpl(existingFileName, newFileName, MOVEFILE_REPLACE_EXISTING, true) != 0;
+}
+
+Integer FileSetReadExecuteBits(const String& fileName, Integer mode) {
+    MappedPath mapped;
+    struct stat st {};
+    if (!MapExisting(fileName, mapped, st)) return static_cast<Integer>(GetLastError());
+    if (!S_ISREG(st.st_mode)) return 0;
+    const mode_t kept = (st.st_mode & 0222) | (static_cast<mode_t>(mode) & 0555);
+    if (::chmod(mapped.posix.c_str(), kept) != 0) return static_cast<Integer>(ErrorFromErrno(errno));
+    return 0;
 }
 
 BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {

@@ -1,7 +1,7 @@
 // Replay driver of the directory fuzz target when libFuzzer is not used: every file under
 // the given paths (folders are walked) is one whole input, archives included as they are.
 //
-//   fuzz_directory PATH...
+//   fuzz_directory PATH...   (fuzz_listing likewise)
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -35,6 +35,6 @@ int main(int argc, char** argv) {
             RunFile(path, count);
         }
     }
-    std::printf("fuzz_directory: %d inputs replayed\n", count);
+    std::printf("%s: %d inputs replayed\n", fs::path(argv[0]).filename().c_str(), count);
     return count > 0 ? 0 : 1;
 }

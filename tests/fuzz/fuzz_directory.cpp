@@ -3,35 +3,11 @@
 // in a clear exception of the engine, never a crash, a hang or unbounded memory.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
-#include "platform/Streams.h"
-#include "zip/UnZipper.h"
-
-namespace {
-
-class FuzzUnZipper : public TDiscardingUnZipper {
-public:
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-
-protected:
-    std::unique_ptr<TStream> OpenArchiveFile(const String&, Word) override {
-        auto s = std::make_unique<TMemoryStream>();
-        if (size) s->WriteBuffer(data, static_cast<Int64>(size));
-        s->SetPosition(0);
-        return s;
-    }
-    TDateTime FileStreamDate(TStream&) override { return 1; }
-    bool ArchiveFileExists(const String&) override { return true; }
-    bool IsRemovableDrive(const String&) override { return false; }
-    String VolumeLabel(const String&) override { return String(); }
-};
-
-}  // namespace
+#include "tests/fuzz/InputUnZipper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzUnZipper z;
+    zip::fuzz::InputUnZipper z;
     z.data = data;
     z.size = size;
     z.SetZipName("A:\\fuzz.zip");

@@ -25,20 +25,17 @@ const std::map<std::string, std::string> kDirectoryErrors = {
     {"zip64/zip2-zip64_demo.zip", "Zip64 archives are not supported"},
     {"split/ccomp-infozip/split_zip_created_by_zip_zip64.zip", "Zip64 archives are not supported"},
     {"malformed/ccomp-COMPRESS-227.zip", "The entries"},  // two records, one local header
+    // Directories away from their stated offset whose local headers are neither all at the
+    // stated offsets nor all shifted by the same amount: bytes were lost inside.
+    {"malformed/zip2-invalid_offset.zip", "The archive is damaged: only 4 of its 8 entries"},
+    {"malformed/zip2-invalid_cde_number_of_files_allocation_greater_offset.zip", "The archive is damaged"},
+    {"malformed/zip2-deflate64_issue_25.zip", "The archive is damaged"},
+    {"malformed/ccomp-bla-stored-dd.zip", "The archive is damaged: only 1 of its 2 entries"},
+    {"malformed/ccomp-bla-stored-dd-nosig.zip", "The archive is damaged: only 1 of its 2 entries"},
 };
 
 // Archives whose comment length runs past the end of the file.
 const std::set<std::string> kCommentErrors = {"malformed/libzip-incons-archive-comment-longer.zip"};
-
-// Archives whose central directory lies elsewhere than recorded: listed from local headers,
-// so the listing need not equal the manifest's central view.
-const std::set<std::string> kRebuilt = {
-    "prefix-suffix/libarchive-zip_sfx.bin", "prefix-suffix/libzip-junk-at-start.zip",
-    "prefix-suffix/libarchive-zip_padded1.zip", "malformed/libzip-incons-cdoffset.zip",
-    "malformed/zip2-invalid_offset.zip", "malformed/zip2-invalid_cde_number_of_files_allocation_greater_offset.zip",
-    "malformed/zip2-deflate64_issue_25.zip", "malformed/ccomp-bla-stored-dd.zip",
-    "malformed/ccomp-bla-stored-dd-nosig.zip", "malformed/go-readme.notzip",
-};
 
 class TestdataDirectory : public ::testing::TestWithParam<ziptest::ManifestArchive> {};
 
@@ -59,7 +56,6 @@ TEST_P(TestdataDirectory, ListsAsTheManifestSaysOrFailsClearly) {
         return;
     }
     ASSERT_NO_THROW(z.ReadZip());
-    if (kRebuilt.count(a.path)) return;
     ASSERT_EQ(z.Count(), static_cast<Integer>(a.entries.size()));
     for (Integer i = 0; i < z.Count(); ++i) {
         const TZipHeaderInfo& h = z.Entry(i);

@@ -304,11 +304,13 @@ TEST_F(UnZipperTest, CallsWhileBusyAreRefused) {
 }
 
 TEST_F(UnZipperTest, MissingCentralDirectoryIsRebuiltFromLocalHeaders) {
-    // The end record points to a place without a central record.
+    // The end record points to a place without a central record, and its size does not lead
+    // to the directory either.
     Load("with zipfile.ZipFile(buf,'w') as z:\n"
          "  i=zipfile.ZipInfo('one.txt'); i.comment=b'c1'; z.writestr(i,'1')\n"
          "  z.writestr('two.txt','22')\n"
-         "b=bytearray(buf.getvalue()); e=b.rfind(b'PK\\x05\\x06'); b[e+16:e+20]=(3).to_bytes(4,'little'); buf=io.BytesIO(bytes(b))\n");
+         "b=bytearray(buf.getvalue()); e=b.rfind(b'PK\\x05\\x06'); b[e+16:e+20]=(3).to_bytes(4,'little')\n"
+         "b[e+12]+=1; buf=io.BytesIO(bytes(b))\n");
     z.ReadZip();
     ASSERT_EQ(z.Count(), 2);
     EXPECT_EQ(z.Filename(0), "one.txt");
@@ -464,33 +466,49 @@ TEST_F(DialogTest, OverwriteQuestionWithoutHandlerIsAMessageBox) {
 
 namespace {
 
-// The declared size is ten bytes more than the data holds while the CRC is the data's own:
-// the decoder's status, not a bad CRC, is what the run reports.
-class DecoderFailures : public UnZipperTest, public ::testing::WithParamInterface<const char*> {};
+// Entries whose decoder fails: the decoder's status, not a bad CRC, is what the run reports.
+// The declared size ten bytes more than the data holds while the CRC is the data's own, and
+// deflated data that fails at its first block (its CRC then that of nothing).
+struct DecoderFailureCase {
+    const char* name;
+    const char* method;
+    const char* patch;
+    const char* reason;
+};
+
+class DecoderFailures : public UnZipperTest, public ::testing::WithParamInterface<DecoderFailureCase> {};
 
 TEST_P(DecoderFailures, AreReportedWithTheirReason) {
     Load(std::string("with zipfile.ZipFile(buf,'w') as z:\n"
                      "  z.writestr('ok.txt','fine')\n"
-                     "  z.writestr('short.txt','hello '*100,compress_type=zipfile.") + GetParam() + ")\n"
+                     "  z.writestr('bad.txt','hello '*100,compress_type=zipfile.") + GetParam().method + ")\n"
          "b=bytearray(buf.getvalue())\n"
-         "l=b.find(b'PK\\x03\\x04',1); b[l+22:l+26]=(610).to_bytes(4,'little')\n"
-         "c=b.rfind(b'PK\\x01\\x02'); b[c+24:c+28]=(610).to_bytes(4,'little')\n"
+         "l=b.find(b'PK\\x03\\x04',1); c=b.rfind(b'PK\\x01\\x02')\n" + GetParam().patch +
          "buf=io.BytesIO(bytes(b))\n");
     z.DoAll = true;
     int badCrc = 0;
     z.OnBadCRC = [&](TObject*, Integer, Integer, Integer) { ++badCrc; };
     try {
         z.UnZip();
-        FAIL() << "a short entry passed";
+        FAIL() << "a damaged entry passed";
     } catch (const EFatalUnzipError& e) {
-        EXPECT_STREQ(e.what(), "Cannot extract \"short.txt\": data shorter than its declared size");
+        EXPECT_EQ(e.what(), std::string("Cannot extract \"bad.txt\": ") + GetParam().reason);
     }
     EXPECT_EQ(badCrc, 0);
     EXPECT_EQ(Out("C:\\out\\ok.txt"), "fine");
-    EXPECT_EQ(z.outputs.count("C:\\out\\short.txt"), 0u);
+    EXPECT_EQ(z.outputs.count("C:\\out\\bad.txt"), 0u);
     EXPECT_TRUE(z.temps.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, DecoderFailures, ::testing::Values("ZIP_STORED", "ZIP_DEFLATED"));
+const char* kDeclaredLonger =
+    "b[l+22:l+26]=(610).to_bytes(4,'little'); b[c+24:c+28]=(610).to_bytes(4,'little')\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecoderFailures,
+    ::testing::Values(DecoderFailureCase{"StoredShort", "ZIP_STORED", kDeclaredLonger, "data shorter than its declared size"},
+                      DecoderFailureCase{"DeflatedShort", "ZIP_DEFLATED", kDeclaredLonger,
+                                         "data shorter than its declared size"},
+                      DecoderFailureCase{"DeflatedCorrupt", "ZIP_DEFLATED", "b[l+30+7]=0xFF\n", "bad compressed data"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -34,6 +34,11 @@ INSTANTIATE_TEST_SUITE_P(Table, WildMatchCodes,
                                            WildCase{"dir\\*.TXT", "DIR\\a.txt", 1}, WildCase{"*", "anything", 1},
                                            WildCase{"[-a]b", "-b", 1}, WildCase{"[xyz]", "y", 1},
                                            WildCase{"a*b*c", "aXXbYYc", 1}, WildCase{"*.", "readme.", 1},
-                                           WildCase{"*.txt", "a.txt.bak", 5}));
+                                           WildCase{"*.txt", "a.txt.bak", 5},
+                                           // eight stars before a letter the name lacks: tried
+                                           // position by position this takes minutes
+                                           WildCase{"*a*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", 3},
+                                           WildCase{"*a*?*[ab]*b", "xxaxxxbxxb", 1},
+                                           WildCase{"*a*?*[ab]*b", "xxaxbxxbxc", 4}));
 
 }  // namespace

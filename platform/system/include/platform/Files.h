@@ -96,6 +96,14 @@ inline constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
 BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
 BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists);
+// Exact-name forms, for output that keeps apart names the lookups above fold together (two
+// archive entries "README" and "readme" are two files on Linux): the last component must
+// match in case, so a file whose name differs only in case is neither found nor replaced.
+bool FileExistsExactName(const String& fileName);
+bool MoveFileExactName(const String& existingFileName, const String& newFileName);  // replaces an exact match
+// Gives a regular file the read and execute bits of mode (0555 of it) and keeps its write
+// bits; set-id and sticky bits are never set. 0 or a system error code.
+Integer FileSetReadExecuteBits(const String& fileName, Integer mode);
 
 // File search. Entries come sorted by name without regard to case ("." and ".." first,
 // outside a drive root). Patterns use "*" and "?" without regard to case; "*.*" matches
