@@ -12,10 +12,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
-#include <time.h>
-
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "zip/Crc32.h"
 #include "zip/Decoder.h"
 #include "zip/Inflate.h"
@@ -131,12 +129,6 @@ std::vector<CrcEngine> crc_engines() {
     };
 }
 
-double cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // Best time per call of each job over several rounds; in a round every job runs in turn,
 // each repeated until it takes a measurable while.
 std::vector<double> best_seconds(const std::vector<std::function<void()>>& jobs, std::size_t bytes) {
@@ -144,29 +136,12 @@ std::vector<double> best_seconds(const std::vector<std::function<void()>>& jobs,
     std::vector<double> best(jobs.size(), 1e30);
     for (int round = 0; round < 7; ++round) {
         for (std::size_t k = 0; k < jobs.size(); ++k) {
-            const double start = cpu_seconds();
+            const double start = benchstats::ThreadCpuSeconds();
             for (std::size_t i = 0; i < per_run; ++i) jobs[k]();
-            best[k] = std::min(best[k], (cpu_seconds() - start) / static_cast<double>(per_run));
+            best[k] = std::min(best[k], (benchstats::ThreadCpuSeconds() - start) / static_cast<double>(per_run));
         }
     }
     return best;
-}
-
-// Median and geometric mean of a list of ratios.
-struct Summary {
-    double median = 0;
-    double geomean = 0;
-};
-Summary summarize(std::vector<double> v) {
-    Summary s;
-    if (v.empty()) return s;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    double logs = 0;
-    for (double x : v) logs += std::log(x);
-    s.geomean = std::exp(logs / static_cast<double>(n));
-    return s;
 }
 
 }  // namespace
@@ -236,10 +211,11 @@ int main(int argc, char** argv) {
             ratio_crc.push_back(gbps[0] / gbps[1]);
         }
     }
-    const Summary zl = summarize(ratio_zlib), ld = summarize(ratio_ld), crc = summarize(ratio_crc);
+    using benchstats::GeometricMean, benchstats::Median;
     std::printf("per file of 4 KB and more (%zu files), median / geometric mean: inflate ours/zlib %.2f / %.2f, "
                 "ours/libdeflate %.2f / %.2f; crc ours/zlib %.2f / %.2f\n",
-                ratio_ld.size(), zl.median, zl.geomean, ld.median, ld.geomean, crc.median, crc.geomean);
+                ratio_ld.size(), Median(ratio_zlib), GeometricMean(ratio_zlib), Median(ratio_ld), GeometricMean(ratio_ld),
+                Median(ratio_crc), GeometricMean(ratio_crc));
     readbench::Run();
     return 0;
 }

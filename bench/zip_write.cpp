@@ -10,12 +10,10 @@
 //                                           [--no-zip] [--no-update | --only-update]
 // The last table times adding one small file to a 200 MB archive (zip_update_bench.h).
 #include <libdeflate.h>
-#include <time.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "zip/Deflate.h"
 #include "zip_update_bench.h"
 
@@ -136,36 +135,20 @@ std::size_t zipSize(const fs::path& file, int level, const fs::path& scratch) {
     return method == 8 ? size : 0;
 }
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // Best time of each job over at least 3 rounds and until every job has run `minSeconds` in all;
 // in a round every job runs once, in turn.
 std::vector<double> secondsOf(const std::vector<std::function<void()>>& jobs, double minSeconds) {
     std::vector<double> best(jobs.size(), 1e30), total(jobs.size(), 0);
     for (int round = 0; round < 3 || *std::min_element(total.begin(), total.end()) < minSeconds; ++round) {
         for (std::size_t k = 0; k < jobs.size(); ++k) {
-            const double t0 = cpuSeconds();
+            const double t0 = benchstats::ThreadCpuSeconds();
             jobs[k]();
-            const double s = cpuSeconds() - t0;
+            const double s = benchstats::ThreadCpuSeconds() - t0;
             best[k] = std::min(best[k], s);
             total[k] += s;
         }
     }
     return best;
-}
-
-// Median and geometric mean of a list of ratios.
-std::pair<double, double> medianAndGeomean(std::vector<double> v) {
-    if (v.empty()) return {0, 0};
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    double logs = 0;
-    for (double x : v) logs += std::log(x);
-    return {n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, std::exp(logs / static_cast<double>(n))};
 }
 
 struct Totals {
@@ -287,8 +270,8 @@ int main(int argc, char** argv) {
         Totals& t = totals[level];
         const double ours = t.input / t.seconds["ours"] / 1e6;
         const double zlib = t.input / t.seconds["zlib"] / 1e6;
-        const auto [zlibMedian, zlibGeomean] = medianAndGeomean(t.speedZlib);
-        const auto [ldMedian, ldGeomean] = medianAndGeomean(t.speedLd);
+        const double zlibMedian = benchstats::Median(t.speedZlib), zlibGeomean = benchstats::GeometricMean(t.speedZlib);
+        const double ldMedian = benchstats::Median(t.speedLd), ldGeomean = benchstats::GeometricMean(t.speedLd);
         std::printf("%2d %10.0f %10.0f %10.0f %8.4f %8s %9.1f %9.1f %9.1f %7.2f %6.2f/%-6.2f %6.2f/%-6.2f\n", level,
                     t.input, t.size["ours"], t.size["zlib"], t.size["ours"] / t.size["zlib"],
                     t.zip ? std::to_string(t.oursWhereZip / t.zip).substr(0, 6).c_str() : "-", ours, zlib,
