@@ -17,7 +17,7 @@ namespace zip {
 class OutputWindow {
 public:
     static constexpr std::size_t kHistory = 32768;
-    static constexpr std::size_t kChunk = 256 * 1024;
+    static constexpr std::size_t kChunk = 128 * 1024;
     // Room past `limit` for one longest match plus the overshoot of wide copies.
     static constexpr std::size_t kSlack = 512;
 
