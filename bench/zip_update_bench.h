@@ -3,10 +3,16 @@
 // must copy every kept entry and make the new archive durable (fsync) before the rename, so
 // the fair baseline is a copy that is fsynced too; a copy without fsync is shown beside it.
 // The result is checked (the new entry reads back, every entry's CRC tests) before timing.
+// The three runs take turns in each round, so that a busy spell of the shared disk hits them
+// alike; the table shows each one's best and median wall time and its CPU time (user and
+// system), which the disk's other traffic does not inflate.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "platform/Drives.h"
 #include "zip/Zipper.h"
 
@@ -24,14 +31,40 @@ namespace updatebench {
 
 namespace fs = std::filesystem;
 
-inline double BestSeconds(const std::function<void()>& run, int rounds) {
-    double best = 1e30;
-    for (int i = 0; i < rounds; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+// Wall and CPU seconds of one run.
+struct Timing {
+    double wall = 0;
+    double cpu = 0;
+};
+
+inline double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
+}
+
+inline Timing TimeOf(const std::function<void()>& run) {
+    const double cpu = CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), CpuSeconds() - cpu};
+}
+
+// Best and median wall time and the median CPU time of several rounds.
+struct Times {
+    double best = 0;
+    double median = 0;
+    double cpu = 0;
+};
+
+inline Times Summarize(std::vector<Timing> t) {
+    std::vector<double> wall, cpu;
+    for (const Timing& x : t) {
+        wall.push_back(x.wall);
+        cpu.push_back(x.cpu);
     }
-    return best;
+    return {*std::min_element(wall.begin(), wall.end()), benchstats::Median(wall), benchstats::Median(cpu)};
 }
 
 inline void CopyFile(const fs::path& from, const fs::path& to, bool sync) {
@@ -88,14 +121,21 @@ inline bool Run(const fs::path& scratch) {
         if (check.Count() != 1001 || check.Filename(1000) != "small.txt") return false;
     }
     const double size = static_cast<double>(fs::file_size(scratch / "big.zip"));
-    const double copySync = BestSeconds([&] { CopyFile(scratch / "big.zip", scratch / "copy.zip", true); }, 5);
-    const double copyPlain = BestSeconds([&] { CopyFile(scratch / "big.zip", scratch / "copy.zip", false); }, 5);
-    const double ours = BestSeconds(update, 5);
-    std::printf("\nupdate: add one small file to an archive of 1,000 entries, %.0f MB\n", size / 1e6);
-    std::printf("%-28s %9s %9s %9s\n", "", "seconds", "MB/s", "ours/x");
-    std::printf("%-28s %9.3f %9.1f %9s\n", "update (ours)", ours, size / ours / 1e6, "-");
-    std::printf("%-28s %9.3f %9.1f %9.2f\n", "plain copy + fsync", copySync, size / copySync / 1e6, ours / copySync);
-    std::printf("%-28s %9.3f %9.1f %9.2f\n", "plain copy, no fsync", copyPlain, size / copyPlain / 1e6, ours / copyPlain);
+    std::vector<Timing> copySync, copyPlain, ours;
+    for (int round = 0; round < 5; ++round) {
+        copySync.push_back(TimeOf([&] { CopyFile(scratch / "big.zip", scratch / "copy.zip", true); }));
+        copyPlain.push_back(TimeOf([&] { CopyFile(scratch / "big.zip", scratch / "copy.zip", false); }));
+        ours.push_back(TimeOf(update));
+    }
+    const Times sync = Summarize(copySync), plain = Summarize(copyPlain), mine = Summarize(ours);
+    std::printf("\nupdate: add one small file to an archive of 1,000 entries, %.0f MB; 5 rounds, runs in turn\n",
+                size / 1e6);
+    std::printf("%-24s %9s %9s %9s %11s %11s\n", "", "best s", "median s", "CPU s", "ours/x best", "ours/x med");
+    std::printf("%-24s %9.3f %9.3f %9.3f %11s %11s\n", "update (ours)", mine.best, mine.median, mine.cpu, "-", "-");
+    std::printf("%-24s %9.3f %9.3f %9.3f %11.2f %11.2f\n", "plain copy + fsync", sync.best, sync.median, sync.cpu,
+                mine.best / sync.best, mine.median / sync.median);
+    std::printf("%-24s %9.3f %9.3f %9.3f %11.2f %11.2f\n", "plain copy, no fsync", plain.best, plain.median, plain.cpu,
+                mine.best / plain.best, mine.median / plain.median);
     fs::remove(scratch / "copy.zip");
     fs::remove(scratch / "big.zip");
     fs::remove_all(src);

@@ -19,7 +19,7 @@ namespace zip {
 class BitInput {
 public:
     // Bytes that must stay in the buffer for the unchecked eight-byte loads of one step.
-    static constexpr std::size_t kFastMargin = 16;
+    static constexpr std::size_t kFastMargin = 32;
     // Room for a few source blocks; the fast loops only need kFastMargin of it.
     static constexpr std::size_t kBufferSize = 64 * 1024;
 

@@ -15,7 +15,9 @@ struct Deflater::Engine {
     BlockCoder coder;
     BitOutput out;
 
+    template <typename Link>
     void runGreedy(const LevelConfig& config);
+    template <typename Link>
     void runLazy(const LevelConfig& config);
 
     // Codes the block from the block start to the current position.
@@ -39,21 +41,22 @@ inline unsigned distanceTo(unsigned position, int match) {
 
 // Fast levels: take the longest match at each position; strings inside a short match are
 // added to the chains, a long match is skipped over.
+template <typename Link>
 void Deflater::Engine::runGreedy(const LevelConfig& config) {
     const SearchParams params{config.goodLength, config.niceLength, config.maxChain};
     const unsigned maxInsert = config.maxLazy;
     std::uint8_t* const window = matcher.window();
-    std::uint16_t* const prev = matcher.prev();
+    Link* const links = matcher.links<Link>();
     std::uint16_t* const head = matcher.head();
     MatchState s = matcher.state;
     SymbolCursor symbols = coder.symbols();
     unsigned matchLength = 0;
 
     while (s.lookahead != 0) {
-        const unsigned hashHead = insertString(window, prev, head, s.strstart, s.hash);
+        const unsigned hashHead = insertString(window, links, head, s.strstart, s.hash);
         if (hashHead != kNil && s.strstart - hashHead <= kMaxDist) {
             // The search starts from a previous length of 2: any 3-byte match counts.
-            matchLength = longestMatch(window, prev, s.strstart, s.lookahead, hashHead, kMinMatch - 1, params, s.matchStart);
+            matchLength = longestMatch(window, links, s.strstart, s.lookahead, hashHead, kMinMatch - 1, params, s.matchStart);
             if (matchLength > s.lookahead) matchLength = s.lookahead;
         }
         bool full;
@@ -66,7 +69,7 @@ void Deflater::Engine::runGreedy(const LevelConfig& config) {
                 --matchLength;  // the string at the current position is in already
                 do {
                     ++s.strstart;
-                    insertString(window, prev, head, s.strstart, s.hash);
+                    insertString(window, links, head, s.strstart, s.hash);
                 } while (--matchLength != 0);
                 ++s.strstart;
             } else {
@@ -96,11 +99,12 @@ void Deflater::Engine::runGreedy(const LevelConfig& config) {
 // Other levels: lazy evaluation. A match found at one position is held back until the search
 // at the next position shows whether a longer match starts there; if so, the held byte goes out
 // as a literal instead.
+template <typename Link>
 void Deflater::Engine::runLazy(const LevelConfig& config) {
     const SearchParams params{config.goodLength, config.niceLength, config.maxChain};
     const unsigned maxLazy = config.maxLazy;
     std::uint8_t* const window = matcher.window();
-    std::uint16_t* const prev = matcher.prev();
+    Link* const links = matcher.links<Link>();
     std::uint16_t* const head = matcher.head();
     MatchState s = matcher.state;
     SymbolCursor symbols = coder.symbols();
@@ -108,12 +112,12 @@ void Deflater::Engine::runLazy(const LevelConfig& config) {
     bool matchAvailable = false;  // a literal at strstart - 1 is pending
 
     while (s.lookahead != 0) {
-        const unsigned hashHead = insertString(window, prev, head, s.strstart, s.hash);
+        const unsigned hashHead = insertString(window, links, head, s.strstart, s.hash);
         unsigned prevLength = matchLength;
         const int prevMatch = s.matchStart;
         matchLength = kMinMatch - 1;
         if (hashHead != kNil && prevLength < maxLazy && s.strstart - hashHead <= kMaxDist) {
-            matchLength = longestMatch(window, prev, s.strstart, s.lookahead, hashHead, prevLength, params, s.matchStart);
+            matchLength = longestMatch(window, links, s.strstart, s.lookahead, hashHead, prevLength, params, s.matchStart);
             if (matchLength > s.lookahead) matchLength = s.lookahead;
             // A 3-byte match far back costs about as much as three literals.
             if (matchLength == kMinMatch && distanceTo(s.strstart, s.matchStart) > kTooFar) --matchLength;
@@ -128,7 +132,7 @@ void Deflater::Engine::runLazy(const LevelConfig& config) {
             prevLength -= 2;
             do {
                 ++s.strstart;
-                insertString(window, prev, head, s.strstart, s.hash);
+                insertString(window, links, head, s.strstart, s.hash);
             } while (--prevLength != 0);
             matchAvailable = false;
             matchLength = kMinMatch - 1;
@@ -179,11 +183,15 @@ DeflateResult Deflater::compress(const DeflateSource& source, const DeflateSink&
     const LevelConfig& config = kLevels[static_cast<std::size_t>(level_)];
     e.out.start(&sink);
     e.coder.startFile(level_, &e.out, &sourceName);
-    e.matcher.start(&source, &sourceName);
+    // Four-deep links pay off from chains of 32 candidates on.
+    const bool deepLinks = config.maxChain >= 32;
+    e.matcher.start(&source, &sourceName, deepLinks);
     if (config.lazy) {
-        e.runLazy(config);
+        if (deepLinks) e.runLazy<std::uint64_t>(config);
+        else e.runLazy<std::uint16_t>(config);
     } else {
-        e.runGreedy(config);
+        if (deepLinks) e.runGreedy<std::uint64_t>(config);
+        else e.runGreedy<std::uint16_t>(config);
     }
 
     DeflateResult result;

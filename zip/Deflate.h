@@ -4,7 +4,7 @@
 // and writing the compressed bytes through a sink callback in 1024-byte chunks. The method-8 data
 // equals, byte for byte, what Info-ZIP `zip` writes at the same level (1-9), so archives we write
 // match the peer's. A `Deflater` owns its work buffers (window, hash chains, symbol buffers; about
-// 300 KB) and reuses them for every file it compresses; create one per archive update and call
+// 600 KB) and reuses them for every file it compresses; create one per archive update and call
 // `compress` for each file. Nothing but the buffers survives from one file to the next.
 //
 // Errors: exceptions from the source or sink pass through unchanged. A match that differs from

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 
 #include "zip/DeflateErrors.h"
 
@@ -13,10 +14,17 @@ static constexpr unsigned kFirstRead = kWindowSize;
 Matcher::Matcher()
     : windowBuffer_(new std::uint8_t[kBufferSize + kWindowSlack]()),
       window_(windowBuffer_.get()),
-      prev_(new std::uint16_t[kWindowSize]()),
+      links1_(new std::uint16_t[kWindowSize]()),
+      links4_(new std::uint64_t[kWindowSize]()),
       head_(new std::uint16_t[kHashSize]()) {}
 
-void Matcher::start(const DeflateSource* source, const std::string* sourceName) {
+ChainMatch walkDeepChain(const std::uint8_t* window, const std::uint64_t* links, unsigned strstart,
+                         unsigned curMatch, unsigned bestLen, unsigned chainLength, unsigned limit, unsigned nice) {
+    return walkChain(window, links, strstart, curMatch, bestLen, chainLength, limit, nice);
+}
+
+void Matcher::start(const DeflateSource* source, const std::string* sourceName, bool deepLinks) {
+    deepLinks_ = deepLinks;
     source_ = source;
     sourceName_ = sourceName;
     clearWindow();
@@ -55,11 +63,19 @@ void Matcher::fillWindow() {
             const unsigned m = head[n];
             head[n] = static_cast<std::uint16_t>(m >= kWindowSize ? m - kWindowSize : kNil);
         }
-        std::uint16_t* prev = prev_.get();
-        for (unsigned n = 0; n < kWindowSize; ++n) {
-            const unsigned m = prev[n];
-            prev[n] = static_cast<std::uint16_t>(m >= kWindowSize ? m - kWindowSize : kNil);
-        }
+        auto slide = [](auto* links) {
+            using Link = std::remove_pointer_t<decltype(links)>;
+            for (unsigned n = 0; n < kWindowSize; ++n) {
+                std::uint64_t slid = 0;
+                for (unsigned k = 0; k < kLinkDepth<Link>; ++k) {
+                    const unsigned m = linkAt(links[n], k);
+                    slid |= std::uint64_t{m >= kWindowSize ? m - kWindowSize : kNil} << (16 * k);
+                }
+                links[n] = static_cast<Link>(slid);
+            }
+        };
+        if (deepLinks_) slide(links4_.get());
+        else slide(links1_.get());
         more += kWindowSize;
     }
     if (s.strstart + s.lookahead > 0xFFFF) [[unlikely]]

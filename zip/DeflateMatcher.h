@@ -54,25 +54,34 @@ struct SearchParams {
     unsigned maxChain;
 };
 
-// Walks the chain from `curMatch` (the hash head, known to be within reach) and returns the
-// longest match length found, never less than `prevLength`; `matchStart` is set only when a
-// longer match was found. Candidates at or below position - kMaxDist end the walk. A match that
-// covers the whole lookahead ends it too, as in Info-ZIP zip, so bytes past the input never
-// decide between candidates.
-// Always inlined: called out of line, the walk runs about a third slower.
-[[gnu::always_inline]] inline unsigned longestMatch(const std::uint8_t* window, const std::uint16_t* prev,
-                                                    unsigned strstart, unsigned lookahead, unsigned curMatch,
-                                                    unsigned prevLength, const SearchParams& params, int& matchStart) {
-    unsigned chainLength = params.maxChain;
-    if (prevLength >= params.goodLength) chainLength >>= 2;
-    // Level 0 has a chain limit of 0: the newest candidate only. (Counted down past zero, the
-    // limit would never end a walk, and a chain of hash collisions would be walked to its end.)
-    if (chainLength == 0) chainLength = 1;
-    const unsigned limit = strstart > kMaxDist ? strstart - kMaxDist : kNil;
-    unsigned nice = params.niceLength;
-    if (nice > lookahead) nice = lookahead;
+// The best match a chain walk found: its length, and its start when it is longer than the
+// length the walk started from (else 0, which is never a candidate).
+struct ChainMatch {
+    unsigned length;
+    unsigned start;
+};
+
+// The chain links of a position, indexed by position AND kWindowMask: the next positions down
+// its chain, 16 bits each, the nearest in the low bits. Long walks keep four of them
+// (std::uint64_t): a walk then fetches four candidates per dependent load, which cuts the
+// latency that bounds it, and the chain it walks is the same. Short walks (the fast levels)
+// keep one (std::uint16_t), as the wider entries cost them more on every insert than the walk
+// saves.
+template <typename Link>
+inline constexpr unsigned kLinkDepth = sizeof(Link) / 2;
+template <typename Link>
+inline unsigned linkAt(Link links, unsigned k) {
+    return static_cast<unsigned>(static_cast<std::uint64_t>(links) >> (16 * k)) & 0xFFFF;
+}
+
+// Walks the chain from `curMatch` for at most `chainLength` candidates above `limit` and returns
+// the first longest match, stopping at one of `nice` bytes.
+template <typename Link>
+[[gnu::always_inline]] inline ChainMatch walkChain(const std::uint8_t* window, const Link* links, unsigned strstart, unsigned curMatch,
+                     unsigned bestLen, unsigned chainLength, unsigned limit, unsigned nice) {
+    constexpr unsigned kDepth = kLinkDepth<Link>;
     const std::uint8_t* scan = window + strstart;
-    unsigned bestLen = prevLength;
+    unsigned bestStart = kNil;
     // A longer match must agree with the best one so far on bytes 0..bestLen; one 8-byte compare
     // tests the last eight of them (all of them while bestLen < 8), which also throws out most
     // hash collisions before a full comparison.
@@ -89,27 +98,80 @@ struct SearchParams {
         }
         probe = load64(scan + probeAt) & probeMask;
     };
-    setProbe();
-    do {
-        const std::uint8_t* match = window + curMatch;
-        if ((load64(match + probeAt) & probeMask) != probe) continue;
+    // Compares one candidate; true when it reached the nice length and the walk is over.
+    auto visit = [&](unsigned candidate) {
+        const std::uint8_t* match = window + candidate;
+        if ((load64(match + probeAt) & probeMask) != probe) [[likely]]
+            return false;
         const unsigned len = commonLength(scan, match, 0);
         if (len > bestLen) {
-            matchStart = static_cast<int>(curMatch);
+            bestStart = candidate;
             bestLen = len;
-            if (len >= nice) break;
+            if (len >= nice) return true;
             setProbe();
         }
-    } while ((curMatch = prev[curMatch & kWindowMask]) > limit && --chainLength != 0);
-    return bestLen;
+        return false;
+    };
+    setProbe();
+    // kDepth candidates per step, all from one entry; each is taken only while the one before
+    // it was within reach and the count allows.
+    for (;;) {
+        const Link link = links[curMatch & kWindowMask];
+        if (visit(curMatch)) break;
+        unsigned k = 0;
+        for (; k + 1 < kDepth; ++k) {
+            const unsigned next = linkAt(link, k);
+            if (next <= limit || --chainLength == 0 || visit(next)) break;
+        }
+        if (k + 1 < kDepth) break;
+        curMatch = linkAt(link, kDepth - 1);
+        if (curMatch <= limit || --chainLength == 0) break;
+    }
+    return {bestLen, bestStart};
 }
 
-// Adds the string at `pos` to its chain; returns the previous head of that chain.
-inline unsigned insertString(const std::uint8_t* window, std::uint16_t* prev, std::uint16_t* head, unsigned pos,
+// The long walks run out of line, with nothing but the walk's own state, so that all of it
+// stays in registers; the short ones are inlined into the drivers.
+ChainMatch walkDeepChain(const std::uint8_t* window, const std::uint64_t* links, unsigned strstart,
+                         unsigned curMatch, unsigned bestLen, unsigned chainLength, unsigned limit, unsigned nice);
+
+// Walks the chain from `curMatch` (the hash head, known to be within reach) and returns the
+// longest match length found, never less than `prevLength`; `matchStart` is set only when a
+// longer match was found. Candidates at or below position - kMaxDist end the walk. A match that
+// covers the whole lookahead ends it too, as in Info-ZIP zip, so bytes past the input never
+// decide between candidates.
+template <typename Link>
+inline unsigned longestMatch(const std::uint8_t* window, const Link* links, unsigned strstart, unsigned lookahead,
+                             unsigned curMatch, unsigned prevLength, const SearchParams& params, int& matchStart) {
+    unsigned chainLength = params.maxChain;
+    if (prevLength >= params.goodLength) chainLength >>= 2;
+    // Level 0 has a chain limit of 0: the newest candidate only. (Counted down past zero, the
+    // limit would never end a walk, and a chain of hash collisions would be walked to its end.)
+    if (chainLength == 0) chainLength = 1;
+    const unsigned limit = strstart > kMaxDist ? strstart - kMaxDist : kNil;
+    unsigned nice = params.niceLength;
+    if (nice > lookahead) nice = lookahead;
+    ChainMatch m;
+    if constexpr (kLinkDepth<Link> == 1)
+        m = walkChain(window, links, strstart, curMatch, prevLength, chainLength, limit, nice);
+    else
+        m = walkDeepChain(window, links, strstart, curMatch, prevLength, chainLength, limit, nice);
+    if (m.start != kNil) matchStart = static_cast<int>(m.start);
+    return m.length;
+}
+
+// Adds the string at `pos` to its chain; returns the previous head of that chain. The links
+// after the head are read from the head's own entry; they are followed only while the head is
+// within reach, and then that entry has not been reused.
+template <typename Link>
+inline unsigned insertString(const std::uint8_t* window, Link* links, std::uint16_t* head, unsigned pos,
                              unsigned& hash) {
     hash = updateHash(hash, window[pos + kMinMatch - 1]);
     const unsigned hashHead = head[hash];
-    prev[pos & kWindowMask] = static_cast<std::uint16_t>(hashHead);
+    if constexpr (kLinkDepth<Link> == 1)
+        links[pos & kWindowMask] = static_cast<Link>(hashHead);
+    else
+        links[pos & kWindowMask] = hashHead | (links[hashHead & kWindowMask] << 16);
     head[hash] = static_cast<std::uint16_t>(pos);
     return hashHead;
 }
@@ -129,7 +191,8 @@ public:
     Matcher();
 
     // Start of a file: clears the chains, reads the first input and primes the hash.
-    void start(const DeflateSource* source, const std::string* sourceName);
+    // `deepLinks` chooses the four-deep chain links (for the levels with long walks).
+    void start(const DeflateSource* source, const std::string* sourceName, bool deepLinks);
     // One refill step: slides when the position nears the end, then reads into the free room.
     void fillWindow();
     // Checks a match about to be recorded against the input; raises EInvalidMatch on a mismatch.
@@ -143,7 +206,8 @@ public:
     }
 
     std::uint8_t* window() { return window_; }
-    std::uint16_t* prev() { return prev_.get(); }
+    template <typename Link>
+    Link* links();
     std::uint16_t* head() { return head_.get(); }
 
     MatchState state;
@@ -155,11 +219,22 @@ private:
 
     std::unique_ptr<std::uint8_t[]> windowBuffer_;
     std::uint8_t* window_ = nullptr;
-    std::unique_ptr<std::uint16_t[]> prev_;
+    std::unique_ptr<std::uint16_t[]> links1_;
+    std::unique_ptr<std::uint64_t[]> links4_;
+    bool deepLinks_ = false;
     std::unique_ptr<std::uint16_t[]> head_;
     unsigned highWater_ = 0;  // end of the window part that input has reached
     const DeflateSource* source_ = nullptr;
     const std::string* sourceName_ = nullptr;
 };
+
+template <>
+inline std::uint16_t* Matcher::links<std::uint16_t>() {
+    return links1_.get();
+}
+template <>
+inline std::uint64_t* Matcher::links<std::uint64_t>() {
+    return links4_.get();
+}
 
 }  // namespace zip::deflate

@@ -20,6 +20,10 @@ void replicate(std::uint32_t* table, unsigned size, unsigned low, unsigned lengt
     for (unsigned i = low; i < size; i += 1u << length) table[i] = entry;
 }
 
+// Adds a codeword of `length` bits to a symbol's template: it is consumed, and extra bits
+// start after it.
+std::uint32_t with_code(std::uint32_t entry, unsigned length) { return entry + length + (length << 8); }
+
 }  // namespace
 
 BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const std::uint32_t* symbols,
@@ -50,7 +54,9 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
         if (lengths[s] != 0) sorted[offsets[lengths[s]]++] = s;
 
     const unsigned root_size = 1u << root;
-    std::fill(table, table + root_size, kInvalidEntry);
+    // A complete code writes every entry; only a lone one-bit code leaves some unused.
+    const bool incomplete = left > 0;
+    if (incomplete) std::fill(table, table + root_size, kInvalidEntry);
 
     unsigned remaining[kMaxCodeLength + 1];
     std::copy(counts, counts + kMaxCodeLength + 1, remaining);
@@ -66,7 +72,7 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
             const unsigned rev = reverse_bits(code, len);
             std::uint32_t entry = symbols[symbol];
             if (len <= root) {
-                entry += len | (len << 5);
+                entry = with_code(entry, len);
                 replicate(table, root_size, rev, len, entry);
             } else {
                 const unsigned prefix = rev & (root_size - 1);
@@ -86,13 +92,13 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
                     sub_start = next_free;
                     sub_bits = bits;
                     next_free += 1u << bits;
-                    std::fill(table + sub_start, table + next_free, kInvalidEntry);
-                    table[prefix] = kSubtable | root | (bits << 5) | (sub_start << 16);
+                    if (incomplete) std::fill(table + sub_start, table + next_free, kInvalidEntry);
+                    table[prefix] = kSubtable | root | (bits << 8) | (sub_start << 16);
                 }
                 const unsigned sub_len = len - root;
                 // Guard the subtable's bounds even for codes the sizing did not foresee.
                 if (sub_len > sub_bits) return BuildResult::Incomplete;
-                entry += sub_len | (sub_len << 5);
+                entry = with_code(entry, sub_len);
                 replicate(table + sub_start, 1u << sub_bits, rev >> root, sub_len, entry);
             }
             --remaining[len];

@@ -4,30 +4,38 @@
 // through one subtable indexed by the bits after the root. An entry packs everything the
 // hot loop needs in 32 bits, so a length or distance and its extra bits are taken in a
 // single consume:
-//   bits 0-4   codeword length (for a subtable link: the root bits)
-//   bits 5-9   codeword length plus extra bits (for a subtable link: the subtable's bits)
-//   bits 10-13 kind flags
+//   bits 0-5   bits the entry consumes: codeword plus extra bits, or the root bits of a
+//              subtable link
+//   bits 8-11  codeword length (where the extra bits start); for a subtable link the
+//              subtable's index bits
+//   bits 12-15 kind flags
 //   bits 16-31 literal byte, symbol, base value, or subtable offset
+// Bits 6-7 stay 0, so `e & 63` and `e & 0xFF` both give the consumed bits.
 #pragma once
 
 #include <cstdint>
 
 namespace zip::huffman {
 
-inline constexpr std::uint32_t kLiteral = 1u << 10;
-inline constexpr std::uint32_t kEndOfBlock = 1u << 11;
-inline constexpr std::uint32_t kSubtable = 1u << 12;
-inline constexpr std::uint32_t kInvalid = 1u << 13;
+inline constexpr std::uint32_t kLiteral = 1u << 12;
+inline constexpr std::uint32_t kSubtable = 1u << 13;
+inline constexpr std::uint32_t kEndOfBlock = 1u << 14;
+inline constexpr std::uint32_t kInvalid = 1u << 15;
+// Anything the hot loop does not take as a literal, length or distance.
+inline constexpr std::uint32_t kExceptional = kSubtable | kEndOfBlock | kInvalid;
 inline constexpr unsigned kMaxCodeLength = 15;
 
-inline constexpr unsigned code_length(std::uint32_t e) { return e & 31; }
-inline constexpr unsigned total_length(std::uint32_t e) { return (e >> 5) & 31; }
+inline constexpr unsigned consumed_bits(std::uint32_t e) { return e & 63; }
+// Of a length or distance entry, which carries no flags: 63 rather than 15 lets a shift
+// instruction that masks its count to six bits do without the mask.
+inline constexpr unsigned code_length(std::uint32_t e) { return (e >> 8) & 63; }
+inline constexpr unsigned subtable_bits(std::uint32_t e) { return (e >> 8) & 15; }
 inline constexpr unsigned value(std::uint32_t e) { return e >> 16; }
 
-// What a symbol decodes to, before the builder adds its code length: flags, value and
-// the number of extra bits in the total-length field.
+// What a symbol decodes to, before the builder adds its code length: flags, value and the
+// number of extra bits (in the consumed-bits field).
 inline constexpr std::uint32_t symbol_entry(std::uint32_t flags, std::uint32_t value, unsigned extra_bits = 0) {
-    return flags | (value << 16) | (extra_bits << 5);
+    return flags | (value << 16) | extra_bits;
 }
 inline constexpr std::uint32_t kInvalidEntry = kInvalid;
 

@@ -77,22 +77,29 @@ const FixedTables& fixed_tables() {
     return tables;
 }
 
-constexpr std::uint64_t low_bits(std::uint64_t v, unsigned n) { return v & ((std::uint64_t{1} << n) - 1); }
-
 // How decoding the symbols of a block stopped.
 enum class Step { More, BlockDone, BadData };
 
-// Copies a match whose source lies `dist` bytes back. Wide copies may write up to 15
-// bytes past the match, which the window's slack absorbs; later bytes overwrite them.
-inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
+// Copies a match whose source lies `dist` bytes back and returns the end of the match.
+// Wide copies write up to 31 bytes past the match, which the window's slack absorbs and
+// later output overwrites; a chunk is read only once every byte of it has been written,
+// because a chunk never reaches back less than its own width.
+[[gnu::always_inline]] inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
     const Byte* src = out - dist;
     Byte* const stop = out + length;
-    if (dist >= 16) {
-        do {
-            std::memcpy(out, src, 16);
-            out += 16;
-            src += 16;
-        } while (out < stop);
+    if (dist >= 16) [[likely]] {
+        // Most matches are short: two chunks without a test, then a loop for the rest.
+        std::memcpy(out, src, 16);
+        std::memcpy(out + 16, src + 16, 16);
+        if (length > 32) [[unlikely]] {
+            out += 32;
+            src += 32;
+            do {
+                std::memcpy(out, src, 16);
+                out += 16;
+                src += 16;
+            } while (out < stop);
+        }
     } else if (dist >= 8) {
         do {
             std::memcpy(out, src, 8);
@@ -100,144 +107,202 @@ inline Byte* copy_match(Byte* out, std::size_t dist, unsigned length) {
             src += 8;
         } while (out < stop);
     } else if (dist == 1) {
-        std::memset(out, *src, length);
+        const std::uint64_t run = *src * 0x0101010101010101u;
+        do {
+            std::memcpy(out, &run, 8);
+            std::memcpy(out + 8, &run, 8);
+            out += 16;
+        } while (out < stop);
     } else {
-        // Short period: byte by byte, each byte may be one just written.
-        while (out < stop) *out++ = *src++;
+        // Periods of 2 to 7: byte by byte, each byte may be one just written.
+        do *out++ = *src++;
+        while (out < stop);
     }
     return stop;
 }
 
-// Decodes literal/length and distance codes. The fast variant loads eight input bytes at a
-// time and is called only while the input buffer holds BitInput::kFastMargin bytes; every
-// step does at most two such loads (each advances at most seven bytes), so the loop
-// condition proves its bounds. The careful variant refills a byte at a time, supplies
-// zeros past the entry's end and stops once they have been consumed.
-template <bool kCareful>
-[[gnu::always_inline]] inline Step decode_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
-                                                  const std::uint32_t* dist) {
-    static_assert(BitInput::kFastMargin >= 2 * 8, "two eight-byte loads per step");
-    static_assert(OutputWindow::kSlack >= 258 + 16 + 2, "a match plus the overshoot of wide copies");
+constexpr std::uint64_t low_bits_of(std::uint64_t v, unsigned n) { return v & ((std::uint64_t{1} << n) - 1); }
+
+#if defined(__x86_64__)
+// The low n bits in one instruction, for the loop built for processors with BMI2 (written
+// out, as the loop's helpers are compiled for the baseline processor); the count is taken
+// from the low byte of n, which for an entry is its consumed bits.
+inline std::uint64_t low_bits_bmi2(std::uint64_t v, std::uint32_t n) {
+    std::uint64_t r;
+    asm("bzhi %q2, %1, %0" : "=r"(r) : "r"(v), "r"(n));
+    return r;
+}
+#endif
+
+// The hot loop: decodes literal/length and distance codes while the input buffer holds
+// BitInput::kFastMargin bytes and the window has room below its limit. A refill loads eight
+// input bytes at once and leaves 56 to 63 bits; one pass refills at most three times (each
+// advancing at most seven bytes), so the loop condition proves every load in bounds. Each
+// refill comes right after a table lookup, so that it runs while the lookup is under way
+// rather than between one code and the lookup of the next; and the next litlen entry is
+// looked up before a match is copied, so the lookup overlaps the copy.
+template <bool kBmi2>
+[[gnu::always_inline]] inline Step fast_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
+                                                const std::uint32_t* dist) {
+    static_assert(BitInput::kFastMargin >= 3 * 7 + 8, "three refills per pass");
+    static_assert(OutputWindow::kSlack >= 3 + 258 + 31, "literals, a match and the overshoot of its copy");
+    // Bits taken between refills: three literals and the lookup after them; a length with
+    // a subtable link and the lookup of its distance; a distance and the next lookup.
+    static_assert(4 * kLitlenRootBits <= 56 && 20 + kDistRootBits <= 56 && 28 + kLitlenRootBits <= 56,
+                  "bit budget of a pass");
     const Byte* next = in.next;
-    const Byte* end = in.end;
+    const Byte* const safe_end = in.end - BitInput::kFastMargin;
     std::uint64_t bitbuf = in.bitbuf;
     unsigned bitcount = in.bitcount;
     Byte* out = w.out;
     Byte* const base = w.base;
     Byte* const limit = w.limit;
 
-    auto store = [&] {
-        in.next = next;
-        in.end = end;
-        in.bitbuf = bitbuf;
-        in.bitcount = bitcount;
-        w.out = out;
-    };
+    // Only the low six bits of bitcount count: a consume subtracts the whole entry, whose
+    // low six bits are the consumed bits, and the rest of the word is left to wrap.
     auto refill = [&] {
-        if constexpr (kCareful) {
-            store();
-            in.refill();
-            next = in.next;
-            end = in.end;
-            bitbuf = in.bitbuf;
-            bitcount = in.bitcount;
-        } else {
-            // Branch-free: fill to 56..63 bits; the partial byte on top is re-read later.
-            bitbuf |= load_le64(next) << bitcount;
-            next += (63 - bitcount) >> 3;
-            bitcount |= 56;
-        }
+        // Branch-free: the partial byte on top is loaded again by the next refill.
+        bitbuf |= load_le64(next) << (bitcount & 63);
+        next += ((bitcount & 63) ^ 63) >> 3;
+        bitcount |= 56;
     };
-    auto peek_bits = [&](unsigned n) { return low_bits(bitbuf, n); };
-    auto consume = [&](unsigned n) {
-        bitbuf >>= n;
-        bitcount -= n;
+    auto peek = [&](unsigned n) { return low_bits_of(bitbuf, n); };
+    auto consume = [&](std::uint32_t e) {
+        bitbuf >>= consumed_bits(e);
+        bitcount -= e;
+    };
+    // Base value plus the extra bits that follow the codeword.
+    auto base_plus_extra = [&](std::uint32_t e) {
+#if defined(__x86_64__)
+        if constexpr (kBmi2) return value(e) + static_cast<unsigned>(low_bits_bmi2(bitbuf, e) >> code_length(e));
+#endif
+        return value(e) + static_cast<unsigned>(peek(consumed_bits(e)) >> code_length(e));
     };
     auto finish = [&](Step step) {
-        store();
+        in.next = next;
+        in.bitbuf = bitbuf;
+        in.bitcount = bitcount & 63;
+        w.out = out;
         return step;
     };
-    auto keep_going = [&] {
-        if constexpr (kCareful) return out < limit && end - next < static_cast<std::ptrdiff_t>(BitInput::kFastMargin);
-        else return out < limit && end - next >= static_cast<std::ptrdiff_t>(BitInput::kFastMargin);
-    };
 
-    while (keep_going()) {
-        if constexpr (kCareful)
-            // Zeros past the entry's end were consumed by the last symbol: stop here, before
-            // they can drive an endless run of made-up symbols.
-            if (in.overrun * 8 > bitcount) return finish(Step::BadData);
-        refill();
-        std::uint32_t e = litlen[peek_bits(kLitlenRootBits)];
+    refill();
+    std::uint32_t e = litlen[peek(kLitlenRootBits)];
+    do {
+        // Here the buffer holds at least 56 bits, and e is the entry of the next code. A
+        // refill adds bits above the ones looked up, so a looked-up entry stays right.
         if (e & kLiteral) {
-            // Three literals (at most 45 bits) fit in the bits of one refill.
-            consume(code_length(e));
+            consume(e);
             *out++ = static_cast<Byte>(value(e));
-            e = litlen[peek_bits(kLitlenRootBits)];
+            e = litlen[peek(kLitlenRootBits)];
             if (e & kLiteral) {
-                consume(code_length(e));
+                consume(e);
                 *out++ = static_cast<Byte>(value(e));
-                e = litlen[peek_bits(kLitlenRootBits)];
+                e = litlen[peek(kLitlenRootBits)];
                 if (e & kLiteral) {
-                    consume(code_length(e));
+                    consume(e);
                     *out++ = static_cast<Byte>(value(e));
+                    e = litlen[peek(kLitlenRootBits)];
+                    refill();
                     continue;
                 }
             }
-            // A refill adds bits above the ones looked up, so `e` stays right.
             refill();
         }
-        if (e & kSubtable) [[unlikely]] {
-            consume(code_length(e));
-            e = litlen[value(e) + peek_bits(total_length(e))];
-            if (e & kLiteral) {
-                consume(code_length(e));
-                *out++ = static_cast<Byte>(value(e));
-                continue;
+        if (e & kExceptional) [[unlikely]] {
+            if (e & kSubtable) {
+                consume(e);
+                e = litlen[value(e) + peek(subtable_bits(e))];
+                if (e & kLiteral) {
+                    consume(e);
+                    *out++ = static_cast<Byte>(value(e));
+                    e = litlen[peek(kLitlenRootBits)];
+                    refill();
+                    continue;
+                }
+            }
+            if (e & kInvalid) return finish(Step::BadData);
+            if (e & kEndOfBlock) {
+                consume(e);
+                return finish(Step::BlockDone);
             }
         }
-        if (e & (kEndOfBlock | kInvalid)) [[unlikely]] {
+        const unsigned length = base_plus_extra(e);
+        consume(e);
+        e = dist[peek(kDistRootBits)];
+        refill();
+        if (e & kExceptional) [[unlikely]] {
+            // A root entry that is not invalid is a subtable link.
             if (e & kInvalid) return finish(Step::BadData);
-            consume(code_length(e));
-            if constexpr (kCareful)
-                if (in.overrun * 8 > bitcount) return finish(Step::BadData);
-            return finish(Step::BlockDone);
+            consume(e);
+            e = dist[value(e) + peek(subtable_bits(e))];
+            if (e & kInvalid) return finish(Step::BadData);
         }
-        // A length (at most 20 bits with its extra bits) and a distance (at most 28)
-        // both fit in the at least 56 bits the refill left.
-        const unsigned length =
-            value(e) + static_cast<unsigned>(peek_bits(total_length(e)) >> code_length(e));
-        consume(total_length(e));
-        e = dist[peek_bits(kDistRootBits)];
-        if (e & kSubtable) [[unlikely]] {
-            consume(code_length(e));
-            e = dist[value(e) + peek_bits(total_length(e))];
-        }
-        if (e & kInvalid) [[unlikely]]
-            return finish(Step::BadData);
-        const std::size_t distance =
-            value(e) + static_cast<std::size_t>(peek_bits(total_length(e)) >> code_length(e));
-        consume(total_length(e));
-        if constexpr (kCareful)
-            if (in.overrun * 8 > bitcount) return finish(Step::BadData);
+        const std::size_t distance = base_plus_extra(e);
+        consume(e);
+        e = litlen[peek(kLitlenRootBits)];
+        refill();
         // A distance before the entry's first byte is bad data, not a read of stale memory.
         if (distance > static_cast<std::size_t>(out - base)) [[unlikely]]
             return finish(Step::BadData);
         out = copy_match(out, distance, length);
-    }
+    } while (out < limit && next <= safe_end);
     return finish(Step::More);
+}
+
+// The careful loop for the last bytes of an entry: one code per pass, refilled a byte at a
+// time; past the entry's end the refill supplies zero bytes and counts them, and the loop
+// stops as soon as a code has taken any of them, before they can drive an endless run of
+// made-up symbols.
+Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+    auto consume = [&](std::uint32_t e) { in.consume(consumed_bits(e)); };
+    auto base_plus_extra = [&](std::uint32_t e) {
+        return value(e) + static_cast<unsigned>(in.peek_bits(consumed_bits(e)) >> code_length(e));
+    };
+    while (w.out < w.limit && static_cast<std::size_t>(in.end - in.next) < BitInput::kFastMargin) {
+        if (in.truncated()) return Step::BadData;
+        in.refill();
+        std::uint32_t e = litlen[in.peek_bits(kLitlenRootBits)];
+        if (e & kSubtable) {
+            consume(e);
+            e = litlen[value(e) + in.peek_bits(subtable_bits(e))];
+        }
+        if (e & kLiteral) {
+            consume(e);
+            *w.out++ = static_cast<Byte>(value(e));
+            continue;
+        }
+        if (e & kInvalid) return Step::BadData;
+        if (e & kEndOfBlock) {
+            consume(e);
+            return in.truncated() ? Step::BadData : Step::BlockDone;
+        }
+        const unsigned length = base_plus_extra(e);
+        consume(e);
+        e = dist[in.peek_bits(kDistRootBits)];
+        if (e & kSubtable) {
+            consume(e);
+            e = dist[value(e) + in.peek_bits(subtable_bits(e))];
+        }
+        if (e & kInvalid) return Step::BadData;
+        const std::size_t distance = base_plus_extra(e);
+        consume(e);
+        if (in.truncated() || distance > w.history()) return Step::BadData;
+        w.out = copy_match(w.out, distance, length);
+    }
+    return Step::More;
 }
 
 // The fast loop is built twice: plain, and with the BMI2 shift and mask instructions,
 // which take a good part of each step's work; the processor decides once which runs.
 using FastLoop = Step (*)(BitInput&, OutputWindow&, const std::uint32_t*, const std::uint32_t*);
 Step fast_loop_plain(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
-    return decode_symbols<false>(in, w, litlen, dist);
+    return fast_symbols<false>(in, w, litlen, dist);
 }
 #if defined(__x86_64__)
 __attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
                                                          const std::uint32_t* dist) {
-    return decode_symbols<false>(in, w, litlen, dist);
+    return fast_symbols<true>(in, w, litlen, dist);
 }
 FastLoop choose_fast_loop() {
     __builtin_cpu_init();
@@ -296,7 +361,7 @@ DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* l
     for (;;) {
         if (!w.make_room()) return DecodeStatus::OutputOverflow;
         const Step step =
-            in.ensure_margin() ? fast_loop(in, w, litlen, dist) : decode_symbols<true>(in, w, litlen, dist);
+            in.ensure_margin() ? fast_loop(in, w, litlen, dist) : careful_symbols(in, w, litlen, dist);
         if (step == Step::BlockDone) return DecodeStatus::Ok;
         if (step == Step::BadData) return check_input(in, DecodeStatus::BadData);
         if (in.truncated()) return DecodeStatus::TruncatedInput;
@@ -339,7 +404,7 @@ DecodeStatus Inflater::run(BitInput& in, OutputWindow& w) {
                 in.refill();
                 const std::uint32_t e = t.precode[in.peek_bits(kPrecodeRootBits)];
                 if (e & kInvalid) return check_input(in, DecodeStatus::BadData);
-                in.consume(code_length(e));
+                in.consume(consumed_bits(e));
                 const unsigned symbol = value(e);
                 if (symbol < 16) {
                     t.lengths[i++] = static_cast<std::uint8_t>(symbol);

@@ -19,7 +19,7 @@ namespace zip {
 
 class Inflater {
 public:
-    static constexpr unsigned kLitlenRootBits = 10;
+    static constexpr unsigned kLitlenRootBits = 11;
     static constexpr unsigned kDistRootBits = 8;
 
     Inflater();

@@ -363,6 +363,132 @@ INSTANTIATE_TEST_SUITE_P(
         HandCase{"NothingAtAll", {}, 0, DecodeStatus::TruncatedInput, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- Window edges and block boundaries -----------------------------------------------------
+
+// A match in fixed codes: its length and distance symbols with their extra bits.
+void fixed_match(BitWriter& w, unsigned length, unsigned distance) {
+    static const unsigned length_base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                             31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const unsigned dist_base[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                           193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    unsigned l = 28;
+    while (length_base[l] > length) --l;
+    const unsigned length_extra = l < 8 || l == 28 ? 0 : (l - 4) / 4;
+    fixed_litlen(w, 257 + l);
+    w.bits(length - length_base[l], length_extra);
+    unsigned d = 29;
+    while (dist_base[d] > distance) --d;
+    fixed_distance(w, d);
+    w.bits(distance - dist_base[d], d < 4 ? 0 : (d - 2) / 2);
+}
+
+// The output a match appends, copied byte by byte as the format defines it.
+void reference_copy(Bytes& out, unsigned length, unsigned distance) {
+    for (unsigned i = 0; i < length; ++i) out.push_back(out[out.size() - distance]);
+}
+
+// Matches that overlap their own output (distance 1 to 8, below the width of a word copy) and
+// matches just past that, at lengths around the widths of the wide copies; each stream is
+// long enough for the fast loop and also read one byte per block for the careful one.
+TEST(InflateEdges, OverlappingCopiesRepeatTheirPeriod) {
+    for (unsigned distance = 1; distance <= 17; ++distance) {
+        BitWriter w;
+        w.bits(1, 1);
+        w.bits(1, 2);  // fixed
+        Bytes expected;
+        for (unsigned i = 0; i < 17; ++i) {
+            const Byte b = static_cast<Byte>('a' + i * 7 % 26);
+            fixed_litlen(w, b);
+            expected.push_back(b);
+        }
+        for (unsigned length : {3u, 4u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 48u, 100u, 257u, 258u}) {
+            fixed_match(w, length, distance);
+            reference_copy(expected, length, distance);
+            fixed_litlen(w, 'z');
+            expected.push_back('z');
+        }
+        fixed_litlen(w, 256);
+        SCOPED_TRACE(distance);
+        expect_round_trip(expected, w.finish());
+        expect_round_trip(expected, w.finish(), 1);
+    }
+}
+
+// A match that reaches back exactly 32768 bytes, the farthest the format allows, right after
+// the first window's worth of output and again much later; zlib never writes one.
+TEST(InflateEdges, MatchReachingBackExactly32K) {
+    const Bytes history = random_bytes(32768, 21);
+    Bytes expected;
+    Bytes stream;
+    // 32768 random bytes as stored blocks, then a fixed block of matches 32768 back.
+    for (std::size_t at = 0; at < history.size(); at += 16384) {
+        const Bytes part(history.begin() + static_cast<std::ptrdiff_t>(at),
+                         history.begin() + static_cast<std::ptrdiff_t>(at + 16384));
+        const Bytes block = stored_block(part, false);
+        stream.insert(stream.end(), block.begin(), block.end());
+        expected.insert(expected.end(), part.begin(), part.end());
+    }
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(1, 2);
+    for (int i = 0; i < 400; ++i) {
+        const unsigned length = 3 + static_cast<unsigned>(i * 37 % 256);
+        fixed_match(w, length, 32768);
+        reference_copy(expected, length, 32768);
+    }
+    fixed_litlen(w, 256);
+    const Bytes tail = w.finish();
+    stream.insert(stream.end(), tail.begin(), tail.end());
+    expect_round_trip(expected, stream);
+    expect_round_trip(expected, stream, 7);
+
+    // One byte farther than the output so far reaches before the entry's first byte: bad data,
+    // in the fast loop and in the careful one.
+    BitWriter bad;
+    bad.bits(1, 1);
+    bad.bits(1, 2);
+    for (int i = 0; i < 64; ++i) fixed_litlen(bad, 'x');
+    fixed_match(bad, 3, 65);
+    for (int i = 0; i < 64; ++i) fixed_litlen(bad, 'y');
+    fixed_litlen(bad, 256);
+    for (std::size_t block : {std::size_t{16000}, std::size_t{1}})
+        EXPECT_EQ(inflate(bad.finish(), 131, block).status, DecodeStatus::BadData) << block;
+}
+
+// The end-of-block code at every bit position of the 64-bit buffer: a first block whose
+// literals (8 or 9 bits each) put its end at each offset, then a long second block, so the
+// end is met by the fast loop and, with one-byte input blocks, by the careful one.
+TEST(InflateEdges, EndOfBlockAtEveryBitPosition) {
+    for (unsigned shift = 0; shift < 64; ++shift) {
+        BitWriter w;
+        w.bits(0, 1);
+        w.bits(1, 2);
+        Bytes expected;
+        // After 3 header bits, 40 + shift / 8 literals of which shift % 8 take 9 bits: the end
+        // code starts at bit 323 + shift.
+        for (unsigned i = 0; i < 40 + shift / 8; ++i) {
+            const Byte b = static_cast<Byte>(i < shift % 8 ? 200 : 'a' + i % 26);
+            fixed_litlen(w, b);
+            expected.push_back(b);
+        }
+        fixed_litlen(w, 256);
+        w.bits(1, 1);  // last block
+        w.bits(1, 2);
+        for (unsigned i = 0; i < 200; ++i) {
+            const Byte b = static_cast<Byte>('A' + i % 23);
+            fixed_litlen(w, b);
+            expected.push_back(b);
+        }
+        fixed_match(w, 50, 7);
+        reference_copy(expected, 50, 7);
+        fixed_litlen(w, 256);
+        const Bytes stream = w.finish();
+        SCOPED_TRACE(shift);
+        expect_round_trip(expected, stream);
+        expect_round_trip(expected, stream, 1);
+    }
+}
+
 // --- Hostile input --------------------------------------------------------------------------
 
 // Every prefix of a valid stream ends as truncated (or, where the cut falls in padding
