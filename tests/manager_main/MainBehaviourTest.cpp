@@ -44,13 +44,13 @@ TEST_F(MainBehaviourTest, ActionsPageListsThreeColumns) {
 
 TEST_F(MainBehaviourTest, ResizingThePanelRefreshesTheSelectedBackupsPage) {
     TFormMain* f = Create();
-    TTreeExNode* folder = Add(f->BackupRoot, "Docs", nkFolder);
-    f->BackupRoot->Collapse(false);
-    TTreeExNode* tax = Add(folder, "Tax", nkBackup);
+    TTreeExNode* tax = Add(Add(f->BackupRoot, "Docs", nkFolder), "Tax", nkBackup);
     tax->SetSystemName("TestPlugin");
     tax->SetBackupID("{7}");
-    f->TreeEx->SetSelected(tax);
+    f->BackupRoot->Collapse(false);
+    f->TreeExChange(nullptr, tax);  // as the catalogue load runs it
     EXPECT_TRUE(f->BackupRoot->Expanded());  // the page step opens the Backup's root
+    f->TreeEx->SetSelected(tax);
     ASSERT_EQ(tax->PluginChildID(), "FormMain");
     const String before = PluginLog();
     f->SetWidth(f->Width() + 40);
