@@ -150,14 +150,14 @@ void TCustomTreeEx::ApplyClickSelection(TTreeExNode* old, bool oldUnselected, TS
 }
 
 void TCustomTreeEx::LeftButtonUp(TMessage& message) {
-    if (clickPending_) {
-        // Released before a drag started: the press was a click after all.
-        clickPending_ = false;
-        dragNode_ = nullptr;
-        PendingClick c = pendingClick_;
-        pendingClick_ = PendingClick{};
-        ApplyClickSelection(c.old, c.oldUnselected, c.shift, c.wasSelected, c.node);
-    }
+    // Released before a drag started: the press was a click after all, and a later drag takes
+    // the node under the cursor, never this press's node.
+    const bool clickPending = clickPending_;
+    const PendingClick c = pendingClick_;
+    clickPending_ = false;
+    dragNode_ = nullptr;
+    pendingClick_ = PendingClick{};
+    if (clickPending) ApplyClickSelection(c.old, c.oldUnselected, c.shift, c.wasSelected, c.node);
     if (rubberBanding_) {
         bool visible = RubberBandVisible();
         rubberBanding_ = false;

@@ -237,16 +237,24 @@ std::vector<TCatalogueLine> ParseCatalogueText(const String& text, const TFormat
     return lines;
 }
 
-void PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueTarget& target,
+bool PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueTarget& target,
                            std::vector<String>& problems) {
     using Node = TCatalogueTarget::Node;
     Node root = target.BackupRoot();
     Node current = nullptr;
     Integer previous = 1;
+    bool moved = false;
     for (const TCatalogueLine& entry : lines) {
         Integer level = std::clamp(entry.Record.Level, 1, kMaxCatalogueLevel);
         if (!current) level = 1;  // the first node always hangs from the root
         level = std::min(level, previous + 1);
+        if (level != entry.Record.Level) {
+            // The next save writes the level the node got, so the line changes.
+            moved = true;
+            problems.push_back("Backup.Dat line " + std::to_string(entry.LineNumber) + " has level " +
+                               std::to_string(entry.Record.Level) + " and is placed at level " +
+                               std::to_string(level) + "; the file as read is kept as Backup.Dat.bak");
+        }
         Node parent = root;
         if (level == 1) {
             parent = root;
@@ -275,6 +283,7 @@ void PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueT
         }
     }
     target.ExpandSavedNodes();
+    return moved;
 }
 
 std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormatSettings& settings) {
@@ -295,7 +304,10 @@ std::vector<String> TCatalogueFile::Load(TCatalogueTarget& target, const TFormat
         backupPending_ = true;
     }
     try {
-        PlaceCatalogueRecords(lines, target, problems);
+        if (PlaceCatalogueRecords(lines, target, problems)) {
+            damagedText_ = text;
+            backupPending_ = true;
+        }
     } catch (...) {
         // The lines after the failure are not in the tree, so the file as read is kept before
         // the next save.

@@ -89,8 +89,9 @@ public:
 
 // Places every record under the Backup's root by its level. A level below 1 counts as 1 and
 // a level more than one deeper than the previous line's counts as one deeper, so no line is
-// dropped for its level. Problems of the page step are added to problems.
-void PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueTarget& target,
+// dropped for its level. Each line placed at another level than it holds is added to problems,
+// as are problems of the page step. True when a line was placed at another level.
+bool PlaceCatalogueRecords(const std::vector<TCatalogueLine>& lines, TCatalogueTarget& target,
                            std::vector<String>& problems);
 
 // The file itself.

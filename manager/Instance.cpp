@@ -51,10 +51,10 @@ THandOver ActivateRunningInstance(bool hasArguments) {
     if (CommandLineText.size() > kMaxCommandLineText) return THandOver::CommandLineTooLong;
     CommandLineAtom = GlobalAddAtomA(CommandLineText.c_str());
     if (!CommandLineAtom) return THandOver::AtomFailed;
-    SendMessageA(InstanceWindow, WM_INSTANCE_COMMANDLINE, CommandLineAtom, 0);
+    const LRESULT taken = SendMessageA(InstanceWindow, WM_INSTANCE_COMMANDLINE, CommandLineAtom, 0);
     GlobalDeleteAtom(CommandLineAtom);
     CommandLineAtom = 0;
-    return THandOver::Restored;
+    return taken == kCommandLineTaken ? THandOver::Restored : THandOver::NotTaken;
 }
 
 TCommandLineRequest ParseCommandLineText(const String& text) {

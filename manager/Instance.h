@@ -23,6 +23,9 @@ inline constexpr UINT WM_INSTANCE_COMMANDLINE = 0x8067;
 inline constexpr LRESULT InstanceMagic = 0x18549A00;
 static_assert(InstanceMagic == 408197632);
 inline constexpr const char* kMainWindowClass = "TFormMain";
+// The running instance's answer to WM_INSTANCE_COMMANDLINE once it has applied the text; a
+// send that gives anything else (no answer in time, a failed read of the atom) did not arrive.
+inline constexpr LRESULT kCommandLineTaken = 1;
 // A global atom holds at most this many characters.
 inline constexpr std::size_t kMaxCommandLineText = 255;
 
@@ -49,6 +52,7 @@ enum class THandOver {
     Restored,            // restore posted; the command line (if any) handed over
     CommandLineTooLong,  // restore posted; the text does not fit an atom
     AtomFailed,          // restore posted; no atom could be made
+    NotTaken,            // restore posted; the send timed out or the instance did not apply it
 };
 // Posts the restore to InstanceWindow; with arguments, hands CommandLineText over in an atom.
 THandOver ActivateRunningInstance(bool hasArguments);

@@ -1,6 +1,7 @@
 #include "manager/MainWindow.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "manager/FolderPage.h"
 #include "manager/Instance.h"
@@ -27,6 +28,8 @@ constexpr const char* kHistoryRootText = "History";
 constexpr const char* kRootSystemName = "Folder";
 constexpr const char* kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 constexpr const char* kNoDescription = "No description.";
+// A "-s" handed over by a later start, minimising after the restore that start posted first.
+constexpr UINT WM_INSTANCE_MINIMISE = WM_INSTANCE_COMMANDLINE + 1;
 
 // Headless, standard output is the program's display: what the window would show there.
 void Say(const String& line) {
@@ -107,19 +110,25 @@ void TFormMain::WndProc(TMessage& Message) {
             char buffer[260] = {};
             UINT n = GlobalGetAtomNameA(static_cast<ATOM>(Message.WParam), buffer, sizeof buffer);
             if (n == 0) RaiseLastOSError();
-            ProcessCommandLine(String(buffer, n));
+            ApplyCommandLine(String(buffer, n), true);
+            Message.Result = kCommandLineTaken;
             return;
         }
+        case WM_INSTANCE_MINIMISE: Minimise(); return;
         default: TForm::WndProc(Message);
     }
 }
 
 void TFormMain::FormCreate(TObject*) {
     SetCaption(Application->Title());
+    // The history cannot take a settings error yet (its file is set below); it is written
+    // there after "Program started". The settings not read keep their defaults, so the
+    // history still writes it.
+    std::exception_ptr settingsError;
     try {
         LoadRegistrySettings();
-    } catch (Exception& e) {
-        AppException(this, e);
+    } catch (Exception&) {
+        settingsError = std::current_exception();
     }
     for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
 
@@ -148,43 +157,66 @@ void TFormMain::FormCreate(TObject*) {
         if (!ForceDirectories(folder)) history_.Add("Cannot create the folder " + folder, hcAdd);
 
     history_.Add("Program started", hcAdd);
+    if (settingsError) ReportException(settingsError);
     history_.Add("Chancking system.... ", hcChecking);
     CreateRootNodes();
     history_.Add("No errors found!", hcChecking);
+    // Loading runs the page step for every node; only the page the step ends on is told.
+    creating_ = true;
     try {
         LoadBackupList(BackupListFile);
     } catch (Exception& e) {
         AppException(this, e);
     }
+    creating_ = false;
     Application->OnHint = [this](TObject* s) { AppHint(s); };
     Application->OnException = [this](TObject* s, Exception& e) { AppException(s, e); };
     PageControl->SetActivePage(tsBackupInfo);
     Navigate(DefaultPageFile);
 }
 
-void TFormMain::SaveAll() {
-    SaveRegistrySettings();
-    SaveBackupList(BackupListFile);
+void TFormMain::ReportException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (Exception& e) {
+        AppException(this, e);
+        if (terminating_) std::fprintf(stderr, "Tarvik: %s\n", e.Message().c_str());
+    }
 }
+
+bool TFormMain::SaveAll() {
+    // Each save on its own: a failed settings save must never cost the catalogue, nor the
+    // other way round. Every failure is reported.
+    bool saved = true;
+    for (auto save : {&TFormMain::SaveRegistrySettings, &TFormMain::SaveCatalogue}) {
+        try {
+            (this->*save)();
+        } catch (Exception&) {
+            ReportException(std::current_exception());
+            saved = false;
+        }
+    }
+    return saved;
+}
+
+void TFormMain::SaveCatalogue() { SaveBackupList(BackupListFile); }
 
 void TFormMain::FormClose(TObject*, TCloseAction& Action) {
     // A failed save reaches the exception hook; the window then neither minimises nor closes.
     Action = caNone;
-    SaveAll();
+    if (!SaveAll()) return;
     if (Settings.General_cClosedM) {
-        Application->Minimize();
-        Say("Minimised");
+        Minimise();
         return;
     }
     Action = caFree;
 }
 
 void TFormMain::CloseForTermination() {
-    try {
-        SaveAll();
-    } catch (Exception& e) {
-        AppException(this, e);
-    }
+    // The program ends whatever the saves give; what failed is also told on stderr, since no
+    // window is left to look at.
+    terminating_ = true;
+    SaveAll();
     Application->Terminate();
 }
 
@@ -224,16 +256,24 @@ void TFormMain::mnuOptions_OnTopClick(TObject*) {
     SetFormStyle(mnuOptions_OnTop->Checked() ? fsStayOnTop : fsNormal);
 }
 
-void TFormMain::ProcessCommandLine(const String& Text) {
+void TFormMain::ProcessCommandLine(const String& Text) { ApplyCommandLine(Text, false); }
+
+void TFormMain::ApplyCommandLine(const String& Text, bool handedOver) {
     TCommandLineRequest request = ParseCommandLineText(Text);
     for (const String& path : request.HandedOverPaths) {
         handedOverPaths_.push_back(path);
         Say("Folder handed over: " + path);
     }
-    if (request.Minimise) {
-        Application->Minimize();
-        Say("Minimised");
-    }
+    if (!request.Minimise) return;
+    // The start that handed this over posted its restore before sending, and that restore may
+    // still wait in the queue: the minimise is queued behind it, so the program ends minimised.
+    if (handedOver) PostMessageA(Handle(), WM_INSTANCE_MINIMISE, 0, 0);
+    else Minimise();
+}
+
+void TFormMain::Minimise() {
+    Application->Minimize();
+    Say("Minimised");
 }
 
 void TFormMain::LoadRegistrySettings() {
@@ -374,7 +414,7 @@ void TFormMain::RunBackup(TTreeExNode* Node, TObject* Sender) {
 
 void TFormMain::Navigate(const String& Page) {
     MainWebBrowser->Navigate(Page);
-    Say("Showing " + Page);
+    if (!creating_) Say("Showing " + Page);
 }
 
 }  // namespace manager

@@ -8,6 +8,8 @@
 // again, so no reference it holds outlives its node.
 #pragma once
 
+#include <exception>
+
 #include "manager/Catalogue.h"
 #include "manager/Commands.h"
 #include "controls/TrayIcon.h"
@@ -133,6 +135,9 @@ public:
 private:
     void BuildForm();
     void BuildMenus();
+    // A command line of this start (handedOver false) or handed over by a later one.
+    void ApplyCommandLine(const String& Text, bool handedOver);
+    void Minimise();
     // The parent a new node gets by the parent rule, or null when Node lies outside the
     // Backup's root (a node there would never reach the catalogue).
     TTreeExNode* NewNodeParent(TTreeExNode* Node);
@@ -142,7 +147,12 @@ private:
     void TreeExRecreated();
     void TreeExDeletion(TObject* Sender, TTreeExNode* Node);
     void Navigate(const String& Page);
-    void SaveAll();
+    // Saves the settings and the catalogue, each whatever the other gave; false when either
+    // failed (each failure has then been reported).
+    bool SaveAll();
+    void SaveCatalogue();
+    // Hands an exception to the exception hook (and to stderr while the program ends).
+    void ReportException(std::exception_ptr error);
     template <typename Call>
     void WithPluginRef(TTreeExNode* Node, Call call);
 
@@ -150,6 +160,8 @@ private:
     THistoryLog history_;
     TPluginHost plugins_;
     bool rootsBuilding_ = false;
+    bool creating_ = false;     // the catalogue load of the creation step runs
+    bool terminating_ = false;  // the program ends after the saves
     std::vector<String> handedOverPaths_;
 };
 

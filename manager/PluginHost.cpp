@@ -23,9 +23,18 @@ THourglass::~THourglass() {
     if (BusyHook()) BusyHook()(false);
 }
 
+void TPluginHost::Report(const String& subject, const String& message) {
+    // Page requests come with every resize of the panel: a failure told each time would bury
+    // the history.
+    String& last = reported_[subject];
+    if (last == message) return;
+    last = message;
+    if (!message.empty() && report_) report_(message);
+}
+
 HMODULE TPluginHost::Load(const String& libraryPath) {
     HMODULE module = LoadLibraryA(libraryPath.c_str());
-    if (!module) Report("Plug-in " + libraryPath + " does not load: " + platform::LastModuleError());
+    Report(libraryPath, module ? String() : "Plug-in " + libraryPath + " does not load: " + platform::LastModuleError());
     return module;
 }
 
@@ -33,7 +42,7 @@ template <typename F>
 F TPluginHost::Export(HMODULE module, const char* name, const String& libraryPath) {
     if (!module) return nullptr;
     F f = platform::GetProcAddressAs<F>(module, name);
-    if (!f) Report("Plug-in " + libraryPath + " has no export " + name);
+    Report(libraryPath + "|" + name, f ? String() : "Plug-in " + libraryPath + " has no export " + name);
     return f;
 }
 

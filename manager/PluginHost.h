@@ -2,12 +2,13 @@
 //
 // Binding rule of every call site: when the library file does not exist nothing is loaded or
 // called; otherwise, under the hourglass, the library is loaded and the export looked up by
-// name; a library that does not load or lacks the export is reported (never called) and the
+// name; a library that does not load or lacks the export is reported once (never called) and the
 // default cursor comes back after the call, also when an exception passes. Libraries are never
 // freed. A null text from an export counts as empty.
 #pragma once
 
 #include <functional>
+#include <map>
 
 #include "platform/Modules.h"
 #include "platform/PluginApi.h"
@@ -86,12 +87,13 @@ private:
     F Export(HMODULE module, const char* name, const String& libraryPath);
     // Calls ProvaChild; keeps the result as the page name when none was known.
     void CallProvaChild(const TPluginNodeRef& node, const String& command);
-    void Report(const String& message) const {
-        if (report_) report_(message);
-    }
+    // Tells a library's failure once per start: again only when it changes. subject names
+    // what failed (the library, or the library and an export); an empty message clears it.
+    void Report(const String& subject, const String& message);
 
     String pluginsFolder_, backupDataFolder_;
     TPluginReport report_;
+    std::map<String, String> reported_;  // subject -> the failure last told
     TApplication* application_ = nullptr;
     HWND mainWindow_ = nullptr;
     HWND panel_ = nullptr;

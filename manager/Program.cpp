@@ -22,6 +22,7 @@ namespace {
 constexpr int kExitCommandLineTooLong = 2;
 constexpr int kExitHandOverFailed = 3;
 constexpr int kExitStartFailed = 4;
+constexpr int kExitCommandLineNotTaken = 5;
 
 LRESULT TerminationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CLOSE) {
@@ -46,6 +47,12 @@ int HandOver(bool hasArguments) {
                          "Tarvik: the command line could not be handed to the running instance, which was only "
                          "brought to the front.\n");
             return kExitHandOverFailed;
+        case THandOver::NotTaken:
+            std::fprintf(stderr,
+                         "Tarvik: the running instance did not take the command line (no answer within %u ms, or it "
+                         "could not read it); it was only asked to come to the front.\n",
+                         static_cast<unsigned>(platform::CrossProcessSendTimeout()));
+            return kExitCommandLineNotTaken;
     }
     return kExitHandOverFailed;
 }

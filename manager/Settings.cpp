@@ -67,7 +67,21 @@ void WriteRegBool(const String& Section, const String& Ident, bool Value) {
     WriteRegStr(Section, Ident, Value ? "1" : "0");
 }
 
+TSettings DefaultSettings() {
+    TSettings d;
+    for (bool TSettings::*b :
+         {&TSettings::Backup_cReport, &TSettings::Backup_EReport, &TSettings::Backup_cSMS, &TSettings::Actions_cAdd,
+          &TSettings::Actions_cCopy, &TSettings::Actions_cChecking, &TSettings::Actions_cBackup,
+          &TSettings::Actions_rAdd, &TSettings::Actions_rCopy, &TSettings::Actions_rChecking,
+          &TSettings::Actions_rBackup, &TSettings::General_cClosedM, &TSettings::General_cOnTop})
+        d.*b = true;
+    return d;
+}
+
 void LoadSettings(TSettings& s) {
+    // A load that stops at an error leaves the settings after it as a first run has them, so
+    // the history still writes and closing still only minimises.
+    s = DefaultSettings();
     s.Backup_Name = ReadRegStr("Backup", "Backup_Name", "");
     s.Backup_cReport = ReadRegBool("Backup", "Backup_cReport", true);
     s.Backup_EReport = ReadRegBool("Backup", "Backup_EReport", true);

@@ -57,8 +57,12 @@ String ReadRegStr(const String& Section, const String& Ident, const String& Defa
 void WriteRegBool(const String& Section, const String& Ident, bool Value);
 void WriteRegStr(const String& Section, const String& Ident, const String& Value);
 
+// Every Boolean true and every text empty, as a first run reads them.
+TSettings DefaultSettings();
+
 // Reads all seventeen settings in their fixed order ("Backup", then "Actions", then
 // "General"), texts defaulting to empty and Booleans to true, and sets ShortcutDescription.
+// When a read raises, the settings after it keep their defaults.
 // Applying General_cOnTop to the window is the main window's part.
 void LoadSettings(TSettings& settings);
 // Writes the seventeen settings in the same order. The main window first copies the state of

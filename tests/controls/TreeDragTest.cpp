@@ -196,6 +196,21 @@ TEST_F(TreeDrag, ManualDragTakesTheNodeUnderTheCursor) {
     EXPECT_EQ(tree->GetDragImages(), nullptr);
 }
 
+TEST_F(TreeDrag, AnEarlierClickDoesNotDecideWhatALaterDragTakes) {
+    Press(n[2]);
+    ReleaseOn(n[2]);
+    tree->SetSelected(n[0]);
+    POINT p = Centre(n[3]);
+    ClientToScreen(tree->Handle(), &p);
+    SetCursorPos(p.x, p.y);
+    tree->BeginDrag(true);
+    EXPECT_EQ(tree->Selected(), n[0]);
+    ASSERT_NE(tree->GetDragImages(), nullptr);
+    RECT label = n[3]->ItemRect(true);
+    EXPECT_EQ(tree->GetDragImages()->Width(), label.right - label.left);
+    tree->EndDrag(false);
+}
+
 TEST_F(TreeDrag, PressAndReleaseWithoutMovingIsAClick) {
     tree->SetOptions(tree->Options().With(TTreeOption::toMultiSelect));
     Press(n[0]);

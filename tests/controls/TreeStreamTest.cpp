@@ -1,6 +1,7 @@
 // The node stream: round trips of every field, cut texts, and damaged streams.
 #include "TreeTestSupport.h"
 
+#include <array>
 #include <cstring>
 
 #include "controls/TreeExStream.h"
@@ -45,6 +46,44 @@ TEST_F(TreeFixture, OneNodeTreeSizeAndLayout) {
     ASSERT_EQ(Items().Count(), 1);
     EXPECT_EQ(Items().Item(0)->Description(), "desc");
     EXPECT_DOUBLE_EQ(Items().Item(0)->Created(), 45000.25);
+}
+
+// Each field of the node record at the offset the stream format gives it, written once by
+// hand: a writer and reader that agreed on a wrong offset would not match these bytes.
+TEST(TreeExNodeRecord, EveryFieldSitsAtItsOffset) {
+    std::array<Byte, TTreeExNodeRecord::Size> expected{};
+    auto put = [&](size_t at, std::uint64_t v, size_t size) {
+        for (size_t i = 0; i < size; ++i) expected[at + i] = static_cast<Byte>(v >> (8 * i));
+    };
+    auto text = [&](size_t at, const char* s) {
+        expected[at] = static_cast<Byte>(std::strlen(s));
+        std::memcpy(&expected[at + 1], s, std::strlen(s));
+    };
+    const double created = 45000.25;
+    std::uint64_t createdBits;
+    std::memcpy(&createdBits, &created, 8);
+    put(0, 0x01020304, 4), put(4, 0x05060708, 4), put(8, 0x090A0B0C, 4), put(12, 0x0D0E0F10, 4);
+    put(16, 0x11121314, 4), put(20, 0x15, 1), put(21, 0x16, 1), put(22, 1, 1), put(23, 1, 1), put(24, 1, 1);
+    put(25, 0x191A1B1C, 4), put(29, 0x1D1E1F20, 4), put(33, 0x21222324, 4), put(37, 0, 1), put(38, 0, 1);
+    put(43, 0x25262728, 4), put(47, 0x29, 1), put(48, 0x2A, 1), text(50, "Font"), put(83, 0x2B2C2D2E, 4);
+    text(87, "Text"), text(343, "System"), text(599, "{ID}"), put(855, 0x2F30313233343536, 8);
+    text(863, "Description"), put(1119, createdBits, 8);
+
+    TTreeExNodeRecord r;
+    r.ImageIndex = 0x01020304, r.SelectedIndex = 0x05060708, r.StateIndex = 0x090A0B0C, r.OverlayIndex = 0x0D0E0F10;
+    r.IntegralHeight = 0x11121314, r.CheckState = 0x15, r.CheckType = 0x16, r.Enabled = 1, r.Expanded = 1;
+    r.Selected = 1, r.Data = 0x191A1B1C, r.Count = 0x1D1E1F20, r.Color = 0x21222324, r.ParentColor = 0;
+    r.ParentFont = 0, r.FontHeight = 0x25262728, r.FontPitch = 0x29, r.FontStyle = 0x2A, r.FontName = "Font";
+    r.FontColor = 0x2B2C2D2E, r.Text = "Text", r.SystemName = "System", r.BackupID = "{ID}";
+    r.NodeKind = 0x2F30313233343536, r.Description = "Description", r.Created = created;
+    r.Encode();
+    EXPECT_EQ(r.Buffer, expected);
+
+    TTreeExNodeRecord back;
+    back.Buffer = expected;
+    back.Decode();
+    back.Encode();
+    EXPECT_EQ(back.Buffer, expected);  // every field was read from where it stands
 }
 
 TEST_F(TreeFixture, RoundTripKeepsEveryStreamedFieldAndUtf8) {

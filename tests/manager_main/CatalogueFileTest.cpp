@@ -190,6 +190,7 @@ struct PlacementCase {
     const char* name;
     std::vector<Integer> levels;
     std::vector<String> paths;
+    std::size_t moved = 0;  // lines placed at another level than they hold, each noted
 };
 
 class CataloguePlacement : public ::testing::TestWithParam<PlacementCase> {};
@@ -205,9 +206,9 @@ TEST_P(CataloguePlacement, PlacesEveryLine) {
     }
     FakeTree tree;
     std::vector<String> problems;
-    PlaceCatalogueRecords(lines, tree, problems);
+    EXPECT_EQ(PlaceCatalogueRecords(lines, tree, problems), p.moved > 0);
     EXPECT_EQ(tree.Paths(), p.paths);
-    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(problems.size(), p.moved);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -216,9 +217,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{"Siblings", {1, 2, 2, 1}, {"a", "a/b", "a/c", "d"}},
                       PlacementCase{"BackFromThreeToOneAndTwo", {1, 2, 3, 1, 2}, {"a", "a/b", "a/b/c", "d", "d/e"}},
                       PlacementCase{"BackFromThreeToTwo", {1, 2, 3, 2}, {"a", "a/b", "a/b/c", "a/d"}},
-                      PlacementCase{"JumpDeeperIsClampedToOneDeeper", {1, 4, 2, 9}, {"a", "a/b", "a/c", "a/c/d"}},
-                      PlacementCase{"FirstLineDeeperHangsFromTheRoot", {3, 2}, {"a", "a/b"}},
-                      PlacementCase{"LevelZeroOrBelowCountsAsOne", {1, 0, -5}, {"a", "b", "c"}}),
+                      PlacementCase{"JumpDeeperIsClampedToOneDeeper", {1, 4, 2, 9}, {"a", "a/b", "a/c", "a/c/d"}, 2},
+                      PlacementCase{"FirstLineDeeperHangsFromTheRoot", {3, 2}, {"a", "a/b"}, 1},
+                      PlacementCase{"LevelZeroOrBelowCountsAsOne", {1, 0, -5}, {"a", "b", "c"}, 2}),
     [](const auto& info) { return info.param.name; });
 
 TEST(CataloguePlacement, AFailingPageStepIsReportedAndTheLoadGoesOn) {
@@ -386,6 +387,18 @@ TEST(CatalogueText, UnclosedQuotesOfAnOlderFileCostNoLine) {
     ASSERT_EQ(problems.size(), 4u);
     EXPECT_NE(problems[0].find("line 1 "), String::npos);
     EXPECT_NE(problems[3].find("line 15001 "), String::npos);
+}
+
+TEST_F(CatalogueFileTest, ALinePlacedAtAnotherLevelIsNotedAndTheFileKeptAsRead) {
+    const String text = "1|Docs|1|||d|01/03/2024|6|7|-\r\n3|Deep|1|||d|01/03/2024|6|7|-\r\n";
+    env.WriteText("Backup.Dat", text);
+    TCatalogueFile file(env.Win("Backup.Dat"));
+    FakeTree tree;
+    const auto problems = file.Load(tree, Fs());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("line 2 has level 3 and is placed at level 2"), String::npos) << problems[0];
+    file.Save({}, Fs());
+    EXPECT_EQ(env.ReadText(env.Scratch("Backup.Dat.bak")), text);
 }
 
 struct ChangedCase {

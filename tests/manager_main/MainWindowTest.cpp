@@ -189,4 +189,40 @@ TEST_F(MainWindowTest, InstanceMessagesAnswerThePingAndTakeTheCommandLine) {
     EXPECT_NE(env.ReadText(env.Scratch("History.txt")).find("# Error !! "), String::npos);
 }
 
+TEST_F(MainWindowTest, AHandedOverMinimiseComesAfterTheRestorePostedBeforeIt) {
+    TFormMain* f = Create();
+    // A later start posts the restore, then sends "-s": the program ends minimised.
+    PostMessageA(f->Handle(), WM_INSTANCE_RESTORE, 0, 0);
+    ATOM atom = GlobalAddAtomA("\"-s\"");
+    EXPECT_EQ(SendMessageA(f->Handle(), WM_INSTANCE_COMMANDLINE, atom, 0), kCommandLineTaken);
+    GlobalDeleteAtom(atom);
+    Application->ProcessMessages();
+    EXPECT_TRUE(IsIconic(Application->Handle()));
+}
+
+TEST_F(MainWindowTest, ASettingsLoadErrorAtStartReachesTheHistory) {
+    SetApplicationTitle("Line\nbreak");  // no key of that name can be made
+    Create();
+    SetApplicationTitle(kDefaultApplicationTitle);
+    const String history = env.ReadText(env.Scratch("prog/History.txt"));
+    EXPECT_NE(history.find("# Program started\r\n"), String::npos) << history;
+    EXPECT_NE(history.find("# Failed to create key Software\\Brenlo\\Line"), String::npos) << history;
+    EXPECT_TRUE(Settings.General_cClosedM);  // the settings not read keep their defaults
+}
+
+TEST_F(MainWindowTest, EachSaveRunsAndIsReportedWhateverTheOtherGives) {
+    TFormMain* f = Create();
+    // Neither can be written: a folder where the store's file should be, a file where the
+    // catalogue's folder should be.
+    std::filesystem::remove(env.Profile() + "/registry.reg");
+    std::filesystem::create_directories(env.Profile() + "/registry.reg/x");
+    env.WriteText("file", "");
+    f->BackupListFile = env.Win("file") + "\\Backup.Dat";
+    f->CloseForTermination();
+    const String history = env.ReadText(env.Scratch("History.txt"));
+    EXPECT_NE(history.find("# Failed to set data for 'Software\\Brenlo\\My Corvex"), String::npos) << history;
+    EXPECT_NE(history.find("Backup.Dat"), String::npos) << history;
+    std::filesystem::remove_all(env.Profile() + "/registry.reg");
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 
 #include "manager/AddFolder.h"
 #include "manager/Options.h"
@@ -26,6 +27,53 @@ std::string LnkInfo(const std::string& posixPath) {
         while (std::fgets(line, sizeof line, p)) out += line;
         ::pclose(p);
     }
+    return out;
+}
+
+// The seventeen settings by section and ident.
+struct SettingField {
+    const char* section;
+    const char* ident;
+    bool TSettings::*flag;
+    String TSettings::*text;
+};
+const SettingField kSettingFields[] = {
+    {"Backup", "Backup_Name", nullptr, &TSettings::Backup_Name},
+    {"Backup", "Backup_cReport", &TSettings::Backup_cReport, nullptr},
+    {"Backup", "Backup_EReport", &TSettings::Backup_EReport, nullptr},
+    {"Backup", "Backup_eEmail", nullptr, &TSettings::Backup_eEmail},
+    {"Backup", "Backup_cSMS", &TSettings::Backup_cSMS, nullptr},
+    {"Backup", "Backup_SMSNumber", nullptr, &TSettings::Backup_SMSNumber},
+    {"Actions", "Actions_cAdd", &TSettings::Actions_cAdd, nullptr},
+    {"Actions", "Actions_cCopy", &TSettings::Actions_cCopy, nullptr},
+    {"Actions", "Actions_cChecking", &TSettings::Actions_cChecking, nullptr},
+    {"Actions", "Actions_cBackup", &TSettings::Actions_cBackup, nullptr},
+    {"Actions", "Actions_rAdd", &TSettings::Actions_rAdd, nullptr},
+    {"Actions", "Actions_rCopy", &TSettings::Actions_rCopy, nullptr},
+    {"Actions", "Actions_rChecking", &TSettings::Actions_rChecking, nullptr},
+    {"Actions", "Actions_rBackup", &TSettings::Actions_rBackup, nullptr},
+    {"General", "General_Style", nullptr, &TSettings::General_Style},
+    {"General", "General_cClosedM", &TSettings::General_cClosedM, nullptr},
+    {"General", "General_cOnTop", &TSettings::General_cOnTop, nullptr},
+};
+
+// Every text its own value and, in round `off`, only the Boolean at `off` false: a setting
+// read, written or copied from any other ident (or not at all) shows in some round.
+TSettings Distinct(std::size_t off) {
+    TSettings s;
+    for (std::size_t i = 0; i < std::size(kSettingFields); ++i) {
+        const SettingField& f = kSettingFields[i];
+        if (f.flag) s.*f.flag = i != off;
+        else s.*f.text = String(f.ident) + " " + std::to_string(off);
+    }
+    return s;
+}
+
+// Each setting as the store holds it, "ident=value".
+std::vector<String> Stored(const TSettings& s) {
+    std::vector<String> out;
+    for (const SettingField& f : kSettingFields)
+        out.push_back(String(f.ident) + "=" + (f.flag ? (s.*f.flag ? "1" : "0") : s.*f.text));
     return out;
 }
 
@@ -80,6 +128,45 @@ TEST_F(OptionsTest, ShowsAndCopiesBackTheSettings) {
     EXPECT_EQ(Settings.Backup_eEmail, "you@example.org");
     ASSERT_FALSE(platform::ShownDialogs().empty());
     EXPECT_EQ(platform::ShownDialogs().back().caption, "Options");
+}
+
+TEST_F(OptionsTest, EverySettingRoundTripsThroughTheStoreUnderItsOwnIdent) {
+    for (std::size_t off = 0; off < std::size(kSettingFields); ++off) {
+        if (!kSettingFields[off].flag) continue;
+        SetApplicationTitle("Round " + std::to_string(off));  // a key of its own: nothing left from earlier rounds
+        const TSettings written = Distinct(off);
+        SaveSettings(written);
+        std::vector<String> inStore;
+        for (const SettingField& f : kSettingFields)
+            inStore.push_back(String(f.ident) + "=" + ReadRegStr(f.section, f.ident, "(none)"));
+        EXPECT_EQ(inStore, Stored(written)) << "round " << off;
+        TSettings read;
+        LoadSettings(read);
+        EXPECT_EQ(Stored(read), Stored(written)) << "round " << off;
+    }
+}
+
+TEST_F(OptionsTest, EverySettingRoundTripsThroughTheDialogUnderItsOwnBox) {
+    Create();
+    for (std::size_t off = 0; off < std::size(kSettingFields); ++off) {
+        if (!kSettingFields[off].flag) continue;
+        const TSettings shown = Distinct(off);
+        // Meanwhile every setting changes, so OK must copy each one back from its box.
+        TSettings stale = shown;
+        for (const SettingField& f : kSettingFields) {
+            if (f.flag) stale.*f.flag = !(shown.*f.flag);
+            else stale.*f.text = "stale";
+        }
+        Settings = shown;
+        Run([&](TFormOptions& d) {
+            Settings = stale;
+            d.cmdOk->Click();
+        });
+        TSettings expected = shown;
+        expected.General_Style = "Normal";                 // the box is reset to its only item
+        expected.General_cOnTop = stale.General_cOnTop;    // held by the main window's menu, not here
+        EXPECT_EQ(Stored(Settings), Stored(expected)) << "round " << off;
+    }
 }
 
 TEST_F(OptionsTest, AShortcutThatCannotBeWrittenStillClosesTheDialog) {

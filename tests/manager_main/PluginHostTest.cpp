@@ -96,8 +96,11 @@ TEST_F(PluginHostTest, ALibraryThatDoesNotLoadOrLacksTheExportIsReportedNeverCal
     Node broken, noChild;
     broken.system = "Broken";
     noChild.system = "TestPluginNoChild";
-    host.ShowBackupPage(broken.Ref());
-    host.ShowBackupPage(noChild.Ref());
+    // Told once however often the page is asked for (every resize of the panel asks).
+    for (int i = 0; i < 3; ++i) {
+        host.ShowBackupPage(broken.Ref());
+        host.ShowBackupPage(noChild.Ref());
+    }
     EXPECT_EQ(broken.handle, nullptr);
     EXPECT_NE(noChild.handle, nullptr);
     EXPECT_EQ(noChild.child, "");

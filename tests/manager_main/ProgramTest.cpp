@@ -60,6 +60,12 @@ TEST_F(ProgramTest, CatalogueLoadsWithItsPagesAndSavesBackByteForByte) {
     WriteFile(box.Catalogue(), kCatalogue);
     for (int run = 0; run < 2; ++run) {
         auto p = StartFirst();
+        // Only the page the person ends up seeing is told, not each folder page on the way.
+        std::vector<std::string> shown;
+        for (const auto& line : p->Lines())
+            if (line.rfind("Showing ", 0) == 0) shown.push_back(line);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_NE(shown[0].find("Default.htm"), std::string::npos) << shown[0];
         Stop(*p);
         EXPECT_EQ(ReadFile(box.Catalogue()), kCatalogue) << "run " << run;
     }
@@ -105,6 +111,22 @@ TEST_F(ProgramTest, AHistoryThatCannotBeWrittenDoesNotStopTheProgram) {
     auto p = StartFirst();
     Stop(*p);
     EXPECT_EQ(ReadFile(box.Catalogue()), kCatalogue);
+}
+
+TEST_F(ProgramTest, ASettingsStoreThatCannotBeWrittenCostsNeitherTheCatalogueNorTheReports) {
+    WriteFile(box.Catalogue(), kCatalogue);
+    auto p = StartFirst();
+    // A folder where the store's file should be: nothing can replace it, not even for root.
+    fs::remove(box.profile / "registry.reg");
+    fs::create_directories(box.profile / "registry.reg" / "x");
+    fs::remove(box.Catalogue());
+    p->Signal(SIGTERM);
+    EXPECT_EQ(p->Wait(), 0);
+    EXPECT_EQ(ReadFile(box.Catalogue()), kCatalogue);
+    const std::string history = ReadFile(box.History());
+    EXPECT_NE(history.find("# Error !! "), std::string::npos) << history;
+    EXPECT_NE(history.find("# Program ended"), std::string::npos) << history;
+    EXPECT_NE(ReadFile(box.root / "stderr.txt").find("Tarvik: "), std::string::npos);
 }
 
 class ProgramSignalTest : public ProgramTest, public ::testing::WithParamInterface<int> {};
@@ -160,6 +182,27 @@ TEST_F(ProgramTest, ACommandLineTooLongForAnAtomEndsTheSecondStartWithAMessage) 
     EXPECT_EQ(second->Wait(), 2);
     EXPECT_NE(ReadFile(box.root / "stderr.txt").find("at most 255"), std::string::npos);
     EXPECT_TRUE(first->WaitFor("Brought to front"));  // the restore went first
+    Stop(*first);
+}
+
+TEST_F(ProgramTest, ACommandLineTheInstanceDoesNotTakeInTimeEndsTheSecondStartWithAMessage) {
+    Process slow(TARVIK_WINDOW_PEER, {"serve", "TFormMain", "My Corvex", "slow"}, box.Environment(),
+                 box.root / "peer.txt");
+    ASSERT_EQ(slow.ReadLine().rfind("ready ", 0), 0u);
+    auto second = Start({"-s"}, {"TARVIK_SEND_TIMEOUT_MS=500"});
+    EXPECT_NE(second->Wait(), 0);
+    EXPECT_NE(ReadFile(box.root / "stderr.txt").find("did not take the command line"), std::string::npos);
+}
+
+TEST_F(ProgramTest, TwoProfilesUnderOneRuntimeFolderEachRunAnInstance) {
+    Sandbox other;
+    fs::create_directories(box.root / "run");
+    const std::string runtime = "XDG_RUNTIME_DIR=" + (box.root / "run").string();
+    auto first = Start({}, {runtime});
+    ASSERT_TRUE(first->WaitFor(kRunning));
+    Process second((other.program / "Tarvik").string(), {}, other.Environment({runtime}), other.root / "stderr.txt");
+    EXPECT_TRUE(second.WaitFor(kRunning)) << ReadFile(other.root / "stderr.txt");
+    Stop(second);
     Stop(*first);
 }
 

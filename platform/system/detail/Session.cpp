@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/Profile.h"
@@ -20,7 +22,14 @@ String Env(const char* name) {
 String ProfileFolder() { return platform::ProfilePath(); }
 
 String SessionFolderPath() {
-    if (String r = Env("XDG_RUNTIME_DIR"); !r.empty()) return r + "/tarvik-session";
+    // One folder per profile: two profiles never see each other's windows, atoms or locks.
+    if (String r = Env("XDG_RUNTIME_DIR"); !r.empty()) {
+        std::uint64_t hash = 14695981039346656037ull;  // FNV-1a of the profile's path
+        for (unsigned char ch : ProfileFolder()) hash = (hash ^ ch) * 1099511628211ull;
+        char name[32];
+        std::snprintf(name, sizeof name, "/tarvik-%08x", static_cast<unsigned>(hash ^ (hash >> 32)));
+        return r + name;
+    }
     return ProfileFolder() + "/session";
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "WindowFixture.h"
+#include "platform/Profile.h"
 
 using namespace window_test;
 
@@ -60,7 +61,15 @@ TEST_F(AtomsTest, TheTableLivesInTheSessionFolder) {
     EXPECT_EQ(platform::SessionFolder(), (dir_ / "profile" / "session").string());
     GlobalDeleteAtom(a);
     ::setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
-    EXPECT_EQ(platform::SessionFolder(), (dir_ / "run" / "tarvik-session").string());
+    const std::filesystem::path session = platform::SessionFolder();
+    EXPECT_EQ(session.parent_path(), dir_ / "run");
+    EXPECT_EQ(session.filename().string().rfind("tarvik-", 0), 0u);
     EXPECT_EQ(GlobalFindAtomA("shared"), 0);
+    // Another profile under the same runtime folder gets a session folder of its own.
+    ::setenv("TARVIK_PROFILE", (dir_ / "other").c_str(), 1);
+    platform::ResetProfileForTests();
+    EXPECT_NE(platform::SessionFolder(), session.string());
+    ::setenv("TARVIK_PROFILE", (dir_ / "profile").c_str(), 1);
+    platform::ResetProfileForTests();
     ::unsetenv("XDG_RUNTIME_DIR");
 }

@@ -3,6 +3,7 @@
 //   window_peer serve <class> <caption>    registers a top-level window, prints "ready <hwnd>",
 //                                          runs its loop and prints what it receives
 //   window_peer mute <class> <caption>     the same window, but the loop never runs
+//   window_peer serve <class> <caption> slow   answers a command line only after 3 s
 //   window_peer call <hwnd>                sends the ping to that window, prints "answer <n>",
 //                                          posts kSequence 1, 2, 3 to it and ends
 //
@@ -29,6 +30,8 @@ constexpr UINT kSequence = WM_APP + 1;
 constexpr UINT kAskBack = WM_APP + 2;
 constexpr UINT kAnswer = WM_APP + 3;
 
+bool g_slowCommandLine = false;
+
 void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -42,6 +45,7 @@ LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             char buf[260];
             UINT n = GlobalGetAtomNameA(static_cast<ATOM>(wParam), buf, sizeof buf);
             Say("commandline " + std::string(buf, n));
+            if (g_slowCommandLine) ::sleep(3);
             return 1;
         }
         case kSequence: Say("seq " + std::to_string(wParam)); return 0;
@@ -80,6 +84,7 @@ int main(int argc, char** argv) {
                              nullptr);
     if (!h) return 4;
     if (argc > 4 && std::strcmp(argv[4], "iconic") == 0) ShowWindow(h, SW_SHOWMINIMIZED);
+    g_slowCommandLine = argc > 4 && std::strcmp(argv[4], "slow") == 0;
     char ready[64];
     std::snprintf(ready, sizeof ready, "ready %llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(h)));
     if (mode == "mute") {
