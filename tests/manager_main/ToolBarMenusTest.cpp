@@ -20,6 +20,7 @@ void ClickButton(TToolButton* b) {
 
 TEST_F(ToolBarMenusTest, EachButtonDropsDownItsMenuUnderIt) {
     TFormMain* f = Create();
+    f->TreeExChange(nullptr, f->BackupRoot);
     struct Drop {
         TToolButton* button;
         const char* menu;
@@ -67,6 +68,7 @@ namespace {
 
 TEST_F(ToolBarMenusTest, LeftAndRightMoveAlongTheBar) {
     TFormMain* f = Create();
+    f->TreeExChange(nullptr, f->BackupRoot);
     platform::ClearShownPopups();
     auto firstCaption = [] { return platform::MenuWindowItems(platform::OpenMenuWindows().at(0)).at(0)->Caption(); };
     std::vector<String> seen;
