@@ -91,7 +91,8 @@ struct MenuLevel {
 
 class MenuTracker {
 public:
-    MenuTracker(HWND owner, MenuBarScope* bar) : owner_(owner), bar_(bar) {}
+    MenuTracker(HWND owner, MenuBarScope* bar, std::function<void(TMenuItem*)> onSelect)
+        : owner_(owner), bar_(bar), onSelect_(std::move(onSelect)) {}
     ~MenuTracker() { CloseFrom(0); }
 
     TMenuItem* Run(TMenuItem& items, POINT at);
@@ -125,6 +126,7 @@ private:
 
     HWND owner_;
     MenuBarScope* bar_;
+    std::function<void(TMenuItem*)> onSelect_;
     std::vector<MenuLevel> levels_;
     TMenuItem* picked_ = nullptr;
     bool done_ = false;
@@ -306,6 +308,7 @@ void MenuTracker::SetHot(std::size_t level, int index) {
     l.hot = index;
     KillTimer(l.hwnd, kSubmenuTimer);
     InvalidateRect(l.hwnd, nullptr, FALSE_);
+    if (index >= 0 && onSelect_) onSelect_(l.items[static_cast<std::size_t>(index)]);
 }
 
 void MenuTracker::MoveHot(std::size_t level, int from, int step) {
@@ -557,13 +560,13 @@ void MenuTracker::Paint(HWND hwnd) {
 
 const MenuPalette& MenuColors() { return kPalette; }
 
-TMenuItem* TrackMenu(TMenuItem& Items, POINT At, HWND Owner) {
+TMenuItem* TrackMenu(TMenuItem& Items, POINT At, HWND Owner, std::function<void(TMenuItem*)> OnSelect) {
     if (t_tracker) return nullptr;
     // Only the menu a bar drops down itself steps along the bar, not one opened from it.
     MenuBarScope* bar = t_bar;
     t_bar = nullptr;
     if (bar) bar->SetStep(0);
-    MenuTracker tracker(Owner ? Owner : GetActiveWindow(), bar);
+    MenuTracker tracker(Owner ? Owner : GetActiveWindow(), bar, std::move(OnSelect));
     t_tracker = &tracker;
     struct Reset {
         MenuBarScope* bar;

@@ -12,6 +12,7 @@
 // after the menu has closed.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/Menus.h"
@@ -36,8 +37,10 @@ const MenuPalette& MenuColors();
 // loop. Returns the enabled item the person picked, or nullptr when the menus were closed.
 // An item whose sub-menu opens is clicked first, as when a drop-down opens. Owner is the
 // window the menus belong to (the active window when nullptr). Only one menu loop runs at a
-// time: while one runs, a further call returns nullptr at once.
-TMenuItem* TrackMenu(TMenuItem& Items, POINT At, HWND Owner = nullptr);
+// time: while one runs, a further call returns nullptr at once. OnSelect hears of each item
+// the person moves onto (the form shows its hint).
+TMenuItem* TrackMenu(TMenuItem& Items, POINT At, HWND Owner = nullptr,
+                     std::function<void(TMenuItem*)> OnSelect = {});
 // A bar of menus (a menu bar, or a tool bar serving as one) around the menus it drops down:
 // Left in the outermost menu, or Right on an item without a sub-menu, closes the menus and
 // leaves the bar a step to the neighbouring menu, which the bar then drops down.

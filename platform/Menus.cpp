@@ -64,10 +64,18 @@ HWND OwnerWindow(const TComponent* c) {
 // hint becomes the application's, as when the user moves onto it.
 void Choose(TMenu& menu, TMenuItem& items, POINT at, const TComponent* context) {
     TMenuItem* chosen = nullptr;
-    if (Popups().hook)
+    if (Popups().hook) {
         chosen = Popups().hook(menu, items, at);
-    else if (platform::PersonAtDisplay())
-        chosen = platform::TrackMenu(items, at, OwnerWindow(context));
+    } else if (platform::PersonAtDisplay()) {
+        // The item under the pointer or the keyboard shows its hint while the menu is open;
+        // the hint goes when the menu closes.
+        TApplication* app = ApplicationOfMenu(context);
+        std::weak_ptr<bool> appAlive = app ? app->AliveToken() : std::weak_ptr<bool>{};
+        chosen = platform::TrackMenu(items, at, OwnerWindow(context), [app, appAlive](TMenuItem* item) {
+            if (app && !appAlive.expired()) app->SetHint(GetLongHint(item->Hint()));
+        });
+        if (app && !appAlive.expired()) app->SetHint("");
+    }
     if (!chosen || !chosen->Enabled() || !chosen->Visible()) return;
     if (TApplication* app = ApplicationOfMenu(chosen)) app->SetHint(GetLongHint(chosen->Hint()));
     chosen->Click();

@@ -92,6 +92,8 @@ TEST_F(MenuLoopTest, KeysMoveOpenPickAndClose) {
 }
 
 TEST_F(MenuLoopTest, MouseHoversOpensSubmenuAfterARestAndPicks) {
+    more_->SetHint("More|Further things to do");
+    String hintOnMore;
     std::size_t windowsBeforeRest = 0, windowsAfterRest = 0;
     int hotOnDisabled = 0;
     PersonDriver person(clock_, {
@@ -106,6 +108,7 @@ TEST_F(MenuLoopTest, MouseHoversOpensSubmenuAfterARestAndPicks) {
         },
         [&] {
             windowsBeforeRest = platform::OpenMenuWindows().size();
+            hintOnMore = Application->Hint();
             clock_.Advance(300);
         },
         [&] {
@@ -121,6 +124,9 @@ TEST_F(MenuLoopTest, MouseHoversOpensSubmenuAfterARestAndPicks) {
     EXPECT_EQ(windowsBeforeRest, 1u);
     EXPECT_EQ(windowsAfterRest, 2u);
     EXPECT_EQ(clicks_, (std::vector<String>{"&More", "&Deep"}));
+    // The hovered item's hint is the application's while the menu is open.
+    EXPECT_EQ(hintOnMore, "Further things to do");
+    EXPECT_EQ(Application->Hint(), "");
 }
 
 TEST_F(MenuLoopTest, PressOutsideClosesAndIsNotPassedOn) {
