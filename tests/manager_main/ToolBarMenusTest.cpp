@@ -62,10 +62,6 @@ TEST_F(ToolBarMenusTest, FileMenuOpensAsAWindowAndEscapeClosesIt) {
     EXPECT_TRUE(platform::ShownDialogs().empty());
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(ToolBarMenusTest, LeftAndRightMoveAlongTheBar) {
     TFormMain* f = Create();
     f->TreeExChange(nullptr, f->BackupRoot);
@@ -97,6 +93,21 @@ TEST_F(ToolBarMenusTest, LeftAndRightMoveAlongTheBar) {
     std::vector<String> names;
     for (const auto& p : platform::ShownPopups()) names.push_back(p.menuName);
     EXPECT_EQ(names, (std::vector<String>{"mnuFile", "mnuOptions", "mnuHelp", "mnuFile", "mnuHelp"}));
+}
+
+TEST_F(ToolBarMenusTest, ASecondClickOnTheButtonClosesTheMenuForGood) {
+    TFormMain* f = Create();
+    platform::ClearShownPopups();
+    TToolButton* b = f->tbFile;
+    const LPARAM at = MAKELPARAM(b->Left() + b->Width() / 2, b->Top() + b->Height() / 2);
+    forms_test::PersonDriver person(clock_, {[&] {
+        PostMessageA(b->Parent()->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(b->Parent()->Handle(), WM_LBUTTONUP, 0, at);
+    }});
+    ClickButton(b);
+    Application->ProcessMessages();
+    EXPECT_FALSE(person.GaveUp());
+    EXPECT_EQ(platform::ShownPopups().size(), 1u);
 }
 
 }  // namespace
