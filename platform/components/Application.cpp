@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/BoxForms.h"
 #include "platform/Forms.h"
 #include "platform/MessageLoop.h"
 #include "platform/Params.h"
@@ -36,7 +37,11 @@ TApplication* platform::ProcessApplication() {
     return list.empty() ? nullptr : list.front();
 }
 
-TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) { Applications().push_back(this); }
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
+    Applications().push_back(this);
+    // Boxes become forms of this layer when a person is there to answer them.
+    platform::InstallBoxForms();
+}
 
 TApplication::~TApplication() {
     auto& list = Applications();

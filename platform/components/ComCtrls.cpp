@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/MenuLoop.h"
 #include "platform/SysUtils.h"
 #include "detail/LayerFormat.h"
 
@@ -426,10 +427,38 @@ bool TToolButton::CheckMenuDropdown() {
     return false;
 }
 
+namespace {
+// The menu title beside a button on its bar (wrapping round), or nullptr.
+TToolButton* NextMenuTitle(TToolButton* from, int step) {
+    TWinControl* bar = from->Parent();
+    if (!bar) return nullptr;
+    std::vector<TToolButton*> titles;
+    for (Integer i = 0; i < bar->ControlCount(); ++i)
+        if (auto* b = dynamic_cast<TToolButton*>(bar->Controls(i));
+            b && b->Visible() && b->Enabled() && (b->MenuItem() || (b->DropdownMenu() && b->Style() != tbsDropDown)))
+            titles.push_back(b);
+    auto at = std::find(titles.begin(), titles.end(), from);
+    if (at == titles.end()) return nullptr;
+    const auto n = static_cast<std::ptrdiff_t>(titles.size());
+    return titles[static_cast<std::size_t>((((at - titles.begin()) + step) % n + n) % n)];
+}
+}  // namespace
+
 void TToolButton::Click() {
     if (!Enabled() || Destroying()) return;
-    if (menuItem_) {
-        CheckMenuDropdown();
+    // A button with a menu item, or a plain button with a drop-down menu, is a menu title:
+    // clicking it drops the menu down under it. A drop-down button keeps its own click.
+    if (menuItem_ || (dropdownMenu_ && style_ != tbsDropDown)) {
+        // Left and Right in the open menu move along the bar to the next menu title.
+        platform::MenuBarScope bar;
+        TToolButton* button = this;
+        for (int steps = 0; button && steps < 64; ++steps) {
+            std::weak_ptr<bool> alive = button->AliveToken();
+            button->CheckMenuDropdown();
+            const int step = bar.TakeStep();
+            if (!step || alive.expired()) break;
+            button = NextMenuTitle(button, step);
+        }
         return;
     }
     if (style_ == tbsCheck) SetDown(!down_);

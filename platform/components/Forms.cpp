@@ -405,6 +405,7 @@ TModalResult TCustomForm::ShowModal() {
             if (!alive.expired()) form->modal_ = false;
         }
     } reset{this, alive};
+    if (platform::DialogsWaitForPerson()) return ShowModalToPerson();
     Show();
     platform::ModalLoop loop;
     PostMessageA(Handle(), CM_MODALSTEP, 0, reinterpret_cast<LPARAM>(&loop));
@@ -414,6 +415,74 @@ TModalResult TCustomForm::ShowModal() {
     TModalResult result = modalResult_;
     modal_ = false;
     if (Visible()) Hide();
+    return result;
+}
+
+TModalResult TCustomForm::ShowModalToPerson() {
+    // Only this form answers the person meanwhile: the thread's other top-level windows are
+    // disabled and enabled again afterwards, as the class library does with its task windows.
+    std::vector<HWND> disabled;
+    Show();
+    if (activeControl_ && activeControl_->CanFocus()) activeControl_->SetFocus();
+    struct Collect {
+        HWND self;
+        std::vector<HWND>* out;
+    } collect{Handle(), &disabled};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Collect*>(p);
+            if (h != c->self && IsWindowVisible(h) && IsWindowEnabled(h)) c->out->push_back(h);
+            return TRUE_;
+        },
+        reinterpret_cast<LPARAM>(&collect));
+    for (HWND h : disabled) EnableWindow(h, FALSE_);
+    std::weak_ptr<bool> alive = AliveToken();
+    struct Restore {
+        std::vector<HWND>& windows;
+        ~Restore() {
+            for (HWND h : windows)
+                if (IsWindow(h)) EnableWindow(h, TRUE_);
+        }
+    } restore{disabled};
+    TModalResult result = mrCancel;
+    {
+        platform::LoopScope scope;
+        platform::PersonWait wait;
+        for (;;) {
+            if (alive.expired()) break;
+            if (modalResult_ != mrNone) {
+                CloseModal();
+                if (modalResult_ != mrNone) break;
+            }
+            if (platform::QuitRequested()) {
+                // The quit belongs to the loop outside, which ends the program.
+                const int code = platform::QuitExitCode();
+                platform::ResetQuitRequest();
+                PostQuitMessage(code);
+                modalResult_ = mrCancel;
+                break;
+            }
+            if (platform::ProcessOneMessage()) {
+                wait.Handled();
+            } else if (!wait.Idle()) {
+                modalResult_ = mrCancel;
+                break;
+            }
+        }
+    }
+    if (alive.expired()) return mrCancel;
+    result = modalResult_;
+    modal_ = false;
+    if (Visible()) Hide();
+    if (recordsModal_) {
+        platform::DialogRequest request;
+        request.kind = platform::DialogKind::ModalForm;
+        request.caption = Caption();
+        request.className = ClassName();
+        request.form = this;
+        platform::RecordDialog(request, result);
+    }
     return result;
 }
 

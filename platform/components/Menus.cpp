@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/Dialogs.h"
 #include "platform/Forms.h"
+#include "platform/MenuLoop.h"
 #include "platform/SysUtils.h"
 #include "detail/LayerFormat.h"
 
@@ -48,11 +50,32 @@ TApplication* ApplicationOfMenu(const TComponent* c) {
     return platform::ProcessApplication();
 }
 
-// Lets the hook choose from an open menu and clicks what it chose (enabled items only). The
-// chosen item's hint becomes the application's, as when the user moves onto it.
-void Choose(TMenu& menu, TMenuItem& items, POINT at) {
-    if (!Popups().hook) return;
-    TMenuItem* chosen = Popups().hook(menu, items, at);
+// The window an open menu belongs to: the form of the component it pops up for, else the
+// active window.
+HWND OwnerWindow(const TComponent* c) {
+    for (; c; c = c->Owner())
+        if (auto* form = dynamic_cast<const TCustomForm*>(c); form && form->HandleAllocated())
+            return const_cast<TCustomForm*>(form)->Handle();
+    return GetActiveWindow();
+}
+
+// Lets the hook choose from an open menu, or the person when one is at the display, and
+// clicks what was chosen (enabled items only) once the menu has closed. The chosen item's
+// hint becomes the application's, as when the user moves onto it.
+void Choose(TMenu& menu, TMenuItem& items, POINT at, const TComponent* context) {
+    TMenuItem* chosen = nullptr;
+    if (Popups().hook) {
+        chosen = Popups().hook(menu, items, at);
+    } else if (platform::PersonAtDisplay()) {
+        // The item under the pointer or the keyboard shows its hint while the menu is open;
+        // the hint goes when the menu closes.
+        TApplication* app = ApplicationOfMenu(context);
+        std::weak_ptr<bool> appAlive = app ? app->AliveToken() : std::weak_ptr<bool>{};
+        chosen = platform::TrackMenu(items, at, OwnerWindow(context), [app, appAlive](TMenuItem* item) {
+            if (app && !appAlive.expired()) app->SetHint(GetLongHint(item->Hint()));
+        });
+        if (app && !appAlive.expired()) app->SetHint("");
+    }
     if (!chosen || !chosen->Enabled() || !chosen->Visible()) return;
     if (TApplication* app = ApplicationOfMenu(chosen)) app->SetHint(GetLongHint(chosen->Hint()));
     chosen->Click();
@@ -246,7 +269,7 @@ void TPopupMenu::Popup(Integer X, Integer Y) {
     if (OnPopup && !Destroying()) OnPopup(this);
     POINT at{X, Y};
     Record(Name(), at, *Items());
-    Choose(*this, *Items(), at);
+    Choose(*this, *Items(), at, popupComponent_ ? popupComponent_ : this);
 }
 
 void TPopupMenu::ComponentRemoved(TComponent* AComponent) {
@@ -265,12 +288,12 @@ void DropDownMenuItem(TMenuItem* Item, POINT At) {
     Item->Click();
     if (alive.expired()) return;
     Record(Item->Name(), At, *Item);
-    if (TMenu* menu = Item->GetParentMenu())
-        Choose(*menu, *Item, At);
-    else if (Popups().hook) {
-        // A free item: no menu to name, but the hook can still choose.
+    if (TMenu* menu = Item->GetParentMenu()) {
+        Choose(*menu, *Item, At, menu);
+    } else {
+        // A free item: no menu to name, but the hook or the person can still choose.
         TMenu dummy(nullptr);
-        Choose(dummy, *Item, At);
+        Choose(dummy, *Item, At, Item);
     }
 }
 

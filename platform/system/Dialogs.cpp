@@ -4,12 +4,16 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/Display.h"
+
 namespace platform {
 namespace {
 
 struct DialogState {
     std::mutex mutex;
     DialogHook hook;
+    DialogHook boxRunner;
+    std::optional<bool> personForced;
     std::vector<ShownDialog> shown;
     std::vector<ShellExecuteCall> shell;
     std::vector<UINT> exits;
@@ -44,19 +48,50 @@ int DefaultDialogAnswer(const DialogRequest& request) {
     }
 }
 
+bool PersonAtDisplay() {
+    {
+        std::lock_guard lock(TheState().mutex);
+        if (TheState().personForced) return *TheState().personForced;
+    }
+    return display::IsInteractive();
+}
+
+void ForcePersonAtDisplayForTesting(std::optional<bool> present) {
+    std::lock_guard lock(TheState().mutex);
+    TheState().personForced = present;
+}
+
+bool DialogsWaitForPerson() { return !HasDialogHook() && PersonAtDisplay(); }
+
+void SetBoxRunner(DialogHook runner) {
+    std::lock_guard lock(TheState().mutex);
+    TheState().boxRunner = std::move(runner);
+}
+
 int ShowDialog(DialogRequest& request) {
-    DialogHook hook;
+    DialogHook hook, runner;
     {
         std::lock_guard lock(TheState().mutex);
         hook = TheState().hook;
+        runner = TheState().boxRunner;
     }
-    // The hook runs unlocked: it may show further boxes (a confirmation inside a dialog).
-    int answer = hook ? hook(request) : 0;
+    // The hook and the box run unlocked: they may show further boxes (a confirmation inside
+    // a dialog). The file dialogs have no form of their own yet and keep the default answer.
+    int answer = 0;
+    if (hook)
+        answer = hook(request);
+    else if (runner && (request.kind == DialogKind::MessageBox || request.kind == DialogKind::InputBox) &&
+             PersonAtDisplay())
+        answer = runner(request);
     if (answer == 0) answer = DefaultDialogAnswer(request);
+    RecordDialog(request, answer);
+    return answer;
+}
+
+void RecordDialog(const DialogRequest& request, int answer) {
     std::lock_guard lock(TheState().mutex);
     TheState().shown.push_back(
         ShownDialog{request.kind, request.caption, request.text, request.buttons, request.className, answer});
-    return answer;
 }
 
 std::vector<ShownDialog> ShownDialogs() {

@@ -25,6 +25,7 @@ struct LoopState {
     int depth = 0;
     std::deque<std::function<void()>> deferred;
     ModalLoop* currentModal = nullptr;
+    std::function<bool()> personIdleHook;
     HWND mainWindow = nullptr;
 };
 
@@ -151,6 +152,32 @@ bool ModalLoop::Run() {
     }
     return true;
 }
+
+// ---- loops that wait for a person
+
+namespace {
+std::uint64_t RealMillis() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+}  // namespace
+
+PersonWait::PersonWait() : idleSinceMillis_(RealMillis()) {}
+
+void PersonWait::Handled() { idleSinceMillis_ = RealMillis(); }
+
+bool PersonWait::Idle() {
+    if (auto hook = State().personIdleHook) return hook();
+    const bool manual = dynamic_cast<ManualClock*>(&CurrentClock()) != nullptr;
+    if (manual && RealMillis() - idleSinceMillis_ >
+                      static_cast<std::uint64_t>(std::chrono::milliseconds(kManualClockModalIdleLimit).count()))
+        throw EInvalidOperation("A loop waiting for a person is idle under a manual clock");
+    WaitMessage();
+    return true;
+}
+
+void SetPersonIdleHook(std::function<bool()> hook) { State().personIdleHook = std::move(hook); }
 
 // ---- main window and signals
 

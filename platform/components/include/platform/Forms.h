@@ -11,9 +11,10 @@
 // with the module's form list. TForm's constructor is compiled into each module so that a
 // form joins the form list of the module that made it.
 //
-// Headless: ShowModal runs a modal loop whose first step hands the form to the dialog hook
+// ShowModal runs a modal loop whose first step hands the form to the dialog hook
 // (platform/Dialogs.h); the hook fills controls and presses buttons, or answers with a modal
-// result; without a hook the form answers Cancel. Release and caFree never free a form inside
+// result; without a hook the form answers Cancel headless, and on a real display it waits for
+// the person with the other windows of the program disabled. Release and caFree never free a form inside
 // a nested message loop: the form is freed by the outermost loop.
 #pragma once
 
@@ -136,8 +137,12 @@ protected:
     bool DialogKey(Word Key) override;
     void ComponentRemoved(TComponent* AComponent) override;
     void PaintWindow(HDC DC) override;
+    // False for the layer's own boxes, which their caller records as boxes.
+    bool recordsModal_ = true;
 
 private:
+    // ShowModal when a person answers: runs the form's own loop until it has a modal result.
+    TModalResult ShowModalToPerson();
     void ApplyPosition();
     void ApplyWindowState();
     void CloseModal();

@@ -1,9 +1,11 @@
 // Menus: menu items in trees, main menus, popup menus, shortcuts.
 //
 // Items own their sub-items. Clicking an item raises its OnClick; an item whose sub-menu
-// opens is clicked first, as the class library does when a drop-down opens. Headless, a
-// popup menu that opens is recorded and handed to the popup hook, which may choose an item
-// to click (a test's way of picking from the menu); with no hook nothing is chosen.
+// opens is clicked first, as the class library does when a drop-down opens. A popup menu
+// that opens is recorded and handed to the popup hook, which may choose an item to click (a
+// test's way of picking from the menu). With no hook and a person at the display the menu
+// opens as a window and its menu loop lets the person choose (platform/MenuLoop.h);
+// headless with no hook nothing is chosen.
 #pragma once
 
 #include <functional>

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/Windows.h"
@@ -38,8 +39,21 @@ bool HasDialogHook();
 int DefaultDialogAnswer(const DialogRequest& request);
 
 // Records the request, asks the hook and gives the answer. The form layer calls this from
-// ShowModal, MessageDlg, InputQuery and the file dialogs; MessageBoxA calls it too.
+// ShowModal, MessageDlg, InputQuery and the file dialogs; MessageBoxA calls it too. With no
+// hook and a person at the display, message and input boxes are shown as real forms by the
+// box runner the component layer installs, and wait for the person's answer.
 int ShowDialog(DialogRequest& request);
+// Records a request answered elsewhere (a modal form the person closed).
+void RecordDialog(const DialogRequest& request, int answer);
+
+// Whether a person sees the windows and answers them: the display's word, unless a test
+// forced an answer (tests force true to drive the real boxes and menus without a display).
+bool PersonAtDisplay();
+void ForcePersonAtDisplayForTesting(std::optional<bool> present);
+// True when a modal form or box waits for the person: no dialog hook and a person present.
+bool DialogsWaitForPerson();
+// Shows a message or input box as a form and returns the person's answer (0 for none).
+void SetBoxRunner(DialogHook runner);
 
 struct ShownDialog {
     DialogKind kind = DialogKind::MessageBox;

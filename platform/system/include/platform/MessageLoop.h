@@ -67,6 +67,24 @@ private:
     ModalLoop* outer_ = nullptr;
 };
 
+// The wait of a loop that waits for a person (a modal form on a real display, an open menu).
+// A test plays the person through an idle hook: called whenever the loop has nothing to do,
+// it posts input or advances the manual clock, and returns false to give up, which the loop
+// takes as the person cancelling. With no hook the loop waits for the next message; under a
+// manual clock, after 10 s of real time without a message it throws instead of hanging.
+class PersonWait {
+public:
+    PersonWait();
+    // A message was handled.
+    void Handled();
+    // Nothing is pending: returns false when the loop should give up.
+    bool Idle();
+
+private:
+    std::uint64_t idleSinceMillis_;
+};
+void SetPersonIdleHook(std::function<bool()> hook);
+
 // The main window: the one SIGTERM, SIGINT and SIGHUP close (WM_CLOSE is posted to it from the
 // loop). Without a main window such a signal posts WM_QUIT.
 void SetMainWindow(HWND hwnd);
