@@ -87,21 +87,56 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     return TRUE_;
 }
 
+namespace {
+
+// The character a key gives on a US keyboard (0 for none).
+int KeyCharacter(int vk, bool shift, bool ctrl) {
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return vk - 'A' + 1;  // Ctrl+A is 0x01, as terminals and the platform have it
+        return shift ? vk : vk - 'A' + 'a';
+    }
+    if (ctrl) {
+        if (vk == VK_BACK) return 0x7F;
+        if (vk == VK_RETURN) return '\n';
+        if (vk == VK_ESCAPE) return 0x1B;
+        return 0;
+    }
+    if (vk >= '0' && vk <= '9') return shift ? ")!@#$%^&*("[vk - '0'] : vk;
+    if (vk >= 0x60 && vk <= 0x69) return '0' + (vk - 0x60);  // the number pad's digits
+    struct Pair {
+        int vk;
+        char plain;
+        char shifted;
+    };
+    static constexpr Pair kKeys[] = {
+        {VK_SPACE, ' ', ' '}, {VK_RETURN, '\r', '\r'}, {VK_BACK, '\b', '\b'}, {VK_ESCAPE, 0x1B, 0x1B},
+        {VK_TAB, '\t', '\t'}, {0xBA, ';', ':'}, {0xBB, '=', '+'}, {0xBC, ',', '<'}, {0xBD, '-', '_'},
+        {0xBE, '.', '>'}, {0xBF, '/', '?'}, {0xC0, '`', '~'}, {0xDB, '[', '{'}, {0xDC, '\\', '|'},
+        {0xDD, ']', '}'}, {0xDE, '\'', '"'}, {0x6A, '*', '*'}, {0x6B, '+', '+'}, {0x6D, '-', '-'},
+        {0x6E, '.', '.'}, {0x6F, '/', '/'},
+    };
+    for (const Pair& k : kKeys)
+        if (k.vk == vk) return shift ? k.shifted : k.plain;
+    return 0;
+}
+
+}  // namespace
+
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE_;
-    int vk = static_cast<int>(msg->wParam);
-    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-    int ch = 0;
-    if (vk >= 'A' && vk <= 'Z')
-        ch = shift ? vk : vk - 'A' + 'a';
-    else if (vk >= '0' && vk <= '9')
-        ch = vk;
-    else if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_BACK || vk == VK_ESCAPE || vk == VK_TAB)
-        ch = vk;
+    if (msg->lParam & kKeyCharsDelivered) return FALSE_;
+    int ch = KeyCharacter(static_cast<int>(msg->wParam), (GetKeyState(VK_SHIFT) & 0x8000) != 0,
+                          (GetKeyState(VK_CONTROL) & 0x8000) != 0 && (GetKeyState(VK_MENU) & 0x8000) == 0);
     if (!ch) return FALSE_;
     PostMessageA(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(ch), msg->lParam);
     return TRUE_;
 }
+
+namespace platform {
+void PostTypedText(HWND hwnd, std::string_view utf8) {
+    for (unsigned char byte : utf8) PostMessageA(hwnd, WM_CHAR, byte, 1);
+}
+}  // namespace platform
 
 LRESULT DispatchMessageA(const MSG* msg) { return msg ? MessageQueue::Dispatch(*msg) : 0; }
 
