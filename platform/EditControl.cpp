@@ -229,6 +229,11 @@ bool TCustomEdit::WantsEditKey(Word Key, TShiftState Shift) {
         case VK_DOWN:
         case VK_PRIOR:
         case VK_NEXT: return MultiLine();
+        case VK_TAB:
+        case VK_RETURN: {
+            auto* memo = dynamic_cast<TMemo*>(this);
+            return memo && (Key == VK_TAB ? memo->WantTabs() : memo->WantReturns()) && !(Shift & (ssCtrl | ssAlt));
+        }
         default: return false;
     }
 }

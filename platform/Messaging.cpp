@@ -8,6 +8,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MessageLoop.h"
+#include "platform/Style.h"
 #include "platform/Windows.h"
 #include "platform/detail/CrossProcess.h"
 #include "platform/detail/MessageQueue.h"
@@ -300,33 +301,9 @@ int GetSystemMetrics(int index) {
     }
 }
 
-DWORD GetSysColor(int index) {
-    // The classic desktop scheme.
-    switch (index) {
-        case COLOR_SCROLLBAR: return RGB(212, 208, 200);
-        case COLOR_BACKGROUND: return RGB(58, 110, 165);
-        case COLOR_ACTIVECAPTION: return RGB(10, 36, 106);
-        case COLOR_MENU: return RGB(212, 208, 200);
-        case COLOR_WINDOW: return RGB(255, 255, 255);
-        case COLOR_WINDOWFRAME: return RGB(0, 0, 0);
-        case COLOR_MENUTEXT: return RGB(0, 0, 0);
-        case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-        case COLOR_CAPTIONTEXT: return RGB(255, 255, 255);
-        case COLOR_HIGHLIGHT: return RGB(10, 36, 106);
-        case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
-        case COLOR_BTNFACE: return RGB(212, 208, 200);
-        case COLOR_BTNSHADOW: return RGB(128, 128, 128);
-        case COLOR_GRAYTEXT: return RGB(128, 128, 128);
-        case COLOR_BTNTEXT: return RGB(0, 0, 0);
-        case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
-        case COLOR_3DDKSHADOW: return RGB(64, 64, 64);
-        case COLOR_3DLIGHT: return RGB(212, 208, 200);
-        case COLOR_INFOTEXT: return RGB(0, 0, 0);
-        case COLOR_INFOBK: return RGB(255, 255, 225);
-        case COLOR_HOTLIGHT: return RGB(0, 0, 128);
-        default: return 0;
-    }
-}
+// The system colours are the style's palette, so colours named by their system name match
+// the parts the style draws.
+DWORD GetSysColor(int index) { return platform::Style::Current().SystemColor(index); }
 
 UINT GetDoubleClickTime() { return 500; }
 

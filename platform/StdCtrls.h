@@ -12,6 +12,7 @@
 #include "platform/EditText.h"
 #include "platform/ScrollBar.h"
 #include "platform/StringList.h"
+#include "platform/Style.h"
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
@@ -223,6 +224,8 @@ public:
 
 protected:
     void PaintWindow(HDC DC) override;
+    // Check boxes and radio buttons: the box, the caption, and the focus mark around it.
+    void PaintBoxAndCaption(platform::Canvas& c, platform::PartState state, bool radio);
 };
 
 class TButton : public TButtonControl {
@@ -350,15 +353,28 @@ public:
     explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
 };
 
+// A list box scrolls when its items overflow (wheel, bar, keys); the arrow, Home, End and
+// page keys choose an item as a click does.
 class TCustomListBox : public TCustomListControl {
 public:
     explicit TCustomListBox(TComponent* AOwner);
     const char* ClassName() const noexcept override { return "TListBox"; }
     Integer Count() const { return items_->Count(); }
+    Integer TopIndex() const { return topIndex_; }
+    void SetTopIndex(Integer Value);
     void WndProc(TMessage& Message) override;
 
 protected:
     void PaintWindow(HDC DC) override;
+    void ItemsChanged() override;
+
+private:
+    Integer RowHeight() const;
+    Integer VisibleRows() const;
+    bool ShowsScrollBar() const;
+    void UserSelect(Integer Index);
+    Integer topIndex_ = 0;
+    platform::ScrollBarDriver vbar_{SB_VERT};
 };
 
 class TListBox : public TCustomListBox {
