@@ -298,6 +298,9 @@ inline constexpr COLORREF CLR_DEFAULT = 0xFF000000;
 
 // The scroll information of a tree window (its scroll bars are its own).
 BOOL GetTreeScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
+// True when a client point of a tree window lies on one of its scroll bars (they take the
+// mouse there, not the rows).
+bool TreeScrollBarAt(HWND hwnd, POINT pt);
 
 // The last info tip the window asked its parent for while the pointer rested on an item, and
 // the label editor window class.

@@ -191,6 +191,30 @@ LRESULT TreeViewWindow::Message(UINT msg, WPARAM wParam, LPARAM lParam, bool* ha
         COLORREF bk = bkColor == 0xFFFFFFFF ? GetSysColor(COLOR_WINDOW) : bkColor;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) picture.SetPixel(x, y, static_cast<TColor>(bk));
+        // The item's icon as its list holds it, then its label as a selected label looks: the
+        // picture shows what is dragged rather than a blank box. Text has no pixels without a
+        // display to shape it, so the label is its selection box with a line per character
+        // cell in the text colour, as wide as the label.
+        if (normalImages) {
+            if (TCustomImageList* icons = TCustomImageList::FromHandle(normalImages)) {
+                TBitmap icon;
+                int index = DisplayImage(*item, false);
+                if (index >= 0 && index < icons->Count()) {
+                    icons->GetBitmap(index, &icon);
+                    int top = std::max((height - icon.Height()) / 2, 0);
+                    for (int y = 0; y < icon.Height() && top + y < height; ++y)
+                        for (int x = 0; x < icon.Width() && x < width; ++x)
+                            picture.SetPixel(x, top + y, icon.Pixel(x, y));
+                }
+            }
+        }
+        const COLORREF accent = GetSysColor(COLOR_HIGHLIGHT), ink = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        for (int y = 0; y < height; ++y)
+            for (int x = l.labelLeft - left; x < width; ++x) picture.SetPixel(x, y, static_cast<TColor>(accent));
+        int textLeft = l.labelLeft - left + kTreeLabelPadding, textRight = width - kTreeLabelPadding;
+        int baseline = height / 2;
+        for (int x = textLeft; x < textRight; ++x)
+            if ((x - textLeft) % 3 != 2) picture.SetPixel(x, baseline, static_cast<TColor>(ink));
         list->Add(&picture, nullptr);
         return reinterpret_cast<LRESULT>(list->Handle());
     }
