@@ -343,6 +343,16 @@ void TCustomEdit::WndProc(TMessage& Message) {
     TWinControl::WndProc(Message);
 }
 
+platform::PartState TCustomEdit::PaintField(platform::Canvas& c) {
+    platform::PartState state = ControlPartState(*this, Focused());
+    if (readOnly_) state |= platform::psReadOnly;
+    // The field's frame is drawn by the parent around the window; inside is the field.
+    c.brushColor = (state & (platform::psDisabled | platform::psReadOnly)) ? platform::Style::Current().Colors().disabledBase
+                                                                         : ColorToRGB(Color());
+    c.FillRect(ClientRect());
+    return state;
+}
+
 void TCustomEdit::PaintWindow(HDC DC) {
     const platform::Style& style = platform::Style::Current();
     TCanvas canvas;
@@ -350,12 +360,7 @@ void TCustomEdit::PaintWindow(HDC DC) {
     canvas.Font()->Assign(Font());
     TStyleCanvas c(canvas);
     RECT client = ClientRect();
-    platform::PartState state = ControlPartState(*this, Focused());
-    if (readOnly_) state |= platform::psReadOnly;
-    // The field's frame is drawn by the parent around the window; inside is the field.
-    c.brushColor = (state & (platform::psDisabled | platform::psReadOnly)) ? style.Colors().disabledBase
-                                                                         : ColorToRGB(Color());
-    c.FillRect(client);
+    platform::PartState state = PaintField(c);
     const platform::TextEditor& e = Editor();
     const String& text = e.Text();
     int top = std::max((client.bottom - LineHeight()) / 2, 0);
@@ -526,20 +531,9 @@ bool TMemo::CaretKey(Word Key, TShiftState Shift) {
 void TMemo::WndProc(TMessage& Message) {
     POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
     switch (Message.Msg) {
-        case WM_VSCROLL: {
-            switch (LOWORD(Message.WParam)) {
-                case SB_LINEUP: SetTopLine(topLine_ - 1); break;
-                case SB_LINEDOWN: SetTopLine(topLine_ + 1); break;
-                case SB_PAGEUP: SetTopLine(topLine_ - VisibleLines()); break;
-                case SB_PAGEDOWN: SetTopLine(topLine_ + VisibleLines()); break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION: SetTopLine(HIWORD(Message.WParam)); break;
-                case SB_TOP: SetTopLine(0); break;
-                case SB_BOTTOM: SetTopLine(LineCount()); break;
-                default: break;
-            }
+        case WM_VSCROLL:
+            SetTopLine(platform::ScrollRequestPos(Message.WParam, topLine_, VisibleLines(), LineCount()));
             return;
-        }
         case WM_MOUSEWHEEL: {
             int notches = static_cast<short>(HIWORD(Message.WParam)) / kWheelDelta;
             SetTopLine(topLine_ - notches * kMemoWheelLines);
@@ -578,11 +572,7 @@ void TMemo::PaintWindow(HDC DC) {
     canvas.Font()->Assign(Font());
     TStyleCanvas c(canvas);
     RECT client = ClientRect();
-    platform::PartState state = ControlPartState(*this, Focused());
-    if (readOnly_) state |= platform::psReadOnly;
-    c.brushColor = (state & (platform::psDisabled | platform::psReadOnly)) ? style.Colors().disabledBase
-                                                                         : ColorToRGB(Color());
-    c.FillRect(client);
+    platform::PartState state = PaintField(c);
     const platform::TextEditor& e = Editor();
     std::string_view text = e.Text();
     bool focused = Focused();

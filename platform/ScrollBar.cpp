@@ -112,6 +112,20 @@ int MaxScrollPos(const SCROLLINFO& info) {
     return std::max(info.nMin, info.nMax - std::max(page - 1, 0));
 }
 
+int ScrollRequestPos(WPARAM request, int pos, int page, int count) {
+    switch (LOWORD(request)) {
+        case SB_LINEUP: return pos - 1;
+        case SB_LINEDOWN: return pos + 1;
+        case SB_PAGEUP: return pos - page;
+        case SB_PAGEDOWN: return pos + page;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: return HIWORD(request);
+        case SB_TOP: return 0;
+        case SB_BOTTOM: return count;
+        default: return pos;
+    }
+}
+
 bool ScrollNeeded(const SCROLLINFO& info) {
     return info.nMax > info.nMin && (info.nPage == 0 || static_cast<int>(info.nPage) <= info.nMax - info.nMin);
 }

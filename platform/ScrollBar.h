@@ -54,6 +54,9 @@ namespace platform {
 
 // The highest position a bar can take: the last page starts there.
 int MaxScrollPos(const SCROLLINFO& info);
+// Where a WM_VSCROLL / WM_HSCROLL request (its wParam) takes a view that shows page lines
+// from pos of count: the caller clamps. SB_ENDSCROLL and unknown requests keep pos.
+int ScrollRequestPos(WPARAM request, int pos, int page, int count);
 // True when the content does not fit the page (the bar has something to do).
 bool ScrollNeeded(const SCROLLINFO& info);
 

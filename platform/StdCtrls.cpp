@@ -436,15 +436,7 @@ void TCustomListBox::WndProc(TMessage& Message) {
             SetTopIndex(topIndex_ - static_cast<short>(HIWORD(Message.WParam)) / 120 * 3);
             return;
         case WM_VSCROLL:
-            switch (LOWORD(Message.WParam)) {
-                case SB_LINEUP: SetTopIndex(topIndex_ - 1); break;
-                case SB_LINEDOWN: SetTopIndex(topIndex_ + 1); break;
-                case SB_PAGEUP: SetTopIndex(topIndex_ - VisibleRows()); break;
-                case SB_PAGEDOWN: SetTopIndex(topIndex_ + VisibleRows()); break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION: SetTopIndex(HIWORD(Message.WParam)); break;
-                default: break;
-            }
+            SetTopIndex(platform::ScrollRequestPos(Message.WParam, topIndex_, VisibleRows(), items_->Count()));
             return;
         case WM_KEYDOWN: {
             Word key = static_cast<Word>(Message.WParam);

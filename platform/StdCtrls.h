@@ -116,6 +116,8 @@ protected:
     virtual void ScrollToCaret();
     // The text as drawn (the mask of a password edit).
     String Shown(std::string_view Text) const;
+    // The inside of the field, in the state it is drawn in.
+    platform::PartState PaintField(platform::Canvas& c);
     int Measure(std::string_view Text) const;
     int LineHeight() const;
     // After the editor changed the text: the control's text follows, OnChange runs.
