@@ -61,7 +61,11 @@ void TCustomTreeEx::DoEndDrag(TObject* target, int x, int y) {
     dragObject_ = nullptr;
     TWinControl::DoEndDrag(target, x, y);
     dragImages_.reset();
-    if (TTreeExNode* dropTarget = DropTargetNode()) items_->Repaint(dropTarget);
+    // The drop is over: its highlight goes, whether or not the drop was taken.
+    if (TTreeExNode* dropTarget = DropTargetNode()) {
+        SetDropTargetNode(nullptr);
+        if (items_->IsLive(dropTarget)) items_->Repaint(dropTarget);
+    }
     if (TTreeExNode* selected = Selected()) items_->Repaint(selected);
 }
 

@@ -52,6 +52,15 @@ void TCustomTreeEx::DefaultHandler(TMessage& message) {
 void TCustomTreeEx::WndProc(TMessage& message) {
     const WPARAM wParam = message.WParam;
     const LPARAM lParam = message.LParam;
+    // The scroll bars take the mouse over them: the tree's selection and drag rules are for
+    // the rows.
+    if ((message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONUP || message.Msg == WM_LBUTTONDBLCLK ||
+         message.Msg == WM_MOUSEMOVE) &&
+        HandleAllocated() && !Dragging() &&
+        TreeScrollBarAt(Handle(), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+        DefaultHandler(message);
+        return;
+    }
     switch (message.Msg) {
     case CN_NOTIFY:
         message.Result = CNNotify(*reinterpret_cast<NMHDR*>(lParam));

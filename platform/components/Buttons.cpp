@@ -1,4 +1,5 @@
 #include "platform/Buttons.h"
+#include "platform/ControlStyle.h"
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) {
     width_ = 23;
@@ -25,18 +26,33 @@ void TSpeedButton::Click() {
 }
 
 void TSpeedButton::Paint() {
-    TCanvas& c = *Canvas();
-    if (!flat_ || down_) {
-        c.Brush()->SetColor(down_ ? clBtnShadow : clBtnHighlight);
-        c.FrameRect(ClientRect());
+    TCanvas& canvas = *Canvas();
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    platform::PartState state = ControlPartState(*this, false);
+    if (down_) state |= platform::psChecked;
+    String text = GetText();
+    SIZE size = c.TextExtent(text);
+    // A flat button with a caption alone is a link: its own colours (the page headers give
+    // theirs), underlined under the pointer, with no face of its own.
+    bool link = flat_ && glyph_.Empty();
+    if (link) {
+        platform::FontSpec font = c.font;
+        c.font.underline = (state & platform::psHover) != 0;
+        style.Text(c, (width_ - size.cx) / 2, (height_ - size.cy) / 2, text, ColorToRGB(Font()->Color()), state);
+        c.font = font;
+        return;
     }
+    if (flat_)
+        style.FlatButton(c, ClientRect(), state);
+    else
+        style.Button(c, ClientRect(), state);
     Integer x = 4;
     if (!glyph_.Empty()) {
-        c.Draw(x, (height_ - glyph_.Height()) / 2, &glyph_);
+        canvas.Draw(x, (height_ - glyph_.Height()) / 2, &glyph_);
         x += glyph_.Width() + 4;
+    } else {
+        x = (width_ - size.cx) / 2;
     }
-    c.Brush()->SetStyle(bsClear);
-    String text = GetText();
-    if (glyph_.Empty()) x = (width_ - c.TextWidth(text)) / 2;
-    c.TextOut(x, (height_ - c.TextHeight(text)) / 2, text);
+    style.Text(c, x, (height_ - size.cy) / 2, text, ColorToRGB(Font()->Color()), state);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/MenuLoop.h"
+#include "platform/ControlStyle.h"
 #include "platform/SysUtils.h"
 #include "detail/LayerFormat.h"
 
@@ -96,22 +97,22 @@ TRect TStatusBar::PanelRect(Integer Index) const {
 }
 
 void TStatusBar::Paint() {
-    TCanvas& c = *Canvas();
-    c.Brush()->SetColor(Color());
-    c.FillRect(ClientRect());
-    c.Brush()->SetStyle(bsClear);
+    TCanvas& canvas = *Canvas();
+    canvas.Brush()->SetColor(Color());
+    canvas.FillRect(ClientRect());
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    const COLORREF ink = ColorToRGB(Font()->Color());
+    style.Separator(c, 0, 0, ClientWidth(), 0);
     if (simplePanel_) {
-        c.TextOut(kStatusTextIndent, (height_ - c.TextHeight(simpleText_)) / 2, simpleText_);
+        style.Text(c, kStatusTextIndent, (height_ - c.TextHeight(simpleText_)) / 2, simpleText_, ink, platform::psNormal);
         return;
     }
     for (Integer i = 0; i < panels_.Count(); ++i) {
         TStatusPanel* p = panels_.Items(i);
         TRect r = PanelRect(i);
-        if (p->Bevel() != pbNone) {
-            c.Brush()->SetColor(p->Bevel() == pbLowered ? clBtnShadow : clBtnHighlight);
-            c.FrameRect(r);
-            c.Brush()->SetStyle(bsClear);
-        }
+        // Flat panels: a quiet divider between them stands for the bevel.
+        if (p->Bevel() != pbNone && i + 1 < panels_.Count()) style.Separator(c, r.right - 1, 3, r.right - 1, r.bottom - 3);
         // Right-to-left reading puts the text at the panel's right edge unless it is centred.
         TAlignment align = p->Alignment();
         if (p->BiDiMode() != bdLeftToRight && align == taLeftJustify) align = taRightJustify;
@@ -119,7 +120,7 @@ void TStatusBar::Paint() {
         Integer x = align == taRightJustify ? r.right - kStatusTextIndent - w
                     : align == taCenter    ? r.left + (r.right - r.left - w) / 2
                                            : r.left + kStatusTextIndent;
-        c.TextRect(r, x, (height_ - c.TextHeight(p->Text())) / 2, p->Text());
+        style.TextClipped(c, r, x, (height_ - c.TextHeight(p->Text())) / 2, p->Text(), ink, platform::psNormal);
     }
 }
 
@@ -350,18 +351,39 @@ void TPageControl::WndProc(TMessage& Message) {
 }
 
 void TPageControl::PaintWindow(HDC DC) {
-    TCanvas c;
-    c.SetHandle(DC);
-    c.Font()->Assign(Font());
-    c.Brush()->SetColor(Color());
-    c.FillRect(ClientRect());
+    TCanvas canvas;
+    canvas.SetHandle(DC);
+    canvas.Font()->Assign(Font());
+    canvas.Brush()->SetColor(Color());
+    canvas.FillRect(ClientRect());
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    bool anyTab = false;
     for (TTabSheet* page : pages_) {
         TRect r = TabRect(page);
         if (IsRectEmpty(&r)) continue;
-        c.Brush()->SetColor(page == activePage_ ? clBtnHighlight : Color());
-        if (style_ == tsTabs) c.FrameRect(r);
-        c.Brush()->SetStyle(bsClear);
-        c.TextOut(r.left + kTabPaddingX / 2, r.top + kTabPaddingY / 2, page->GetText());
+        anyTab = true;
+        platform::PartState state = page->Enabled() ? platform::psNormal : platform::psDisabled;
+        if (page == activePage_) {
+            state |= platform::psChecked;
+            if (Focused()) state |= platform::psFocused;
+        }
+        if (style_ == tsTabs)
+            style.Tab(c, r, state);
+        else if (style_ == tsButtons)
+            style.Button(c, r, state);
+        else
+            style.FlatButton(c, r, state);
+        style.Text(c, r.left + kTabPaddingX / 2, r.top + kTabPaddingY / 2, page->GetText(),
+                   ColorToRGB(Font()->Color()), state);
+    }
+    // The pane the pages sit on, under the row of tabs.
+    if (anyTab && style_ == tsTabs) {
+        TRect first = TabRect(pages_.front());
+        for (TTabSheet* page : pages_)
+            if (TRect r = TabRect(page); !IsRectEmpty(&r)) first.bottom = std::max(first.bottom, r.bottom);
+        RECT pane{0, first.bottom, ClientWidth(), ClientHeight()};
+        style.Separator(c, pane.left, pane.top, pane.right, pane.top);
     }
 }
 
@@ -466,14 +488,30 @@ void TToolButton::Click() {
 }
 
 void TToolButton::Paint() {
-    if (style_ == tbsSeparator || style_ == tbsDivider) return;
-    TCanvas& c = *Canvas();
+    TCanvas& canvas = *Canvas();
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    if (style_ == tbsSeparator || style_ == tbsDivider) {
+        if (style_ == tbsDivider) style.Separator(c, width_ / 2, 3, width_ / 2, height_ - 3);
+        return;
+    }
+    platform::PartState state = ControlPartState(*this, false);
+    if (down_) state |= platform::psChecked;
+    style.FlatButton(c, ClientRect(), state);
+    bool arrow = style_ == tbsDropDown;
+    int face = arrow ? width_ - platform::kToolDropDownWidth : width_;
     TToolBar* bar = ToolBar();
-    if (bar && bar->Images() && imageIndex_ >= 0) bar->Images()->Draw(&c, 2, 2, imageIndex_, Enabled());
+    if (bar && bar->Images() && imageIndex_ >= 0) bar->Images()->Draw(&canvas, 2, 2, imageIndex_, Enabled());
     if (bar && bar->ShowCaptions()) {
-        c.Brush()->SetStyle(bsClear);
         String text = GetText();
-        c.TextOut((width_ - c.TextWidth(text)) / 2, (height_ - c.TextHeight(text)) / 2, text);
+        SIZE size = c.TextExtent(text);
+        style.Text(c, (face - size.cx) / 2, (height_ - size.cy) / 2, text, ColorToRGB(Font()->Color()), state);
+    }
+    // The drop-down part: its arrow, set off from the face while the button is hot.
+    if (arrow) {
+        RECT part{face, 0, width_, height_};
+        if (state & (platform::psHover | platform::psPressed)) style.Separator(c, face, 3, face, height_ - 3);
+        style.Arrow(c, part, platform::ArrowDirection::Down, state);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/Controls.h"
+#include "platform/ControlStyle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -245,6 +246,7 @@ void TControl::WndProc(TMessage& Message) {
     if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
         // A click handler may free the control (closing its form): nothing of it is touched then.
         if (DragMouseMessage(Message)) return;
+        if (Message.Msg == WM_MOUSEMOVE) NoteMouseOver(this);
         std::weak_ptr<bool> alive = AliveToken();
         HandleMouseMessage(Message);
         if (alive.expired()) return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ControlStyle.h"
 #include "platform/Forms.h"
 
 // ---- panel
@@ -50,23 +51,24 @@ void TCustomPanel::AdjustClientRect(TRect& Rect) const {
 }
 
 void TCustomPanel::Paint() {
-    TCanvas& c = *Canvas();
+    TCanvas& canvas = *Canvas();
     TRect r = ClientRect();
-    c.Brush()->SetColor(Color());
-    c.FillRect(r);
+    canvas.Brush()->SetColor(Color());
+    canvas.FillRect(r);
+    canvas.Font()->Assign(Font());
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
     for (TBevelCut cut : {bevelOuter_, bevelInner_}) {
         if (cut == bvNone) continue;
-        c.Brush()->SetColor(cut == bvLowered ? clBtnShadow : clBtnHighlight);
-        c.FrameRect(r);
+        style.Bevel(c, r, cut == bvLowered ? platform::BevelKind::Lowered : platform::BevelKind::Raised);
         InflateRect(&r, -bevelWidth_, -bevelWidth_);
     }
     String text = GetText();
     if (!text.empty()) {
-        c.Font()->Assign(Font());
-        c.Brush()->SetStyle(bsClear);
-        Integer w = c.TextWidth(text);
-        Integer x = alignment_ == taLeftJustify ? r.left : alignment_ == taRightJustify ? r.right - w : (width_ - w) / 2;
-        c.TextOut(x, (height_ - c.TextHeight(text)) / 2, text);
+        SIZE size = c.TextExtent(text);
+        Integer x = alignment_ == taLeftJustify ? r.left : alignment_ == taRightJustify ? r.right - size.cx : (width_ - size.cx) / 2;
+        style.Text(c, x, (height_ - size.cy) / 2, text, ColorToRGB(Font()->Color()),
+                   Enabled() ? platform::psNormal : platform::psDisabled);
     }
 }
 
@@ -99,8 +101,10 @@ TControl* TSplitter::FindControl() const {
 }
 
 void TSplitter::Paint() {
-    Canvas()->Brush()->SetColor(Color());
-    Canvas()->FillRect(ClientRect());
+    TStyleCanvas c(*Canvas());
+    platform::PartState state = ControlPartState(*this, false);
+    if (dragging_) state |= platform::psPressed;
+    platform::Style::Current().Splitter(c, ClientRect(), Align() == alLeft || Align() == alRight, state);
 }
 
 void TSplitter::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/ComCtrls.h"
+#include "platform/ControlStyle.h"
 #include "platform/SysUtils.h"
 #include "detail/LayerFormat.h"
 
@@ -240,8 +241,43 @@ TListItem* TCustomListView::GetItemAt(Integer X, Integer Y) const {
     (void)X;
     Integer row = (Y - HeaderHeight());
     if (row < 0) return nullptr;
-    row /= RowHeight();
+    row = row / RowHeight() + topIndex_;
     return row < items_.Count() ? items_.Item(row) : nullptr;
+}
+
+Integer TCustomListView::VisibleRows() const {
+    return std::max<Integer>((ClientHeight() - HeaderHeight()) / std::max<Integer>(RowHeight(), 1), 1);
+}
+
+RECT TCustomListView::ScrollBarRect() const {
+    RECT client = ClientRect();
+    client.top = HeaderHeight();
+    return platform::VerticalBarRect(client, false);
+}
+
+bool TCustomListView::ShowsScrollBar() const { return items_.Count() > VisibleRows(); }
+
+void TCustomListView::SetTopIndex(Integer Value) {
+    Integer top = std::clamp<Integer>(Value, 0, std::max<Integer>(items_.Count() - VisibleRows(), 0));
+    if (HandleAllocated()) {
+        SCROLLINFO si;
+        si.fMask = SIF_ALL;
+        si.nMax = std::max<Integer>(items_.Count() - 1, 0);
+        si.nPage = static_cast<UINT>(VisibleRows());
+        si.nPos = top;
+        SetScrollInfo(Handle(), SB_VERT, &si, FALSE_);
+    }
+    if (top == topIndex_) return;
+    topIndex_ = top;
+    Invalidate();
+}
+
+void TCustomListView::ScrollIntoView(TListItem* Item) {
+    if (!Item) return;
+    Integer i = Item->Index();
+    if (i < topIndex_) SetTopIndex(i);
+    else if (i >= topIndex_ + VisibleRows()) SetTopIndex(i - VisibleRows() + 1);
+    else SetTopIndex(topIndex_);
 }
 
 void TCustomListView::UserSelect(TListItem* Item, TShiftState Shift) {
@@ -264,6 +300,13 @@ void TCustomListView::WndProc(TMessage& Message) {
     switch (Message.Msg) {
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN: {
+            POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+            if (Message.Msg == WM_LBUTTONDOWN && HandleAllocated() && ShowsScrollBar() &&
+                vbar_.MouseDown(Handle(), ScrollBarRect(), p)) {
+                SetCapture(Handle());
+                return;
+            }
+            if (HandleAllocated() && CanFocus() && !Focused()) ::SetFocus(Handle());
             TListItem* item = GetItemAt(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
             if (item && Enabled()) UserSelect(item, MouseKeysToShiftState(Message.WParam));
             if (Message.Msg == WM_LBUTTONDOWN && !item && viewStyle_ == vsReport &&
@@ -280,27 +323,67 @@ void TCustomListView::WndProc(TMessage& Message) {
             break;
         }
         case WM_KEYDOWN:
-            if (Message.WParam == VK_UP || Message.WParam == VK_DOWN) {
+            if (Message.WParam == VK_UP || Message.WParam == VK_DOWN || Message.WParam == VK_HOME ||
+                Message.WParam == VK_END || Message.WParam == VK_PRIOR || Message.WParam == VK_NEXT) {
                 Word key = static_cast<Word>(Message.WParam);
                 if (DoKeyDown(key, KeyboardStateToShiftState())) return;
                 if (items_.Count() == 0) return;
                 TListItem* cur = ItemFocused() ? ItemFocused() : Selected();
                 Integer i = cur ? cur->Index() : -1;
-                i = key == VK_DOWN ? std::min(i + 1, items_.Count() - 1) : std::max(i - 1, 0);
+                switch (key) {
+                    case VK_DOWN: i = i + 1; break;
+                    case VK_UP: i = i - 1; break;
+                    case VK_HOME: i = 0; break;
+                    case VK_END: i = items_.Count() - 1; break;
+                    case VK_PRIOR: i = i - VisibleRows() + 1; break;
+                    default: i = i + VisibleRows() - 1; break;
+                }
+                i = std::clamp<Integer>(i, 0, items_.Count() - 1);
                 UserSelect(items_.Item(i), 0);
+                ScrollIntoView(items_.Item(i));
                 return;
             }
             break;
+        case WM_MOUSEMOVE: {
+            POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+            if (HandleAllocated() && ShowsScrollBar() && (vbar_.MouseMove(Handle(), ScrollBarRect(), p) || vbar_.Active()))
+                return;
+            break;
+        }
+        case WM_LBUTTONUP: {
+            POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+            if (HandleAllocated() && vbar_.MouseUp(Handle(), ScrollBarRect(), p)) {
+                if (GetCapture() == Handle()) ReleaseCapture();
+                return;
+            }
+            break;
+        }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: Invalidate(); break;
+        case WM_MOUSEWHEEL:
+            SetTopIndex(topIndex_ - static_cast<short>(HIWORD(Message.WParam)) / 120 * 3);
+            return;
+        case WM_VSCROLL:
+            SetTopIndex(platform::ScrollRequestPos(Message.WParam, topIndex_, VisibleRows(), items_.Count()));
+            return;
+        case WM_SIZE:
+            TCustomControl::WndProc(Message);
+            SetTopIndex(topIndex_);
+            return;
         default: break;
     }
     TCustomControl::WndProc(Message);
 }
 
 void TCustomListView::Paint() {
-    TCanvas& c = *Canvas();
-    c.Brush()->SetColor(Color());
-    c.FillRect(ClientRect());
-    c.Font()->Assign(Font());
+    TCanvas& canvas = *Canvas();
+    canvas.Brush()->SetColor(Color());
+    canvas.FillRect(ClientRect());
+    canvas.Font()->Assign(Font());
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    const bool focused = Focused();
+    const platform::PartState enabled = Enabled() ? platform::psNormal : platform::psDisabled;
     Integer y = 0;
     std::vector<Integer> lefts;
     Integer x = 0;
@@ -309,37 +392,48 @@ void TCustomListView::Paint() {
         x += columns_.Items(i)->Width();
     }
     if (viewStyle_ == vsReport && showColumnHeaders_) {
-        c.Brush()->SetColor(clBtnFace);
-        c.FillRect(Rect(0, 0, ClientWidth(), HeaderHeight()));
         for (Integer i = 0; i < columns_.Count(); ++i) {
             TListColumn* col = columns_.Items(i);
-            c.TextRect(Rect(lefts[i], 0, lefts[i] + col->Width(), HeaderHeight()), lefts[i] + kTextIndent, kHeaderPadding / 2, col->Caption());
+            RECT r = Rect(lefts[i], 0, lefts[i] + col->Width(), HeaderHeight());
+            style.HeaderSection(c, r, enabled);
+            style.TextClipped(c, r, lefts[i] + kTextIndent, kHeaderPadding / 2, col->Caption(),
+                              style.Colors().buttonText, enabled);
         }
+        // The header runs on to the right edge past the last column.
+        if (x < ClientWidth()) style.HeaderSection(c, Rect(x, 0, ClientWidth() + 1, HeaderHeight()), enabled);
         y = HeaderHeight();
     }
-    for (Integer r = 0; r < items_.Count() && y < height_; ++r, y += RowHeight()) {
+    const int top = y;
+    const COLORREF ink = ColorToRGB(Font()->Color());
+    for (Integer r = topIndex_; r < items_.Count() && y < height_; ++r, y += RowHeight()) {
         TListItem* item = items_.Item(r);
-        bool highlight = item->Selected() && (!hideSelection_ || Focused());
-        c.Brush()->SetColor(highlight ? clHighlight : Color());
-        c.Font()->SetColor(highlight ? clHighlightText : Font()->Color());
+        bool highlight = item->Selected() && (!hideSelection_ || focused);
+        COLORREF rowInk = highlight ? style.SelectionText(focused) : ink;
+        RECT row = Rect(0, y, viewStyle_ == vsReport && rowSelect_ ? ClientWidth() : (columns_.Count() ? lefts[0] + columns_.Items(0)->Width() : ClientWidth()), y + RowHeight());
+        if (highlight) style.Selection(c, row, focused);
         if (viewStyle_ != vsReport) {
-            c.TextOut(kTextIndent, y + kRowPadding, item->Caption());
-            continue;
+            style.Text(c, kTextIndent, y + kRowPadding, item->Caption(), rowInk, enabled);
+        } else {
+            for (Integer i = 0; i < columns_.Count(); ++i) {
+                TListColumn* col = columns_.Items(i);
+                String text = i == 0 ? item->Caption() : (i - 1 < item->SubItems()->Count() ? item->SubItems()->Strings(i - 1) : String());
+                Integer w = c.TextWidth(text);
+                Integer tx = col->Alignment() == taRightJustify ? lefts[i] + col->Width() - kTextIndent - w
+                             : col->Alignment() == taCenter    ? lefts[i] + (col->Width() - w) / 2
+                                                               : lefts[i] + kTextIndent;
+                // Without row selection only the first column wears the selection.
+                COLORREF cellInk = (i == 0 || rowSelect_) ? rowInk : ink;
+                style.TextClipped(c, Rect(lefts[i], y, lefts[i] + col->Width(), y + RowHeight()), tx, y + kRowPadding,
+                                  text, cellInk, enabled);
+            }
         }
-        for (Integer i = 0; i < columns_.Count(); ++i) {
-            TListColumn* col = columns_.Items(i);
-            String text = i == 0 ? item->Caption() : (i - 1 < item->SubItems()->Count() ? item->SubItems()->Strings(i - 1) : String());
-            Integer w = c.TextWidth(text);
-            Integer tx = col->Alignment() == taRightJustify ? lefts[i] + col->Width() - kTextIndent - w
-                         : col->Alignment() == taCenter    ? lefts[i] + (col->Width() - w) / 2
-                                                           : lefts[i] + kTextIndent;
-            c.TextRect(Rect(lefts[i], y, lefts[i] + col->Width(), y + RowHeight()), tx, y + kRowPadding, text);
-        }
-        if (gridLines_) {
-            c.Pen()->SetColor(clBtnFace);
-            c.MoveTo(0, y + RowHeight() - 1);
-            c.LineTo(ClientWidth(), y + RowHeight() - 1);
-        }
+        if (focused && item->Focused()) style.FocusMark(c, row);
+        if (gridLines_) style.GridLine(c, 0, y + RowHeight() - 1, ClientWidth(), y + RowHeight() - 1);
     }
-    c.Font()->Assign(Font());
+    if (gridLines_ && viewStyle_ == vsReport)
+        for (Integer i = 1; i <= columns_.Count(); ++i) {
+            Integer gx = i < columns_.Count() ? lefts[i] - 1 : x - 1;
+            style.GridLine(c, gx, top, gx, y);
+        }
+    if (ShowsScrollBar() && HandleAllocated()) vbar_.Paint(Handle(), c, ScrollBarRect());
 }

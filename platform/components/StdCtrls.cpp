@@ -1,15 +1,13 @@
 #include "platform/StdCtrls.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "platform/ControlStyle.h"
 #include "platform/Forms.h"
 #include "platform/SysUtils.h"
 
 namespace {
-
-// Pixels between a box (check box, radio button) and its caption.
-constexpr int kBoxSize = 13;
-constexpr int kBoxGap = 4;
 
 void FillBackground(TCanvas& canvas, TControl& control) {
     canvas.Brush()->SetColor(control.Color());
@@ -71,183 +69,16 @@ void TCustomLabel::AdjustBounds() {
 }
 
 void TCustomLabel::Paint() {
-    TCanvas& c = *Canvas();
-    if (!transparent_) FillBackground(c, *this);
-    c.Font()->Assign(Font());
-    c.Brush()->SetStyle(bsClear);
+    TCanvas& canvas = *Canvas();
+    if (!transparent_) FillBackground(canvas, *this);
+    canvas.Font()->Assign(Font());
+    TStyleCanvas c(canvas);
     String text = GetText();
-    Integer w = c.TextWidth(text);
-    Integer x = alignment_ == taRightJustify ? width_ - w : alignment_ == taCenter ? (width_ - w) / 2 : 0;
-    Integer h = c.TextHeight(text);
-    Integer y = layout_ == tlBottom ? height_ - h : layout_ == tlCenter ? (height_ - h) / 2 : 0;
-    c.TextRect(ClientRect(), x, y, text);
-}
-
-// ---- edit
-
-TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
-    SetControlStyle(ControlStyle() | csPaintsItself);
-    width_ = 121;
-    height_ = 21;
-    SetTabStop(true);
-    SetColor(clWindow);
-    SetParentColor(false);
-}
-
-void TCustomEdit::CreateParams(TCreateParams& Params) {
-    TWinControl::CreateParams(Params);
-    Params.ExStyle |= WS_EX_CLIENTEDGE;
-}
-
-void TCustomEdit::Change() {
-    if (CanRunEvents() && OnChange) OnChange(this);
-}
-
-void TCustomEdit::TextChanged() {
-    Integer len = static_cast<Integer>(GetText().size());
-    selStart_ = std::min(selStart_, len);
-    selLength_ = std::min(selLength_, len - selStart_);
-    Change();
-}
-
-void TCustomEdit::SetSelStart(Integer Value) {
-    Integer len = static_cast<Integer>(GetText().size());
-    selStart_ = std::clamp<Integer>(Value, 0, len);
-    selLength_ = 0;
-}
-
-void TCustomEdit::SetSelLength(Integer Value) {
-    Integer len = static_cast<Integer>(GetText().size());
-    selLength_ = std::clamp<Integer>(Value, 0, len - selStart_);
-}
-
-String TCustomEdit::SelText() const { return GetText().substr(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_)); }
-
-void TCustomEdit::SelectAll() {
-    selStart_ = 0;
-    selLength_ = static_cast<Integer>(GetText().size());
-}
-
-void TCustomEdit::TypeChar(char Key) {
-    if (readOnly_) return;
-    String text = GetText();
-    if (Key == VK_BACK) {
-        if (selLength_ > 0) {
-            text.erase(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_));
-        } else if (selStart_ > 0) {
-            text.erase(static_cast<std::size_t>(selStart_ - 1), 1);
-            --selStart_;
-        } else {
-            return;
-        }
-        selLength_ = 0;
-    } else {
-        if (static_cast<unsigned char>(Key) < 0x20) return;
-        if (charCase_ == ecUpperCase && Key >= 'a' && Key <= 'z') Key = static_cast<char>(Key - 32);
-        if (charCase_ == ecLowerCase && Key >= 'A' && Key <= 'Z') Key = static_cast<char>(Key + 32);
-        Integer kept = static_cast<Integer>(text.size()) - selLength_;
-        if (maxLength_ > 0 && kept >= maxLength_) {
-            MessageBeep(0);
-            return;
-        }
-        text.replace(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_), 1, Key);
-        ++selStart_;
-        selLength_ = 0;
-    }
-    Integer start = selStart_;
-    modified_ = true;
-    SetText(text);
-    selStart_ = start;
-}
-
-void TCustomEdit::WndProc(TMessage& Message) {
-    if (Message.Msg == WM_CHAR) {
-        char key = static_cast<char>(Message.WParam);
-        if (DoKeyPress(key)) return;
-        TypeChar(key);
-        return;
-    }
-    if (Message.Msg == WM_KEYDOWN && Message.WParam == VK_DELETE && !readOnly_) {
-        Word key = VK_DELETE;
-        if (DoKeyDown(key, KeyboardStateToShiftState())) return;
-        String text = GetText();
-        if (selLength_ == 0 && selStart_ < static_cast<Integer>(text.size())) selLength_ = 1;
-        if (selLength_ > 0) {
-            text.erase(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_));
-            selLength_ = 0;
-            Integer start = selStart_;
-            modified_ = true;
-            SetText(text);
-            selStart_ = start;
-        }
-        return;
-    }
-    TWinControl::WndProc(Message);
-}
-
-void TCustomEdit::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    c.Brush()->SetStyle(bsClear);
-    String text = GetText();
-    if (passwordChar_) text.assign(text.size(), passwordChar_);
-    c.TextOut(2, 2, text);
-}
-
-// ---- memo
-
-void TMemoStrings::Changed() {
-    TStringList::Changed();
-    if (memo_ && !memo_->syncing_) {
-        memo_->syncing_ = true;
-        String text = Text();
-        memo_->TControl::SetText(text);
-        memo_->syncing_ = false;
-    }
-}
-
-TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner), lines_(std::make_unique<TMemoStrings>(this)) {
-    width_ = 185;
-    height_ = 89;
-}
-
-TMemo::~TMemo() = default;
-
-void TMemo::TextChanged() {
-    if (!syncing_) {
-        syncing_ = true;
-        lines_->SetText(GetText());
-        syncing_ = false;
-    }
-    TCustomEdit::TextChanged();
-}
-
-void TMemo::TypeChar(char Key) {
-    if (Key == '\r') {
-        if (!wantReturns_ || readOnly_) return;
-        String text = GetText();
-        Integer kept = static_cast<Integer>(text.size()) - selLength_;
-        if (maxLength_ > 0 && kept + 2 > maxLength_) return;
-        text.replace(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_), "\r\n");
-        Integer start = selStart_ + 2;
-        selLength_ = 0;
-        modified_ = true;
-        SetText(text);
-        selStart_ = start;
-        return;
-    }
-    TCustomEdit::TypeChar(Key);
-}
-
-void TMemo::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    c.Brush()->SetStyle(bsClear);
-    Integer y = 2;
-    for (Integer i = 0; i < lines_->Count() && y < height_; ++i) {
-        c.TextOut(2, y, lines_->Strings(i));
-        y += c.TextHeight("Wg");
-    }
+    SIZE size = c.TextExtent(text);
+    Integer x = alignment_ == taRightJustify ? width_ - size.cx : alignment_ == taCenter ? (width_ - size.cx) / 2 : 0;
+    Integer y = layout_ == tlBottom ? height_ - size.cy : layout_ == tlCenter ? (height_ - size.cy) / 2 : 0;
+    platform::Style::Current().TextClipped(c, ClientRect(), x, y, text, ColorToRGB(Font()->Color()),
+                                           Enabled() ? platform::psNormal : platform::psDisabled);
 }
 
 // ---- buttons
@@ -265,15 +96,51 @@ void TButtonControl::WndProc(TMessage& Message) {
         Click();
         return;
     }
+    // Enter presses the focused push button itself, rather than the form's default one.
+    if (Message.Msg == WM_KEYDOWN && Message.WParam == VK_RETURN && dynamic_cast<TButton*>(this) &&
+        !(KeyboardStateToShiftState() & (ssCtrl | ssAlt))) {
+        if (CanRunEvents() && OnKeyDown) {
+            Word key = VK_RETURN;
+            OnKeyDown(this, key, KeyboardStateToShiftState());
+            if (key == 0) return;
+        }
+        Click();
+        return;
+    }
+    // Arrows move within a group of radio buttons, checking the one they reach.
+    if (Message.Msg == WM_KEYDOWN && dynamic_cast<TRadioButton*>(this) && Parent() &&
+        (Message.WParam == VK_UP || Message.WParam == VK_DOWN || Message.WParam == VK_LEFT || Message.WParam == VK_RIGHT)) {
+        Word key = static_cast<Word>(Message.WParam);
+        if (DoKeyDown(key, KeyboardStateToShiftState())) return;
+        std::vector<TRadioButton*> group;
+        for (Integer i = 0; i < Parent()->ControlCount(); ++i)
+            if (auto* r = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); r && r->Visible() && r->Enabled())
+                group.push_back(r);
+        auto it = std::find(group.begin(), group.end(), this);
+        if (it == group.end() || group.size() < 2) return;
+        std::size_t at = static_cast<std::size_t>(it - group.begin());
+        bool forward = key == VK_DOWN || key == VK_RIGHT;
+        TRadioButton* next = group[forward ? (at + 1) % group.size() : (at + group.size() - 1) % group.size()];
+        next->SetFocus();
+        next->SetChecked(true);
+        return;
+    }
     TWinControl::WndProc(Message);
 }
 
 void TButtonControl::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    c.Brush()->SetStyle(bsClear);
+    TCanvas canvas;
+    BeginOwnPaint(canvas, DC, *this);
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    platform::PartState state = ControlPartState(*this, Focused());
+    if (auto* button = dynamic_cast<TButton*>(this); button && button->Default()) state |= platform::psDefault;
+    style.Button(c, ClientRect(), state);
     String text = GetText();
-    c.TextOut((width_ - c.TextWidth(text)) / 2, (height_ - c.TextHeight(text)) / 2, text);
+    SIZE size = c.TextExtent(text);
+    int shift = (state & platform::psPressed) ? 1 : 0;
+    style.Text(c, (width_ - size.cx) / 2 + shift, (height_ - size.cy) / 2 + shift, text,
+               style.Colors().buttonText, state);
 }
 
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) {
@@ -325,13 +192,13 @@ void TCustomCheckBox::Click() {
 }
 
 void TCustomCheckBox::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    c.Brush()->SetColor(clWindow);
-    c.Rectangle(0, (height_ - kBoxSize) / 2, kBoxSize, (height_ + kBoxSize) / 2);
-    c.Brush()->SetStyle(bsClear);
-    if (state_ != cbUnchecked) c.TextOut(2, (height_ - kBoxSize) / 2, state_ == cbChecked ? "x" : "-");
-    c.TextOut(kBoxSize + kBoxGap, (height_ - c.TextHeight(GetText())) / 2, GetText());
+    TCanvas canvas;
+    BeginOwnPaint(canvas, DC, *this);
+    TStyleCanvas c(canvas);
+    platform::PartState state = ControlPartState(*this, Focused());
+    if (state_ == cbChecked) state |= platform::psChecked;
+    if (state_ == cbGrayed) state |= platform::psMixed;
+    PaintBoxAndCaption(c, state, false);
 }
 
 TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner) {
@@ -356,11 +223,33 @@ void TRadioButton::Click() {
 }
 
 void TRadioButton::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    c.Brush()->SetStyle(bsClear);
-    c.TextOut(0, 0, checked_ ? "(o)" : "( )");
-    c.TextOut(kBoxSize + kBoxGap, (height_ - c.TextHeight(GetText())) / 2, GetText());
+    TCanvas canvas;
+    BeginOwnPaint(canvas, DC, *this);
+    TStyleCanvas c(canvas);
+    platform::PartState state = ControlPartState(*this, Focused());
+    if (checked_) state |= platform::psChecked;
+    PaintBoxAndCaption(c, state, true);
+}
+
+void TButtonControl::PaintBoxAndCaption(platform::Canvas& c, platform::PartState state, bool radio) {
+    const platform::Style& style = platform::Style::Current();
+    const int box = platform::kCheckBoxSize;
+    String text = GetText();
+    SIZE size = c.TextExtent(text);
+    // The box sits on the caption's left unless the caption is put on its left.
+    auto* check = dynamic_cast<TCustomCheckBox*>(this);
+    bool boxRight = check && check->Alignment() == taLeftJustify;
+    int boxLeft = boxRight ? width_ - box : 0;
+    int textLeft = boxRight ? 0 : box + platform::kCheckBoxGap;
+    RECT r{boxLeft, (height_ - box) / 2, boxLeft + box, (height_ - box) / 2 + box};
+    if (radio)
+        style.RadioButton(c, r, state);
+    else
+        style.CheckBox(c, r, state);
+    int textTop = (height_ - size.cy) / 2;
+    style.Text(c, textLeft, textTop, text, ColorToRGB(Font()->Color()), state);
+    if ((state & platform::psFocused) && !text.empty())
+        style.FocusMark(c, RECT{textLeft - 2, textTop - 1, textLeft + size.cx + 2, textTop + size.cy + 1});
 }
 
 // ---- lists
@@ -458,10 +347,24 @@ void TCustomComboBox::WndProc(TMessage& Message) {
 }
 
 void TCustomComboBox::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    c.Brush()->SetStyle(bsClear);
-    c.TextOut(2, 2, GetText());
+    TCanvas canvas;
+    BeginOwnPaint(canvas, DC, *this);
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    platform::PartState state = ControlPartState(*this, Focused());
+    RECT client = ClientRect();
+    RECT arrow{client.right - platform::kDropDownButtonWidth, client.top, client.right, client.bottom};
+    RECT text{client.left, client.top, arrow.left, client.bottom};
+    String value = GetText();
+    int top = (client.bottom - c.TextHeight(value)) / 2;
+    // A drop-down list shows its choice selected while it has the focus, as a field does.
+    if (style_ == csDropDownList && (state & platform::psFocused) && !value.empty()) {
+        style.Selection(c, RECT{text.left + 1, text.top + 1, text.right - 1, text.bottom - 1}, true);
+        style.TextClipped(c, text, platform::kFieldPadding, top, value, style.SelectionText(true), state);
+    } else {
+        style.TextClipped(c, text, platform::kFieldPadding, top, value, ColorToRGB(Font()->Color()), state);
+    }
+    style.DropDownButton(c, arrow, state & ~platform::psFocused);
 }
 
 TCustomListBox::TCustomListBox(TComponent* AOwner) : TCustomListControl(AOwner) {
@@ -469,24 +372,117 @@ TCustomListBox::TCustomListBox(TComponent* AOwner) : TCustomListControl(AOwner) 
     height_ = 97;
 }
 
+Integer TCustomListBox::RowHeight() const { return platform::TextExtent(font_.Spec(), "Wg").cy; }
+
+Integer TCustomListBox::VisibleRows() const { return std::max<Integer>(ClientRect().bottom / std::max<Integer>(RowHeight(), 1), 1); }
+
+bool TCustomListBox::ShowsScrollBar() const { return items_->Count() > VisibleRows(); }
+
+void TCustomListBox::SetTopIndex(Integer Value) {
+    Integer top = std::clamp<Integer>(Value, 0, std::max<Integer>(items_->Count() - VisibleRows(), 0));
+    if (HandleAllocated()) {
+        SCROLLINFO si;
+        si.fMask = SIF_ALL;
+        si.nMax = std::max<Integer>(items_->Count() - 1, 0);
+        si.nPage = static_cast<UINT>(VisibleRows());
+        si.nPos = top;
+        SetScrollInfo(Handle(), SB_VERT, &si, FALSE_);
+    }
+    if (top == topIndex_) return;
+    topIndex_ = top;
+    Invalidate();
+}
+
+void TCustomListBox::ItemsChanged() {
+    TCustomListControl::ItemsChanged();
+    SetTopIndex(topIndex_);
+}
+
+void TCustomListBox::UserSelect(Integer Index) {
+    Index = std::clamp<Integer>(Index, 0, items_->Count() - 1);
+    if (Index < topIndex_) SetTopIndex(Index);
+    else if (Index >= topIndex_ + VisibleRows()) SetTopIndex(Index - VisibleRows() + 1);
+    if (Index == itemIndex_) return;
+    SetItemIndex(Index);
+    Click();
+}
+
 void TCustomListBox::WndProc(TMessage& Message) {
-    if (Message.Msg == WM_LBUTTONDOWN) {
-        Integer row = GET_Y_LPARAM(Message.LParam) / platform::FontCellHeight(font_.Height());
-        if (row < items_->Count() && row != itemIndex_) {
-            SetItemIndex(row);
+    POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+    RECT bar = platform::VerticalBarRect(ClientRect(), false);
+    switch (Message.Msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            if (HandleAllocated() && ShowsScrollBar() && vbar_.MouseDown(Handle(), bar, p)) {
+                SetCapture(Handle());
+                return;
+            }
+            if (Message.Msg == WM_LBUTTONDOWN) {
+                if (CanFocus() && HandleAllocated() && !Focused()) ::SetFocus(Handle());
+                Integer row = topIndex_ + p.y / std::max<Integer>(RowHeight(), 1);
+                if (row < items_->Count() && row != itemIndex_) SetItemIndex(row);
+            }
+            break;
+        case WM_MOUSEMOVE:
+            if (HandleAllocated() && ShowsScrollBar() && (vbar_.MouseMove(Handle(), bar, p) || vbar_.Active())) return;
+            break;
+        case WM_LBUTTONUP:
+            if (HandleAllocated() && vbar_.MouseUp(Handle(), bar, p)) {
+                if (GetCapture() == Handle()) ReleaseCapture();
+                return;
+            }
+            break;
+        case WM_MOUSEWHEEL:
+            SetTopIndex(topIndex_ - static_cast<short>(HIWORD(Message.WParam)) / 120 * 3);
+            return;
+        case WM_VSCROLL:
+            SetTopIndex(platform::ScrollRequestPos(Message.WParam, topIndex_, VisibleRows(), items_->Count()));
+            return;
+        case WM_KEYDOWN: {
+            Word key = static_cast<Word>(Message.WParam);
+            if (key != VK_UP && key != VK_DOWN && key != VK_HOME && key != VK_END && key != VK_PRIOR && key != VK_NEXT)
+                break;
+            if (DoKeyDown(key, KeyboardStateToShiftState())) return;
+            if (items_->Count() == 0) return;
+            switch (key) {
+                case VK_UP: UserSelect(itemIndex_ - 1); break;
+                case VK_DOWN: UserSelect(itemIndex_ + 1); break;
+                case VK_HOME: UserSelect(0); break;
+                case VK_END: UserSelect(items_->Count() - 1); break;
+                case VK_PRIOR: UserSelect(itemIndex_ - VisibleRows() + 1); break;
+                default: UserSelect(itemIndex_ + VisibleRows() - 1); break;
+            }
+            return;
         }
+        default: break;
     }
     TWinControl::WndProc(Message);
 }
 
 void TCustomListBox::PaintWindow(HDC DC) {
-    TCanvas c;
-    BeginOwnPaint(c, DC, *this);
-    Integer rowHeight = platform::FontCellHeight(font_.Height());
-    for (Integer i = 0; i < items_->Count() && i * rowHeight < height_; ++i) {
-        c.Brush()->SetColor(i == itemIndex_ ? clHighlight : Color());
-        c.TextOut(0, i * rowHeight, items_->Strings(i));
+    TCanvas canvas;
+    BeginOwnPaint(canvas, DC, *this);
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    platform::PartState state = ControlPartState(*this, Focused());
+    bool focused = (state & platform::psFocused) != 0;
+    Integer rowHeight = RowHeight();
+    RECT client = ClientRect();
+    bool bar = ShowsScrollBar();
+    int right = bar ? client.right - platform::kScrollBarSize : client.right;
+    for (Integer i = topIndex_; i < items_->Count(); ++i) {
+        int y = (i - topIndex_) * rowHeight;
+        if (y >= client.bottom) break;
+        RECT row{0, y, right, y + rowHeight};
+        COLORREF ink = ColorToRGB(Font()->Color());
+        if (i == itemIndex_) {
+            style.Selection(c, row, focused);
+            ink = style.SelectionText(focused);
+            if (focused) style.FocusMark(c, row);
+        }
+        style.TextClipped(c, row, platform::kFieldPadding, y, items_->Strings(i), ink, state);
     }
+    if (bar) vbar_.Paint(Handle(), c, platform::VerticalBarRect(client, false));
 }
 
 // ---- group box
@@ -504,12 +500,16 @@ void TCustomGroupBox::AdjustClientRect(TRect& Rect) const {
 }
 
 void TCustomGroupBox::Paint() {
-    TCanvas& c = *Canvas();
-    c.Font()->Assign(Font());
-    FillBackground(c, *this);
-    Integer h = c.TextHeight("0");
-    c.Brush()->SetColor(clBtnShadow);
-    c.FrameRect(Rect(0, h / 2, width_, height_));
-    c.Brush()->SetColor(Color());
-    c.TextOut(8, 0, GetText());
+    TCanvas& canvas = *Canvas();
+    canvas.Font()->Assign(Font());
+    FillBackground(canvas, *this);
+    TStyleCanvas c(canvas);
+    const platform::Style& style = platform::Style::Current();
+    String text = GetText();
+    SIZE size = c.TextExtent(text.empty() ? String("0") : text);
+    constexpr int kCaptionLeft = 8;
+    style.GroupFrame(c, RECT{0, size.cy / 2, width_, height_}, text.empty() ? 0 : kCaptionLeft - 2,
+                     text.empty() ? 0 : kCaptionLeft + size.cx + 2);
+    style.Text(c, kCaptionLeft, 0, text, ColorToRGB(Font()->Color()),
+               Enabled() ? platform::psNormal : platform::psDisabled);
 }

@@ -2,8 +2,10 @@
 #include <algorithm>
 
 #include "platform/ComCtrls.h"
+#include "platform/ControlStyle.h"
 #include "platform/Controls.h"
 #include "platform/Forms.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 #include "detail/LayerFormat.h"
 
@@ -486,7 +488,12 @@ bool TWinControl::DoKeyDown(Word& Key, TShiftState Shift) {
     }
     TCustomForm* form = ParentForm();
     if (form && !form->Destroying()) {
-        if (Key == VK_RETURN || Key == VK_ESCAPE) {
+        // Tab moves the focus on, Shift+Tab back, unless the control takes tabs as text.
+        if (Key == VK_TAB && !(Shift & (ssCtrl | ssAlt)) && !WantsEditKey(Key, Shift)) {
+            form->SelectNext(this, !(Shift & ssShift), true);
+            return true;
+        }
+        if ((Key == VK_RETURN || Key == VK_ESCAPE) && !(Key == VK_RETURN && WantsEditKey(Key, Shift))) {
             if (static_cast<TWinControl*>(form)->DialogKey(Key)) return true;
         }
         // A key the control edits with (Delete in a label editor) is not a shortcut.
@@ -522,10 +529,34 @@ bool TWinControl::DoKeyUp(Word& Key, TShiftState Shift) {
     return false;
 }
 
+namespace {
+
+// A windowed child with a sunken client edge: its field frame is drawn by the parent,
+// around the child's client area, as windows draw nothing outside their client area.
+bool HasClientEdge(TControl* c) {
+    auto* w = dynamic_cast<TWinControl*>(c);
+    return w && w->Visible() && w->HandleAllocated() &&
+           (GetWindowLongA(w->Handle(), GWL_EXSTYLE) & static_cast<LONG>(WS_EX_CLIENTEDGE));
+}
+
+}  // namespace
+
+void TWinControl::PaintChildFrames(HDC DC) {
+    platform::Canvas* canvas = platform::CanvasOf(DC);
+    if (!canvas) return;
+    for (TControl* c : controls_) {
+        if (!HasClientEdge(c)) continue;
+        auto* w = static_cast<TWinControl*>(c);
+        platform::PartState state = ControlPartState(*w, w->Focused());
+        if (auto* edit = dynamic_cast<TCustomEdit*>(w); edit && edit->ReadOnly()) state |= platform::psReadOnly;
+        platform::Style::Current().Field(*canvas, w->BoundsRect(), state);
+    }
+}
+
 void TWinControl::WMPaint(TMessage& Message) {
     bool graphicChildren = false;
     for (TControl* c : controls_)
-        if (!dynamic_cast<TWinControl*>(c) && c->Visible()) graphicChildren = true;
+        if ((!dynamic_cast<TWinControl*>(c) && c->Visible()) || HasClientEdge(c)) graphicChildren = true;
     if (!graphicChildren && !(ControlStyle() & csPaintsItself)) {
         DefaultHandler(Message);
         return;
@@ -534,6 +565,7 @@ void TWinControl::WMPaint(TMessage& Message) {
     HDC dc = BeginPaint(handle_, &ps);
     try {
         PaintWindow(dc);
+        PaintChildFrames(dc);
         PaintControls(dc);
     } catch (...) {
         EndPaint(handle_, &ps);
@@ -543,6 +575,15 @@ void TWinControl::WMPaint(TMessage& Message) {
 }
 
 void TWinControl::PaintWindow(HDC DC) { (void)DC; }
+
+void TWinControl::FocusLookChanged() {
+    if (ControlStyle() & csPaintsItself) Invalidate();
+    // The frame of a field shows the focus too, and the parent draws it.
+    if (HasClientEdge(this) && Parent() && Parent()->HandleAllocated()) {
+        RECT r = BoundsRect();
+        InvalidateRect(Parent()->Handle(), &r, FALSE_);
+    }
+}
 
 void TWinControl::PaintControls(HDC DC) {
     for (TControl* c : std::vector<TControl*>(controls_)) {
@@ -609,10 +650,12 @@ void TWinControl::WndProc(TMessage& Message) {
             break;
         }
         case WM_SETFOCUS:
+            FocusLookChanged();
             if (TCustomForm* form = ParentForm(); form && form != this && !form->Destroying()) form->SetActiveControl(this);
             if (CanRunEvents() && OnEnter) OnEnter(this);
             break;
         case WM_KILLFOCUS:
+            FocusLookChanged();
             if (CanRunEvents() && OnExit) OnExit(this);
             break;
         case WM_NCDESTROY: {

@@ -8,6 +8,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MessageLoop.h"
+#include "platform/Style.h"
 #include "platform/Windows.h"
 #include "detail/CrossProcess.h"
 #include "detail/MessageQueue.h"
@@ -88,23 +89,57 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     return TRUE_;
 }
 
+namespace {
+
+// The character a key gives on a US keyboard (0 for none).
+int KeyCharacter(int vk, bool shift, bool ctrl) {
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return vk - 'A' + 1;  // Ctrl+A is 0x01, as terminals and the platform have it
+        return shift ? vk : vk - 'A' + 'a';
+    }
+    if (ctrl) {
+        if (vk == VK_BACK) return 0x7F;
+        if (vk == VK_RETURN) return '\n';
+        if (vk == VK_ESCAPE) return 0x1B;
+        return 0;
+    }
+    if (vk >= '0' && vk <= '9') return shift ? ")!@#$%^&*("[vk - '0'] : vk;
+    if (vk >= 0x60 && vk <= 0x69) return '0' + (vk - 0x60);  // the number pad's digits
+    struct Pair {
+        int vk;
+        char plain;
+        char shifted;
+    };
+    static constexpr Pair kKeys[] = {
+        {VK_SPACE, ' ', ' '}, {VK_RETURN, '\r', '\r'}, {VK_BACK, '\b', '\b'}, {VK_ESCAPE, 0x1B, 0x1B},
+        {VK_TAB, '\t', '\t'}, {0xBA, ';', ':'}, {0xBB, '=', '+'}, {0xBC, ',', '<'}, {0xBD, '-', '_'},
+        {0xBE, '.', '>'}, {0xBF, '/', '?'}, {0xC0, '`', '~'}, {0xDB, '[', '{'}, {0xDC, '\\', '|'},
+        {0xDD, ']', '}'}, {0xDE, '\'', '"'}, {0x6A, '*', '*'}, {0x6B, '+', '+'}, {0x6D, '-', '-'},
+        {0x6E, '.', '.'}, {0x6F, '/', '/'},
+    };
+    for (const Pair& k : kKeys)
+        if (k.vk == vk) return shift ? k.shifted : k.plain;
+    return 0;
+}
+
+}  // namespace
+
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE_;
     // A display's input method has posted the key's characters already.
-    if (msg->lParam & platform::display::kKeyCharsPosted) return FALSE_;
-    int vk = static_cast<int>(msg->wParam);
-    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-    int ch = 0;
-    if (vk >= 'A' && vk <= 'Z')
-        ch = shift ? vk : vk - 'A' + 'a';
-    else if (vk >= '0' && vk <= '9')
-        ch = vk;
-    else if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_BACK || vk == VK_ESCAPE || vk == VK_TAB)
-        ch = vk;
+    if (msg->lParam & (platform::display::kKeyCharsPosted | kKeyCharsDelivered)) return FALSE_;
+    int ch = KeyCharacter(static_cast<int>(msg->wParam), (GetKeyState(VK_SHIFT) & 0x8000) != 0,
+                          (GetKeyState(VK_CONTROL) & 0x8000) != 0 && (GetKeyState(VK_MENU) & 0x8000) == 0);
     if (!ch) return FALSE_;
     PostMessageA(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(ch), msg->lParam);
     return TRUE_;
 }
+
+namespace platform {
+void PostTypedText(HWND hwnd, std::string_view utf8) {
+    for (unsigned char byte : utf8) PostMessageA(hwnd, WM_CHAR, byte, 1);
+}
+}  // namespace platform
 
 LRESULT DispatchMessageA(const MSG* msg) { return msg ? MessageQueue::Dispatch(*msg) : 0; }
 
@@ -268,33 +303,9 @@ int GetSystemMetrics(int index) {
     }
 }
 
-DWORD GetSysColor(int index) {
-    // The classic desktop scheme.
-    switch (index) {
-        case COLOR_SCROLLBAR: return RGB(212, 208, 200);
-        case COLOR_BACKGROUND: return RGB(58, 110, 165);
-        case COLOR_ACTIVECAPTION: return RGB(10, 36, 106);
-        case COLOR_MENU: return RGB(212, 208, 200);
-        case COLOR_WINDOW: return RGB(255, 255, 255);
-        case COLOR_WINDOWFRAME: return RGB(0, 0, 0);
-        case COLOR_MENUTEXT: return RGB(0, 0, 0);
-        case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-        case COLOR_CAPTIONTEXT: return RGB(255, 255, 255);
-        case COLOR_HIGHLIGHT: return RGB(10, 36, 106);
-        case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
-        case COLOR_BTNFACE: return RGB(212, 208, 200);
-        case COLOR_BTNSHADOW: return RGB(128, 128, 128);
-        case COLOR_GRAYTEXT: return RGB(128, 128, 128);
-        case COLOR_BTNTEXT: return RGB(0, 0, 0);
-        case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
-        case COLOR_3DDKSHADOW: return RGB(64, 64, 64);
-        case COLOR_3DLIGHT: return RGB(212, 208, 200);
-        case COLOR_INFOTEXT: return RGB(0, 0, 0);
-        case COLOR_INFOBK: return RGB(255, 255, 225);
-        case COLOR_HOTLIGHT: return RGB(0, 0, 128);
-        default: return 0;
-    }
-}
+// The system colours are the style's palette, so colours named by their system name match
+// the parts the style draws.
+DWORD GetSysColor(int index) { return platform::Style::Current().SystemColor(index); }
 
 UINT GetDoubleClickTime() { return 500; }
 

@@ -83,7 +83,36 @@ struct TreeWindowData {
     std::string lastToolTip;
     HWND toolTip = nullptr;
     std::uint64_t lastSearchTick = 0;
+    platform::ScrollBarDriver vbar{SB_VERT};
+    platform::ScrollBarDriver hbar{SB_HORZ};
 };
+
+// The window's scroll bars lie over the edges of its rows, shown only while the rows overflow.
+struct TreeBars {
+    bool vertical = false;
+    bool horizontal = false;
+    RECT v{};
+    RECT h{};
+};
+
+TreeBars BarsOf(TreeWindowData& d, HWND hwnd) {
+    TreeBars b;
+    if (GetWindowLongA(hwnd, GWL_STYLE) & static_cast<LONG>(TVS_NOSCROLL)) return b;
+    platform::detail::TreeScrollInfo v = d.window.Model().VerticalScroll();
+    platform::detail::TreeScrollInfo h = d.window.Model().HorizontalScroll();
+    SCROLLINFO vi, hi;
+    vi.nMax = v.max;
+    vi.nPage = static_cast<UINT>(v.page);
+    hi.nMax = h.max;
+    hi.nPage = static_cast<UINT>(h.page);
+    b.vertical = platform::ScrollNeeded(vi);
+    b.horizontal = platform::ScrollNeeded(hi);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    b.v = platform::VerticalBarRect(client, b.horizontal);
+    b.h = platform::HorizontalBarRect(client, b.vertical);
+    return b;
+}
 
 TreeWindowData* Data(HWND hwnd) { return static_cast<TreeWindowData*>(GetPropA(hwnd, kDataProp)); }
 
@@ -373,9 +402,15 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        if (w.Redraw())
+        if (w.Redraw()) {
             platform::detail::PaintTree(w, hwnd, dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)),
                                         d->focused);
+            TreeBars bars = BarsOf(*d, hwnd);
+            if (platform::Canvas* canvas = platform::CanvasOf(dc)) {
+                if (bars.vertical) d->vbar.Paint(hwnd, *canvas, bars.v);
+                if (bars.horizontal) d->hbar.Paint(hwnd, *canvas, bars.h);
+            }
+        }
         EndPaint(hwnd, &ps);
         return 0;
     }
@@ -399,20 +434,58 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         GetClientRect(hwnd, &rc);
         return PtInRect(&rc, pt) ? HTCLIENT : HTNOWHERE;
     }
+    case SBM_GETSCROLLINFO: {
+        auto* info = reinterpret_cast<SCROLLINFO*>(lParam);
+        if (!info) return FALSE_;
+        platform::detail::TreeScrollInfo s = wParam == SB_VERT ? w.Model().VerticalScroll() : w.Model().HorizontalScroll();
+        info->nMin = s.min;
+        info->nMax = s.max;
+        info->nPage = static_cast<UINT>(s.page);
+        info->nPos = s.pos;
+        info->nTrackPos = s.pos;
+        return TRUE_;
+    }
+    case WM_MOUSEWHEEL: {
+        int lines = -static_cast<short>(HIWORD(wParam)) / 120 * 3;
+        for (int i = 0; i < std::abs(lines); ++i) OnScroll(*d, true, lines > 0 ? SB_LINEDOWN : SB_LINEUP);
+        Repaint(hwnd);
+        return 0;
+    }
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONDBLCLK: {
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        TreeBars bars = BarsOf(*d, hwnd);
+        if ((bars.vertical && d->vbar.MouseDown(hwnd, bars.v, pt)) ||
+            (bars.horizontal && d->hbar.MouseDown(hwnd, bars.h, pt))) {
+            SetCapture(hwnd);
+            return 0;
+        }
         OnButtonDown(*d, hwnd, lParam, msg == WM_LBUTTONDBLCLK);
         return 0;
-    case WM_LBUTTONUP:
+    }
+    case WM_LBUTTONUP: {
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        TreeBars bars = BarsOf(*d, hwnd);
+        if (d->vbar.MouseUp(hwnd, bars.v, pt) || d->hbar.MouseUp(hwnd, bars.h, pt)) {
+            if (GetCapture() == hwnd) ReleaseCapture();
+            return 0;
+        }
         w.NotifySimple(NM_CLICK);
         return 0;
+    }
     case WM_RBUTTONDOWN:
         if (GetFocus() != hwnd) SetFocus(hwnd);
         w.NotifySimple(NM_RCLICK);
         return 0;
-    case WM_MOUSEMOVE:
+    case WM_MOUSEMOVE: {
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        TreeBars bars = BarsOf(*d, hwnd);
+        bool onBars = (bars.vertical && d->vbar.MouseMove(hwnd, bars.v, pt)) ||
+                      (bars.horizontal && d->hbar.MouseMove(hwnd, bars.h, pt));
+        if (onBars || d->vbar.Active() || d->hbar.Active()) return 0;
         OnMouseMove(*d, hwnd, lParam);
         return 0;
+    }
     case WM_KEYDOWN:
         OnKeyDown(*d, hwnd, wParam);
         if (IsWindow(hwnd)) Repaint(hwnd);
@@ -565,6 +638,14 @@ BOOL GetTreeScrollInfo(HWND hwnd, int bar, SCROLLINFO* info) {
     info->nPos = s.pos;
     info->nTrackPos = s.pos;
     return TRUE_;
+}
+
+bool TreeScrollBarAt(HWND hwnd, POINT pt) {
+    TreeWindowData* d = Data(hwnd);
+    if (!d) return false;
+    if (d->vbar.Active() || d->hbar.Active()) return true;
+    TreeBars bars = BarsOf(*d, hwnd);
+    return (bars.vertical && PtInRect(&bars.v, pt)) || (bars.horizontal && PtInRect(&bars.h, pt));
 }
 
 String TreeViewLastInfoTip(HWND hwnd) {

@@ -4,6 +4,7 @@
 
 #include "platform/Canvas.h"
 #include "detail/TreeViewWindow.h"
+#include "platform/Style.h"
 
 namespace platform::detail {
 
@@ -15,6 +16,34 @@ LRESULT Draw(TreeViewWindow& w, HWND hwnd, NMTVCUSTOMDRAW& cd, DWORD stage) {
     cd.nmcd.hdr.code = NM_CUSTOMDRAW;
     cd.nmcd.dwDrawStage = stage;
     return w.Notify(cd.nmcd.hdr);
+}
+
+// The lines that join an item to its parent and siblings, and its expand button: drawn in
+// the indent columns the layout reserves, so the hit test's button column is where the
+// button is seen.
+void PaintGuides(Canvas& c, TreeViewModel& m, TreeItem& item, const TreeViewModel::RowLayout& l, bool hot) {
+    const Style& style = Style::Current();
+    const DWORD treeStyle = m.Style();
+    const int level = TreeViewModel::Level(item);
+    const int columns = level + ((treeStyle & TVS_LINESATROOT) ? 1 : 0);
+    if (columns <= 0) return;
+    const int indent = m.Indent();
+    const int mid = (l.top + l.bottom) / 2;
+    auto centre = [&](int column) { return l.indentLeft + column * indent + indent / 2; };
+    if (treeStyle & TVS_HASLINES) {
+        int own = centre(columns - 1);
+        // The first item of the whole tree has nothing above it to join.
+        int top = (item.prev || level > 0) ? l.top : mid;
+        int bottom = item.next ? l.bottom : mid;
+        if (bottom > top) style.TreeLine(c, own, top, own, bottom);
+        style.TreeLine(c, own, mid, l.indentLeft + columns * indent, mid);
+        int column = columns - 2;
+        for (TreeItem* a = item.parent; a && !m.IsRoot(a) && column >= 0; a = a->parent, --column)
+            if (a->next) style.TreeLine(c, centre(column), l.top, centre(column), l.bottom);
+    }
+    if ((treeStyle & TVS_HASBUTTONS) && l.buttonRight > l.buttonLeft)
+        style.ExpandButton(c, RECT{l.buttonLeft, l.top, l.buttonRight, l.bottom}, item.Expanded(),
+                           hot ? psHover : psNormal);
 }
 
 }  // namespace
@@ -65,6 +94,7 @@ void PaintTree(TreeViewWindow& w, HWND hwnd, HDC dc, HFONT font, bool focused) {
         if (!item) continue;
         if (!(answer & CDRF_SKIPDEFAULT)) {
             Canvas* canvas = CanvasOf(dc);
+            if (canvas) PaintGuides(*canvas, m, *item, l, handle == w.HotItem());
             int cell = m.CellHeight();
             int textY = l.top + std::max((l.bottom - l.top - cell) / 2, 0);
             UINT stateImage = (item->state & TVIS_STATEIMAGEMASK) >> 12;

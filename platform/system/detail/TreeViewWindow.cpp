@@ -182,7 +182,20 @@ LRESULT TreeViewWindow::Message(UINT msg, WPARAM wParam, LPARAM lParam, bool* ha
         int width = std::max(l.labelRight - left, 1), height = std::max(l.bottom - l.top, 1);
         if (!g_dragImageFactory) return 0;
         COLORREF bk = bkColor == 0xFFFFFFFF ? GetSysColor(COLOR_WINDOW) : bkColor;
-        return reinterpret_cast<LRESULT>(g_dragImageFactory(width, height, bk));
+        // The item's icon as its list holds it, then its label as a selected label looks: the
+        // picture shows what is dragged rather than a blank box.
+        TreeDragPicture picture;
+        picture.width = width;
+        picture.height = height;
+        picture.background = bk;
+        picture.icons = normalImages;
+        picture.iconIndex = normalImages ? DisplayImage(*item, false) : -1;
+        picture.labelLeft = l.labelLeft - left;
+        picture.textLeft = picture.labelLeft + kTreeLabelPadding;
+        picture.textRight = width - kTreeLabelPadding;
+        picture.accent = GetSysColor(COLOR_HIGHLIGHT);
+        picture.ink = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        return reinterpret_cast<LRESULT>(g_dragImageFactory(picture));
     }
     case TVM_SORTCHILDREN: {
         TreeItem* parent = model_.FindParent(reinterpret_cast<HTREEITEM>(lParam));

@@ -15,6 +15,7 @@
 #include "platform/Controls.h"
 #include "platform/ImgList.h"
 #include "platform/Menus.h"
+#include "platform/ScrollBar.h"
 #include "platform/StringList.h"
 
 // ---- list view
@@ -162,6 +163,10 @@ public:
     TListItem* GetItemAt(Integer X, Integer Y) const;
     Integer RowHeight() const;
     Integer HeaderHeight() const;
+    // The first row shown; rows that overflow scroll by wheel, bar and keys.
+    Integer TopIndex() const { return topIndex_; }
+    void SetTopIndex(Integer Value);
+    void ScrollIntoView(TListItem* Item);
 
     TLVSelectItemEvent OnSelectItem;
     TLVDeletedEvent OnDeletion;
@@ -191,6 +196,11 @@ private:
     bool showColumnHeaders_ = true;
     TCustomImageList* smallImages_ = nullptr;
     TCustomImageList* largeImages_ = nullptr;
+    Integer topIndex_ = 0;
+    platform::ScrollBarDriver vbar_{SB_VERT};
+    Integer VisibleRows() const;
+    RECT ScrollBarRect() const;
+    bool ShowsScrollBar() const;
 };
 
 class TListView : public TCustomListView {

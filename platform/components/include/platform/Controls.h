@@ -462,6 +462,10 @@ protected:
     virtual bool PlacesChildren() const { return false; }
     virtual void PaintWindow(HDC DC);
     void PaintControls(HDC DC);
+    // The frames of windowed children with a client edge, drawn around them (fields, lists).
+    void PaintChildFrames(HDC DC);
+    // The focus came or went: the control and its frame are drawn again.
+    void FocusLookChanged();
     virtual bool DoKeyDown(Word& Key, TShiftState Shift);
     virtual bool DoKeyPress(char& Key);
     virtual bool DoKeyUp(Word& Key, TShiftState Shift);

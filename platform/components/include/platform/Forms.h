@@ -89,6 +89,10 @@ public:
     void SetKeyPreview(bool Value) { keyPreview_ = Value; }
     TWinControl* ActiveControl() const { return activeControl_; }
     void SetActiveControl(TWinControl* Value);
+    // Tab and Shift+Tab: focuses the control after (before) CurControl in tab order, over
+    // the form's containers depth first, wrapping around; with CheckTabStop only controls
+    // with TabStop count. Of a parent's radio buttons only the checked one is a stop.
+    void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
     bool Active() const;
     // True while ShowModal runs for this form.
     bool Modal() const { return modal_; }

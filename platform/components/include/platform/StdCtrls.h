@@ -9,7 +9,10 @@
 #pragma once
 
 #include "platform/Controls.h"
+#include "platform/EditText.h"
+#include "platform/ScrollBar.h"
 #include "platform/StringList.h"
+#include "platform/Style.h"
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
@@ -53,46 +56,90 @@ public:
 
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 
+// Edits work on characters, never bytes: the caret, the selection, Backspace and Delete
+// step over whole UTF-8 characters. SelStart and SelLength count bytes of the text, always on
+// character boundaries. The keyboard moves and selects as desktop edits do (arrows, Ctrl+arrows
+// by word, Home/End, Shift to extend, Ctrl+A), the mouse places the caret and selects by
+// dragging (a double click selects a word); cut, copy and paste go through the clipboard
+// selection, and a selection made is also offered as the primary one, which a middle click
+// pastes. One undo step is kept (Ctrl+Z). A password edit shows its mask and never copies.
 class TCustomEdit : public TWinControl {
 public:
     explicit TCustomEdit(TComponent* AOwner);
+    ~TCustomEdit() override;
     const char* ClassName() const noexcept override { return "TEdit"; }
-    // 0: no limit. Limits what the user types; text set by code is kept whole.
+    // 0: no limit, counted in bytes. Limits what the user types; text set by code is kept whole.
     Integer MaxLength() const { return maxLength_; }
     void SetMaxLength(Integer Value) { maxLength_ = Value; }
     bool ReadOnly() const { return readOnly_; }
-    void SetReadOnly(bool Value) { readOnly_ = Value; }
+    void SetReadOnly(bool Value) { readOnly_ = Value; Invalidate(); }
     char PasswordChar() const { return passwordChar_; }
     void SetPasswordChar(char Value) { passwordChar_ = Value; Invalidate(); }
     TEditCharCase CharCase() const { return charCase_; }
     void SetCharCase(TEditCharCase Value) { charCase_ = Value; }
     bool Modified() const { return modified_; }
     void SetModified(bool Value) { modified_ = Value; }
-    Integer SelStart() const { return selStart_; }
+    Integer SelStart() const;
     void SetSelStart(Integer Value);
-    Integer SelLength() const { return selLength_; }
+    Integer SelLength() const;
     void SetSelLength(Integer Value);
     String SelText() const;
     void SelectAll();
     void Clear() { SetText(""); }
+    void ClearSelection();
+    void CutToClipboard();
+    void CopyToClipboard();
+    void PasteFromClipboard();
+    bool CanUndo() const;
+    void Undo();
     TNotifyEvent OnChange;
     void WndProc(TMessage& Message) override;
+    bool WantsEditKey(Word Key, TShiftState Shift) override;
 
 protected:
     virtual void Change();
     void TextChanged() override;
     void CreateParams(TCreateParams& Params) override;
     void PaintWindow(HDC DC) override;
-    // A typed character: replaces the selection, within MaxLength.
+    // A typed ASCII character or control code: inserts or edits, within MaxLength.
     virtual void TypeChar(char Key);
+    // Inserts typed or pasted text in place of the selection (checked against ReadOnly and
+    // MaxLength); true when the text changed.
+    bool InsertText(const String& Text, bool Typing);
+    virtual bool MultiLine() const { return false; }
+    // The keys of the caret: true when Key was one of them.
+    virtual bool CaretKey(Word Key, TShiftState Shift);
+    // Where a client point falls in the text, and where a text position is drawn.
+    virtual std::size_t PositionAt(int X, int Y);
+    virtual TPoint CaretPoint();
+    // Scrolls so that the caret is inside the field.
+    virtual void ScrollToCaret();
+    // The text as drawn (the mask of a password edit).
+    String Shown(std::string_view Text) const;
+    // The inside of the field, in the state it is drawn in.
+    platform::PartState PaintField(platform::Canvas& c);
+    int Measure(std::string_view Text) const;
+    int LineHeight() const;
+    // After the editor changed the text: the control's text follows, OnChange runs.
+    void Commit();
+    // After the caret or the selection moved.
+    void SelectionMoved();
+    platform::TextEditor& Editor();
+    const platform::TextEditor& Editor() const;
 
     Integer maxLength_ = 0;
     bool readOnly_ = false;
     char passwordChar_ = 0;
     TEditCharCase charCase_ = ecNormal;
     bool modified_ = false;
-    Integer selStart_ = 0;
-    Integer selLength_ = 0;
+    int scrollX_ = 0;
+
+private:
+    void MouseDownAt(int X, int Y, bool Extend);
+    void MiddlePaste(int X, int Y);
+    mutable platform::TextEditor editor_;
+    platform::Utf8Assembler typed_;
+    bool mouseSelecting_ = false;
 };
 
 class TEdit : public TCustomEdit {
@@ -117,6 +164,10 @@ private:
     TMemo* memo_;
 };
 
+// A memo is an edit of many lines: Up and Down keep the caret's place across lines, Page
+// keys move by a page, and a vertical scroll bar appears when the lines overflow (or always,
+// with ScrollBars vertical); the wheel and the bar scroll it. Lines are shown as they are,
+// without wrapping.
 class TMemo : public TCustomEdit {
 public:
     explicit TMemo(TComponent* AOwner);
@@ -125,27 +176,46 @@ public:
     TStrings* Lines() { return lines_.get(); }
     void SetLines(TStrings* Value) { lines_->Assign(Value); }
     TScrollStyle ScrollBars() const { return scrollBars_; }
-    void SetScrollBars(TScrollStyle Value) { scrollBars_ = Value; }
+    void SetScrollBars(TScrollStyle Value) { scrollBars_ = Value; Invalidate(); }
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool Value) { wordWrap_ = Value; }
     bool WantReturns() const { return wantReturns_; }
     void SetWantReturns(bool Value) { wantReturns_ = Value; }
     bool WantTabs() const { return wantTabs_; }
     void SetWantTabs(bool Value) { wantTabs_ = Value; }
+    // The first line shown.
+    Integer TopLine() const { return topLine_; }
+    void SetTopLine(Integer Value);
+    void WndProc(TMessage& Message) override;
 
 protected:
     friend class TMemoStrings;
     void TextChanged() override;
     void TypeChar(char Key) override;
     void PaintWindow(HDC DC) override;
+    bool MultiLine() const override { return true; }
+    bool CaretKey(Word Key, TShiftState Shift) override;
+    std::size_t PositionAt(int X, int Y) override;
+    TPoint CaretPoint() override;
+    void ScrollToCaret() override;
 
 private:
+    Integer LineCount() const;
+    Integer LineOf(std::size_t Pos) const;
+    std::size_t LineStart(Integer Line) const;
+    Integer VisibleLines() const;
+    bool ShowsScrollBar() const;
+    RECT ScrollBarRect() const;
+    void MoveLines(Integer Delta, bool Extend);
+
     std::unique_ptr<TMemoStrings> lines_;
     TScrollStyle scrollBars_ = ssNone;
     bool wordWrap_ = true;
     bool wantReturns_ = true;
     bool wantTabs_ = false;
     bool syncing_ = false;
+    Integer topLine_ = 0;
+    std::unique_ptr<platform::ScrollBarDriver> vbar_;
 };
 
 class TButtonControl : public TWinControl {
@@ -156,6 +226,8 @@ public:
 
 protected:
     void PaintWindow(HDC DC) override;
+    // Check boxes and radio buttons: the box, the caption, and the focus mark around it.
+    void PaintBoxAndCaption(platform::Canvas& c, platform::PartState state, bool radio);
 };
 
 class TButton : public TButtonControl {
@@ -283,15 +355,28 @@ public:
     explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
 };
 
+// A list box scrolls when its items overflow (wheel, bar, keys); the arrow, Home, End and
+// page keys choose an item as a click does.
 class TCustomListBox : public TCustomListControl {
 public:
     explicit TCustomListBox(TComponent* AOwner);
     const char* ClassName() const noexcept override { return "TListBox"; }
     Integer Count() const { return items_->Count(); }
+    Integer TopIndex() const { return topIndex_; }
+    void SetTopIndex(Integer Value);
     void WndProc(TMessage& Message) override;
 
 protected:
     void PaintWindow(HDC DC) override;
+    void ItemsChanged() override;
+
+private:
+    Integer RowHeight() const;
+    Integer VisibleRows() const;
+    bool ShowsScrollBar() const;
+    void UserSelect(Integer Index);
+    Integer topIndex_ = 0;
+    platform::ScrollBarDriver vbar_{SB_VERT};
 };
 
 class TListBox : public TCustomListBox {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "platform/Windows.h"
 
@@ -94,6 +95,8 @@ void InstallTerminationSignals();
 
 // ---- input state of the headless desktop
 void SetKeyDown(int virtualKey, bool down);
+// Posts text typed into hwnd as WM_CHAR messages, one per UTF-8 byte (see TranslateMessage).
+void PostTypedText(HWND hwnd, std::string_view utf8);
 void ResetKeyboard();
 
 // ---- cross-process settings

@@ -8,6 +8,7 @@
 // the message switch and the notifications). This header defines no behaviour of its own.
 #pragma once
 
+#include "platform/ScrollBar.h"
 #include "platform/TreeViewBase.h"
 
 struct TREEITEM__;
@@ -293,18 +294,6 @@ void SetTreeDragImageFactory(TreeDragImageFactory factory);
 // Registers the window class (done once per process; later calls do nothing).
 bool InitTreeViewClass();
 
-// Scroll-bar requests of WM_VSCROLL / WM_HSCROLL (low word of wParam).
-inline constexpr WPARAM SB_LINEUP = 0, SB_LINELEFT = 0;
-inline constexpr WPARAM SB_LINEDOWN = 1, SB_LINERIGHT = 1;
-inline constexpr WPARAM SB_PAGEUP = 2, SB_PAGELEFT = 2;
-inline constexpr WPARAM SB_PAGEDOWN = 3, SB_PAGERIGHT = 3;
-inline constexpr WPARAM SB_THUMBPOSITION = 4;
-inline constexpr WPARAM SB_THUMBTRACK = 5;
-inline constexpr WPARAM SB_TOP = 6, SB_LEFT = 6;
-inline constexpr WPARAM SB_BOTTOM = 7, SB_RIGHT = 7;
-inline constexpr int SB_HORZ = 0;
-inline constexpr int SB_VERT = 1;
-
 // Common-control messages the tree window answers.
 inline constexpr UINT CCM_FIRST = 0x2000;
 inline constexpr UINT CCM_SETUNICODEFORMAT = CCM_FIRST + 5;
@@ -312,19 +301,11 @@ inline constexpr UINT CCM_GETUNICODEFORMAT = CCM_FIRST + 6;
 inline constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
 inline constexpr COLORREF CLR_DEFAULT = 0xFF000000;
 
-struct SCROLLINFO {
-    UINT cbSize = sizeof(SCROLLINFO);
-    UINT fMask = 0;
-    int nMin = 0;
-    int nMax = 0;
-    UINT nPage = 0;
-    int nPos = 0;
-    int nTrackPos = 0;
-};
-inline constexpr UINT SIF_RANGE = 0x0001, SIF_PAGE = 0x0002, SIF_POS = 0x0004, SIF_ALL = 0x0017;
-
 // The scroll information of a tree window (its scroll bars are its own).
 BOOL GetTreeScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
+// True when a client point of a tree window lies on one of its scroll bars (they take the
+// mouse there, not the rows).
+bool TreeScrollBarAt(HWND hwnd, POINT pt);
 
 // The last info tip the window asked its parent for while the pointer rested on an item, and
 // the label editor window class.

@@ -256,7 +256,14 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
+// Makes WM_CHAR (WM_SYSCHAR with Alt) for the character a key gives on a US keyboard, Ctrl
+// with a letter giving its control code. The layer's characters are UTF-8 and each WM_CHAR
+// carries one byte: a character of several bytes arrives as several messages, lead byte
+// first (edits put them together). A display whose input method composes the text itself
+// posts that text with PostTypedText and marks its key messages with kKeyCharsDelivered, so
+// that no character is made twice.
 BOOL TranslateMessage(const MSG* msg);
+inline constexpr LPARAM kKeyCharsDelivered = LPARAM(1) << 25;
 LRESULT DispatchMessageA(const MSG* msg);
 BOOL WaitMessage();
 BOOL InSendMessage();
