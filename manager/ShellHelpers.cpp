@@ -105,6 +105,13 @@ void MakeShortcut(const String& FolderName, bool Create, const String& Parameter
     }
 }
 
+bool CanWriteIn(const String& folder) {
+    char name[261] = {};  // the longest name the call makes
+    if (GetTempFileNameA(folder.c_str(), "tvk", 0, name) == 0) return false;
+    DeleteFile(name);
+    return true;
+}
+
 String GetTempDirectory() {
     char buffer[261];
     const DWORD length = GetTempPathA(sizeof buffer, buffer);
