@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/display/Backend.h"
+
 namespace platform {
 
 bool operator==(const FontSpec& a, const FontSpec& b) {
@@ -24,6 +26,8 @@ int TextCharCount(std::string_view text) {
 }
 
 SIZE TextExtent(const FontSpec& font, std::string_view text) {
+    display::Backend* backend = display::CurrentIfChosen();
+    if (auto measured = (backend ? backend : &display::Current())->TextExtent(font, text)) return *measured;
     return SIZE{TextCharCount(text) * FontCharWidth(font.height), FontCellHeight(font.height)};
 }
 

@@ -7,6 +7,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/SysUtils.h"
 #include "platform/detail/LayerFormat.h"
+#include "platform/display/Hooks.h"
 
 namespace {
 
@@ -46,7 +47,10 @@ TCustomForm* TScreen::FindForm(const String& Name) const {
 }
 
 TCursor TScreen::Cursor() const { return g_cursor; }
-void TScreen::SetCursor(TCursor Value) { g_cursor = Value; }
+void TScreen::SetCursor(TCursor Value) {
+    g_cursor = Value;
+    platform::display::NoteScreenCursor(Value);
+}
 
 // ---- TCustomForm
 

@@ -13,6 +13,7 @@
 #include "platform/Canvas.h"
 #include "platform/Windows.h"
 #include "platform/detail/WindowTable.h"
+#include "platform/display/Hooks.h"
 
 using platform::detail::WindowPtr;
 using platform::detail::WindowState;
@@ -93,6 +94,8 @@ HDC NewDc(HWND hwnd) {
 }
 
 void FreeDc(DeviceContext* dc) {
+    // What was drawn reaches the display when the queue next waits.
+    platform::display::NoteDamage(dc->hwnd);
     {
         std::lock_guard lock(TheGdi().mutex);
         TheGdi().dcs.erase(dc);

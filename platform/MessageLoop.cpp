@@ -14,6 +14,7 @@
 #include "platform/MessagePump.h"
 #include "platform/detail/CrossProcess.h"
 #include "platform/detail/MessageQueue.h"
+#include "platform/display/Hooks.h"
 
 namespace platform {
 namespace {
@@ -81,6 +82,8 @@ void ProcessMessages() {
     }
     // Work deferred by the last message handled, or with no message at all, is due too.
     if (State().depth <= 1) RunDeferred();
+    // A long operation that pumps never waits: what it changed is drawn now.
+    display::FlushDisplay();
 }
 
 void HandleMessage() {

@@ -13,6 +13,7 @@
 #include "platform/detail/MessageQueue.h"
 #include "platform/detail/Timers.h"
 #include "platform/detail/WindowTable.h"
+#include "platform/display/Input.h"
 
 using platform::detail::CrossProcess;
 using platform::detail::MessageQueue;
@@ -89,6 +90,8 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE_;
+    // A display's input method has posted the key's characters already.
+    if (msg->lParam & platform::display::kKeyCharsPosted) return FALSE_;
     int vk = static_cast<int>(msg->wParam);
     bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     int ch = 0;

@@ -11,6 +11,7 @@
 #include "platform/detail/MessageQueue.h"
 #include "platform/detail/Timers.h"
 #include "platform/detail/WindowTable.h"
+#include "platform/display/Hooks.h"
 
 using platform::detail::CrossProcess;
 using platform::detail::MessageQueue;
@@ -36,6 +37,7 @@ void Republish(const Window& w) {
     r.exStyle = w.exStyle;
     r.owner = w.owner;
     CrossProcess::Get().Publish(r);
+    platform::display::NoteTopLevel(w.handle);
 }
 
 // Window rectangle in screen coordinates.
@@ -102,6 +104,8 @@ void DestroyTree(const WindowPtr& w) {
     auto& table = WindowTable::Get();
     w->state = WindowState::Destroying;
     if (!w->parent) CrossProcess::Get().Unpublish(w->handle);
+    if (w->parent) platform::display::NoteDamage(w->parent);
+    else if (!w->messageOnly) platform::display::NoteDestroyed(w->handle);
     if (table.capture && IsInside(w->handle, table.capture)) {
         HWND old = table.capture;
         table.capture = nullptr;
@@ -572,6 +576,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
     }
     if (show && activate && !w->parent && newState != WS_MINIMIZE) SetActiveWindow(hwnd);
     Republish(*w);
+    if (w->parent) platform::display::NoteDamage(w->parent);
     return wasVisible ? TRUE_ : FALSE_;
 }
 
@@ -688,6 +693,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (pos.flags & SWP_SHOWWINDOW) ShowWindow(hwnd, (pos.flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (pos.flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);
     pos.flags = changed;
+    if (!w->parent) platform::display::NoteTopLevel(hwnd);
+    platform::display::NoteDamage(w->parent ? w->parent : hwnd);
     Send(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
     if (!(changed & SWP_NOSIZE) && !(flags & SWP_NOREDRAW)) InvalidateRect(hwnd, nullptr, TRUE_);
     return TRUE_;
@@ -832,6 +839,7 @@ BOOL SetForegroundWindow(HWND hwnd) {
     if (!WindowTable::Get().FindAlive(hwnd)) return FALSE_;
     BringWindowToTop(TopLevelOf(hwnd));
     SetActiveWindow(hwnd);
+    platform::display::NoteRaised(TopLevelOf(hwnd));
     WindowTable::Get().foreground = TopLevelOf(hwnd);
     return TRUE_;
 }

@@ -13,6 +13,7 @@
 #include "platform/detail/CrossProcess.h"
 #include "platform/detail/Timers.h"
 #include "platform/detail/WindowTable.h"
+#include "platform/display/Hooks.h"
 
 namespace platform::detail {
 namespace {
@@ -110,6 +111,7 @@ void MessageQueue::PostQuit(int exitCode) {
 
 bool MessageQueue::Fetch(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool remove) {
     CrossProcess::Get().ServeReady();
+    platform::display::PumpDisplay();
     if (TakeTerminationSignal()) {
         // Close the main window in order, as a user would; without one, end the loop.
         HWND main = platform::MainWindow();
@@ -156,7 +158,7 @@ void MessageQueue::Wait(int maxMillis) {
     if (q->wakeFd >= 0) fds.push_back(pollfd{q->wakeFd, POLLIN, 0});
     if (int sfd = TerminationSignalFd(); sfd >= 0) fds.push_back(pollfd{sfd, POLLIN, 0});
     CrossProcess::Get().AppendPollFds(fds);
-    int timeout = maxMillis;
+    int timeout = platform::display::PrepareWait(fds) ? 0 : maxMillis;
     if (dynamic_cast<ManualClock*>(&CurrentClock()) == nullptr) {
         if (auto next = TimerList::Get().MillisToNextDue(q->threadId)) {
             int t = static_cast<int>(std::min<std::uint64_t>(*next, 1u << 30));

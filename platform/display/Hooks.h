@@ -1,0 +1,34 @@
+// The few calls the window system makes into the display (internal to the layer).
+//
+// The window table, painting and the queue's wait each call one of these at the place where
+// a display must hear of a change; everything else of the backend stays out of those files.
+#pragma once
+
+#include <poll.h>
+
+#include <vector>
+
+#include "platform/Windows.h"
+
+namespace platform::display {
+
+// A top-level window was created or changed (title, rectangle, show state, owner, style).
+void NoteTopLevel(HWND hwnd);
+// A top-level window is being destroyed.
+void NoteDestroyed(HWND hwnd);
+// What is drawn inside hwnd's top-level window changed.
+void NoteDamage(HWND hwnd);
+// A top-level window is to come to the front and get the keyboard.
+void NoteRaised(HWND hwnd);
+// Redraws damaged windows now (a loop that pumps without waiting calls this when it is done).
+void FlushDisplay();
+// The screen's cursor (crDefault, or one shape over every window, such as the hourglass
+// during long work) changed.
+void NoteScreenCursor(short cursor);
+// Reads what the display has sent (the queue calls this each time it looks for a message).
+void PumpDisplay();
+// Before the queue waits: redraws damaged windows and adds the display's descriptors.
+// Returns true when the display already has events waiting (the wait must not block).
+bool PrepareWait(std::vector<pollfd>& fds);
+
+}  // namespace platform::display

@@ -1,0 +1,667 @@
+// The X11 backend: one X window per top-level window, drawn with cairo, fed back as input.
+//
+// The layer's headers come first: Xlib defines macros (None, Bool, Status, Time) that would
+// break them, so after the X headers this file names no layer type those macros touch.
+#include <poll.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/display/Backend.h"
+#include "platform/display/Input.h"
+#include "platform/display/Scene.h"
+#include "platform/x11/Keys.h"
+#include "platform/x11/Render.h"
+
+namespace platform::x11 {
+// Xlib has a macro of the layer's name for pointer shapes.
+using PointerShape = display::CursorShape;
+}  // namespace platform::x11
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <cairo-xlib.h>
+
+namespace platform::x11 {
+namespace {
+
+using display::MouseButton;
+using display::Selection;
+using display::TopLevelState;
+
+struct Top {
+    HWND hwnd = nullptr;
+    ::Window win = 0;
+    XIC xic = nullptr;
+    cairo_surface_t* surface = nullptr;  // on the X window
+    cairo_surface_t* back = nullptr;     // the composed image, kept for the next expose
+    TopLevelState state;
+    // Where X has the client area (what we asked for last, or what the window manager said).
+    int x = 0, y = 0, width = 1, height = 1;
+    bool mapped = false;
+    bool iconic = false;
+    bool damaged = true;
+    PointerShape cursor = PointerShape::Arrow;
+};
+
+class X11Backend final : public display::Backend {
+public:
+    X11Backend(::Display* dpy) : dpy_(dpy) {
+        screen_ = DefaultScreen(dpy_);
+        root_ = RootWindow(dpy_, screen_);
+        InternAtoms();
+        Bool supported = False;
+        XkbSetDetectableAutoRepeat(dpy_, True, &supported);
+        OpenInputMethod();
+        // A hidden window owns the selections this process offers.
+        utility_ = XCreateSimpleWindow(dpy_, root_, -10, -10, 1, 1, 0, 0, 0);
+        XSelectInput(dpy_, utility_, PropertyChangeMask);
+    }
+
+    const char* Name() const override { return "x11"; }
+    bool IsInteractive() const override { return true; }
+
+    void TopLevelChanged(const TopLevelState& s) override {
+        auto it = tops_.find(s.hwnd);
+        if (it == tops_.end()) {
+            if (!s.visible) return;  // made on first show
+            it = tops_.emplace(s.hwnd, Top{}).first;
+            Create(it->second, s);
+        }
+        Apply(it->second, s);
+    }
+
+    void TopLevelDestroyed(HWND hwnd) override {
+        auto it = tops_.find(hwnd);
+        if (it == tops_.end()) return;
+        Top& t = it->second;
+        if (t.xic) XDestroyIC(t.xic);
+        if (t.surface) cairo_surface_destroy(t.surface);
+        if (t.back) cairo_surface_destroy(t.back);
+        byWindow_.erase(t.win);
+        XDestroyWindow(dpy_, t.win);
+        tops_.erase(it);
+        XFlush(dpy_);
+    }
+
+    void Damaged(HWND top) override {
+        auto it = tops_.find(top);
+        if (it != tops_.end()) it->second.damaged = true;
+    }
+
+    void Raise(HWND hwnd) override {
+        auto it = tops_.find(hwnd);
+        if (it == tops_.end() || !it->second.mapped) return;
+        SendWmMessage(it->second.win, atoms_.netActiveWindow, 1, CurrentTime, 0);
+        XRaiseWindow(dpy_, it->second.win);
+        XFlush(dpy_);
+    }
+
+    void AppendPollFds(std::vector<pollfd>& fds) override { fds.push_back(pollfd{ConnectionNumber(dpy_), POLLIN, 0}); }
+
+    void Pump() override {
+        while (XPending(dpy_)) {
+            XEvent ev;
+            XNextEvent(dpy_, &ev);
+            if (XFilterEvent(&ev, 0)) continue;
+            Handle(ev);
+        }
+    }
+
+    bool Flush() override {
+        for (auto& [hwnd, t] : tops_)
+            if (t.damaged && t.mapped) Redraw(t);
+        XFlush(dpy_);
+        return XEventsQueued(dpy_, QueuedAlready) > 0;
+    }
+
+    void SetCursor(HWND top, PointerShape shape) override {
+        auto it = tops_.find(top);
+        if (it == tops_.end() || it->second.cursor == shape) return;
+        it->second.cursor = shape;
+        XDefineCursor(dpy_, it->second.win, CursorFor(shape));
+        XFlush(dpy_);
+    }
+
+    std::optional<SIZE> TextExtent(const FontSpec& font, std::string_view text) override {
+        return MeasureText(font, text);
+    }
+
+    String SelectionText(Selection which) override {
+        Atom sel = which == Selection::Clipboard ? atoms_.clipboard : XA_PRIMARY;
+        if (XGetSelectionOwner(dpy_, sel) == utility_) return owned_[static_cast<int>(which)];
+        return ReadForeignSelection(sel);
+    }
+
+    void SetSelectionText(Selection which, const String& text) override {
+        owned_[static_cast<int>(which)] = text;
+        Atom sel = which == Selection::Clipboard ? atoms_.clipboard : XA_PRIMARY;
+        XSetSelectionOwner(dpy_, sel, utility_, CurrentTime);
+        XFlush(dpy_);
+    }
+
+    void RequestClose(HWND hwnd) {
+        ::Window win = WindowOf(hwnd);
+        if (!win) return;
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = win;
+        ev.xclient.message_type = atoms_.wmProtocols;
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(atoms_.wmDeleteWindow);
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(dpy_, win, False, NoEventMask, &ev);
+        XFlush(dpy_);
+    }
+
+    // For tests: the X window of a top-level (0 when it has none).
+    ::Window WindowOf(HWND hwnd) const {
+        auto it = tops_.find(hwnd);
+        return it == tops_.end() ? 0 : it->second.win;
+    }
+
+private:
+    struct Atoms {
+        Atom wmProtocols, wmDeleteWindow, wmState, netWmName, utf8String, netWmIcon, netWmPid, netActiveWindow,
+            netWmState, netWmStateHidden, netWmStateMaxV, netWmStateMaxH, netWmWindowType, typeNormal, typeDialog,
+            typePopupMenu, typeUtility, clipboard, targets, selectionData, text;
+    } atoms_{};
+
+    void InternAtoms() {
+        const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "WM_STATE", "_NET_WM_NAME", "UTF8_STRING",
+                               "_NET_WM_ICON", "_NET_WM_PID", "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
+                               "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
+                               "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG",
+                               "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_UTILITY", "CLIPBOARD", "TARGETS",
+                               "TARVIK_SELECTION", "TEXT"};
+        constexpr int n = sizeof names / sizeof names[0];
+        static_assert(n * sizeof(Atom) == sizeof(Atoms));
+        Atom out[n];
+        XInternAtoms(dpy_, const_cast<char**>(names), n, False, out);
+        std::memcpy(&atoms_, out, sizeof out);
+    }
+
+    void OpenInputMethod() {
+        // Compose and dead keys need the locale's input method; the text comes back as UTF-8
+        // whatever the locale's own encoding.
+        if (!std::setlocale(LC_CTYPE, "") || !XSupportsLocale()) std::setlocale(LC_CTYPE, "C.UTF-8");
+        XSetLocaleModifiers("");
+        xim_ = XOpenIM(dpy_, nullptr, nullptr, nullptr);
+        if (!xim_) {
+            XSetLocaleModifiers("@im=none");
+            xim_ = XOpenIM(dpy_, nullptr, nullptr, nullptr);
+        }
+    }
+
+    void Create(Top& t, const TopLevelState& s) {
+        t.hwnd = s.hwnd;
+        t.x = s.client.left;
+        t.y = s.client.top;
+        t.width = std::max<int>(1, s.client.right - s.client.left);
+        t.height = std::max<int>(1, s.client.bottom - s.client.top);
+        XSetWindowAttributes a{};
+        a.background_pixmap = 0;  // no background: the composition covers every pixel
+        a.bit_gravity = NorthWestGravity;
+        a.override_redirect = s.popup ? True : False;
+        a.event_mask = ExposureMask | StructureNotifyMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                       ButtonReleaseMask | PointerMotionMask | FocusChangeMask | PropertyChangeMask | LeaveWindowMask;
+        t.win = XCreateWindow(dpy_, root_, t.x, t.y, static_cast<unsigned>(t.width), static_cast<unsigned>(t.height), 0,
+                              CopyFromParent, InputOutput, CopyFromParent,
+                              CWBackPixmap | CWBitGravity | CWOverrideRedirect | CWEventMask, &a);
+        byWindow_[t.win] = s.hwnd;
+        Atom protocols[] = {atoms_.wmDeleteWindow};
+        XSetWMProtocols(dpy_, t.win, protocols, 1);
+        XClassHint cls{const_cast<char*>("tarvik"), const_cast<char*>("Tarvik")};
+        XSetClassHint(dpy_, t.win, &cls);
+        XWMHints hints{};
+        hints.flags = InputHint | StateHint;
+        hints.input = True;
+        hints.initial_state = s.minimized ? IconicState : NormalState;
+        XSetWMHints(dpy_, t.win, &hints);
+        // The layer places its windows: the position is the client area's (static gravity).
+        XSizeHints size{};
+        size.flags = USPosition | PPosition | PWinGravity | PMinSize;
+        size.x = t.x;
+        size.y = t.y;
+        size.win_gravity = StaticGravity;
+        size.min_width = 1;
+        size.min_height = 1;
+        XSetWMNormalHints(dpy_, t.win, &size);
+        long pid = static_cast<long>(::getpid());
+        XChangeProperty(dpy_, t.win, atoms_.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&pid), 1);
+        Atom type = s.popup ? atoms_.typePopupMenu : s.toolWindow ? atoms_.typeUtility : s.owner ? atoms_.typeDialog : atoms_.typeNormal;
+        XChangeProperty(dpy_, t.win, atoms_.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&type), 1);
+        SetIcon(t.win);
+        if (xim_) {
+            t.xic = XCreateIC(xim_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, t.win,
+                              XNFocusWindow, t.win, nullptr);
+            if (t.xic) {
+                long extra = 0;
+                XGetICValues(t.xic, XNFilterEvents, &extra, nullptr);
+                XSelectInput(dpy_, t.win, a.event_mask | extra);
+            }
+        }
+        t.surface = cairo_xlib_surface_create(dpy_, t.win, DefaultVisual(dpy_, screen_), t.width, t.height);
+        t.state = TopLevelState{};
+        t.state.hwnd = s.hwnd;
+        t.state.title = "\x01";  // never a real title: the first Apply sets it
+        t.state.visible = false;
+    }
+
+    void Apply(Top& t, const TopLevelState& s) {
+        if (s.title != t.state.title) SetTitle(t.win, s.title);
+        if (s.owner != t.state.owner) {
+            auto o = tops_.find(s.owner);
+            if (o != tops_.end()) XSetTransientForHint(dpy_, t.win, o->second.win);
+        }
+        int x = s.client.left, y = s.client.top;
+        int w = std::max<int>(1, s.client.right - s.client.left), h = std::max<int>(1, s.client.bottom - s.client.top);
+        if (!s.minimized && (x != t.x || y != t.y || w != t.width || h != t.height)) {
+            t.x = x;
+            t.y = y;
+            Resize(t, w, h);
+            XMoveResizeWindow(dpy_, t.win, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+        }
+        if (s.visible && !t.mapped) {
+            if (s.minimized) {
+                XWMHints hints{};
+                hints.flags = StateHint | InputHint;
+                hints.input = True;
+                hints.initial_state = IconicState;
+                XSetWMHints(dpy_, t.win, &hints);
+                t.iconic = true;
+            }
+            XMapRaised(dpy_, t.win);
+            t.mapped = true;
+            t.damaged = true;
+        } else if (!s.visible && t.mapped) {
+            XWithdrawWindow(dpy_, t.win, screen_);
+            t.mapped = false;
+        } else if (s.visible && s.minimized && !t.iconic) {
+            XIconifyWindow(dpy_, t.win, screen_);
+            t.iconic = true;
+        } else if (s.visible && !s.minimized && t.iconic) {
+            XMapRaised(dpy_, t.win);
+            SendWmMessage(t.win, atoms_.netActiveWindow, 1, CurrentTime, 0);
+            t.iconic = false;
+        }
+        if (s.maximized != t.state.maximized && t.mapped)
+            SendWmMessage(t.win, atoms_.netWmState, s.maximized ? 1 : 0, static_cast<long>(atoms_.netWmStateMaxV),
+                          static_cast<long>(atoms_.netWmStateMaxH));
+        t.state = s;
+        XFlush(dpy_);
+    }
+
+    void Resize(Top& t, int w, int h) {
+        if (w == t.width && h == t.height) return;
+        t.width = w;
+        t.height = h;
+        cairo_xlib_surface_set_size(t.surface, w, h);
+        t.damaged = true;
+    }
+
+    void SetTitle(::Window win, const String& title) {
+        XChangeProperty(dpy_, win, atoms_.netWmName, atoms_.utf8String, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
+        XTextProperty prop{};
+        char* list[] = {const_cast<char*>(title.c_str())};
+        if (Xutf8TextListToTextProperty(dpy_, list, 1, XStdICCTextStyle, &prop) >= Success) {
+            XSetWMName(dpy_, win, &prop);
+            XFree(prop.value);
+        }
+    }
+
+    // The program's picture until the real icon arrives: an archive box on blue.
+    void SetIcon(::Window win) {
+        std::vector<long> data;
+        for (int size : {32, 16}) {
+            cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+            cairo_t* cr = cairo_create(s);
+            double u = size / 32.0;
+            cairo_set_source_rgb(cr, 0.16, 0.42, 0.75);
+            cairo_rectangle(cr, 2 * u, 2 * u, 28 * u, 28 * u);
+            cairo_fill(cr);
+            cairo_set_source_rgb(cr, 0.96, 0.83, 0.45);
+            cairo_rectangle(cr, 7 * u, 12 * u, 18 * u, 14 * u);
+            cairo_fill(cr);
+            cairo_set_source_rgb(cr, 0.85, 0.68, 0.25);
+            cairo_rectangle(cr, 6 * u, 8 * u, 20 * u, 5 * u);
+            cairo_fill(cr);
+            cairo_set_source_rgb(cr, 0.4, 0.28, 0.1);
+            cairo_rectangle(cr, 13 * u, 16 * u, 6 * u, 2 * u);
+            cairo_fill(cr);
+            cairo_destroy(cr);
+            cairo_surface_flush(s);
+            data.push_back(size);
+            data.push_back(size);
+            unsigned char* px = cairo_image_surface_get_data(s);
+            int stride = cairo_image_surface_get_stride(s);
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    data.push_back(static_cast<long>(
+                        reinterpret_cast<std::uint32_t*>(px + static_cast<std::ptrdiff_t>(y) * stride)[x]));
+            cairo_surface_destroy(s);
+        }
+        XChangeProperty(dpy_, win, atoms_.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
+    }
+
+    void SendWmMessage(::Window win, Atom type, long a, long b, long c) {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = win;
+        ev.xclient.message_type = type;
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = a;
+        ev.xclient.data.l[1] = b;
+        ev.xclient.data.l[2] = c;
+        XSendEvent(dpy_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    }
+
+    void Redraw(Top& t) {
+        t.damaged = false;
+        display::Scene scene = display::BuildScene(t.hwnd);
+        if (scene.width <= 0 || scene.height <= 0) return;
+        if (!t.back || cairo_image_surface_get_width(t.back) != scene.width ||
+            cairo_image_surface_get_height(t.back) != scene.height) {
+            if (t.back) cairo_surface_destroy(t.back);
+            t.back = cairo_image_surface_create(CAIRO_FORMAT_RGB24, scene.width, scene.height);
+        }
+        cairo_t* cr = cairo_create(t.back);
+        RenderScene(scene, cr);
+        cairo_destroy(cr);
+        Show(t);
+    }
+
+    // Copies the composed image onto the window (also what an expose needs).
+    void Show(Top& t) {
+        if (!t.back) return;
+        cairo_t* cr = cairo_create(t.surface);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, t.back, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(t.surface);
+    }
+
+    Top* FindTop(::Window win) {
+        auto it = byWindow_.find(win);
+        if (it == byWindow_.end()) return nullptr;
+        auto t = tops_.find(it->second);
+        return t == tops_.end() ? nullptr : &t->second;
+    }
+
+    void Handle(XEvent& ev) {
+        if (ev.xany.window == utility_) {
+            if (ev.type == SelectionRequest) AnswerSelectionRequest(ev.xselectionrequest);
+            return;
+        }
+        if (ev.type == SelectionRequest) {
+            AnswerSelectionRequest(ev.xselectionrequest);
+            return;
+        }
+        Top* t = FindTop(ev.xany.window);
+        if (!t) return;
+        HWND hwnd = t->hwnd;
+        switch (ev.type) {
+            case Expose:
+                if (ev.xexpose.count == 0) {
+                    if (t->back && cairo_image_surface_get_width(t->back) == t->width &&
+                        cairo_image_surface_get_height(t->back) == t->height && !t->damaged)
+                        Show(*t);
+                    else
+                        t->damaged = true;
+                }
+                break;
+            case ConfigureNotify: OnConfigure(*t, ev.xconfigure); break;
+            case MapNotify:
+                if (t->iconic) {
+                    t->iconic = false;
+                    display::InputIconic(hwnd, false);
+                }
+                break;
+            case PropertyNotify:
+                if (ev.xproperty.atom == atoms_.wmState) OnWmState(*t);
+                break;
+            case ClientMessage:
+                if (ev.xclient.message_type == atoms_.wmProtocols &&
+                    static_cast<Atom>(ev.xclient.data.l[0]) == atoms_.wmDeleteWindow)
+                    display::InputCloseRequested(hwnd);
+                break;
+            case FocusIn:
+                if (t->xic) XSetICFocus(t->xic);
+                if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) display::InputFocusIn(hwnd);
+                break;
+            case FocusOut:
+                if (t->xic) XUnsetICFocus(t->xic);
+                break;
+            case MotionNotify: {
+                // Only the latest of a run of moves matters.
+                XEvent next;
+                while (XCheckTypedWindowEvent(dpy_, ev.xany.window, MotionNotify, &next)) ev = next;
+                display::InputMouseMove(hwnd, POINT{ev.xmotion.x, ev.xmotion.y}, static_cast<DWORD>(ev.xmotion.time));
+                break;
+            }
+            case ButtonPress:
+            case ButtonRelease: OnButton(hwnd, ev.xbutton); break;
+            case KeyPress:
+            case KeyRelease: OnKey(*t, ev.xkey); break;
+            default: break;
+        }
+    }
+
+    void OnConfigure(Top& t, const XConfigureEvent& c) {
+        int x = c.x, y = c.y;
+        if (!c.send_event) {
+            // A real event under a reparenting window manager is relative to its frame.
+            ::Window child;
+            XTranslateCoordinates(dpy_, t.win, root_, 0, 0, &x, &y, &child);
+        }
+        t.x = x;
+        t.y = y;
+        Resize(t, c.width, c.height);
+        t.state.client = RECT{x, y, x + c.width, y + c.height};
+        if (!t.state.minimized) display::InputConfigured(t.hwnd, t.state.client);
+    }
+
+    void OnWmState(Top& t) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(dpy_, t.win, atoms_.wmState, 0, 2, False, atoms_.wmState, &type, &format, &count, &after,
+                               &data) != Success || !data)
+            return;
+        long state = count ? reinterpret_cast<long*>(data)[0] : 0;
+        XFree(data);
+        bool iconic = state == IconicState;
+        if (iconic == t.iconic) return;
+        t.iconic = iconic;
+        display::InputIconic(t.hwnd, iconic);
+    }
+
+    void OnButton(HWND hwnd, const XButtonEvent& b) {
+        POINT p{b.x, b.y};
+        DWORD time = static_cast<DWORD>(b.time);
+        bool down = b.type == ButtonPress;
+        switch (b.button) {
+            case Button1: display::InputMouseButton(hwnd, p, MouseButton::Left, down, time); break;
+            case Button2: display::InputMouseButton(hwnd, p, MouseButton::Middle, down, time); break;
+            case Button3: display::InputMouseButton(hwnd, p, MouseButton::Right, down, time); break;
+            case Button4:
+                if (down) display::InputMouseWheel(hwnd, p, display::kWheelDelta, time);
+                break;
+            case Button5:
+                if (down) display::InputMouseWheel(hwnd, p, -display::kWheelDelta, time);
+                break;
+            default: break;
+        }
+    }
+
+    void OnKey(Top& t, XKeyEvent& k) {
+        KeySym plain = XLookupKeysym(&k, 0);
+        int vk = VirtualKeyOf(plain);
+        if (k.type == KeyRelease) {
+            if (vk) display::InputKey(vk, false, {}, static_cast<DWORD>(k.time));
+            return;
+        }
+        char buffer[64];
+        KeySym sym = 0;
+        int n = 0;
+        String text;
+        if (t.xic) {
+            Status status = 0;
+            n = Xutf8LookupString(t.xic, &k, buffer, sizeof buffer - 1, &sym, &status);
+            if (status == XBufferOverflow) {
+                std::vector<char> big(static_cast<std::size_t>(n) + 1);
+                n = Xutf8LookupString(t.xic, &k, big.data(), n, &sym, &status);
+                text.assign(big.data(), static_cast<std::size_t>(std::max(n, 0)));
+            } else if (status == XLookupChars || status == XLookupBoth) {
+                text.assign(buffer, static_cast<std::size_t>(std::max(n, 0)));
+            }
+        } else {
+            n = XLookupString(&k, buffer, sizeof buffer - 1, &sym, nullptr);
+            text.assign(buffer, static_cast<std::size_t>(std::max(n, 0)));
+        }
+        // Delete makes no character on the desktops this layer imitates.
+        if (text == "\x7f") text.clear();
+        if (vk)
+            display::InputKey(vk, true, text, static_cast<DWORD>(k.time));
+        else if (!text.empty())
+            display::InputText(text);
+    }
+
+    // ---- selections
+
+    void AnswerSelectionRequest(const XSelectionRequestEvent& r) {
+        XEvent reply{};
+        reply.xselection.type = SelectionNotify;
+        reply.xselection.requestor = r.requestor;
+        reply.xselection.selection = r.selection;
+        reply.xselection.target = r.target;
+        reply.xselection.time = r.time;
+        reply.xselection.property = 0;
+        Atom property = r.property ? r.property : r.target;
+        const String& text = owned_[r.selection == atoms_.clipboard ? 0 : 1];
+        if (r.target == atoms_.targets) {
+            Atom targets[] = {atoms_.targets, atoms_.utf8String, XA_STRING, atoms_.text};
+            XChangeProperty(dpy_, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(targets), 4);
+            reply.xselection.property = property;
+        } else if (r.target == atoms_.utf8String || r.target == XA_STRING || r.target == atoms_.text) {
+            XChangeProperty(dpy_, r.requestor, property, r.target == XA_STRING ? XA_STRING : atoms_.utf8String, 8,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
+                            static_cast<int>(text.size()));
+            reply.xselection.property = property;
+        }
+        XSendEvent(dpy_, r.requestor, False, 0, &reply);
+        XFlush(dpy_);
+    }
+
+    String ReadForeignSelection(Atom sel) {
+        if (XGetSelectionOwner(dpy_, sel) == 0) return String();
+        XConvertSelection(dpy_, sel, atoms_.utf8String, atoms_.selectionData, utility_, CurrentTime);
+        XFlush(dpy_);
+        // The owner answers at once or not at all; a second is plenty.
+        XEvent ev;
+        for (int waited = 0; waited < 1000; waited += 10) {
+            if (XCheckTypedWindowEvent(dpy_, utility_, SelectionNotify, &ev)) {
+                if (!ev.xselection.property) return String();
+                Atom type = 0;
+                int format = 0;
+                unsigned long count = 0, after = 0;
+                unsigned char* data = nullptr;
+                String out;
+                if (XGetWindowProperty(dpy_, utility_, atoms_.selectionData, 0, 1 << 24, True, AnyPropertyType, &type,
+                                       &format, &count, &after, &data) == Success && data) {
+                    if (format == 8) out.assign(reinterpret_cast<char*>(data), count);
+                    XFree(data);
+                }
+                return out;
+            }
+            pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+            ::poll(&p, 1, 10);
+        }
+        return String();
+    }
+
+    Cursor CursorFor(PointerShape shape) {
+        auto it = cursors_.find(static_cast<int>(shape));
+        if (it != cursors_.end()) return it->second;
+        unsigned int glyph = XC_left_ptr;
+        switch (shape) {
+            case PointerShape::Arrow: glyph = XC_left_ptr; break;
+            case PointerShape::IBeam: glyph = XC_xterm; break;
+            case PointerShape::Wait: glyph = XC_watch; break;
+            case PointerShape::AppStarting: glyph = XC_watch; break;
+            case PointerShape::Cross: glyph = XC_crosshair; break;
+            case PointerShape::Hand: glyph = XC_hand2; break;
+            case PointerShape::SizeWE: glyph = XC_sb_h_double_arrow; break;
+            case PointerShape::SizeNS: glyph = XC_sb_v_double_arrow; break;
+            case PointerShape::SizeNWSE: glyph = XC_bottom_right_corner; break;
+            case PointerShape::SizeNESW: glyph = XC_bottom_left_corner; break;
+            case PointerShape::SizeAll: glyph = XC_fleur; break;
+            case PointerShape::HSplit: glyph = XC_sb_h_double_arrow; break;
+            case PointerShape::VSplit: glyph = XC_sb_v_double_arrow; break;
+            case PointerShape::No: glyph = XC_X_cursor; break;
+            case PointerShape::Help: glyph = XC_question_arrow; break;
+            case PointerShape::UpArrow: glyph = XC_sb_up_arrow; break;
+            case PointerShape::Drag: glyph = XC_hand1; break;
+        }
+        Cursor c = XCreateFontCursor(dpy_, glyph);
+        cursors_[static_cast<int>(shape)] = c;
+        return c;
+    }
+
+    ::Display* dpy_;
+    int screen_ = 0;
+    ::Window root_ = 0;
+    ::Window utility_ = 0;
+    XIM xim_ = nullptr;
+    std::unordered_map<HWND, Top> tops_;
+    std::unordered_map<::Window, HWND> byWindow_;
+    std::unordered_map<int, Cursor> cursors_;
+    String owned_[2];
+};
+
+X11Backend* g_backend = nullptr;
+
+}  // namespace
+}  // namespace platform::x11
+
+extern "C" __attribute__((visibility("default"))) platform::display::Backend* TarvikX11CreateBackend(
+    const char* displayName, char* error, int errorSize) {
+    ::Display* dpy = XOpenDisplay(displayName);
+    if (!dpy) {
+        std::snprintf(error, static_cast<std::size_t>(errorSize), "cannot open display %s",
+                      displayName ? displayName : (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "(unset)"));
+        return nullptr;
+    }
+    platform::x11::g_backend = new platform::x11::X11Backend(dpy);
+    return platform::x11::g_backend;
+}
+
+// The X window that shows a top-level window (0 when none), for tests that look at the screen.
+extern "C" __attribute__((visibility("default"))) unsigned long TarvikX11WindowOf(HWND hwnd) {
+    return platform::x11::g_backend ? platform::x11::g_backend->WindowOf(hwnd) : 0;
+}
+
+// Sends the window what a window manager's close button sends (WM_DELETE_WINDOW), through the
+// server; for tests that run without a window manager.
+extern "C" __attribute__((visibility("default"))) void TarvikX11RequestClose(HWND hwnd) {
+    if (platform::x11::g_backend) platform::x11::g_backend->RequestClose(hwnd);
+}
+
+// The layer's virtual key of a keysym, for tests of the key table.
+extern "C" __attribute__((visibility("default"))) int TarvikX11VirtualKey(unsigned long keysym) {
+    return platform::x11::VirtualKeyOf(keysym);
+}
