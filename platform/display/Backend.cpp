@@ -1,4 +1,5 @@
 // Choosing the backend, the headless backend, and the hooks the window system calls.
+#include "platform/DesktopServices.h"
 #include "platform/display/Backend.h"
 
 #include <cstdio>
@@ -54,6 +55,8 @@ Backend* TryX11(String* why) {
     char buffer[256] = {};
     Backend* b = create(nullptr, buffer, sizeof buffer);
     if (!b) *why = buffer;
+    // A person sees this program: its links open in their browser and a shutdown is real.
+    else platform::desktop::SetServicesLive(true);
     return b;
 }
 

@@ -2,6 +2,7 @@
 //
 // The layer's headers come first: Xlib defines macros (None, Bool, Status, Time) that would
 // break them, so after the X headers this file names no layer type those macros touch.
+#include <dlfcn.h>
 #include <poll.h>
 
 #include <clocale>
@@ -16,6 +17,9 @@
 #include "platform/display/Scene.h"
 #include "platform/x11/Keys.h"
 #include "platform/x11/Render.h"
+
+extern "C" __attribute__((visibility("default"))) platform::display::Backend* TarvikX11CreateBackend(
+    const char* displayName, char* error, int errorSize);
 
 namespace platform::x11 {
 // Xlib has a macro of the layer's name for pointer shapes.
@@ -320,39 +324,36 @@ private:
         }
     }
 
-    // The program's picture until the real icon arrives: an archive box on blue.
+    // Tarvik's icon, read from the Icons folder beside the program's libraries (this library
+    // lies in the program's folder, in the build tree as when installed).
     void SetIcon(::Window win) {
-        std::vector<long> data;
-        for (int size : {32, 16}) {
-            cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
-            cairo_t* cr = cairo_create(s);
-            double u = size / 32.0;
-            cairo_set_source_rgb(cr, 0.16, 0.42, 0.75);
-            cairo_rectangle(cr, 2 * u, 2 * u, 28 * u, 28 * u);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0.96, 0.83, 0.45);
-            cairo_rectangle(cr, 7 * u, 12 * u, 18 * u, 14 * u);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0.85, 0.68, 0.25);
-            cairo_rectangle(cr, 6 * u, 8 * u, 20 * u, 5 * u);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0.4, 0.28, 0.1);
-            cairo_rectangle(cr, 13 * u, 16 * u, 6 * u, 2 * u);
-            cairo_fill(cr);
-            cairo_destroy(cr);
-            cairo_surface_flush(s);
-            data.push_back(size);
-            data.push_back(size);
-            unsigned char* px = cairo_image_surface_get_data(s);
-            int stride = cairo_image_surface_get_stride(s);
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x)
-                    data.push_back(static_cast<long>(
-                        reinterpret_cast<std::uint32_t*>(px + static_cast<std::ptrdiff_t>(y) * stride)[x]));
-            cairo_surface_destroy(s);
+        if (icon_.empty()) {
+            Dl_info self{};
+            if (!dladdr(reinterpret_cast<void*>(&TarvikX11CreateBackend), &self) || !self.dli_fname) return;
+            std::string folder = self.dli_fname;
+            folder = folder.substr(0, folder.rfind('/') + 1) + "Icons/";
+            for (int size : {16, 32, 48, 64, 128}) {
+                cairo_surface_t* s =
+                    cairo_image_surface_create_from_png((folder + "tarvik-" + std::to_string(size) + ".png").c_str());
+                if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS &&
+                    cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32) {
+                    cairo_surface_flush(s);
+                    const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+                    icon_.push_back(w);
+                    icon_.push_back(h);
+                    const unsigned char* px = cairo_image_surface_get_data(s);
+                    const int stride = cairo_image_surface_get_stride(s);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x)
+                            icon_.push_back(static_cast<long>(
+                                reinterpret_cast<const std::uint32_t*>(px + static_cast<std::ptrdiff_t>(y) * stride)[x]));
+                }
+                cairo_surface_destroy(s);
+            }
+            if (icon_.empty()) return;
         }
         XChangeProperty(dpy_, win, atoms_.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
+                        reinterpret_cast<const unsigned char*>(icon_.data()), static_cast<int>(icon_.size()));
     }
 
     void SendWmMessage(::Window win, Atom type, long a, long b, long c) {
@@ -623,6 +624,7 @@ private:
     }
 
     ::Display* dpy_;
+    std::vector<long> icon_;  // _NET_WM_ICON: width, height, ARGB pixels, for each size
     int screen_ = 0;
     ::Window root_ = 0;
     ::Window utility_ = 0;
