@@ -8,6 +8,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/Drives.h"
 #include "platform/SysErrors.h"
+#include "platform/TrayHost.h"
 
 namespace platform {
 namespace {
@@ -146,7 +147,19 @@ BOOL ExitWindowsEx(UINT flags, DWORD) {
 
 BOOL MessageBeep(UINT) { return TRUE_; }
 
+namespace {
+BOOL RecordNotifyIcon(DWORD message, const NOTIFYICONDATAA* data);
+}
+
 BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data) {
+    if (!RecordNotifyIcon(message, data)) return FALSE_;
+    // The record stands either way; the answer says whether the desktop shows the icon.
+    if (platform::desktop::ServicesLive()) return platform::DesktopNotifyIcon(message, *data) ? TRUE_ : FALSE_;
+    return TRUE_;
+}
+
+namespace {
+BOOL RecordNotifyIcon(DWORD message, const NOTIFYICONDATAA* data) {
     if (!data) return FALSE_;
     auto& state = platform::TheState();
     std::lock_guard lock(state.mutex);
@@ -174,3 +187,4 @@ BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data) {
         default: return FALSE_;
     }
 }
+}  // namespace

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws Tarvik's icon (a blue tile holding a white archive box and a green check) at every
-size the desktop asks for, into resources/icons/tarvik-<size>.png.
+size the desktop asks for, into resources/icons/tarvik-<size>.png, and once more as the
+notification-area icon the program carries inside itself: resources/icons/tarvik-tray.bmp,
+24-bit, with magenta (FF00FF) where the icon is transparent.
 
 Made with:  python3 tools/make_icon.py
 Pure Python (zlib only), so that it runs on any machine; each pixel is supersampled 4x4.
@@ -79,12 +81,29 @@ def png(size, pixels):
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b"")
 
 
+def bmp(size, pixels):
+    """A bottom-up 24-bit BMP; pixels under half opaque become the transparent magenta."""
+    stride = (size * 3 + 3) & ~3
+    rows = []
+    for y in reversed(range(size)):
+        row = bytearray()
+        for x in range(size):
+            r, g, b, a = pixels[1 + y * (size * 4 + 1) + x * 4: 1 + y * (size * 4 + 1) + x * 4 + 4]
+            row += bytes((b, g, r)) if a >= 128 else bytes((0xFF, 0x00, 0xFF))
+        rows.append(bytes(row) + bytes(stride - len(row)))
+    data = b"".join(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(data), 0, 0, 54) + header + data
+
+
 def main():
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "icons")
     os.makedirs(out, exist_ok=True)
     for size in SIZES:
         with open(os.path.join(out, f"tarvik-{size}.png"), "wb") as f:
             f.write(png(size, render(size)))
+    with open(os.path.join(out, "tarvik-tray.bmp"), "wb") as f:
+        f.write(bmp(32, render(32)))
 
 
 if __name__ == "__main__":

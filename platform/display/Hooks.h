@@ -6,6 +6,7 @@
 
 #include <poll.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/Windows.h"
@@ -30,5 +31,11 @@ void PumpDisplay();
 // Before the queue waits: redraws damaged windows and adds the display's descriptors.
 // Returns true when the display already has events waiting (the wait must not block).
 bool PrepareWait(std::vector<pollfd>& fds);
+
+// Another connection the GUI thread listens to (the session bus of the tray icon): its
+// descriptor joins the queue's wait, and `ready` runs each time the display is pumped. Only
+// while a backend has been chosen. The id removes it again.
+int AddEventSource(int fd, std::function<void()> ready);
+void RemoveEventSource(int id);
 
 }  // namespace platform::display
