@@ -9,6 +9,7 @@
 #include "platform/Drives.h"
 #include "platform/SysErrors.h"
 #include "platform/TrayHost.h"
+#include "platform/display/Backend.h"
 
 namespace platform {
 namespace {
@@ -153,6 +154,8 @@ BOOL RecordNotifyIcon(DWORD message, const NOTIFYICONDATAA* data);
 
 BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data) {
     if (!RecordNotifyIcon(message, data)) return FALSE_;
+    // An icon is something a person sees: the display is chosen now if no window chose it yet.
+    if (message == NIM_ADD) platform::display::Current();
     // The record stands either way; the answer says whether the desktop shows the icon.
     if (platform::desktop::ServicesLive()) return platform::DesktopNotifyIcon(message, *data) ? TRUE_ : FALSE_;
     return TRUE_;

@@ -9,6 +9,7 @@
 
 #include "platform/Graphics.h"
 #include "platform/StatusNotifier.h"
+#include "platform/display/Backend.h"
 #include "platform/display/Hooks.h"
 
 namespace platform {
@@ -18,8 +19,10 @@ struct TrayEntry {
     HWND hwnd = nullptr;
     UINT id = 0;
     UINT callbackMessage = 0;
-    std::unique_ptr<desktop::StatusNotifierItem> item;
+    std::unique_ptr<desktop::StatusNotifierItem> item;  // on a StatusNotifierItem host
     int source = 0;
+    bool docked = false;                                 // else in an XEmbed system tray
+    display::TrayDock dock;                              // what the tray shows
 };
 
 std::vector<std::unique_ptr<TrayEntry>>& Entries() {
@@ -82,13 +85,12 @@ std::vector<desktop::TrayMenuItem> Snapshot(const TMenuItem* parent) {
 void ApplyIcon(TrayEntry& e, HICON handle) {
     // An HICON of the layer names its TIcon (see TIcon::Handle); transparent pixels by its mask.
     TIcon* icon = reinterpret_cast<TIcon*>(handle);
-    if (!icon || icon->Empty()) {
-        e.item->SetIcon(0, 0, {});
-        return;
-    }
+    e.dock.width = e.dock.height = 0;
+    e.dock.argb.clear();
+    if (!icon || icon->Empty()) return;
     const Integer w = icon->Width(), h = icon->Height();
     const std::vector<bool>& mask = icon->Mask();
-    std::vector<std::uint32_t> argb;
+    std::vector<std::uint32_t>& argb = e.dock.argb;
     argb.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     for (Integer y = 0; y < h; ++y) {
         for (Integer x = 0; x < w; ++x) {
@@ -98,17 +100,24 @@ void ApplyIcon(TrayEntry& e, HICON handle) {
             argb.push_back(clear ? 0 : 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
         }
     }
-    e.item->SetIcon(w, h, argb);
+    e.dock.width = w;
+    e.dock.height = h;
 }
 
 void Apply(TrayEntry& e, const NOTIFYICONDATAA& data) {
     if (data.uFlags & NIF_MESSAGE) e.callbackMessage = data.uCallbackMessage;
     if (data.uFlags & NIF_ICON) ApplyIcon(e, data.hIcon);
-    if (data.uFlags & NIF_TIP) e.item->SetToolTip(String(data.szTip, strnlen(data.szTip, sizeof data.szTip)));
+    if (data.uFlags & NIF_TIP) e.dock.tip = String(data.szTip, strnlen(data.szTip, sizeof data.szTip));
+    if (e.item) {
+        if (data.uFlags & NIF_ICON) e.item->SetIcon(e.dock.width, e.dock.height, e.dock.argb);
+        if (data.uFlags & NIF_TIP) e.item->SetToolTip(e.dock.tip);
+    } else if (e.docked) {
+        if (display::Backend* b = display::CurrentIfChosen()) b->DockTrayIcon(&e, e.dock);
+    }
 }
 
 void ReadBus(HWND hwnd, UINT id) {
-    if (TrayEntry* e = Find(hwnd, id)) e->item->Process();
+    if (TrayEntry* e = Find(hwnd, id); e && e->item) e->item->Process();
     auto clicks = std::move(PendingClicks());
     PendingClicks().clear();
     for (auto& click : clicks) click();
@@ -139,7 +148,17 @@ bool Add(const NOTIFYICONDATAA& data) {
         });
     };
     e.item = desktop::StatusNotifierItem::Register("Tarvik", callbacks);
-    if (!e.item) {
+    if (e.item) {
+        e.source = display::AddEventSource(e.item->Fd(), [hwnd = e.hwnd, id = e.id] { ReadBus(hwnd, id); });
+        Apply(e, data);
+    } else {
+        // No StatusNotifierItem host: a system tray of the older protocol, if the desktop runs one.
+        e.dock.mouse = [&e](UINT message) { PostMouse(e, {message}); };
+        Apply(e, data);
+        display::Backend* backend = display::CurrentIfChosen();
+        e.docked = backend && backend->DockTrayIcon(&e, e.dock);
+    }
+    if (!e.item && !e.docked) {
         static bool said = false;
         if (!said)
             std::fprintf(stderr, "Tarvik: no notification area was found on this desktop; the window stays on the "
@@ -147,8 +166,6 @@ bool Add(const NOTIFYICONDATAA& data) {
         said = true;
         return false;
     }
-    e.source = display::AddEventSource(e.item->Fd(), [hwnd = e.hwnd, id = e.id] { ReadBus(hwnd, id); });
-    Apply(e, data);
     Entries().push_back(std::move(entry));
     return true;
 }
@@ -159,7 +176,7 @@ void SetNotifyIconMenu(HWND hwnd, UINT id, TPopupMenu* menu) {
     auto& menus = Menus();
     std::erase_if(menus, [&](const MenuOf& m) { return m.hwnd == hwnd && m.id == id; });
     if (menu) menus.push_back({hwnd, id, menu});
-    if (TrayEntry* e = Find(hwnd, id)) e->item->MenuChanged();
+    if (TrayEntry* e = Find(hwnd, id); e && e->item) e->item->MenuChanged();
 }
 
 bool DesktopNotifyIcon(DWORD message, const NOTIFYICONDATAA& data) {
@@ -172,7 +189,8 @@ bool DesktopNotifyIcon(DWORD message, const NOTIFYICONDATAA& data) {
             return true;
         case NIM_DELETE:
             if (!e) return false;
-            display::RemoveEventSource(e->source);
+            if (e->item) display::RemoveEventSource(e->source);
+            if (display::Backend* b = display::CurrentIfChosen(); b && e->docked) b->UndockTrayIcon(e);
             std::erase_if(Entries(), [e](const std::unique_ptr<TrayEntry>& p) { return p.get() == e; });
             return true;
         default: return false;

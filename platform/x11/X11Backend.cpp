@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,6 +33,8 @@ using PointerShape = display::CursorShape;
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <cairo-xlib.h>
+
+#include "platform/x11/XEmbedTray.h"
 
 namespace platform::x11 {
 namespace {
@@ -67,6 +70,7 @@ public:
         // A hidden window owns the selections this process offers.
         utility_ = XCreateSimpleWindow(dpy_, root_, -10, -10, 1, 1, 0, 0, 0);
         XSelectInput(dpy_, utility_, PropertyChangeMask);
+        tray_ = std::make_unique<XEmbedTray>(dpy_, screen_);
     }
 
     const char* Name() const override { return "x11"; }
@@ -401,7 +405,11 @@ private:
         return t == tops_.end() ? nullptr : &t->second;
     }
 
+    bool DockTrayIcon(const void* key, const display::TrayDock& dock) override { return tray_->Dock(key, dock); }
+    void UndockTrayIcon(const void* key) override { tray_->Undock(key); }
+
     void Handle(XEvent& ev) {
+        if (tray_->Handle(ev)) return;
         if (ev.xany.window == utility_) {
             if (ev.type == SelectionRequest) AnswerSelectionRequest(ev.xselectionrequest);
             return;
@@ -624,7 +632,8 @@ private:
     }
 
     ::Display* dpy_;
-    std::vector<long> icon_;  // _NET_WM_ICON: width, height, ARGB pixels, for each size
+    std::vector<long> icon_;
+    std::unique_ptr<XEmbedTray> tray_;  // _NET_WM_ICON: width, height, ARGB pixels, for each size
     int screen_ = 0;
     ::Window root_ = 0;
     ::Window utility_ = 0;
