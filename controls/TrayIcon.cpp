@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Forms.h"
+#include "platform/TrayHost.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ TTrayIcon::TTrayIcon(TComponent* AOwner) : TComponent(AOwner) {
 
 TTrayIcon::~TTrayIcon() {
     SetIconVisible(false);
+    platform::SetNotifyIconMenu(callbackWindow_, kIconId, nullptr);
     icon_.reset();
     RemovePropA(callbackWindow_, kTrayProp);
     DeallocateHWnd(callbackWindow_);
@@ -240,6 +242,8 @@ void TTrayIcon::SetPopupMenu(TPopupMenu* Value) {
     if (popupMenu_) popupMenu_->RemoveFreeNotification(this);
     popupMenu_ = Value;
     if (popupMenu_) popupMenu_->FreeNotification(this);
+    // Panels that show an icon's menu themselves get it from the notification area.
+    platform::SetNotifyIconMenu(callbackWindow_, kIconId, popupMenu_);
 }
 
 void TTrayIcon::ComponentRemoved(TComponent* AComponent) {
@@ -249,7 +253,10 @@ void TTrayIcon::ComponentRemoved(TComponent* AComponent) {
         iconIndex_ = 0;
         ModifyIcon();
     }
-    if (AComponent == popupMenu_) popupMenu_ = nullptr;
+    if (AComponent == popupMenu_) {
+        popupMenu_ = nullptr;
+        platform::SetNotifyIconMenu(callbackWindow_, kIconId, nullptr);
+    }
 }
 
 // ---- events

@@ -9,9 +9,11 @@
 #include "manager/Settings.h"
 #include "manager/ShellHelpers.h"
 #include "platform/DateTime.h"
+#include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/Params.h"
 #include "platform/Paths.h"
+#include "platform/Profile.h"
 #include "platform/SysUtils.h"
 
 namespace manager {
@@ -134,7 +136,8 @@ void TFormMain::FormCreate(TObject*) {
 
     const String program = ProgramFilesFolder();
     PluginsFolder = program + "Plugins\\";
-    HistoryFile = program + "History.txt";
+    // An installed program's folder is not the person's to write: the history then lives in the profile.
+    HistoryFile = (CanWriteIn(program) ? program : platform::FromPosixPath(platform::ProfilePath()) + "\\") + "History.txt";
     BackupTemplateFile = program + "Templates\\TemplateBackup.htm";
     FolderTemplateFile = program + "Templates\\TemplateFolder.htm";
     DefaultPageFile = program + "Templates\\Default.htm";

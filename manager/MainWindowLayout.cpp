@@ -4,8 +4,27 @@
 
 #include <functional>
 
+#include "platform/Graphics.h"
+
+namespace controls::resources {
+extern const unsigned char kTrayIconBitmap[];
+extern const std::size_t kTrayIconBitmapSize;
+}  // namespace controls::resources
+
 namespace manager {
 namespace {
+
+// The program's picture for the notification area, magenta where it is transparent.
+void LoadTrayPicture(TIcon& icon) {
+    TBitmap& image = icon.Image();
+    image.LoadFromResourceData(controls::resources::kTrayIconBitmap, controls::resources::kTrayIconBitmapSize);
+    constexpr TColor kClear = 0xFF00FF;
+    auto& mask = icon.Mask();
+    mask.assign(static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(image.Height()), false);
+    for (Integer y = 0; y < image.Height(); ++y)
+        for (Integer x = 0; x < image.Width(); ++x)
+            mask[static_cast<std::size_t>(y * image.Width() + x)] = (image.Pixel(x, y) & 0xFFFFFF) == kClear;
+}
 
 // Header panels of the pages.
 constexpr TColor kHeaderColor = 5791864;
@@ -212,6 +231,9 @@ void TFormMain::BuildForm() {
     TrayIcon->SetShowHint(true);
     TrayIcon->SetCycleInterval(200);
     TrayIcon->SetPopupMenu(PopupMenuSysTray);
+    TIcon picture;
+    LoadTrayPicture(picture);
+    TrayIcon->SetIcon(&picture);
 
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };

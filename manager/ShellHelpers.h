@@ -29,6 +29,10 @@ void MakeShortcut(const String& FolderName, bool Create, const String& Parameter
 bool InitializeShellObjects();
 void FinalizeShellObjects();
 
+// Whether a file can be made in the folder (with its trailing backslash): an installed
+// program's folder is not the person's to write.
+bool CanWriteIn(const String& folder);
+
 // The temporary folder with its trailing backslash, or empty when the system gives none.
 String GetTempDirectory();
 

@@ -212,7 +212,9 @@ TBackupOutcome TQelPage::SecureBackup() {
         outcome = TBackupOutcome::Done;
     // The computer is shut down only after a backup that was made: a failed one leaves the
     // user at the screen that tells why.
-    if (settings_.ShutDown && outcome == TBackupOutcome::Done) ExitWindowsEx(kShutdownForce, 0);
+    if (settings_.ShutDown && outcome == TBackupOutcome::Done && !ExitWindowsEx(kShutdownForce, 0))
+        MessageBoxA(nullptr, "The backup was made, but the computer could not be shut down.", "Secure backup",
+                    MB_OK | MB_ICONWARNING);
     return outcome;
 }
 

@@ -171,7 +171,14 @@ void TApplication::Minimize() {
 
 void TApplication::Restore() {
     HWND h = Handle();
-    if (!IsIconic(h)) return;
+    if (!IsIconic(h)) {
+        // A window manager minimises the main form itself, not the application's window.
+        if (mainForm_ && mainForm_->HandleAllocated() && IsIconic(mainForm_->Handle())) {
+            ShowWindow(mainForm_->Handle(), SW_RESTORE);
+            SetForegroundWindow(mainForm_->Handle());
+        }
+        return;
+    }
     ShowWindow(h, SW_RESTORE);
     std::vector<HWND> hidden;
     hidden.swap(hiddenByMinimize_);

@@ -21,11 +21,24 @@ bool TreeImageSize(HIMAGELIST list, int* width, int* height) {
     return true;
 }
 
-HIMAGELIST TreeDragImage(int width, int height, COLORREF color) {
-    auto* list = new TImageList(width, height, nullptr);
-    TBitmap picture(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) picture.SetPixel(x, y, static_cast<TColor>(color));
+HIMAGELIST TreeDragImage(const TreeDragPicture& p) {
+    auto* list = new TImageList(p.width, p.height, nullptr);
+    TBitmap picture(p.width, p.height);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) picture.SetPixel(x, y, static_cast<TColor>(p.background));
+    if (TCustomImageList* icons = p.icons ? TCustomImageList::FromHandle(p.icons) : nullptr;
+        icons && p.iconIndex >= 0 && p.iconIndex < icons->Count()) {
+        TBitmap icon;
+        icons->GetBitmap(p.iconIndex, &icon);
+        const int top = std::max((p.height - icon.Height()) / 2, 0);
+        for (int y = 0; y < icon.Height() && top + y < p.height; ++y)
+            for (int x = 0; x < icon.Width() && x < p.width; ++x) picture.SetPixel(x, top + y, icon.Pixel(x, y));
+    }
+    for (int y = 0; y < p.height; ++y)
+        for (int x = p.labelLeft; x < p.width; ++x) picture.SetPixel(x, y, static_cast<TColor>(p.accent));
+    const int baseline = p.height / 2;
+    for (int x = p.textLeft; x < p.textRight; ++x)
+        if ((x - p.textLeft) % 3 != 2) picture.SetPixel(x, baseline, static_cast<TColor>(p.ink));
     list->Add(&picture, nullptr);
     return list->Handle();
 }

@@ -1,10 +1,14 @@
 // Choosing the backend, the headless backend, and the hooks the window system calls.
+#include "platform/DesktopServices.h"
 #include "platform/display/Backend.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "detail/WindowTable.h"
 #include "platform/display/Hooks.h"
@@ -56,6 +60,8 @@ Backend* TryX11(String* why) {
     char buffer[256] = {};
     Backend* b = create(nullptr, buffer, sizeof buffer);
     if (!b) *why = buffer;
+    // A person sees this program: its links open in their browser and a shutdown is real.
+    else platform::desktop::SetServicesLive(true);
     return b;
 }
 
@@ -193,6 +199,32 @@ void FlushDisplay() {
     if (Backend* b = ForThisThread()) b->Flush();
 }
 
+namespace {
+
+struct EventSource {
+    int id;
+    int fd;
+    std::function<void()> ready;
+};
+
+std::vector<EventSource>& EventSources() {
+    static std::vector<EventSource> sources;
+    return sources;
+}
+
+}  // namespace
+
+int AddEventSource(int fd, std::function<void()> ready) {
+    static int next = 0;
+    EventSources().push_back({++next, fd, std::move(ready)});
+    return next;
+}
+
+void RemoveEventSource(int id) {
+    auto& sources = EventSources();
+    std::erase_if(sources, [id](const EventSource& s) { return s.id == id; });
+}
+
 void PumpDisplay() {
     Backend* b = ForThisThread();
     if (!b) return;
@@ -202,6 +234,13 @@ void PumpDisplay() {
     pumping = true;
     try {
         b->Pump();
+        // A source's handler may remove sources (its own too): run a copy, skipping the removed.
+        const std::vector<EventSource> sources = EventSources();
+        for (const auto& source : sources) {
+            const auto& now = EventSources();
+            if (std::any_of(now.begin(), now.end(), [&](const EventSource& s) { return s.id == source.id; }))
+                source.ready();
+        }
     } catch (...) {
         pumping = false;
         throw;
@@ -214,6 +253,7 @@ bool PrepareWait(std::vector<pollfd>& fds) {
     if (!b) return false;
     bool pending = b->Flush();
     b->AppendPollFds(fds);
+    for (const auto& source : EventSources()) fds.push_back(pollfd{source.fd, POLLIN, 0});
     return pending;
 }
 

@@ -156,21 +156,10 @@ UINT ButtonMessage(MouseButton button, bool down, bool dbl) {
 
 int ButtonKey(MouseButton b) { return b == MouseButton::Left ? VK_LBUTTON : b == MouseButton::Right ? VK_RBUTTON : VK_MBUTTON; }
 
-// Decodes one UTF-8 character; advances i. Malformed bytes read as themselves.
-std::uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
-    auto c = static_cast<unsigned char>(s[i++]);
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    std::uint32_t cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : extra == 1 ? c & 0x1F : c;
-    for (int k = 0; k < extra && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; ++k)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return cp;
-}
-
+// Text reaches windows as the layer's characters are: one WM_CHAR per UTF-8 byte, lead byte
+// first, which edits put back together into whole characters.
 void PostChars(HWND target, std::string_view text, bool alt) {
-    for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t cp = NextCodePoint(text, i);
-        PostMessageA(target, alt ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(cp), 1);
-    }
+    for (unsigned char byte : text) PostMessageA(target, alt ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(byte), 1);
 }
 
 bool IsTabStop(const WindowPtr& w) { return Usable(w) && (w->style & WS_TABSTOP); }

@@ -1,10 +1,15 @@
 #include "platform/Dialogs.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "platform/Display.h"
+#include "platform/DesktopServices.h"
+#include "platform/Drives.h"
+#include "platform/SysErrors.h"
+#include "platform/display/Hooks.h"
 
 namespace platform {
 namespace {
@@ -151,6 +156,13 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCST
     std::lock_guard lock(state.mutex);
     state.shell.push_back(platform::ShellExecuteCall{verb ? verb : "", file ? file : "", parameters ? parameters : "",
                                                      directory ? directory : "", show});
+    if (platform::desktop::ServicesLive() && file && *file) {
+        // Addresses go to the desktop as they are; documents and folders by their POSIX path.
+        const std::string target(file);
+        const bool address = target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
+        if (!platform::desktop::OpenWithDesktop(address ? target : platform::ToPosixPath(target)))
+            return reinterpret_cast<HINSTANCE>(std::uintptr_t{ERROR_FILE_NOT_FOUND});
+    }
     // Values above 32 report success.
     return reinterpret_cast<HINSTANCE>(std::uintptr_t{42});
 }
@@ -159,12 +171,28 @@ BOOL ExitWindowsEx(UINT flags, DWORD) {
     auto& state = platform::TheState();
     std::lock_guard lock(state.mutex);
     state.exits.push_back(flags);
-    return TRUE_;
+    if (!platform::desktop::ServicesLive()) return TRUE_;
+    const std::string refusal = platform::desktop::RequestPowerOff();
+    if (refusal.empty()) return TRUE_;
+    std::fprintf(stderr, "Tarvik: the computer was not shut down: %s\n", refusal.c_str());
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE_;
 }
 
 BOOL MessageBeep(UINT) { return TRUE_; }
 
+namespace {
+BOOL RecordNotifyIcon(DWORD message, const NOTIFYICONDATAA* data);
+}
+
 BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data) {
+    if (!RecordNotifyIcon(message, data)) return FALSE_;
+    // The record stands either way; the answer says whether the desktop shows the icon.
+    return platform::display::DesktopNotifyIcon(message, *data) ? TRUE_ : FALSE_;
+}
+
+namespace {
+BOOL RecordNotifyIcon(DWORD message, const NOTIFYICONDATAA* data) {
     if (!data) return FALSE_;
     auto& state = platform::TheState();
     std::lock_guard lock(state.mutex);
@@ -192,3 +220,4 @@ BOOL Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA* data) {
         default: return FALSE_;
     }
 }
+}  // namespace

@@ -2,11 +2,13 @@
 //
 // The layer's headers come first: Xlib defines macros (None, Bool, Status, Time) that would
 // break them, so after the X headers this file names no layer type those macros touch.
+#include <dlfcn.h>
 #include <poll.h>
 
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,6 +18,9 @@
 #include "platform/display/Scene.h"
 #include "Keys.h"
 #include "Render.h"
+
+extern "C" __attribute__((visibility("default"))) platform::display::Backend* TarvikX11CreateBackend(
+    const char* displayName, char* error, int errorSize);
 
 namespace platform::x11 {
 // Xlib has a macro of the layer's name for pointer shapes.
@@ -28,6 +33,8 @@ using PointerShape = display::CursorShape;
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <cairo-xlib.h>
+
+#include "platform/x11/XEmbedTray.h"
 
 namespace platform::x11 {
 namespace {
@@ -63,6 +70,7 @@ public:
         // A hidden window owns the selections this process offers.
         utility_ = XCreateSimpleWindow(dpy_, root_, -10, -10, 1, 1, 0, 0, 0);
         XSelectInput(dpy_, utility_, PropertyChangeMask);
+        tray_ = std::make_unique<XEmbedTray>(dpy_, screen_);
     }
 
     const char* Name() const override { return "x11"; }
@@ -343,40 +351,36 @@ private:
         }
     }
 
-    // The program's picture until the real icon arrives: an archive box on blue.
+    // Tarvik's icon, read from the Icons folder beside the program's libraries (this library
+    // lies in the program's folder, in the build tree as when installed).
     void SetIcon(::Window win) {
-        std::vector<long> data;
-        for (int size : {32, 16}) {
-            cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
-            cairo_t* cr = cairo_create(s);
-            // Boxes on a 32-pixel grid: the blue ground, the box, its lid, the handle.
-            struct Box {
-                double r, g, b, x, y, w, h;
-            };
-            static constexpr Box kBoxes[] = {{0.16, 0.42, 0.75, 2, 2, 28, 28},
-                                             {0.96, 0.83, 0.45, 7, 12, 18, 14},
-                                             {0.85, 0.68, 0.25, 6, 8, 20, 5},
-                                             {0.4, 0.28, 0.1, 13, 16, 6, 2}};
-            double u = size / 32.0;
-            for (const Box& b : kBoxes) {
-                cairo_set_source_rgb(cr, b.r, b.g, b.b);
-                cairo_rectangle(cr, b.x * u, b.y * u, b.w * u, b.h * u);
-                cairo_fill(cr);
+        if (icon_.empty()) {
+            Dl_info self{};
+            if (!dladdr(reinterpret_cast<void*>(&TarvikX11CreateBackend), &self) || !self.dli_fname) return;
+            std::string folder = self.dli_fname;
+            folder = folder.substr(0, folder.rfind('/') + 1) + "Icons/";
+            for (int size : {16, 32, 48, 64, 128}) {
+                cairo_surface_t* s =
+                    cairo_image_surface_create_from_png((folder + "tarvik-" + std::to_string(size) + ".png").c_str());
+                if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS &&
+                    cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32) {
+                    cairo_surface_flush(s);
+                    const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+                    icon_.push_back(w);
+                    icon_.push_back(h);
+                    const unsigned char* px = cairo_image_surface_get_data(s);
+                    const int stride = cairo_image_surface_get_stride(s);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x)
+                            icon_.push_back(static_cast<long>(
+                                reinterpret_cast<const std::uint32_t*>(px + static_cast<std::ptrdiff_t>(y) * stride)[x]));
+                }
+                cairo_surface_destroy(s);
             }
-            cairo_destroy(cr);
-            cairo_surface_flush(s);
-            data.push_back(size);
-            data.push_back(size);
-            unsigned char* px = cairo_image_surface_get_data(s);
-            int stride = cairo_image_surface_get_stride(s);
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x)
-                    data.push_back(static_cast<long>(
-                        reinterpret_cast<std::uint32_t*>(px + static_cast<std::ptrdiff_t>(y) * stride)[x]));
-            cairo_surface_destroy(s);
+            if (icon_.empty()) return;
         }
         XChangeProperty(dpy_, win, atoms_.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
+                        reinterpret_cast<const unsigned char*>(icon_.data()), static_cast<int>(icon_.size()));
     }
 
     void SendWmMessage(::Window win, Atom type, long a, long b, long c) {
@@ -424,7 +428,11 @@ private:
         return t == tops_.end() ? nullptr : &t->second;
     }
 
+    bool DockTrayIcon(const void* key, const display::TrayDock& dock) override { return tray_->Dock(key, dock); }
+    void UndockTrayIcon(const void* key) override { tray_->Undock(key); }
+
     void Handle(XEvent& ev) {
+        if (tray_->Handle(ev)) return;
         if (ev.xany.window == utility_) {
             if (ev.type == SelectionRequest) AnswerSelectionRequest(ev.xselectionrequest);
             return;
@@ -670,6 +678,8 @@ private:
     }
 
     ::Display* dpy_;
+    std::vector<long> icon_;
+    std::unique_ptr<XEmbedTray> tray_;  // _NET_WM_ICON: width, height, ARGB pixels, for each size
     int screen_ = 0;
     ::Window root_ = 0;
     ::Window utility_ = 0;

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Drives.h"
 #include "platform/Profile.h"
@@ -36,6 +38,14 @@ public:
         // and cases running in parallel would see each other's windows, atoms and locks.
         if (const char* old = std::getenv("XDG_RUNTIME_DIR")) oldRuntime_ = old;
         ::unsetenv("XDG_RUNTIME_DIR");
+        // The desktop's places (desktop folder, applications menu, autostart) go into the
+        // profile too, so that no case ever writes a desktop entry of the person's own.
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            if (const char* old = std::getenv(name)) oldXdg_.emplace_back(name, old);
+        ::setenv("XDG_DATA_HOME", (profile_ + "/xdg/data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (profile_ + "/xdg/config").c_str(), 1);
+        std::filesystem::create_directories(profile_ + "/xdg/config");
+        std::ofstream(profile_ + "/xdg/config/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"" << profile_ << "/xdg/Desktop\"\n";
         platform::ResetProfileForTests();
         platform::ProfilePath();  // create the skeleton now
     }
@@ -43,6 +53,9 @@ public:
         if (oldProfile_) ::setenv("TARVIK_PROFILE", oldProfile_->c_str(), 1);
         else ::unsetenv("TARVIK_PROFILE");
         if (oldRuntime_) ::setenv("XDG_RUNTIME_DIR", oldRuntime_->c_str(), 1);
+        ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("XDG_CONFIG_HOME");
+        for (const auto& [name, value] : oldXdg_) ::setenv(name.c_str(), value.c_str(), 1);
         platform::ResetProfileForTests();
         if (!std::getenv("TARVIK_KEEP_TEST_DIRS")) {
             std::error_code ec;
@@ -75,6 +88,7 @@ public:
 private:
     std::string root_, profile_, scratch_;
     std::optional<std::string> oldProfile_, oldRuntime_;
+    std::vector<std::pair<std::string, std::string>> oldXdg_;
 };
 
 // gtest fixture form: derive a test class from it, or use TEST_F(ProfileTest, ...).

@@ -6,10 +6,12 @@
 #include "ScanTree.h"
 #include "manager/Settings.h"
 #include "manager/ShellHelpers.h"
+#include "platform/DesktopServices.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/Params.h"
 #include "platform/ShellLink.h"
+#include "platform/SysUtils.h"
 #include "platform/Profile.h"
 
 namespace {
@@ -92,6 +94,32 @@ TEST_F(ShortcutTest, DeleteRemovesThePresentFileOnly) {
 TEST_F(ShortcutTest, UnknownShellFolderWritesNothing) {
     EXPECT_NO_THROW(MakeShortcut("No Such Folder", true, ""));
     EXPECT_FALSE(std::filesystem::exists(platform::ProfilePath() + "/My Corvex.lnk"));
+}
+
+// Beside the shell links, the desktop gets entries of its own in the three places it reads;
+// Favorites has no such place. Removing the shortcut removes both.
+TEST_F(ShortcutTest, DesktopEntriesStandBesideTheLinks) {
+    using platform::desktop::Place;
+    const std::pair<const char*, Place> places[] = {
+        {"Desktop", Place::Desktop}, {"Start Menu", Place::Applications}, {"Startup", Place::Autostart}};
+    for (const auto& [folder, place] : places) {
+        MakeShortcut(folder, true, SameText(folder, "Startup") ? " -s" : "");
+        const std::string entry = platform::desktop::DesktopEntryPath(place, "My Corvex");
+        ASSERT_EQ(entry.rfind(platform::ProfilePath(), 0), 0u) << entry;  // the test profile's own place
+        const auto report = scantest::CommandLines("desktop-file-validate " + scantest::ShellQuote(entry) + " 2>&1");
+        EXPECT_TRUE(report.empty()) << report.front();
+        std::ifstream in(entry);
+        const std::string text(std::istreambuf_iterator<char>(in), {});
+        const std::string program = platform::ToPosixPath(ParamStr(0));
+        const std::string exec = "Exec=" + program + (SameText(folder, "Startup") ? " -s\n" : "\n");
+        EXPECT_NE(text.find(exec), std::string::npos) << text;
+        EXPECT_NE(text.find("Name=My Corvex\n"), std::string::npos) << text;
+        MakeShortcut(folder, false, "");
+        EXPECT_FALSE(std::filesystem::exists(entry));
+        EXPECT_FALSE(ShortcutExists(folder));
+    }
+    MakeShortcut("Favorites", true, "");
+    EXPECT_TRUE(ShortcutExists("Favorites"));
 }
 
 TEST(ShortcutWithoutCom, FailsWithAnError) {

@@ -288,7 +288,18 @@ struct NMTVCUSTOMDRAW {
 using TreeImageSizeQuery = bool (*)(HIMAGELIST list, int* width, int* height);
 void SetTreeImageSizeQuery(TreeImageSizeQuery query);
 // A new list of one width x height picture filled with color; the caller frees it.
-using TreeDragImageFactory = HIMAGELIST (*)(int width, int height, COLORREF color);
+// What a tree's drag image shows: its icon from the tree's image list, and its label as a
+// selected label looks (text has no pixels without a display to shape it, so the label is its
+// selection box with a line per character cell in the text colour).
+struct TreeDragPicture {
+    int width = 0, height = 0;
+    COLORREF background = 0;
+    HIMAGELIST icons = nullptr;
+    int iconIndex = -1;
+    int labelLeft = 0, textLeft = 0, textRight = 0;
+    COLORREF accent = 0, ink = 0;
+};
+using TreeDragImageFactory = HIMAGELIST (*)(const TreeDragPicture& picture);
 void SetTreeDragImageFactory(TreeDragImageFactory factory);
 
 // Registers the window class (done once per process; later calls do nothing).

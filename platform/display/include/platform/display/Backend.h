@@ -20,6 +20,7 @@
 #include <poll.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,16 @@ struct TopLevelState {
 // Pointer shapes, as the component layer names them.
 enum class CursorShape { Arrow, IBeam, Wait, AppStarting, Cross, Hand, SizeWE, SizeNS, SizeNWSE, SizeNESW, SizeAll,
                          HSplit, VSplit, No, Help, UpArrow, Drag };
+
+// A notification-area icon for the desktop's system tray (the XEmbed protocol), used where the
+// panel hosts no StatusNotifierItem. `mouse` receives the shell's mouse messages for the icon
+// (WM_LBUTTONDOWN ... WM_MBUTTONUP, with WM_LBUTTONDBLCLK for a double click).
+struct TrayDock {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> argb;  // ARGB, alpha in the top byte, row by row
+    String tip;
+    std::function<void(UINT message)> mouse;
+};
 
 class Backend {
 public:
@@ -85,6 +96,10 @@ public:
     virtual std::optional<SIZE> ScreenSize() { return std::nullopt; }
     // Text extent with the display's fonts; nullopt keeps the fixed metrics.
     virtual std::optional<SIZE> TextExtent(const FontSpec& /*font*/, std::string_view /*text*/) { return std::nullopt; }
+
+    // Shows or updates the icon named by key in the system tray; false when there is none.
+    virtual bool DockTrayIcon(const void* /*key*/, const TrayDock& /*dock*/) { return false; }
+    virtual void UndockTrayIcon(const void* /*key*/) {}
 
     // The two selections (see Display.h).
     virtual String SelectionText(Selection which) = 0;

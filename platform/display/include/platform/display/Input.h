@@ -13,8 +13,8 @@
 //            SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels. The wheel goes to the focused window.
 //            Each move asks WM_SETCURSOR, then the control's and the screen's cursor.
 //   keys     WM_KEYDOWN/UP (WM_SYSKEY* with Alt) to the focused window, then WM_CHAR
-//            (WM_SYSCHAR with Alt) once per character of the text the input method made of
-//            the key; wParam of WM_CHAR is the character's code point (ASCII stays a byte).
+//            (WM_SYSCHAR with Alt) once per UTF-8 byte of the text the input method made of
+//            the key, lead byte first (edits put the bytes back into whole characters).
 //            Tab and Shift+Tab move the focus through the tab stops of the window unless the
 //            focused window asks for Tab (WM_GETDLGCODE DLGC_WANTTAB); Alt+letter presses
 //            the control whose caption marks that letter with '&'. Return and Escape reach

@@ -6,6 +6,7 @@
 
 #include <poll.h>
 
+#include <functional>
 #include <vector>
 
 #include <optional>
@@ -38,10 +39,19 @@ std::optional<SIZE> DisplayTextExtent(const FontSpec& font, std::string_view tex
 // Key messages the display posts carry this bit in lParam: their characters are posted with
 // them, so TranslateMessage makes none a second time.
 inline constexpr LPARAM kKeyCharsPosted = LPARAM{1} << 25;
+// Shell_NotifyIcon's work on the desktop, once a person sees the program: true when the icon
+// is shown there, or when only its record is kept (headless).
+bool DesktopNotifyIcon(DWORD message, const NOTIFYICONDATAA& data);
 // Reads what the display has sent (the queue calls this each time it looks for a message).
 void PumpDisplay();
 // Before the queue waits: redraws damaged windows and adds the display's descriptors.
 // Returns true when the display already has events waiting (the wait must not block).
 bool PrepareWait(std::vector<pollfd>& fds);
+
+// Another connection the GUI thread listens to (the session bus of the tray icon): its
+// descriptor joins the queue's wait, and `ready` runs each time the display is pumped. Only
+// while a backend has been chosen. The id removes it again.
+int AddEventSource(int fd, std::function<void()> ready);
+void RemoveEventSource(int id);
 
 }  // namespace platform::display

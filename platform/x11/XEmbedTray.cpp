@@ -1,0 +1,175 @@
+#include "platform/x11/XEmbedTray.h"
+
+#include <cairo-xlib.h>
+#include <cairo.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/Messages.h"
+
+namespace platform::x11 {
+namespace {
+
+constexpr long kRequestDock = 0;           // SYSTEM_TRAY_REQUEST_DOCK
+constexpr long kXEmbedMapped = 1;          // XEMBED_MAPPED
+constexpr int kDefaultSide = 22;           // what trays commonly give an icon
+
+}  // namespace
+
+XEmbedTray::XEmbedTray(::Display* dpy, int screen) : dpy_(dpy), screen_(screen) {
+    const std::string name = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    selection_ = XInternAtom(dpy_, name.c_str(), False);
+    opcode_ = XInternAtom(dpy_, "_NET_SYSTEM_TRAY_OPCODE", False);
+    xembedInfo_ = XInternAtom(dpy_, "_XEMBED_INFO", False);
+    netWmName_ = XInternAtom(dpy_, "_NET_WM_NAME", False);
+    utf8_ = XInternAtom(dpy_, "UTF8_STRING", False);
+}
+
+XEmbedTray::~XEmbedTray() {
+    for (auto& [key, icon] : icons_) XDestroyWindow(dpy_, icon.win);
+}
+
+// Trays size an icon by its size hints: a square of the given side.
+void XEmbedTray::AskForSquare(::Window win, int side) {
+    XSizeHints* hints = XAllocSizeHints();
+    hints->flags = PMinSize | PBaseSize | PAspect;
+    hints->min_width = hints->min_height = hints->base_width = hints->base_height = side;
+    hints->min_aspect.x = hints->min_aspect.y = hints->max_aspect.x = hints->max_aspect.y = 1;
+    XSetWMNormalHints(dpy_, win, hints);
+    XFree(hints);
+}
+
+::Window XEmbedTray::TrayManager() { return XGetSelectionOwner(dpy_, selection_); }
+
+bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
+    auto it = icons_.find(key);
+    if (it != icons_.end()) {
+        it->second.dock = dock;
+        XChangeProperty(dpy_, it->second.win, netWmName_, utf8_, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(dock.tip.data()), static_cast<int>(dock.tip.size()));
+        Draw(it->second);
+        return true;
+    }
+    const ::Window manager = TrayManager();
+    if (manager == 0) return false;
+
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = ParentRelative;  // the panel shows through where the icon is clear
+    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask;
+    Icon icon;
+    icon.dock = dock;
+    icon.width = icon.height = kDefaultSide;
+    icon.win = XCreateWindow(dpy_, RootWindow(dpy_, screen_), 0, 0, kDefaultSide, kDefaultSide, 0, CopyFromParent,
+                             InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+    AskForSquare(icon.win, kDefaultSide);
+    const long info[2] = {0, kXEmbedMapped};
+    XChangeProperty(dpy_, icon.win, xembedInfo_, xembedInfo_, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(info), 2);
+    XChangeProperty(dpy_, icon.win, netWmName_, utf8_, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(dock.tip.data()), static_cast<int>(dock.tip.size()));
+    XStoreName(dpy_, icon.win, "Tarvik");
+
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = manager;
+    request.xclient.message_type = opcode_;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = CurrentTime;
+    request.xclient.data.l[1] = kRequestDock;
+    request.xclient.data.l[2] = static_cast<long>(icon.win);
+    XSendEvent(dpy_, manager, False, NoEventMask, &request);
+    XFlush(dpy_);
+    icons_.emplace(key, std::move(icon));
+    return true;
+}
+
+void XEmbedTray::Undock(const void* key) {
+    auto it = icons_.find(key);
+    if (it == icons_.end()) return;
+    XDestroyWindow(dpy_, it->second.win);
+    icons_.erase(it);
+    XFlush(dpy_);
+}
+
+void XEmbedTray::Draw(Icon& icon) {
+    const display::TrayDock& d = icon.dock;
+    XClearWindow(dpy_, icon.win);
+    if (d.width <= 0 || d.height <= 0 || d.argb.size() < static_cast<std::size_t>(d.width) * d.height) return;
+    XWindowAttributes wa;
+    if (!XGetWindowAttributes(dpy_, icon.win, &wa)) return;
+    cairo_surface_t* target = cairo_xlib_surface_create(dpy_, icon.win, wa.visual, icon.width, icon.height);
+    cairo_surface_t* picture = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, d.width, d.height);
+    cairo_surface_flush(picture);
+    unsigned char* data = cairo_image_surface_get_data(picture);
+    const int stride = cairo_image_surface_get_stride(picture);
+    for (int y = 0; y < d.height; ++y)
+        for (int x = 0; x < d.width; ++x) {
+            // cairo wants alpha premultiplied.
+            const std::uint32_t p = d.argb[static_cast<std::size_t>(y) * d.width + x];
+            const std::uint32_t a = p >> 24;
+            auto mul = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride)[x] =
+                (a << 24) | (mul((p >> 16) & 0xFF) << 16) | (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF);
+        }
+    cairo_surface_mark_dirty(picture);
+    cairo_t* cr = cairo_create(target);
+    const double scale = std::min(double(icon.width) / d.width, double(icon.height) / d.height);
+    cairo_translate(cr, (icon.width - d.width * scale) / 2, (icon.height - d.height * scale) / 2);
+    cairo_scale(cr, scale, scale);
+    cairo_set_source_surface(cr, picture, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(picture);
+    cairo_surface_destroy(target);
+    XFlush(dpy_);
+}
+
+bool XEmbedTray::Handle(const XEvent& ev) {
+    for (auto& [key, icon] : icons_) {
+        if (icon.win != ev.xany.window) continue;
+        const auto mouse = icon.dock.mouse;
+        switch (ev.type) {
+            case Expose:
+                if (ev.xexpose.count == 0) Draw(icon);
+                break;
+            case ConfigureNotify:
+                if (ev.xconfigure.width != icon.width || ev.xconfigure.height != icon.height) {
+                    icon.width = ev.xconfigure.width;
+                    icon.height = ev.xconfigure.height;
+                    // A panel gives its own height and our width: ask again for a square of it.
+                    if (icon.width != icon.height) AskForSquare(icon.win, std::max(icon.width, icon.height));
+                    Draw(icon);
+                }
+                break;
+            case ButtonPress:
+                if (!mouse) break;
+                if (ev.xbutton.button == Button1) {
+                    mouse(WM_LBUTTONDOWN);
+                } else if (ev.xbutton.button == Button2) {
+                    mouse(WM_MBUTTONDOWN);
+                } else if (ev.xbutton.button == Button3) {
+                    mouse(WM_RBUTTONDOWN);
+                }
+                break;
+            case ButtonRelease:
+                if (!mouse) break;
+                if (ev.xbutton.button == Button1) {
+                    // On a Linux panel one click opens the program, as the shell's double click
+                    // (its menu's default item) does: the click, then the double click.
+                    for (UINT m : {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) mouse(m);
+                } else if (ev.xbutton.button == Button2) mouse(WM_MBUTTONUP);
+                else if (ev.xbutton.button == Button3) mouse(WM_RBUTTONUP);
+                break;
+            default: break;
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,140 @@
+// The notification-area icon on a private session bus: python-dbusmock stands in for the
+// panel's StatusNotifierWatcher, and dbus-send for the panel asking the item and its menu.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "platform/StatusNotifier.h"
+#include "tests/common/TestProfile.h"
+
+namespace {
+
+using namespace platform::desktop;
+using namespace std::chrono_literals;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class PrivateSessionBus {
+public:
+    PrivateSessionBus() {
+        if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) old_ = old;
+        FILE* bus = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        char line[512] = {};
+        if (bus && std::fgets(line, sizeof line, bus)) address_ = line;
+        if (bus && std::fgets(line, sizeof line, bus)) pid_ = std::atoi(line);
+        if (bus) ::pclose(bus);
+        while (!address_.empty() && address_.back() == '\n') address_.pop_back();
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+    }
+    ~PrivateSessionBus() {
+        if (watcher_ > 0) ::kill(watcher_, SIGTERM), ::waitpid(watcher_, nullptr, 0);
+        if (pid_ > 0) ::kill(pid_, SIGTERM);
+        if (old_.empty()) ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        else ::setenv("DBUS_SESSION_BUS_ADDRESS", old_.c_str(), 1);
+    }
+    // A watcher whose RegisterStatusNotifierItem only logs its call.
+    void StartWatcher(const std::string& log) {
+        watcher_ = ::fork();
+        if (watcher_ == 0) {
+            ::execl("/usr/bin/python3", "python3", "-m", "dbusmock", "--session", "org.kde.StatusNotifierWatcher",
+                    "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher", "-l", log.c_str(), nullptr);
+            ::_exit(127);
+        }
+        for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(50ms)) {
+            if (std::system("dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher "
+                            "/StatusNotifierWatcher org.freedesktop.DBus.Mock.AddMethod string: "
+                            "string:RegisterStatusNotifierItem string:s string: string: >/dev/null 2>&1") == 0)
+                return;
+        }
+    }
+
+private:
+    std::string address_, old_;
+    pid_t pid_ = -1, watcher_ = -1;
+};
+
+// Runs a peer command while pumping the item, as the program's loop would; its output.
+std::string AskWhilePumping(StatusNotifierItem& item, const std::string& command, const std::string& out) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", (command + " >'" + out + "' 2>&1").c_str(), nullptr);
+        ::_exit(127);
+    }
+    for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+        pollfd p{item.Fd(), POLLIN, 0};
+        ::poll(&p, 1, 20);
+        item.Process();
+        if (::waitpid(child, nullptr, WNOHANG) == child) return ReadAll(out);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return "(no answer) " + ReadAll(out);
+}
+
+TEST(StatusNotifierTest, NoWatcherMeansNoItem) {
+    tarvik::test::ScopedTestProfile profile;
+    PrivateSessionBus bus;
+    EXPECT_EQ(StatusNotifierItem::Register("Tarvik", {}), nullptr);
+}
+
+TEST(StatusNotifierTest, PanelSeesTipAndMenuAndItsClicksComeBack) {
+    tarvik::test::ScopedTestProfile profile;
+    PrivateSessionBus bus;
+    const std::string log = profile.Scratch("watcher.log");
+    bus.StartWatcher(log);
+
+    std::vector<std::pair<int, int>> activations;
+    std::vector<int> picked;
+    TrayCallbacks callbacks;
+    callbacks.activate = [&](int x, int y) { activations.emplace_back(x, y); };
+    callbacks.menu = [] {
+        std::vector<TrayMenuItem> menu(3);
+        menu[0].id = 1, menu[0].label = "&Open";
+        menu[1].id = 2, menu[1].separator = true;
+        menu[2].id = 3, menu[2].label = "Start_Backup && more", menu[2].enabled = false;
+        return menu;
+    };
+    callbacks.menuClicked = [&](int id) { picked.push_back(id); };
+    auto item = StatusNotifierItem::Register("Tarvik", callbacks);
+    ASSERT_NE(item, nullptr);
+    EXPECT_NE(ReadAll(log).find("RegisterStatusNotifierItem \"org.kde.StatusNotifierItem-"), std::string::npos)
+        << ReadAll(log);
+    item->SetToolTip("Click for option's");
+    item->SetIcon(2, 1, {0xFF102030u, 0x80FFFFFFu});
+
+    EXPECT_NE(ReadAll(log).find(item->Service()), std::string::npos);
+    const std::string ask = "dbus-send --session --print-reply --dest=" + item->Service() + " ";
+    const std::string out = profile.Scratch("out.txt");
+
+    const std::string tip = AskWhilePumping(*item, ask + "/StatusNotifierItem org.freedesktop.DBus.Properties.Get "
+                                                         "string:org.kde.StatusNotifierItem string:ToolTip", out);
+    EXPECT_NE(tip.find("Click for option's"), std::string::npos) << tip;
+    const std::string icon = AskWhilePumping(*item, ask + "/StatusNotifierItem org.freedesktop.DBus.Properties.Get "
+                                                          "string:org.kde.StatusNotifierItem string:IconPixmap", out);
+    EXPECT_NE(icon.find("ff 10 20 30 80 ff ff ff"), std::string::npos) << icon;  // ARGB, big-endian
+
+    AskWhilePumping(*item, ask + "/StatusNotifierItem org.kde.StatusNotifierItem.Activate int32:5 int32:6", out);
+    EXPECT_EQ(activations, (std::vector<std::pair<int, int>>{{5, 6}}));
+
+    const std::string layout =
+        AskWhilePumping(*item, ask + "/MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:", out);
+    EXPECT_NE(layout.find("\"_Open\""), std::string::npos) << layout;
+    EXPECT_NE(layout.find("\"separator\""), std::string::npos) << layout;
+    EXPECT_NE(layout.find("\"Start__Backup & more\""), std::string::npos) << layout;
+    AskWhilePumping(*item, ask + "/MenuBar com.canonical.dbusmenu.Event int32:1 string:clicked variant:int32:0 uint32:0",
+                    out);
+    EXPECT_EQ(picked, std::vector<int>{1});
+}
+
+}  // namespace
