@@ -75,6 +75,7 @@ void TWebBrowser::WndProc(TMessage& Message) {
         Message.Result = 0;
         return;
     }
+    if (Message.Msg == WM_PAINT && HandleAllocated()) platform::display::NotePageAwaitingRenderer(Handle());
     TWinControl::WndProc(Message);
 }
 

@@ -1,10 +1,30 @@
 #include "platform/display/Page.h"
 
+#include <set>
+
 #include "platform/display/Library.h"
 
 namespace platform::display {
 
+namespace {
+
+std::set<HWND>& Awaiting() {
+    static std::set<HWND> windows;  // GUI thread only
+    return windows;
+}
+
+}  // namespace
+
 bool CanLayoutPages() { return library::IsOpen(); }
+
+void NotePageAwaitingRenderer(HWND hwnd) { Awaiting().insert(hwnd); }
+
+void RepaintPagesAwaitingRenderer() {
+    if (!CanLayoutPages()) return;
+    for (HWND hwnd : Awaiting())
+        if (IsWindow(hwnd)) InvalidateRect(hwnd, nullptr, TRUE_);
+    Awaiting().clear();
+}
 
 bool LayoutPage(const String& html, int width, PageLayout* out) {
     if (!CanLayoutPages() || !out) return false;

@@ -28,6 +28,10 @@ struct PageLayout {
 // True when the renderer library is loaded (a display is in use, or a window was rendered into
 // an image); pages are laid out only then.
 bool CanLayoutPages();
+// A page painted before the renderer library was loaded (a process that renders a window into
+// an image loads it only then) is noted, and painted again once the library is there.
+void NotePageAwaitingRenderer(HWND hwnd);
+void RepaintPagesAwaitingRenderer();
 // Lays out html (UTF-8) for the width; false without the renderer library.
 bool LayoutPage(const String& html, int width, PageLayout* out);
 // The link under a point of the page, or nullptr.

@@ -191,16 +191,25 @@ private:
     std::vector<FontSpec> fonts_;
 };
 
-// Collects the boxes of every <a href> (document coordinates).
+// The boxes of an element's words, in document coordinates (get_placement adds up the parents'
+// positions; inline boxes are relative to the containing block).
+void CollectWordBoxes(const litehtml::element::ptr& el, const String& href, std::vector<display::PageLink>& links) {
+    if (el->get_children_count() == 0) {
+        litehtml::position box = el->get_placement();
+        if (box.width > 0 && box.height > 0) links.push_back(display::PageLink{RectOf(box), href});
+        return;
+    }
+    for (std::size_t i = 0; i < el->get_children_count(); ++i) CollectWordBoxes(el->get_child(static_cast<int>(i)), href, links);
+}
+
+// Collects the boxes of every <a href>.
 void CollectLinks(const litehtml::element::ptr& el, std::vector<display::PageLink>& links) {
     if (!el) return;
     const char* tag = el->get_tagName();
     const char* href = el->get_attr("href");
     if (tag && href && std::string_view(tag) == "a") {
-        litehtml::position::vector boxes;
-        el->get_inline_boxes(boxes);
-        if (boxes.empty()) boxes.push_back(el->get_placement());
-        for (const auto& box : boxes) links.push_back(display::PageLink{RectOf(box), href});
+        CollectWordBoxes(el, href, links);
+        return;
     }
     for (std::size_t i = 0; i < el->get_children_count(); ++i) CollectLinks(el->get_child(static_cast<int>(i)), links);
 }

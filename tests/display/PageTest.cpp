@@ -47,9 +47,14 @@ protected:
         return image;
     }
     // The text item drawn for exactly this text (after Render).
-    DrawItem TextItem(const String& text) {
+    DrawItem TextItem(const String& text, bool last = false) {
+        DrawItem found;
         for (const DrawItem& item : platform::WindowDisplayList(browser->Handle()))
-            if (item.op == DrawOp::Text && item.text == text) return item;
+            if (item.op == DrawOp::Text && item.text == text) {
+                found = item;
+                if (!last) return found;
+            }
+        if (!found.text.empty()) return found;
         ADD_FAILURE() << "no text item \"" << text << "\"";
         return DrawItem{};
     }
@@ -105,7 +110,7 @@ TEST_F(PageTest, TemplatesDrawTheirHeadingLargeAndTheirTableCellsBesideTheirKeys
             EXPECT_GT(InkOf(image, heading), 10);
         }
         if (*c.key) {
-            DrawItem key = TextItem(c.key), value = TextItem(c.value);
+            DrawItem key = TextItem(c.key), value = TextItem(c.value, true);  // the heading may say it too
             EXPECT_EQ(key.from.y, value.from.y) << "one row";
             EXPECT_GT(value.from.x, key.from.x + platform::TextExtent(key.font, key.text).cx);
             EXPECT_GT(InkOf(image, value), 5);
@@ -147,10 +152,9 @@ TEST_F(PageTest, TheWheelScrollsTheContentAndAResizeLaysItOutAgain) {
     browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, 120 * 100), 0);
     EXPECT_EQ(browser->ScrollTop(), 0) << "never above the top";
 
-    auto lastLineY = [&] { return TextItem("line 59").from.y; };
     browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120 * 200)), 0);
     Render();
-    EXPECT_LT(lastLineY(), form->ClientHeight()) << "scrolled to the end, the last line shows";
+    EXPECT_LT(TextItem("59").from.y, form->ClientHeight()) << "scrolled to the end, the last line shows";
     form->SetBounds(0, 0, 160, 360);
     browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, 120 * 100), 0);
     Render();
