@@ -108,13 +108,25 @@ public:
     int get_default_font_size() const override { return 13; }
     const litehtml::tchar_t* get_default_font_name() const override { return "Sans"; }
     void draw_list_marker(litehtml::uint_ptr, const litehtml::list_marker& marker) override {
+        // Numbered markers come through draw_text; these are the bullets.
+        if (marker.marker_type == litehtml::list_style_type_none) return;
         RECT r = RectOf(marker.pos);
-        // A bullet of about half the marker box, centred in it.
+        if (marker.marker_type == litehtml::list_style_type_disc) {
+            // The font's own bullet, round as a browser draws it, centred in the marker box.
+            DrawItem item;
+            item.op = DrawOp::Text;
+            item.text = "\u2022";
+            item.font = Font(marker.font);
+            item.textColor = ColorOf(marker.color);
+            SIZE size = MeasureText(item.font, item.text);
+            item.from = POINT{r.left + (r.right - r.left - size.cx) / 2, r.top + (r.bottom - r.top - size.cy) / 2};
+            out_->items.push_back(std::move(item));
+            return;
+        }
         int side = std::max<int>(3, (r.bottom - r.top) / 2);
         RECT b{r.left + (r.right - r.left - side) / 2, r.top + (r.bottom - r.top - side) / 2, 0, 0};
         b.right = b.left + side;
         b.bottom = b.top + side;
-        if (marker.marker_type == litehtml::list_style_type_none) return;
         Fill(b, ColorOf(marker.color), marker.marker_type == litehtml::list_style_type_circle ? DrawOp::FrameRect : DrawOp::FillRect);
     }
     void load_image(const litehtml::tchar_t*, const litehtml::tchar_t*, bool) override {}
