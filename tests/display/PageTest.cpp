@@ -122,9 +122,10 @@ TEST_F(PageTest, LinksNavigateLocallyAndHandWebAndMailLinksToTheShell) {
     Write("b.htm", "<h1>Second</h1>");
     const String a = Write("a.htm",
                            "<p><a href=\"b.htm\">local</a></p><p><a href=\"https://example.org/x\">web</a></p>"
-                           "<p><a href=\"mailto:someone@example.org\">mail</a></p><p>plain</p>");
+                           "<p><a href=\"mailto:someone@example.org\">mail</a></p><p>plain</p>"
+                           "<ol><li>one</li><li>two</li></ol><pre>  kept   spacing</pre>");
     browser->Navigate(a);
-    Render();
+    platform::display::WritePng(Render(), (display_test::OutputDir() / "links.png").string());
     EXPECT_EQ(browser->LinkAt(CentreOf(TextItem("plain")).x, CentreOf(TextItem("plain")).y), "");
     const POINT web = CentreOf(TextItem("web")), mail = CentreOf(TextItem("mail")), local = CentreOf(TextItem("local"));
     Click(web);
