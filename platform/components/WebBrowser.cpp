@@ -31,6 +31,9 @@ void TWebBrowser::Load() {
                 if (ch == '/') ch = '\\';
         }
     }
+    page_.reset();
+    scrollTop_ = 0;
+    if (HandleAllocated()) Invalidate();
     auto slash = path.find_last_of("\\/");
     locationName_ = slash == String::npos ? path : path.substr(slash + 1);
     std::vector<Byte> bytes;

@@ -43,6 +43,11 @@ void* Open(String* error) {
     return s.handle;
 }
 
+bool IsOpen() {
+    // Only the GUI thread opens the library, and it is the thread that asks.
+    return State().handle != nullptr;
+}
+
 void* Symbol(const char* name) {
     void* h = Open();
     return h ? ::dlsym(h, name) : nullptr;

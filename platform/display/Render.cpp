@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/display/Library.h"
+#include "platform/display/Page.h"
 #include "platform/display/Scene.h"
 
 namespace platform::display {
@@ -17,6 +18,7 @@ COLORREF Image::At(int x, int y) const {
 bool RenderToImage(HWND hwnd, Image* out) {
     auto render = library::Entry<library::RenderSceneFn>("TarvikRenderScene");
     if (!render || !out) return false;
+    RepaintPagesAwaitingRenderer();
     // Paint what waits to be painted, as the display does before the queue waits.
     MSG msg;
     for (int i = 0; i < 10000 && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)

@@ -232,6 +232,8 @@ void RenderScene(const Scene& scene, cairo_t* cr) {
     g_object_unref(layout);
 }
 
+PangoFontDescription* FontDescription(const FontSpec& font) { return Describe(font); }
+
 SIZE MeasureText(const FontSpec& font, std::string_view text) {
     PangoLayout* layout = MeasureLayout();
     SetUp(layout, font, text);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cairo.h>
+#include <pango/pango.h>
 
 #include <optional>
 #include <string_view>
@@ -17,5 +18,7 @@ namespace platform::x11 {
 
 void RenderScene(const display::Scene& scene, cairo_t* cr);
 SIZE MeasureText(const FontSpec& font, std::string_view text);
+// The pango face the layer's font maps onto (owned by a cache; never freed).
+PangoFontDescription* FontDescription(const FontSpec& font);
 
 }  // namespace platform::x11

@@ -1,11 +1,20 @@
-// The web-browser control's stand-in: it shows nothing, but keeps the path it navigated to
-// and the text of that file, which is what the system and its tests read.
+// The web-browser control: keeps the path it navigated to and the text of that file, which is
+// what the system and its tests read, and shows the page when the renderer library is loaded
+// (see platform/display/Page.h). The layout is made once per navigation and width; the page
+// scrolls by the wheel. A click on a link to another local page navigates the control; an
+// http, https or mailto link goes to ShellExecute.
 //
 // Navigate takes a file path (Windows-style, or a "file:///" URL of one). A missing file
 // leaves empty text, as a browser would show its error page; nothing is raised.
 #pragma once
 
+#include <memory>
+
 #include "platform/Controls.h"
+
+namespace platform::display {
+struct PageLayout;
+}
 
 class TWebBrowser : public TWinControl {
 public:
@@ -22,11 +31,25 @@ public:
     const String& DocumentText() const { return text_; }
     Integer NavigationCount() const { return navigations_; }
     TNotifyEvent OnNavigateComplete;
+    // The target of the link at a client point ("" where none, or while nothing is laid out).
+    String LinkAt(int X, int Y);
+    // How far the page is scrolled down, in pixels.
+    Integer ScrollTop() const { return scrollTop_; }
+
+protected:
+    void WndProc(TMessage& Message) override;
+    void PaintWindow(HDC DC) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
+    const platform::display::PageLayout* Page();
+    void FollowLink(const String& href);
+    void ScrollTo(Integer top);
     void Load();
     String locationURL_;
     String locationName_;
     String text_;
     Integer navigations_ = 0;
+    std::shared_ptr<platform::display::PageLayout> page_;  // for the width it holds; reset by Load
+    Integer scrollTop_ = 0;
 };

@@ -13,6 +13,7 @@ namespace platform::display {
 
 class Backend;
 struct Scene;
+struct PageLayout;
 
 namespace library {
 
@@ -22,9 +23,12 @@ using RenderSceneFn = bool (*)(const Scene* scene, std::uint32_t* argb, int widt
 using WritePngFn = bool (*)(const char* path, const std::uint32_t* argb, int width, int height);
 using ReadPngFn = bool (*)(const char* path, std::uint32_t** argb, int* width, int* height);
 using FreePixelsFn = void (*)(std::uint32_t* argb);
+using LayoutPageFn = bool (*)(const char* html, int width, PageLayout* out);
 
 // The library's handle (nullptr when it cannot be opened; *error says why).
 void* Open(String* error = nullptr);
+// True when the library has been opened (never opens it).
+bool IsOpen();
 // A named entry point, or nullptr.
 void* Symbol(const char* name);
 

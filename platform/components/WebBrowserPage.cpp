@@ -1,0 +1,151 @@
+// The web-browser control's page: layout on demand, painting, scrolling and links.
+#include <algorithm>
+
+#include "platform/WebBrowser.h"
+#include "platform/display/Page.h"
+
+namespace {
+
+using platform::DrawItem;
+using platform::DrawOp;
+
+constexpr int kScrollBarWidth = 12;
+constexpr int kWheelStep = 48;  // pixels per notch: three lines of text
+
+bool StartsWithNoCase(const String& s, const char* prefix) {
+    std::size_t i = 0;
+    for (; prefix[i]; ++i) {
+        if (i >= s.size()) return false;
+        char ch = s[i];
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+        if (ch != prefix[i]) return false;
+    }
+    return true;
+}
+
+void Offset(DrawItem& item, int dy) {
+    item.rect.top += dy;
+    item.rect.bottom += dy;
+    item.from.y += dy;
+    item.to.y += dy;
+}
+
+}  // namespace
+
+const platform::display::PageLayout* TWebBrowser::Page() {
+    if (!HandleAllocated() || !platform::display::CanLayoutPages()) return nullptr;
+    RECT client;
+    GetClientRect(Handle(), &client);
+    const int width = client.right, height = client.bottom;
+    if (width <= 0) return nullptr;
+    if (page_ && (page_->width == width || page_->width == width - kScrollBarWidth)) return page_.get();
+    auto page = std::make_shared<platform::display::PageLayout>();
+    if (!platform::display::LayoutPage(text_, width, page.get())) return nullptr;
+    // Too tall for the window: laid out again beside the scroll bar.
+    if (page->height > height && width > kScrollBarWidth) platform::display::LayoutPage(text_, width - kScrollBarWidth, page.get());
+    page_ = std::move(page);
+    ScrollTo(scrollTop_);
+    return page_.get();
+}
+
+void TWebBrowser::ScrollTo(Integer top) {
+    Integer limit = 0;
+    if (page_ && HandleAllocated()) {
+        RECT client;
+        GetClientRect(Handle(), &client);
+        limit = std::max<Integer>(0, page_->height - client.bottom);
+    }
+    top = std::clamp<Integer>(top, 0, limit);
+    if (top == scrollTop_) return;
+    scrollTop_ = top;
+    Invalidate();
+}
+
+void TWebBrowser::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_PAINT && platform::display::CanLayoutPages() && HandleAllocated()) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Handle(), &ps);
+        PaintWindow(dc);
+        EndPaint(Handle(), &ps);
+        return;
+    }
+    if (Message.Msg == WM_MOUSEWHEEL && Page()) {
+        auto delta = static_cast<short>(HIWORD(static_cast<std::uintptr_t>(Message.WParam)));
+        ScrollTo(scrollTop_ - delta * kWheelStep / 120);
+        Message.Result = 0;
+        return;
+    }
+    if (Message.Msg == WM_PAINT && HandleAllocated()) platform::display::NotePageAwaitingRenderer(Handle());
+    TWinControl::WndProc(Message);
+}
+
+void TWebBrowser::PaintWindow(HDC DC) {
+    platform::Canvas* canvas = platform::CanvasOf(DC);
+    const platform::display::PageLayout* page = Page();
+    if (!canvas || !page) return;
+    RECT client;
+    GetClientRect(Handle(), &client);
+    canvas->brushColor = RGB(255, 255, 255);
+    canvas->FillRect(client);
+    canvas->bkMode = TRANSPARENT;
+    for (DrawItem item : page->items) {
+        Offset(item, -scrollTop_);
+        if (item.op == DrawOp::Text) {
+            if (item.from.y > client.bottom || item.from.y < -200) continue;
+            canvas->font = item.font;
+            canvas->textColor = item.textColor;
+            canvas->TextOut(item.from.x, item.from.y, item.text);
+        } else if (item.rect.top <= client.bottom && item.rect.bottom >= 0) {
+            canvas->brushColor = item.color;
+            if (item.op == DrawOp::FrameRect)
+                canvas->FrameRect(item.rect);
+            else
+                canvas->FillRect(item.rect);
+        }
+    }
+    if (page->height > client.bottom) {
+        // The scroll bar: a track and a thumb as long as the visible share of the page.
+        RECT track{client.right - kScrollBarWidth, 0, client.right, client.bottom};
+        canvas->brushColor = RGB(240, 240, 240);
+        canvas->FillRect(track);
+        const int length = std::max<int>(20, client.bottom * client.bottom / page->height);
+        const int range = page->height - client.bottom;
+        const int top = range > 0 ? static_cast<int>((client.bottom - length) * static_cast<long long>(scrollTop_) / range) : 0;
+        canvas->brushColor = RGB(192, 192, 192);
+        canvas->FillRect(RECT{track.left + 3, top + 2, track.right - 3, top + length - 2});
+    }
+}
+
+String TWebBrowser::LinkAt(int X, int Y) {
+    const platform::display::PageLayout* page = Page();
+    if (!page) return String();
+    const platform::display::PageLink* link = platform::display::LinkAt(*page, POINT{X, Y + scrollTop_});
+    return link ? link->href : String();
+}
+
+void TWebBrowser::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TWinControl::MouseUp(Button, Shift, X, Y);
+    if (Button != mbLeft) return;
+    String href = LinkAt(X, Y);
+    if (!href.empty()) FollowLink(href);
+}
+
+void TWebBrowser::FollowLink(const String& href) {
+    if (href[0] == '#') return;  // a place on this page
+    if (StartsWithNoCase(href, "http:") || StartsWithNoCase(href, "https:") || StartsWithNoCase(href, "mailto:")) {
+        ShellExecuteA(Handle(), "open", href.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    if (StartsWithNoCase(href, "file:")) {
+        Navigate(href);
+        return;
+    }
+    // Relative to the page shown, in the separator the location uses.
+    String location = locationURL_;
+    auto slash = location.find_last_of("\\/");
+    const char sep = slash != String::npos ? location[slash] : '\\';
+    String target = href.substr(0, href.find('#'));
+    for (char& ch : target)
+        if (ch == '/' || ch == '\\') ch = sep;
+    Navigate((slash == String::npos ? String() : location.substr(0, slash + 1)) + target);
+}
