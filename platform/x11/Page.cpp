@@ -7,7 +7,7 @@
 #include <cctype>
 
 #include "platform/display/Page.h"
-#include "platform/x11/Render.h"
+#include "Render.h"
 
 namespace platform::x11 {
 namespace {

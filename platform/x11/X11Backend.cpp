@@ -34,7 +34,7 @@ using PointerShape = display::CursorShape;
 #include <X11/cursorfont.h>
 #include <cairo-xlib.h>
 
-#include "platform/x11/XEmbedTray.h"
+#include "XEmbedTray.h"
 
 namespace platform::x11 {
 namespace {

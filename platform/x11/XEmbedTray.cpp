@@ -1,4 +1,4 @@
-#include "platform/x11/XEmbedTray.h"
+#include "XEmbedTray.h"
 
 #include <cairo-xlib.h>
 #include <cairo.h>
