@@ -1,9 +1,12 @@
 # make run:  installs what is missing, builds everything and starts Tarvik.
-# make test: installs what is missing, builds and runs every test, then again under
-#            AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# make test: installs what is missing, builds (Release, GCC) and runs every test, then again
+#            built by clang under AddressSanitizer and UndefinedBehaviorSanitizer, then runs
+#            each fuzz target briefly. Together these are the builds a packager makes: GCC at
+#            -O3 and clang. Warnings are errors in these builds (TARVIK_WERROR), not by default.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-san
+OWN_FLAGS = -G Ninja -DTARVIK_WERROR=ON
 
 .PHONY: run test build deps san-test fuzz-smoke clean
 
@@ -11,7 +14,7 @@ deps:
 	@tools/install-deps.sh
 
 build: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -23,7 +26,7 @@ test: build
 	@$(MAKE) --no-print-directory fuzz-smoke
 
 san-test: deps
-	@cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
 

@@ -1,26 +1,12 @@
-#include <set>
-
-#include "platform/Paths.h"
-#include "platform/SysUtils.h"
 #include "plugin/BackupArchive.h"
 
 namespace qel {
-namespace {
 
-// The GUI thread is the only thread of the plug-in, so a plain set is enough.
-std::set<String>& HeldArchives() {
-    static std::set<String> held;
-    return held;
-}
+TArchiveLock::TArchiveLock(const String& archivePath)
+    : lock_(std::make_unique<platform::ArchiveLock>(archivePath, platform::ArchiveLock::Use::Operation)) {}
 
-}  // namespace
+TArchiveLock::~TArchiveLock() = default;
 
-TArchiveLock::TArchiveLock(const String& archivePath) : key_(UpperCase(ExpandFileName(archivePath))) {
-    held_ = HeldArchives().insert(key_).second;
-}
-
-TArchiveLock::~TArchiveLock() {
-    if (held_) HeldArchives().erase(key_);
-}
+bool TArchiveLock::Held() const { return lock_->Held(); }
 
 }  // namespace qel

@@ -7,7 +7,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
+
+#include "platform/ArchiveLock.h"
 
 #include "plugin/BackupRules.h"
 
@@ -53,19 +56,19 @@ public:
         OnEndZip;
 };
 
-// Holds the lock of one archive (named by its full path, compared without regard to case)
-// for its lifetime, when no other holder has it.
+// Holds the lock of one archive for its lifetime, when no other holder has it: the layer's
+// archive lock (platform/ArchiveLock.h) as an operation, seen by every process. The rewrites
+// the operation runs itself nest inside it; nothing else waits for it here.
 class TArchiveLock {
 public:
     explicit TArchiveLock(const String& archivePath);
     ~TArchiveLock();
     TArchiveLock(const TArchiveLock&) = delete;
     TArchiveLock& operator=(const TArchiveLock&) = delete;
-    bool Held() const { return held_; }
+    bool Held() const;
 
 private:
-    String key_;
-    bool held_ = false;
+    std::unique_ptr<platform::ArchiveLock> lock_;
 };
 
 }  // namespace qel

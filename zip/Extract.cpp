@@ -18,14 +18,8 @@
 
 namespace {
 
-String LowerAscii(String s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
-
 bool StartsWithNoCase(const String& s, const String& prefix) {
-    return s.size() >= prefix.size() && LowerAscii(s.substr(0, prefix.size())) == LowerAscii(prefix);
+    return s.size() >= prefix.size() && LowerCase(s.substr(0, prefix.size())) == LowerCase(prefix);
 }
 
 // Output paths the engine refuses: longer than the file layer can name (its POSIX paths
@@ -186,9 +180,9 @@ Integer TUnZipper::ExtractRunAll() {
             e->Selected = DoAll;
             if (!e->FileName().empty() || RecreateDirs) {
                 for (Integer k = 0; k < FilesList.Count(); ++k) {
-                    String pattern = LowerAscii(FilesList[k]);
+                    String pattern = LowerCase(FilesList[k]);
                     String name = pattern.find('\\') == String::npos ? e->FileName() : e->FullName();
-                    if (IsWildMatch(pattern, LowerAscii(name))) {
+                    if (IsWildMatch(pattern, LowerCase(name))) {
                         e->Selected = true;
                         break;
                     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/SysUtils.h"
 #include "platform/Clock.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
@@ -25,14 +26,8 @@ void TUnZipper::RequireIdle(const char* what) const {
 
 // ---- properties ----
 
-static String UpperAscii(String s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
 void TUnZipper::SetZipName(const String& name) {
-    if (UpperAscii(name) == UpperAscii(zipName_)) return;
+    if (UpperCase(name) == UpperCase(zipName_)) return;
     RequireIdle("change the archive name");
     String chosen = name;
     if (!name.empty() && name.back() == '?') {

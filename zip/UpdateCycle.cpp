@@ -14,12 +14,6 @@
 
 namespace {
 
-String LowerAscii(String s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
-
 bool HasFolderPart(const String& line) { return line.find_first_of("\\:") != String::npos; }
 
 TDateTime EntryDate(const TZipHeaderInfo& entry) {
@@ -41,9 +35,9 @@ void TZipper::CollectNewFiles() {
     // Freshening keeps only files whose stored name the archive already holds.
     auto inArchive = [&](const String& fileName) {
         if (!directory_) return false;
-        String stored = LowerAscii(StoredPath(fileName) + ExtractFileName(fileName));
+        String stored = LowerCase(StoredPath(fileName) + ExtractFileName(fileName));
         for (Integer i = 0; i < directory_->Count(); ++i)
-            if (LowerAscii(directory_->Header(i)->FullName()) == stored) return true;
+            if (LowerCase(directory_->Header(i)->FullName()) == stored) return true;
         return false;
     };
     auto checkSize = [](const String& name, Int64 size) {
@@ -78,7 +72,8 @@ void TZipper::CollectNewFiles() {
         totalBytes_ += found.Size;
         ++i;
     }
-    const String archive = LowerAscii(ExpandFileName(zipName_));
+    const String archive = LowerCase(ExpandFileName(zipName_));
+    const String lockFile = LowerCase(platform::ArchiveLock::LockFileName(zipName_));
     for (const String& line : wildcards) {
         String folder = ExcludeTrailingBackslash(ExtractFilePath(line));
         if (folder.empty()) folder = ExcludeTrailingBackslash(rootDir_);
@@ -88,7 +83,8 @@ void TZipper::CollectNewFiles() {
             String fullName;
             search.NextFile(entry, fullName);
             if (fullName.empty()) break;
-            if (LowerAscii(ExpandFileName(fullName)) == archive) continue;
+            const String name = LowerCase(ExpandFileName(fullName));
+            if (name == archive || name == lockFile) continue;
             if (freshen && !inArchive(fullName)) continue;
             checkSize(fullName, entry.Size);
             FilesList.Add(fullName);
@@ -251,15 +247,14 @@ Integer TZipper::ProcessFiles() {
         currentDisk_ = 0;
         KeepZipOpen = true;
         if (zipName_.empty()) throw EZipWriteError("No archive name is set");
+        // Another program rewriting this archive is waited for; what it wrote is read afresh.
         c.claim = std::make_unique<zipwrite::RewriteClaim>(zipName_);
         if (sfxMode_) c.claim->Also(sfxName_);
-        // Another program rewriting this archive is waited for; what it wrote is read afresh.
-        c.lock = zipwrite::LockArchive(zipName_);
         c.archiveExisted = FileExists(zipName_);
         const TMultiMode mode = MultiMode();
         // No other cycle runs on this archive now, so temporary files of its name are left
         // over from one that was killed before its swap.
-        if (c.lock && mode == TMultiMode::mmNone) zipwrite::RemoveStaleTemps(zipName_);
+        if (c.claim->Shared() && mode == TMultiMode::mmNone) zipwrite::RemoveStaleTemps(zipName_);
         if (c.archiveExisted && mode != TMultiMode::mmNone)
             throw EZipWriteError("Multi-part output is only written as a new archive; \"" + zipName_ + "\" exists");
         // Changes made to entries read from an archive that has since gone have nothing left

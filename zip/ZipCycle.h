@@ -15,26 +15,30 @@
 
 namespace zipwrite {
 
-// Marks an archive as being rewritten by this process, so that a second component (or a
-// nested call through the message loop) cannot rewrite it at the same time.
+// Holds the layer's archive lock (platform/ArchiveLock.h) as a rewrite of the archive, and of
+// any other file the cycle writes (Also), for the whole cycle. A holder on another thread or in
+// another process is waited for, at most ArchiveLockTimeout() ms; a rewrite already running on
+// this thread (a nested call through the message loop) is refused at once. Raises
+// EZipWriteError when the archive stays held.
 class RewriteClaim {
 public:
     explicit RewriteClaim(const String& archive);
-    ~RewriteClaim();
     RewriteClaim(const RewriteClaim&) = delete;
     RewriteClaim& operator=(const RewriteClaim&) = delete;
     void Also(const String& name);
+    // Every process sees the claim on the archive: a temporary file of its name that no live
+    // writer owns is a leftover.
+    bool Shared() const;
 
 private:
-    std::vector<std::string> keys_;
+    std::vector<std::unique_ptr<platform::ArchiveLock>> locks_;
 };
 
 }  // namespace zipwrite
 
 struct TZipper::Cycle {
-    std::unique_ptr<zipwrite::RewriteClaim> claim;
     // Released last, after the output removed what it left.
-    std::unique_ptr<platform::detail::FileLock> lock;
+    std::unique_ptr<zipwrite::RewriteClaim> claim;
     std::unique_ptr<zipwrite::ZipOutput> output;
     std::unique_ptr<zip::Deflater> deflater;
     std::unique_ptr<TSortedZip> newNames;      // ByName, not owning: the duplicate test

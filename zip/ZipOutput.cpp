@@ -205,27 +205,17 @@ void ZipOutput::Commit() {
     done_ = true;
 }
 
-std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive) {
-    std::string path = platform::ToPosixPath(ExpandFileName(archive));
-    if (path.empty()) path = ExpandFileName(archive);
-    // FNV-1a of the full path: a collision only makes two archives wait for each other.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char ch : path) hash = (hash ^ ch) * 1099511628211ull;
-    char name[40];
-    std::snprintf(name, sizeof name, "/zip-%016llx.lock", static_cast<unsigned long long>(hash));
-    std::string lockPath;
-    try {
-        lockPath = platform::ProfileTempPath() + name;
-    } catch (const Exception&) {
+std::unique_ptr<platform::ArchiveLock> LockArchive(const String& archive) {
+    using platform::ArchiveLock;
+    auto lock = std::make_unique<ArchiveLock>(archive, ArchiveLock::Use::Rewrite, ArchiveLockTimeout());
+    switch (lock->GetState()) {
+    case ArchiveLock::State::BusyElsewhere:
+        throw EZipWriteError("The archive \"" + archive + "\" is being rewritten by another program");
+    case ArchiveLock::State::BusyHere:
         return nullptr;
+    default:
+        return lock;
     }
-    auto lock = std::make_unique<platform::detail::FileLock>(lockPath, ArchiveLockTimeout());
-    if (lock->Held()) return lock;
-    // Without the lock file the cycle still runs, guarded by the identity check before the
-    // swap, as it was before the lock existed; only the cleaning of stale files is skipped.
-    std::error_code ec;
-    if (!std::filesystem::exists(lockPath, ec)) return nullptr;
-    throw EZipWriteError("The archive \"" + archive + "\" is being rewritten by another program");
 }
 
 namespace {
@@ -262,7 +252,7 @@ Integer RemoveStaleTemps(const String& archive) {
     FindClose(found);
     Integer removed = 0;
     for (const String& name : stale)
-        if (DeleteFile(name)) ++removed;
+        if (platform::RemoveAbandonedTempFile(name)) ++removed;
     return removed;
 }
 

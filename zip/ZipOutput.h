@@ -18,7 +18,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileStream.h"
-#include "platform/FileLock.h"
+#include "platform/ArchiveLock.h"
 #include "zip/UnZipper.h"
 
 namespace zipwrite {
@@ -96,21 +96,19 @@ private:
     std::vector<Byte> buffer_;
 };
 
-// Serialises update cycles of one archive between processes: an advisory lock on a lock file
-// of the private temporary folder named after the archive's full path. Waits while another
-// process holds it, at most ArchiveLockTimeout() milliseconds: a holder that never lets go
-// must not freeze the waiting thread, so the wait then raises EZipWriteError. Taken before
-// the archive is read, held until the new one is in place. Null when the lock file cannot be
-// made (the private temporary folder is gone or read-only).
-std::unique_ptr<platform::detail::FileLock> LockArchive(const String& archive);
+// Takes the archive's lock as a rewrite, the way another writer's cycle does (RewriteClaim in
+// ZipCycle.h is the cycle's own hold). Waits at most ArchiveLockTimeout() milliseconds for
+// another holder, then raises EZipWriteError; null when this thread already rewrites it.
+std::unique_ptr<platform::ArchiveLock> LockArchive(const String& archive);
 
-// How long LockArchive waits (30 seconds unless changed; tests shorten it).
+// How long a cycle waits for another holder of its archive (30 seconds unless changed; tests
+// shorten it): a holder that never lets go must not freeze the waiting thread.
 unsigned ArchiveLockTimeout();
 void SetArchiveLockTimeout(unsigned millis);
 
 // Removes the temporary files (".NAME.xxxxxxxx.tmp" beside the archive) that a cycle killed
-// before its swap left behind. Only safe while this process holds LockArchive: every cycle
-// that could own such a file holds the lock while the file exists. Returns how many it removed.
+// before its swap left behind. A file whose writer is alive, in any process, is kept
+// (platform::RemoveAbandonedTempFile). Returns how many it removed.
 Integer RemoveStaleTemps(const String& archive);
 
 // A file of the layer's private temporary folder with a unique name, removed on destruction.

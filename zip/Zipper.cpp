@@ -19,30 +19,9 @@
 
 namespace {
 
-String LowerAscii(String s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
-
 bool IdentityOfStream(TStream& stream, TFileIdentity& id) {
     auto* file = dynamic_cast<TLFNFileStream*>(&stream);
     return file != nullptr && GetFileIdentity(file->FileHandle(), id);
-}
-
-// Archives being rewritten by a component of this process, by the file they reach.
-std::mutex& RewriteMutex() {
-    static std::mutex m;
-    return m;
-}
-std::set<std::string>& Rewriting() {
-    static std::set<std::string> names;
-    return names;
-}
-
-std::string RewriteKey(const String& name) {
-    std::string posix = platform::ToPosixPath(ExpandFileName(name));
-    return posix.empty() ? LowerAscii(ExpandFileName(name)) : posix;
 }
 
 }  // namespace
@@ -50,25 +29,21 @@ std::string RewriteKey(const String& name) {
 namespace zipwrite {
 
 RewriteClaim::RewriteClaim(const String& archive) {
-    std::lock_guard guard(RewriteMutex());
-    std::string key = RewriteKey(archive);
-    if (!Rewriting().insert(key).second)
-        throw EZipWriteError("The archive \"" + archive + "\" is being rewritten by another operation");
-    keys_.push_back(key);
+    auto lock = LockArchive(archive);
+    if (!lock) throw EZipWriteError("The archive \"" + archive + "\" is being rewritten by another operation");
+    locks_.push_back(std::move(lock));
 }
 
 void RewriteClaim::Also(const String& name) {
-    std::lock_guard guard(RewriteMutex());
-    std::string key = RewriteKey(name);
-    if (!Rewriting().insert(key).second)
-        throw EZipWriteError("The file \"" + name + "\" is being written by another operation");
-    keys_.push_back(key);
+    using platform::ArchiveLock;
+    auto lock = std::make_unique<ArchiveLock>(name, ArchiveLock::Use::Rewrite, ArchiveLockTimeout());
+    if (!lock->Held())
+        throw EZipWriteError("The file \"" + name + "\" is being written by another " +
+                             (lock->GetState() == ArchiveLock::State::BusyHere ? "operation" : "program"));
+    locks_.push_back(std::move(lock));
 }
 
-RewriteClaim::~RewriteClaim() {
-    std::lock_guard guard(RewriteMutex());
-    for (const auto& key : keys_) Rewriting().erase(key);
-}
+bool RewriteClaim::Shared() const { return !locks_.empty() && locks_.front()->Shared(); }
 
 }  // namespace zipwrite
 
@@ -244,16 +219,16 @@ String TZipper::StoredPath(const String& spec) const {
 }
 
 bool TZipper::EntryMatches(const String& spec, const TZipHeaderInfo& entry) const {
-    const String lowered = LowerAscii(spec);
-    const String full = LowerAscii(entry.FullName());
+    const String lowered = LowerCase(spec);
+    const String full = LowerCase(entry.FullName());
     if (deleteMode_) {
         if (IsWildcard(lowered)) {
             bool withFolder = lowered.find('\\') != String::npos;
-            return IsWildMatch(lowered, withFolder ? full : LowerAscii(entry.FileName()));
+            return IsWildMatch(lowered, withFolder ? full : LowerCase(entry.FileName()));
         }
         return lowered == full;
     }
-    return LowerAscii(StoredPath(spec) + ExtractFileName(spec)) == full;
+    return LowerCase(StoredPath(spec) + ExtractFileName(spec)) == full;
 }
 
 String TZipper::StoredFolderOfNewEntry(const String& fullName) const {

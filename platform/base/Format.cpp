@@ -183,7 +183,11 @@ private:
             if (a.isUnsigned() && a.is64()) return ZeroPadded(std::to_string(a.bits()), precision);
             const auto v = static_cast<Int64>(a.bits());
             const UInt64 magnitude = v < 0 ? UInt64{0} - a.bits() : a.bits();
-            return (v < 0 ? "-" : "") + ZeroPadded(std::to_string(magnitude), precision);
+            // Appended, not prepended: GCC 12 at -O3 reports a false -Wrestrict overlap for
+            // "-" + string (its inlined insert at the front).
+            String out(v < 0 ? "-" : "");
+            out += ZeroPadded(std::to_string(magnitude), precision);
+            return out;
         }
         case 'U':
             if (a.kind() != K::Integer) Invalid();

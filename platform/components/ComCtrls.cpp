@@ -435,6 +435,10 @@ void TToolButton::SetDown(bool Value) {
     Invalidate();
 }
 
+bool TToolButton::IsFormShortCut(Word Key, TShiftState Shift) {
+    return dropdownMenu_ && dropdownMenu_->IsShortCut(Key, Shift);
+}
+
 bool TToolButton::CheckMenuDropdown() {
     TPoint at = ClientToScreen(Point(0, Height()));
     if (dropdownMenu_) {

@@ -215,6 +215,15 @@ void TCustomForm::SetMenu(TMainMenu* Value) {
     if (Value) Value->FreeNotification(this);
 }
 
+bool TCustomForm::IsShortCut(Word Key, TShiftState Shift) {
+    if (menu_ && menu_->IsShortCut(Key, Shift)) return true;
+    for (Integer i = 0; i < ComponentCount(); ++i) {
+        auto* control = dynamic_cast<TControl*>(Components(i));
+        if (control && control->IsFormShortCut(Key, Shift)) return true;
+    }
+    return false;
+}
+
 void TCustomForm::SetActiveControl(TWinControl* Value) {
     if (activeControl_ == Value) return;
     if (activeControl_) RemoveFreeNotification(activeControl_);

@@ -1,7 +1,6 @@
 // TWinControl: the windowed control, its window and its children.
 #include <algorithm>
 
-#include "platform/ComCtrls.h"
 #include "platform/ControlStyle.h"
 #include "platform/Controls.h"
 #include "platform/Forms.h"
@@ -502,13 +501,7 @@ bool TWinControl::DoKeyDown(Word& Key, TShiftState Shift) {
         // popup menu elsewhere on the form must not act on a key typed here.
         for (TControl* c = this; c; c = c->Parent())
             if (TPopupMenu* pm = c->PopupMenu(); pm && pm->IsShortCut(Key, Shift)) return true;
-        if (TMainMenu* menu = form->Menu(); menu && menu->IsShortCut(Key, Shift)) return true;
-        // A tool bar may serve as the form's menu bar: the drop-down menus of the form's tool
-        // buttons answer wherever the key is typed, as the main menu does.
-        for (Integer i = 0; i < form->ComponentCount(); ++i) {
-            auto* button = dynamic_cast<TToolButton*>(form->Components(i));
-            if (button && button->DropdownMenu() && button->DropdownMenu()->IsShortCut(Key, Shift)) return true;
-        }
+        if (form->IsShortCut(Key, Shift)) return true;
     }
     return false;
 }

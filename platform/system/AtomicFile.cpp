@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,11 @@ void FsyncFolder(const std::string& posixFolder) {
 }
 
 String Reason() { return SysErrorMessage(GetLastError()); }
+
+void ReleaseOwnership(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
 
 }  // namespace
 
@@ -52,6 +58,10 @@ AtomicFile::AtomicFile(const String& windowsPath) {
         if (handle_ != INVALID_HANDLE_VALUE) {
             temp_ = candidate;
             tempPosix_ = detail::PosixPathOfHandle(handle_);
+            // A shared lock on the temporary file tells the cleaners of every process that its
+            // writer is alive (RemoveAbandonedTempFile); it dies with the process.
+            ownerFd_ = ::open(tempPosix_.c_str(), O_RDONLY | O_CLOEXEC);
+            if (ownerFd_ >= 0) ::flock(ownerFd_, LOCK_SH);
             return;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_SHARING_VIOLATION) break;
@@ -67,9 +77,11 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       targetPosix_(std::move(other.targetPosix_)),
       tempPosix_(std::move(other.tempPosix_)),
       handle_(other.handle_),
+      ownerFd_(other.ownerFd_),
       stream_(std::move(other.stream_)),
       committed_(other.committed_) {
     other.handle_ = INVALID_HANDLE_VALUE;
+    other.ownerFd_ = -1;
     other.committed_ = true;
 }
 
@@ -77,6 +89,7 @@ AtomicFile::~AtomicFile() {
     stream_.reset();
     if (handle_ != INVALID_HANDLE_VALUE) FileClose(handle_);
     if (!committed_ && !tempPosix_.empty()) ::unlink(tempPosix_.c_str());
+    ReleaseOwnership(ownerFd_);
 }
 
 void AtomicFile::Write(const void* data, std::size_t size) {
@@ -113,6 +126,7 @@ void AtomicFile::Commit() {
     handle_ = INVALID_HANDLE_VALUE;
     if (::rename(tempPosix_.c_str(), targetPosix_.c_str()) != 0) RaiseLastOSError(detail::ErrorFromErrno(errno));
     committed_ = true;
+    ReleaseOwnership(ownerFd_);
     FsyncFolder(targetPosix_.substr(0, targetPosix_.find_last_of('/')));
 }
 

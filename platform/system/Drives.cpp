@@ -1,3 +1,4 @@
+#include "platform/SysUtils.h"
 #include "platform/Drives.h"
 
 #include <dirent.h>
@@ -204,7 +205,7 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string& fou
     while (dirent* e = ::readdir(d)) {
         std::string n = e->d_name;
         if (n == "." || n == ".." || !IsNameableFromWindows(n)) continue;
-        if (SameTextAscii(n, name) && (!any || n < best)) {
+        if (SameText(n, name) && (!any || n < best)) {
             best = n;
             any = true;
         }
@@ -220,23 +221,6 @@ bool IsNameableFromWindows(const std::string& posixName) {
     if (posixName.empty() || posixName.back() == '.' || posixName.back() == ' ') return false;
     for (unsigned char c : posixName)
         if (c == '\\' || IsInvalidNameChar(c)) return false;
-    return true;
-}
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
     return true;
 }
 
@@ -468,7 +452,7 @@ BOOL SetVolumeLabelA(const char* rootPathName, const char* volumeName) {
             SetLastError(ERROR_INVALID_NAME);
             return 0;
         }
-    if (removable) label = UpperAscii(label);  // FAT keeps labels in upper case
+    if (removable) label = UpperCase(label);  // FAT keeps labels in upper case
     std::string root = drive->root;
     ModifyTable([&](DriveState& s) { s.labels[root] = label; });
     SetLastError(0);

@@ -1,3 +1,4 @@
+#include "platform/SysUtils.h"
 #include "platform/Files.h"
 
 #include <dirent.h>
@@ -225,7 +226,7 @@ bool UnixFromDosDate(Integer dosDate, long long& seconds) {
 }
 
 bool WildcardMatchWindows(const std::string& pattern, const std::string& name) {
-    std::string p = UpperAscii(pattern), n = UpperAscii(name);
+    std::string p = UpperCase(pattern), n = UpperCase(name);
     if (p == "*" || p == "*.*") return true;
     auto glob = [](const std::string& pat, const std::string& text) {
         std::size_t pi = 0, ti = 0, star = std::string::npos, mark = 0;
@@ -845,7 +846,7 @@ Integer FindFirst(const String& path, Integer attr, TSearchRec& f) {
     }
     ::closedir(d);
     std::sort(state->entries.begin(), state->entries.end(), [](const auto& a, const auto& b) {
-        std::string ua = UpperAscii(a.name), ub = UpperAscii(b.name);
+        std::string ua = UpperCase(a.name), ub = UpperCase(b.name);
         return ua != ub ? ua < ub : a.name < b.name;
     });
     if (!mapped.isRoot()) {

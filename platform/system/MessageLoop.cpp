@@ -1,62 +1,30 @@
 #include "platform/MessageLoop.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <deque>
-
-#include "platform/Clock.h"
-#include "platform/Exceptions.h"
 #include "platform/MessagePump.h"
-#include "detail/CrossProcess.h"
-#include "detail/MessageQueue.h"
+#include "detail/LoopState.h"
 #include "platform/display/Hooks.h"
+#include "detail/MessageQueue.h"
 
 namespace platform {
-namespace {
 
-struct LoopState {
-    bool quitRequested = false;
-    int quitCode = 0;
-    int depth = 0;
-    std::deque<std::function<void()>> deferred;
-    ModalLoop* currentModal = nullptr;
-    std::function<bool()> personIdleHook;
-    HWND mainWindow = nullptr;
-};
+namespace detail {
 
 LoopState& State() {
     thread_local LoopState state;
     return state;
 }
 
-// A modal loop that has nothing to do under a manual clock can only be ended by the test
-// that drives it; after this much real time it gives up with an error instead of hanging.
-constexpr auto kManualClockModalIdleLimit = std::chrono::seconds(10);
+}  // namespace detail
+
+using detail::State;
+
+namespace {
 
 // The message pump of long operations is this layer's ProcessMessages.
 const bool g_pumpInstalled = [] {
     SetMessagePump(&ProcessMessages);
     return true;
 }();
-
-// ---- termination signals
-int g_signalPipe[2] = {-1, -1};
-volatile sig_atomic_t g_signalSeen = 0;
-
-void OnTerminationSignal(int) {
-    int saved = errno;
-    g_signalSeen = 1;
-    if (g_signalPipe[1] >= 0) {
-        char b = 1;
-        [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &b, 1);
-    }
-    errno = saved;
-}
 
 }  // namespace
 
@@ -121,148 +89,11 @@ void RunDeferred() {
     }
 }
 
-// ---- modal loop
-
-ModalLoop::ModalLoop() : outer_(State().currentModal) { State().currentModal = this; }
-
-ModalLoop::~ModalLoop() { State().currentModal = outer_; }
-
-ModalLoop* ModalLoop::Current() { return State().currentModal; }
-
-bool ModalLoop::Run() {
-    LoopScope scope;
-    auto& s = State();
-    const bool manual = dynamic_cast<ManualClock*>(&CurrentClock()) != nullptr;
-    auto idleSince = std::chrono::steady_clock::now();
-    while (!ended_) {
-        if (s.quitRequested) {
-            // Leave the quit for the loop outside, which ends the program.
-            PostQuitMessage(s.quitCode);
-            s.quitRequested = false;
-            return false;
-        }
-        if (ProcessOneMessage()) {
-            idleSince = std::chrono::steady_clock::now();
-            continue;
-        }
-        if (ended_) break;
-        if (manual && std::chrono::steady_clock::now() - idleSince > kManualClockModalIdleLimit)
-            throw EInvalidOperation("Modal loop idle under a manual clock");
-        detail::MessageQueue::Wait(manual ? 20 : -1);
-    }
-    return true;
-}
-
-// ---- loops that wait for a person
-
-namespace {
-std::uint64_t RealMillis() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-}
-}  // namespace
-
-PersonWait::PersonWait() : idleSinceMillis_(RealMillis()) {}
-
-void PersonWait::Handled() { idleSinceMillis_ = RealMillis(); }
-
-bool PersonWait::Idle() {
-    if (auto hook = State().personIdleHook) return hook();
-    const bool manual = dynamic_cast<ManualClock*>(&CurrentClock()) != nullptr;
-    if (manual && RealMillis() - idleSinceMillis_ >
-                      static_cast<std::uint64_t>(std::chrono::milliseconds(kManualClockModalIdleLimit).count()))
-        throw EInvalidOperation("A loop waiting for a person is idle under a manual clock");
-    WaitMessage();
-    return true;
-}
-
-void SetPersonIdleHook(std::function<bool()> hook) { State().personIdleHook = std::move(hook); }
-
-// ---- main window and signals
+// ---- the main window
 
 void SetMainWindow(HWND hwnd) { State().mainWindow = hwnd; }
 HWND MainWindow() { return State().mainWindow; }
 
-void InstallTerminationSignals() {
-    static const bool installed = [] {
-        if (::pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) g_signalPipe[0] = g_signalPipe[1] = -1;
-        struct sigaction sa {};
-        sa.sa_handler = OnTerminationSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &sa, nullptr);
-        ::sigaction(SIGINT, &sa, nullptr);
-        ::sigaction(SIGHUP, &sa, nullptr);
-        return true;
-    }();
-    (void)installed;
-}
-
-namespace detail {
-
-int TerminationSignalFd() { return g_signalPipe[0]; }
-
-bool TakeTerminationSignal() {
-    if (!g_signalSeen) return false;
-    g_signalSeen = 0;
-    char buf[64];
-    while (g_signalPipe[0] >= 0 && ::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-    }
-    return true;
-}
-
-}  // namespace detail
-
-// ---- keyboard
-
-void ResetKeyboard() {
-    for (int vk = 0; vk < 256; ++vk) SetKeyDown(vk, false);
-}
-
-// ---- cross-process settings
-
-void SetCrossProcessSendTimeout(std::uint32_t millis) { detail::CrossProcess::Get().sendTimeoutMillis = millis; }
-
-std::uint32_t CrossProcessSendTimeout() {
-    std::uint32_t t = detail::CrossProcess::Get().sendTimeoutMillis;
-    if (t) return t;
-    if (const char* env = ::getenv("TARVIK_SEND_TIMEOUT_MS")) {
-        char* end = nullptr;
-        unsigned long v = std::strtoul(env, &end, 10);
-        if (end && *end == '\0' && v > 0 && v < 600000) return static_cast<std::uint32_t>(v);
-    }
-    return 5000;
-}
-
-String SessionFolder() { return detail::SessionFolderPath(); }
-
-// ---- test helpers
-
-bool RunLoopUntil(const std::function<bool()>& done, std::uint64_t deadlineTick, std::uint64_t stepMillis) {
-    if (stepMillis == 0) stepMillis = 1;
-    for (;;) {
-        {
-            LoopScope scope;
-            // Bounded, so a message that keeps re-posting itself cannot spin forever.
-            for (int i = 0; i < 100000 && !State().quitRequested && ProcessOneMessage(); ++i) {
-                if (State().depth <= 1) RunDeferred();
-                if (done()) return true;
-            }
-        }
-        if (done()) return true;
-        std::uint64_t now = CurrentClock().TickMillis();
-        if (now >= deadlineTick || State().quitRequested) return done();
-        std::uint64_t step = std::min(stepMillis, deadlineTick - now);
-        if (auto* manual = dynamic_cast<ManualClock*>(&CurrentClock()))
-            manual->Advance(step);
-        else
-            detail::MessageQueue::Wait(static_cast<int>(step));
-    }
-}
-
-bool RunLoopFor(const std::function<bool()>& done, std::uint64_t millis, std::uint64_t stepMillis) {
-    return RunLoopUntil(done, CurrentClock().TickMillis() + millis, stepMillis);
-}
+void WaitForInput(int maxMillis) { detail::MessageQueue::Wait(maxMillis); }
 
 }  // namespace platform

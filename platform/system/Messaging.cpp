@@ -79,7 +79,7 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
         }
         // Under a manual clock nothing moves time on its own; waking now and then lets a test
         // thread that advances it be noticed.
-        MessageQueue::Wait(dynamic_cast<platform::ManualClock*>(&platform::CurrentClock()) ? 20 : -1);
+        MessageQueue::Wait(platform::CurrentClock().MaxBlockMillis());
     }
 }
 
@@ -146,7 +146,7 @@ LRESULT DispatchMessageA(const MSG* msg) { return msg ? MessageQueue::Dispatch(*
 BOOL WaitMessage() {
     MSG m;
     if (MessageQueue::Fetch(&m, nullptr, 0, 0, false)) return TRUE_;
-    MessageQueue::Wait(dynamic_cast<platform::ManualClock*>(&platform::CurrentClock()) ? 20 : -1);
+    MessageQueue::Wait(platform::CurrentClock().MaxBlockMillis());
     return TRUE_;
 }
 
@@ -255,6 +255,10 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 namespace platform {
 void SetKeyDown(int virtualKey, bool down) {
     if (virtualKey >= 0 && virtualKey < 256) detail::TheInput().keys[static_cast<std::size_t>(virtualKey)] = down;
+}
+
+void ResetKeyboard() {
+    for (int vk = 0; vk < 256; ++vk) SetKeyDown(vk, false);
 }
 }  // namespace platform
 

@@ -1,5 +1,6 @@
 // Windows: creation, destruction, the long values, text, show state, geometry, the tree and
 // enumeration. Messages, timers and painting are in their own files.
+#include "platform/SysUtils.h"
 #include "platform/Windows.h"
 
 #include <unistd.h>
@@ -127,11 +128,11 @@ void DestroyTree(const WindowPtr& w) {
 }
 
 bool ClassMatches(const String& cls, LPCSTR wanted) {
-    return !wanted || platform::detail::UpperAscii(cls) == platform::detail::UpperAscii(wanted);
+    return !wanted || UpperCase(cls) == UpperCase(wanted);
 }
 
 bool CaptionMatches(const String& caption, LPCSTR wanted) {
-    return !wanted || platform::detail::UpperAscii(caption) == platform::detail::UpperAscii(wanted);
+    return !wanted || UpperCase(caption) == UpperCase(wanted);
 }
 
 }  // namespace
@@ -475,21 +476,21 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 BOOL SetPropA(HWND hwnd, LPCSTR name, HANDLE data) {
     WindowPtr w = WindowTable::Get().FindAlive(hwnd);
     if (!w || !name) return FALSE_;
-    w->props[platform::detail::UpperAscii(name)] = data;
+    w->props[UpperCase(name)] = data;
     return TRUE_;
 }
 
 HANDLE GetPropA(HWND hwnd, LPCSTR name) {
     WindowPtr w = WindowTable::Get().Find(hwnd);
     if (!w || !name) return nullptr;
-    auto it = w->props.find(platform::detail::UpperAscii(name));
+    auto it = w->props.find(UpperCase(name));
     return it == w->props.end() ? nullptr : it->second;
 }
 
 HANDLE RemovePropA(HWND hwnd, LPCSTR name) {
     WindowPtr w = WindowTable::Get().Find(hwnd);
     if (!w || !name) return nullptr;
-    auto it = w->props.find(platform::detail::UpperAscii(name));
+    auto it = w->props.find(UpperCase(name));
     if (it == w->props.end()) return nullptr;
     HANDLE h = it->second;
     w->props.erase(it);

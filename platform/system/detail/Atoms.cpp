@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/SysUtils.h"
 #include "platform/Windows.h"
 #include "detail/CrossProcess.h"
 #include "detail/WindowTable.h"
@@ -56,9 +57,9 @@ public:
     std::map<ATOM, Entry>& entries() { return entries_; }
 
     std::optional<ATOM> Find(const String& name) const {
-        String key = UpperAscii(name);
+        String key = UpperCase(name);
         for (auto& [atom, e] : entries_)
-            if (UpperAscii(e.name) == key) return atom;
+            if (UpperCase(e.name) == key) return atom;
         return std::nullopt;
     }
 

@@ -159,7 +159,9 @@ void MessageQueue::Wait(int maxMillis) {
     if (int sfd = TerminationSignalFd(); sfd >= 0) fds.push_back(pollfd{sfd, POLLIN, 0});
     CrossProcess::Get().AppendPollFds(fds);
     int timeout = platform::display::PrepareWait(fds) ? 0 : maxMillis;
-    if (dynamic_cast<ManualClock*>(&CurrentClock()) == nullptr) {
+    // A clock that keeps waits short moves only when told: its timers come due by that, not
+    // by waiting.
+    if (CurrentClock().MaxBlockMillis() < 0) {
         if (auto next = TimerList::Get().MillisToNextDue(q->threadId)) {
             int t = static_cast<int>(std::min<std::uint64_t>(*next, 1u << 30));
             timeout = timeout < 0 ? t : std::min(timeout, t);

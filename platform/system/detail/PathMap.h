@@ -43,8 +43,5 @@ UInt64 FreeBytes(const DriveInfo& drive);
 // Other entries are not listed and not found, so every listed name can be opened.
 bool IsNameableFromWindows(const std::string& posixName);
 
-// ASCII upper-case folding, the system's rule for names.
-std::string UpperAscii(std::string text);
-bool SameTextAscii(const std::string& a, const std::string& b);
 
 }  // namespace platform::detail

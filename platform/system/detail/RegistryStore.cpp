@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/SysUtils.h"
 #include "platform/Drives.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
@@ -231,12 +232,12 @@ bool ReadStore(RegTree& tree, bool& damaged, std::string& text) {
 }  // namespace
 
 RegKey* RegKey::Find(const String& child) const {
-    auto it = subkeys.find(UpperAscii(child));
+    auto it = subkeys.find(UpperCase(child));
     return it == subkeys.end() ? nullptr : it->second.get();
 }
 
 RegKey& RegKey::FindOrAdd(const String& child) {
-    auto& slot = subkeys[UpperAscii(child)];
+    auto& slot = subkeys[UpperCase(child)];
     if (!slot) {
         slot = std::make_unique<RegKey>();
         slot->name = child;
@@ -246,7 +247,7 @@ RegKey& RegKey::FindOrAdd(const String& child) {
 
 RegValue* RegKey::FindValue(const String& valueName) {
     for (RegValue& v : values)
-        if (SameTextAscii(v.name, valueName)) return &v;
+        if (SameText(v.name, valueName)) return &v;
     return nullptr;
 }
 
@@ -285,14 +286,14 @@ void Apply(RegTree& tree, const RegOp& op) {
         if (op.path.names.empty()) return;
         RegPath parent = op.path;
         parent.names.pop_back();
-        if (RegKey* p = Lookup(tree, parent)) p->subkeys.erase(UpperAscii(op.path.names.back()));
+        if (RegKey* p = Lookup(tree, parent)) p->subkeys.erase(UpperCase(op.path.names.back()));
         return;
     }
     if (op.kind == RegOp::DeleteValue) {
         RegKey* key = Lookup(tree, op.path);
         if (!key) return;
         for (auto it = key->values.begin(); it != key->values.end(); ++it)
-            if (SameTextAscii(it->name, op.value.name)) {
+            if (SameText(it->name, op.value.name)) {
                 key->values.erase(it);
                 break;
             }

@@ -1,4 +1,4 @@
-// The profile and session folders.
+// The profile and session folders, and the settings of calls between the session's processes.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/MessageLoop.h"
 #include "platform/Profile.h"
 #include "detail/CrossProcess.h"
 
@@ -45,3 +46,22 @@ bool MakeFolders(const String& path) {
 }
 
 }  // namespace platform::detail
+
+namespace platform {
+
+void SetCrossProcessSendTimeout(std::uint32_t millis) { detail::CrossProcess::Get().sendTimeoutMillis = millis; }
+
+std::uint32_t CrossProcessSendTimeout() {
+    std::uint32_t t = detail::CrossProcess::Get().sendTimeoutMillis;
+    if (t) return t;
+    if (const char* env = ::getenv("TARVIK_SEND_TIMEOUT_MS")) {
+        char* end = nullptr;
+        unsigned long v = std::strtoul(env, &end, 10);
+        if (end && *end == '\0' && v > 0 && v < 600000) return static_cast<std::uint32_t>(v);
+    }
+    return 5000;
+}
+
+String SessionFolder() { return detail::SessionFolderPath(); }
+
+}  // namespace platform

@@ -4,14 +4,10 @@
 
 #include <algorithm>
 
+#include "platform/SysUtils.h"
+
 namespace platform::detail {
 
-String UpperAscii(const String& s) {
-    String out = s;
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 RECT FrameInsets(DWORD style, DWORD exStyle) {
     // Fixed metrics of the headless desktop: a thin border is 1 pixel, a sunken client edge 2,
@@ -40,7 +36,7 @@ ATOM WindowTable::RegisterClass(const WNDCLASSA& wc) {
         return 0;
     }
     std::lock_guard lock(mutex_);
-    String key = UpperAscii(wc.lpszClassName);
+    String key = UpperCase(wc.lpszClassName);
     if (classes_.count(key)) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -62,7 +58,7 @@ ATOM WindowTable::RegisterClass(const WNDCLASSA& wc) {
 
 bool WindowTable::UnregisterClass(const String& name) {
     std::lock_guard lock(mutex_);
-    auto it = classes_.find(UpperAscii(name));
+    auto it = classes_.find(UpperCase(name));
     if (it == classes_.end()) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return false;
@@ -77,7 +73,7 @@ bool WindowTable::UnregisterClass(const String& name) {
 
 std::shared_ptr<WindowClass> WindowTable::FindClass(const String& name) {
     std::lock_guard lock(mutex_);
-    auto it = classes_.find(UpperAscii(name));
+    auto it = classes_.find(UpperCase(name));
     return it == classes_.end() ? nullptr : it->second;
 }
 

@@ -113,7 +113,6 @@ private:
     ATOM nextClassAtom_ = 0xC100;
 };
 
-String UpperAscii(const String& s);
 
 // Writes a top-level window's record for the other processes (nothing for other windows).
 void Republish(const Window& w);

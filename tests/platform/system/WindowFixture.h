@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
+#include "platform/TestLoop.h"
 #include "platform/Windows.h"
 
 namespace window_test {

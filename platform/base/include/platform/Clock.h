@@ -19,6 +19,10 @@ public:
     virtual std::int64_t NowMicros() const = 0;
     // Monotonic milliseconds, for timers and timeouts.
     virtual std::uint64_t TickMillis() const = 0;
+    // How long one wait for input may block, in milliseconds; -1: until input arrives or a
+    // timer comes due. A clock that moves only when told keeps waits short, so that a loop
+    // comes back to see it moved (and a test that leaves a loop idle fails instead of hanging).
+    virtual int MaxBlockMillis() const { return -1; }
 };
 
 // The clock in force for the process (the real one unless a test installed another).
@@ -31,6 +35,7 @@ public:
     explicit ManualClock(std::int64_t startMicros = 1767225600LL * 1000000);  // 2026-01-01 UTC
     std::int64_t NowMicros() const override { return nowMicros_; }
     std::uint64_t TickMillis() const override { return tickMillis_; }
+    int MaxBlockMillis() const override { return 20; }
 
     // Moves both clocks forward and tells the listeners once.
     void Advance(std::uint64_t millis);

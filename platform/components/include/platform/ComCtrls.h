@@ -395,6 +395,9 @@ public:
     // A button with a menu item drops its sub-menu; a check button toggles; then OnClick.
     void Click() override;
     TToolBar* ToolBar() const;
+    // A tool bar may serve as the form's menu bar: the drop-down menu answers its shortcuts
+    // wherever on the form they are typed.
+    bool IsFormShortCut(Word Key, TShiftState Shift) override;
 
 protected:
     void Paint() override;

@@ -237,6 +237,13 @@ public:
     void SetCursor(TCursor Value) { cursor_ = Value; }
     TPopupMenu* PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(TPopupMenu* Value);
+    // True when the control answers Key for its whole form wherever it is typed, as a main
+    // menu does (a tool button's drop-down menu). The owning form asks each of its controls.
+    virtual bool IsFormShortCut(Word Key, TShiftState Shift) {
+        (void)Key;
+        (void)Shift;
+        return false;
+    }
     Integer HelpContext() const { return helpContext_; }
     void SetHelpContext(Integer Value) { helpContext_ = Value; }
     TDragMode DragMode() const { return dragMode_; }

@@ -85,6 +85,9 @@ public:
     void SetModalResult(TModalResult Value) { modalResult_ = Value; }
     TMainMenu* Menu() const { return menu_; }
     void SetMenu(TMainMenu* Value);
+    // The form's one shortcut lookup: its main menu, then the controls it owns
+    // (TControl::IsFormShortCut). True when one of them ran the key's command.
+    bool IsShortCut(Word Key, TShiftState Shift);
     bool KeyPreview() const { return keyPreview_; }
     void SetKeyPreview(bool Value) { keyPreview_ = Value; }
     TWinControl* ActiveControl() const { return activeControl_; }

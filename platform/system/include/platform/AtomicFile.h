@@ -45,6 +45,7 @@ private:
     String target_, temp_;
     std::string targetPosix_, tempPosix_;
     THandle handle_ = INVALID_HANDLE_VALUE;
+    int ownerFd_ = -1;  // holds the shared lock that marks the temporary file as in use
     std::unique_ptr<TStream> stream_;
     bool committed_ = false;
 };

@@ -1,4 +1,4 @@
-// Message-loop helpers for the component layer, the modal loop object, and the test hooks of
+// Message-loop helpers for the component layer, the modal loop object, and the input hooks of
 // the window system.
 //
 // Application.Run, ProcessMessages and HandleMessage are built on these. Nesting is counted:
@@ -107,12 +107,7 @@ std::uint32_t CrossProcessSendTimeout();
 // The session folder through which the processes of the session find each other.
 String SessionFolder();
 
-// ---- test helpers
-// Pumps messages until done() holds or the clock reaches deadlineTick (a value of
-// CurrentClock().TickMillis()). Under a ManualClock the clock is advanced in steps of at most
-// stepMillis when nothing is pending; under the real clock the loop waits. Returns done().
-bool RunLoopUntil(const std::function<bool()>& done, std::uint64_t deadlineTick, std::uint64_t stepMillis = 10);
-// The same with a deadline relative to now.
-bool RunLoopFor(const std::function<bool()>& done, std::uint64_t millis, std::uint64_t stepMillis = 10);
+// Waits until input arrives, a timer comes due or maxMillis pass (-1: no limit).
+void WaitForInput(int maxMillis);
 
 }  // namespace platform
