@@ -53,10 +53,14 @@ int ShowDialog(DialogRequest& request) {
     // The hook runs unlocked: it may show further boxes (a confirmation inside a dialog).
     int answer = hook ? hook(request) : 0;
     if (answer == 0) answer = DefaultDialogAnswer(request);
+    RecordShownDialog(request, answer);
+    return answer;
+}
+
+void RecordShownDialog(const DialogRequest& request, int answer) {
     std::lock_guard lock(TheState().mutex);
     TheState().shown.push_back(
         ShownDialog{request.kind, request.caption, request.text, request.buttons, request.className, answer});
-    return answer;
 }
 
 std::vector<ShownDialog> ShownDialogs() {

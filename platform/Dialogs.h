@@ -40,6 +40,8 @@ int DefaultDialogAnswer(const DialogRequest& request);
 // Records the request, asks the hook and gives the answer. The form layer calls this from
 // ShowModal, MessageDlg, InputQuery and the file dialogs; MessageBoxA calls it too.
 int ShowDialog(DialogRequest& request);
+// Records a request that a person answered on a form of the layer (no hook was asked).
+void RecordShownDialog(const DialogRequest& request, int answer);
 
 struct ShownDialog {
     DialogKind kind = DialogKind::MessageBox;
