@@ -49,9 +49,10 @@ void LayOut(TFileDialogForm& f, FileDialogMode mode, bool readOnlyBox) {
     f.SetBorderIcons(biSystemMenu);
     f.SetPosition(poScreenCenter);
     f.SetKeyPreview(false);
-    f.SetBounds(0, 0, 580, 420);
-    constexpr Integer kMargin = 10, kRow = 23, kLabel = 90, kButton = 85;
-    const Integer width = f.ClientWidth(), height = f.ClientHeight();
+    constexpr Integer kMargin = 10, kRow = 23, kLabel = 90, kButton = 85, width = 580, height = 420;
+    f.Handle();  // the frame of the dialog border is known from here on
+    f.SetClientWidth(width);
+    f.SetClientHeight(height);
     const Integer right = width - kMargin;
 
     auto* lblPath = MakeComponent<TLabel>(&f, &f, "lblPath");
@@ -334,3 +335,8 @@ int ShowFileDialog(DialogRequest& request, FileDialogSetup& setup) {
 }
 
 }  // namespace platform
+
+// The model's option bits are the class library's.
+static_assert(platform::kFileDialogReadOnly == ofReadOnly && platform::kFileDialogOverwritePrompt == ofOverwritePrompt &&
+              platform::kFileDialogHideReadOnly == ofHideReadOnly && platform::kFileDialogPathMustExist == ofPathMustExist &&
+              platform::kFileDialogFileMustExist == ofFileMustExist);
