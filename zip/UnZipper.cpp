@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
+#include "platform/FileDialogForm.h"
 #include "platform/Windows.h"
 #include "platform/Drives.h"
 #include "platform/FileStream.h"
@@ -39,7 +40,8 @@ void TUnZipper::SetZipName(const String& name) {
         request.caption = "Open a Zip File";
         request.text = "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|All Files (*.*)|*.*";
         request.value = !folder.empty() && DirectoryExists(ExcludeTrailingBackslash(folder)) ? folder : String("C:\\");
-        if (platform::ShowDialog(request) != IDOK || request.value.empty())
+        platform::FileDialogSetup setup;
+        if (platform::ShowFileDialog(request, setup) != IDOK || request.value.empty())
             throw EUserCanceled("User canceled setting zip file name.");
         chosen = request.value;
     }
@@ -58,7 +60,9 @@ void TUnZipper::SetDestDir(const String& dir) {
         request.kind = platform::DialogKind::Other;
         request.className = "TSelectDirectory";
         request.value = !destDir_.empty() && DirectoryExists(destDir_) ? destDir_ : GetCurrentDir();
-        if (platform::ShowDialog(request) != IDOK || request.value.empty())
+        platform::FileDialogSetup setup;
+        setup.mode = platform::FileDialogMode::Folder;
+        if (platform::ShowFileDialog(request, setup) != IDOK || request.value.empty())
             throw EUserCanceled("User canceled Set Desination Directory");
         destDir_ = request.value;
     } else {

@@ -1,5 +1,7 @@
 #include "platform/CommonDialogs.h"
 
+#include "platform/FileDialogForm.h"
+
 TOpenDialog::TOpenDialog(TComponent* AOwner) : TCommonDialog(AOwner), files_(std::make_unique<TStringList>()) {}
 
 TOpenDialog::~TOpenDialog() = default;
@@ -12,9 +14,18 @@ bool TOpenDialog::Execute() {
     request.text = filter_;
     request.className = ClassName();
     request.value = fileName_;
-    bool ok = platform::ShowDialog(request) == IDOK;
+    platform::FileDialogSetup setup;
+    setup.mode = Kind() == platform::DialogKind::SaveDialog ? platform::FileDialogMode::Save
+                                                            : platform::FileDialogMode::Open;
+    setup.options = options_;
+    setup.filterIndex = filterIndex_;
+    setup.initialDir = initialDir_;
+    setup.defaultExt = defaultExt_;
+    bool ok = platform::ShowFileDialog(request, setup) == IDOK;
     if (ok) {
         fileName_ = request.value;
+        filterIndex_ = setup.filterIndex;
+        options_ = setup.readOnlyChecked ? options_ | ofReadOnly : options_ & ~ofReadOnly;
         files_->Clear();
         files_->Add(fileName_);
     }
