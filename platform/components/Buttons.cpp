@@ -31,7 +31,7 @@ void TSpeedButton::Paint() {
     const platform::Style& style = platform::Style::Current();
     platform::PartState state = ControlPartState(*this, false);
     if (down_) state |= platform::psChecked;
-    String text = GetText();
+    String text = platform::Style::CaptionText(GetText());
     SIZE size = c.TextExtent(text);
     // A flat button with a caption alone is a link: its own colours (the page headers give
     // theirs), underlined under the pointer, with no face of its own.

@@ -374,7 +374,7 @@ void TPageControl::PaintWindow(HDC DC) {
             style.Button(c, r, state);
         else
             style.FlatButton(c, r, state);
-        style.Text(c, r.left + kTabPaddingX / 2, r.top + kTabPaddingY / 2, page->GetText(),
+        style.Text(c, r.left + kTabPaddingX / 2, r.top + kTabPaddingY / 2, platform::Style::CaptionText(page->GetText()),
                    ColorToRGB(Font()->Color()), state);
     }
     // The pane the pages sit on, under the row of tabs.
@@ -507,7 +507,7 @@ void TToolButton::Paint() {
     TToolBar* bar = ToolBar();
     if (bar && bar->Images() && imageIndex_ >= 0) bar->Images()->Draw(&canvas, 2, 2, imageIndex_, Enabled());
     if (bar && bar->ShowCaptions()) {
-        String text = GetText();
+        String text = platform::Style::CaptionText(GetText());
         SIZE size = c.TextExtent(text);
         style.Text(c, (face - size.cx) / 2, (height_ - size.cy) / 2, text, ColorToRGB(Font()->Color()), state);
     }

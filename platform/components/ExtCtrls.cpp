@@ -63,7 +63,7 @@ void TCustomPanel::Paint() {
         style.Bevel(c, r, cut == bvLowered ? platform::BevelKind::Lowered : platform::BevelKind::Raised);
         InflateRect(&r, -bevelWidth_, -bevelWidth_);
     }
-    String text = GetText();
+    String text = platform::Style::CaptionText(GetText());
     if (!text.empty()) {
         SIZE size = c.TextExtent(text);
         Integer x = alignment_ == taLeftJustify ? r.left : alignment_ == taRightJustify ? r.right - size.cx : (width_ - size.cx) / 2;

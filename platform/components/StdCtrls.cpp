@@ -73,7 +73,7 @@ void TCustomLabel::Paint() {
     if (!transparent_) FillBackground(canvas, *this);
     canvas.Font()->Assign(Font());
     TStyleCanvas c(canvas);
-    String text = GetText();
+    String text = platform::Style::CaptionText(GetText());
     SIZE size = c.TextExtent(text);
     Integer x = alignment_ == taRightJustify ? width_ - size.cx : alignment_ == taCenter ? (width_ - size.cx) / 2 : 0;
     Integer y = layout_ == tlBottom ? height_ - size.cy : layout_ == tlCenter ? (height_ - size.cy) / 2 : 0;
@@ -136,7 +136,7 @@ void TButtonControl::PaintWindow(HDC DC) {
     platform::PartState state = ControlPartState(*this, Focused());
     if (auto* button = dynamic_cast<TButton*>(this); button && button->Default()) state |= platform::psDefault;
     style.Button(c, ClientRect(), state);
-    String text = GetText();
+    String text = platform::Style::CaptionText(GetText());
     SIZE size = c.TextExtent(text);
     int shift = (state & platform::psPressed) ? 1 : 0;
     style.Text(c, (width_ - size.cx) / 2 + shift, (height_ - size.cy) / 2 + shift, text,
@@ -234,7 +234,7 @@ void TRadioButton::PaintWindow(HDC DC) {
 void TButtonControl::PaintBoxAndCaption(platform::Canvas& c, platform::PartState state, bool radio) {
     const platform::Style& style = platform::Style::Current();
     const int box = platform::kCheckBoxSize;
-    String text = GetText();
+    String text = platform::Style::CaptionText(GetText());
     SIZE size = c.TextExtent(text);
     // The box sits on the caption's left unless the caption is put on its left.
     auto* check = dynamic_cast<TCustomCheckBox*>(this);
@@ -505,7 +505,7 @@ void TCustomGroupBox::Paint() {
     FillBackground(canvas, *this);
     TStyleCanvas c(canvas);
     const platform::Style& style = platform::Style::Current();
-    String text = GetText();
+    String text = platform::Style::CaptionText(GetText());
     SIZE size = c.TextExtent(text.empty() ? String("0") : text);
     constexpr int kCaptionLeft = 8;
     style.GroupFrame(c, RECT{0, size.cy / 2, width_, height_}, text.empty() ? 0 : kCaptionLeft - 2,

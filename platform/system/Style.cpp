@@ -143,6 +143,15 @@ void Style::Text(Canvas& c, int x, int y, std::string_view text, COLORREF color,
     c.TextOut(x, y, text);
 }
 
+String Style::CaptionText(std::string_view caption) {
+    String shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 void Style::TextClipped(Canvas& c, const RECT& clip, int x, int y, std::string_view text, COLORREF color,
                         PartState state) const {
     KeepState keep(c);

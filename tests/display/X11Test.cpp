@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/TestLoop.h"
 #include "platform/display/Backend.h"
 #include "platform/display/Library.h"
 #include "platform/display/Render.h"

@@ -85,6 +85,8 @@ public:
 
     // Text in a part's state (disabled text is greyed); color is the text's normal colour.
     void Text(Canvas& c, int x, int y, std::string_view text, COLORREF color, PartState state) const;
+    // A caption as it is shown: '&' marks the access key and is not drawn ("&&" is one '&').
+    static String CaptionText(std::string_view caption);
     void TextClipped(Canvas& c, const RECT& clip, int x, int y, std::string_view text, COLORREF color,
                      PartState state) const;
 
