@@ -28,7 +28,7 @@ test: build
 san-test: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
-	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
+	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
 
 fuzz-smoke: deps
 	@tools/fuzz-smoke.sh
