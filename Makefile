@@ -25,10 +25,14 @@ test: build
 	@$(MAKE) --no-print-directory san-test
 	@$(MAKE) --no-print-directory fuzz-smoke
 
+# The kill-during-update trials run sixty full updates of a large archive; unoptimised and
+# instrumented they take longer than a test may, and they run in the Release suite above.
+SAN_SKIP = CrashSafety\.KilledUpdateLeavesTheOldOrTheNewArchive
+
 san-test: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
-	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
+	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize -E '$(SAN_SKIP)'
 
 fuzz-smoke: deps
 	@tools/fuzz-smoke.sh
