@@ -2,12 +2,6 @@
 // (xdotool): it appears with its title, follows a resize, answers a click on the tree, closes
 // through the window manager's message, and shows exactly what the offscreen renderer makes.
 // Screenshots of what the test saw stay in the test folder.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -15,80 +9,18 @@
 #include "platform/display/Backend.h"
 #include "platform/display/Library.h"
 #include "platform/display/Render.h"
+#include "tests/common/X11Session.h"
 #include "tests/manager_main/MainTestFixture.h"
-
-extern char** environ;
 
 using namespace maintest;
 namespace display = platform::display;
 
 namespace {
 
-// An Xvfb of the test's own, on the display number it picks itself.
-class XvfbEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                     static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = 0, got = 0;
-        while (got < static_cast<ssize_t>(sizeof buf) - 1 && (n = ::read(fds[0], buf + got, sizeof buf - 1 - got)) > 0) {
-            got += n;
-            if (std::memchr(buf, '\n', static_cast<std::size_t>(got))) break;
-        }
-        ::close(fds[0]);
-        ASSERT_GT(got, 0) << "Xvfb did not start";
-        std::string display = ":" + std::string(buf, std::strcspn(buf, "\n"));
-        ::setenv("DISPLAY", display.c_str(), 1);
-        ::setenv("TARVIK_DISPLAY", "x11", 1);
-        ASSERT_TRUE(display::Choose("x11")) << "the X11 backend did not start on " << display;
-    }
-    void TearDown() override {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-const auto* const g_xvfb = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
-
-// Runs a command to its end; returns its output.
-std::string RunTool(std::vector<std::string> args) {
-    int out[2];
-    if (::pipe(out) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::string text;
-    char buf[256];
-    ssize_t n;
-    while (rc == 0 && (n = ::read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    if (rc == 0) ::waitpid(pid, nullptr, 0);
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-}
+const auto* const g_xvfb = ::testing::AddGlobalTestEnvironment(new tarvik::test::XvfbEnvironment([] {
+    ASSERT_TRUE(display::Choose("x11")) << "the X11 backend did not start on " << getenv("DISPLAY");
+}));
+using tarvik::test::RunTool;
 
 class X11Test : public MainFixture {
 protected:
