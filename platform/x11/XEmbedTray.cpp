@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/Messages.h"
+#include "platform/Windows.h"
 
 namespace platform::x11 {
 namespace {
@@ -59,7 +60,7 @@ bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
 
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = ParentRelative;  // the panel shows through where the icon is clear
-    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask;
+    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
     Icon icon;
     icon.dock = dock;
     icon.width = icon.height = kDefaultSide;
@@ -133,6 +134,10 @@ bool XEmbedTray::Handle(const XEvent& ev) {
     for (auto& [key, icon] : icons_) {
         if (icon.win != ev.xany.window) continue;
         const auto mouse = icon.dock.mouse;
+        // The icon's owner reads the pointer where the person pressed (its menu opens there):
+        // events on the icon are no window of the layer's, so the cursor is kept here.
+        if (ev.type == ButtonPress || ev.type == ButtonRelease) SetCursorPos(ev.xbutton.x_root, ev.xbutton.y_root);
+        if (ev.type == MotionNotify) SetCursorPos(ev.xmotion.x_root, ev.xmotion.y_root);
         switch (ev.type) {
             case Expose:
                 if (ev.xexpose.count == 0) Draw(icon);
@@ -145,6 +150,9 @@ bool XEmbedTray::Handle(const XEvent& ev) {
                     if (icon.width != icon.height) AskForSquare(icon.win, std::max(icon.width, icon.height));
                     Draw(icon);
                 }
+                break;
+            case MotionNotify:
+                if (mouse) mouse(WM_MOUSEMOVE);
                 break;
             case ButtonPress:
                 if (!mouse) break;
