@@ -28,6 +28,9 @@ inline const std::string kDamagedCatalogue =
     "1|Good|1|||d|01/03/2024|6|7|-\r\nnot a catalogue line\r\n1|Also good|1|||d|01/03/2024|6|7|-\r\n";
 inline const std::string kSavedCatalogue = "1|Good|1|||d|01/03/2024|6|7|-\r\n1|Also good|1|||d|01/03/2024|6|7|-\r\n";
 
+// One Xvfb for the test program (ctest runs each case as a program of its own).
+inline const auto* const g_xvfb = ::testing::AddGlobalTestEnvironment(new tarvik::test::XvfbEnvironment);
+
 class DesktopProgram : public ::testing::Test {
 protected:
     void SetUp() override {

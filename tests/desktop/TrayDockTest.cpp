@@ -8,8 +8,6 @@ using namespace desktoptest;
 
 namespace {
 
-const auto* const g_xvfb = ::testing::AddGlobalTestEnvironment(new tarvik::test::XvfbEnvironment);
-
 class TrayDockTest : public DesktopProgram {
 protected:
     // The tray's docked icon: the window that carries the program's name and, as its title, the tip.
