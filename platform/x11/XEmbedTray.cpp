@@ -28,6 +28,9 @@ XEmbedTray::XEmbedTray(::Display* dpy, int screen) : dpy_(dpy), screen_(screen) 
     xembedInfo_ = XInternAtom(dpy_, "_XEMBED_INFO", False);
     netWmName_ = XInternAtom(dpy_, "_NET_WM_NAME", False);
     utf8_ = XInternAtom(dpy_, "UTF8_STRING", False);
+    manager_ = XInternAtom(dpy_, "MANAGER", False);
+    // A tray that starts (or starts again) says so to the root window: the icons dock there anew.
+    XSelectInput(dpy_, RootWindow(dpy_, screen_), StructureNotifyMask);
 }
 
 XEmbedTray::~XEmbedTray() {
@@ -74,6 +77,12 @@ bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
                     reinterpret_cast<const unsigned char*>(dock.tip.data()), static_cast<int>(dock.tip.size()));
     XStoreName(dpy_, icon.win, "Tarvik");
 
+    RequestDock(manager, icon.win);
+    icons_.emplace(key, std::move(icon));
+    return true;
+}
+
+void XEmbedTray::RequestDock(::Window manager, ::Window icon) {
     XEvent request{};
     request.xclient.type = ClientMessage;
     request.xclient.window = manager;
@@ -81,11 +90,9 @@ bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
     request.xclient.format = 32;
     request.xclient.data.l[0] = CurrentTime;
     request.xclient.data.l[1] = kRequestDock;
-    request.xclient.data.l[2] = static_cast<long>(icon.win);
+    request.xclient.data.l[2] = static_cast<long>(icon);
     XSendEvent(dpy_, manager, False, NoEventMask, &request);
     XFlush(dpy_);
-    icons_.emplace(key, std::move(icon));
-    return true;
 }
 
 void XEmbedTray::Undock(const void* key) {
@@ -131,6 +138,11 @@ void XEmbedTray::Draw(Icon& icon) {
 }
 
 bool XEmbedTray::Handle(const XEvent& ev) {
+    if (ev.type == ClientMessage && ev.xclient.message_type == manager_) {
+        if (static_cast<Atom>(ev.xclient.data.l[1]) == selection_)
+            for (auto& [key, icon] : icons_) RequestDock(static_cast<::Window>(ev.xclient.data.l[2]), icon.win);
+        return true;
+    }
     for (auto& [key, icon] : icons_) {
         if (icon.win != ev.xany.window) continue;
         const auto mouse = icon.dock.mouse;
@@ -141,6 +153,11 @@ bool XEmbedTray::Handle(const XEvent& ev) {
         switch (ev.type) {
             case Expose:
                 if (ev.xexpose.count == 0) Draw(icon);
+                break;
+            case ReparentNotify:
+                // A tray that ends hands its icons back to the root window, where they would
+                // stand as a stray square in a corner until the next tray takes them.
+                if (ev.xreparent.parent == RootWindow(dpy_, screen_)) XUnmapWindow(dpy_, icon.win);
                 break;
             case ConfigureNotify:
                 if (ev.xconfigure.width != icon.width || ev.xconfigure.height != icon.height) {

@@ -32,10 +32,11 @@ private:
     void Draw(Icon& icon);
     void AskForSquare(::Window win, int side);
     ::Window TrayManager();
+    void RequestDock(::Window manager, ::Window icon);
 
     ::Display* dpy_;
     int screen_;
-    Atom selection_, opcode_, xembedInfo_, netWmName_, utf8_;
+    Atom selection_, opcode_, xembedInfo_, netWmName_, utf8_, manager_;
     std::map<const void*, Icon> icons_;
 };
 

@@ -1,5 +1,5 @@
 // Tarvik's icon in a system tray that embeds it (Debian's trayer): docked at a square size
-// with its picture and tip; one click on it brings the minimised main window back; a right
+// with its picture and tip, and again in a tray that starts after the first ended; one click on it brings the minimised main window back; a right
 // click opens the tray menu where the person clicked, and its "Close (my Corvex)" ends the
 // program after saving.
 #include "DesktopProgram.h"
@@ -23,6 +23,20 @@ protected:
             if (RunTool({"xprop", "-id", win, "_NET_WM_WINDOW_TYPE"}).find("POPUP_MENU") != std::string::npos) return win;
         return "";
     }
+    std::unique_ptr<Process> StartTray() {
+        auto trayer = Helper({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32"});
+        EXPECT_TRUE(WaitUntil([] {
+            return !RunTool({"xdotool", "search", "--onlyvisible", "--classname", "panel"}).empty();
+        })) << "trayer did not start";
+        return trayer;
+    }
+    // The window stands on the root window itself, in no tray.
+    static bool OnRoot(const std::string& win) {
+        const std::string tree = RunTool({"xwininfo", "-children", "-id", win});
+        const auto parent = tree.find("Parent window id:");
+        return parent != std::string::npos &&
+               tree.substr(parent, tree.find('\n', parent) - parent).find("(the root window)") != std::string::npos;
+    }
     static void ClickAt(int x, int y, const char* button) {
         RunTool({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
         RunTool({"xdotool", "click", button});
@@ -30,9 +44,7 @@ protected:
 };
 
 TEST_F(TrayDockTest, TheIconDocksSquareRestoresTheWindowAndItsMenuClosesTheProgramAfterSaving) {
-    auto trayer = Helper({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32"});
-    ASSERT_TRUE(WaitUntil([] { return !RunTool({"xdotool", "search", "--onlyvisible", "--classname", "panel"}).empty(); }))
-        << "trayer did not start";
+    auto trayer = StartTray();
     auto p = StartProgram();
     const std::string main = MainWindow(*p);
     ASSERT_FALSE(main.empty()) << Stderr();
@@ -52,6 +64,15 @@ TEST_F(TrayDockTest, TheIconDocksSquareRestoresTheWindowAndItsMenuClosesTheProgr
     RunTool({"import", "-window", icon, iconShot});
     EXPECT_NE(RunTool({"convert", iconShot, "-format", "%[fx:standard_deviation>0.05]", "info:"}), "0");
     Shot("docked");
+
+    // The tray ends and another starts: the icon docks there again.
+    trayer.reset();
+    ASSERT_TRUE(WaitUntil([&] { return OnRoot(icon); }));
+    trayer = StartTray();
+    EXPECT_TRUE(WaitUntil([&] {
+        return !OnRoot(icon) && RunTool({"xwininfo", "-id", icon}).find("IsViewable") != std::string::npos;
+    })) << "not docked again";
+    EXPECT_EQ(Geometry(icon), at);
 
     // Minimised, then one click on the icon: the window is back.
     Minimise(main);
