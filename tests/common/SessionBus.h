@@ -57,6 +57,11 @@ public:
         return false;
     }
 
+    void StopWatcher() {
+        if (watcher_ > 0) ::kill(watcher_, SIGTERM), ::waitpid(watcher_, nullptr, 0);
+        watcher_ = -1;
+    }
+
 private:
     std::string address_, old_;
     pid_t pid_ = -1, watcher_ = -1;

@@ -99,4 +99,22 @@ TEST(StatusNotifierTest, PanelSeesTipAndMenuAndItsClicksComeBack) {
     EXPECT_EQ(picked, std::vector<int>{1});
 }
 
+TEST(StatusNotifierTest, APanelThatStartsAgainLearnsOfTheItem) {
+    tarvik::test::ScopedTestProfile profile;
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.StartWatcher(profile.Scratch("first.log")));
+    auto item = StatusNotifierItem::Register("Tarvik", {});
+    ASSERT_NE(item, nullptr);
+    bus.StopWatcher();
+    const std::string log = profile.Scratch("second.log");
+    ASSERT_TRUE(bus.StartWatcher(log));
+    const auto registered = [&] { return ReadAll(log).find("RegisterStatusNotifierItem \"" + item->Service()) != std::string::npos; };
+    for (auto end = std::chrono::steady_clock::now() + 10s; !registered() && std::chrono::steady_clock::now() < end;) {
+        pollfd p{item->Fd(), POLLIN, 0};
+        ::poll(&p, 1, 20);
+        item->Process();
+    }
+    EXPECT_TRUE(registered()) << ReadAll(log);
+}
+
 }  // namespace
