@@ -3,6 +3,7 @@
 // click opens the tray menu where the person clicked, and its "Close (my Corvex)" ends the
 // program after saving.
 #include "DesktopProgram.h"
+#include "tests/common/SessionBus.h"
 
 using namespace desktoptest;
 
@@ -95,6 +96,19 @@ TEST_F(TrayDockTest, TheIconDocksSquareRestoresTheWindowAndItsMenuClosesTheProgr
     EXPECT_EQ(p->Wait(), 0) << Stderr();
     EXPECT_EQ(ReadFile(box.Catalogue()), kSavedCatalogue);
     EXPECT_EQ(ReadFile(box.Catalogue().string() + ".bak"), kDamagedCatalogue);
+}
+
+TEST_F(TrayDockTest, WithoutATrayTheProgramSaysSoAndItsWindowStaysReachable) {
+    tarvik::test::PrivateSessionBus bus;  // a session bus with no panel on it
+    auto p = StartProgram();
+    const std::string main = MainWindow(*p);
+    ASSERT_FALSE(main.empty()) << Stderr();
+    EXPECT_TRUE(WaitUntil([&] { return Stderr().find("no notification area was found") != std::string::npos; }))
+        << Stderr();
+    EXPECT_EQ(Icon(), "");
+    Minimise(main);
+    RunTool({"xdotool", "windowactivate", main});
+    EXPECT_TRUE(Restored(main)) << State(main);
 }
 
 }  // namespace
