@@ -41,6 +41,14 @@ protected:
         }
         return list;
     }
+    // A shown main form with an icon of its own that minimises into the tray.
+    static TTrayIcon* MinimisingTray(TForm*& main) {
+        Application->CreateForm(main);
+        main->Show();
+        auto* t = new TTrayIcon(main);
+        t->SetMinimizeToTray(true);
+        return t;
+    }
     static TColor Shown(TTrayIcon* t) { return t->Icon()->Image().Pixel(4, 4); }
     void Record(TTrayIcon* t) {
         t->OnMouseDown = [this](TObject*, TMouseButton b, TShiftState s, int x, int y) {
@@ -248,10 +256,7 @@ TEST_F(TrayFixture, MinimisingHidesIntoTheIconAndShowingTheFormBringsItBack) {
 
 TEST_F(TrayFixture, TheDesktopMinimisingTheMainFormHidesItIntoTheIcon) {
     TForm* main = nullptr;
-    Application->CreateForm(main);
-    main->Show();
-    auto* t = new TTrayIcon(main);
-    t->SetMinimizeToTray(true);
+    MinimisingTray(main);
     // What the layer does when the window manager iconifies the main window.
     ShowWindow(main->Handle(), SW_SHOWMINNOACTIVE);
     EXPECT_FALSE(main->Visible());
@@ -281,10 +286,7 @@ protected:
 
 TEST_F(NoTrayFixture, WithoutANotificationAreaTheProgramStaysOnTheTaskbar) {
     TForm* main = nullptr;
-    Application->CreateForm(main);
-    main->Show();
-    auto* t = new TTrayIcon(main);
-    t->SetMinimizeToTray(true);
+    TTrayIcon* t = MinimisingTray(main);
     t->SetStartMinimized(true);
     t->AfterLoad();
     EXPECT_FALSE(t->ModifyIcon());  // the shell keeps the record, the desktop shows nothing
