@@ -1,5 +1,6 @@
 // The tray icon component itself on the desktop (in this process, on the X11 backend), with
-// the choices the program leaves off: the tip and the picture follow the component in the tray,
+// the choices the program leaves off: the tip and the picture follow the component in the tray
+// (the tip shown by the icon itself while the pointer rests on it),
 // minimising the main window through the window manager hides it into the icon, and a click
 // on the icon can bring it back.
 #include "DesktopProgram.h"
@@ -73,6 +74,20 @@ TEST_F(TrayComponentTest, TipAndPictureFollowTheComponentAndMinimisingHidesIntoT
     EXPECT_TRUE(Pump([&] { return RunTool({"xdotool", "getwindowname", icon}) == "Second tip"; }));
     EXPECT_TRUE(Pump([&] { return Middle(icon) == "srgb(0,0,255)"; })) << Middle(icon);
 
+    // The tray leaves the tip to the icon: it shows while the pointer rests on the icon.
+    const auto at = Geometry(icon);
+    auto named = [] {
+        const std::string tree = RunTool({"xwininfo", "-root", "-tree"});
+        int n = 0;
+        for (auto i = tree.find("\"Second tip\""); i != std::string::npos; i = tree.find("\"Second tip\"", i + 1)) ++n;
+        return n;
+    };
+    RunTool({"xdotool", "mousemove", std::to_string(at[0] + at[2] / 2), std::to_string(at[1] + at[3] / 2)});
+    EXPECT_TRUE(Pump([&] { return named() == 2; }));  // the icon and its tip
+    Shot("tip");
+    RunTool({"xdotool", "mousemove", "500", "500"});
+    EXPECT_TRUE(Pump([&] { return named() == 1; }));
+
     // The person minimises the window: it goes into the icon, off the taskbar.
     const std::string win = XWindow(main->Handle());
     RunTool({"xdotool", "windowminimize", win});
@@ -80,7 +95,6 @@ TEST_F(TrayComponentTest, TipAndPictureFollowTheComponentAndMinimisingHidesIntoT
     EXPECT_TRUE(Pump([&] { return RunTool({"xwininfo", "-id", win}).find("IsUnMapped") != std::string::npos; }));
     Shot("in-tray");
 
-    const auto at = Geometry(icon);
     RunTool({"xdotool", "mousemove", std::to_string(at[0] + at[2] / 2), std::to_string(at[1] + at[3] / 2)});
     RunTool({"xdotool", "click", "1"});
     EXPECT_TRUE(Pump([&] {
