@@ -138,11 +138,8 @@ void TTrayIcon::AfterLoad() {
     ModifyIcon();
     ApplyIconVisible(iconVisible_);
     // A desktop without a notification area cannot show the icon the program hides into: the
-    // program starts minimised on the taskbar instead, where the person can reach it.
-    if (hide && iconVisible_ && !InTray()) {
-        Application->SetShowMainForm(true);
-        if (auto* form = dynamic_cast<TCustomForm*>(Owner())) form->SetWindowState(wsMinimized);
-    }
+    // program starts with its main window shown instead, so that the person can reach it.
+    if (hide && iconVisible_ && !InTray()) Application->SetShowMainForm(true);
 }
 
 bool TTrayIcon::InTray() { return ModifyIcon(); }
