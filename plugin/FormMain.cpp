@@ -75,7 +75,12 @@ void TFormMain::cmdClick(TObject* Sender) {
     } else if (Sender == cmdRestore || Sender == cmdRestore1) {
         RestoreSelected();
     } else if ((Sender == cmdRemove || Sender == cmdRemove1) && SelectedRow() >= 0) {
-        page_.Remove(SelectedRow());
+        // A removed version cannot be had back: the person confirms which one goes.
+        TListItem* item = lvRestore->Selected();
+        const String question = "Remove " + item->Caption() + " of " + item->SubItems()->Strings(1) + " from the archive?";
+        // While a backup runs the page refuses at once, without asking.
+        if (page_.Busy() || MessageBoxA(nullptr, question.c_str(), "Remove", MB_YESNO | MB_ICONQUESTION) == IDYES)
+            page_.Remove(SelectedRow());
     } else if (Sender == cmdMakeEXE) {
         // The button is disabled from creation and nothing enables it.
         if (page_.Busy()) {

@@ -21,6 +21,9 @@ void TFormProperties::BuildForm() {
     SetName("FormProperties");
     SetCaption("Properties");
     SetBorderStyle(bsToolWindow);
+    // The frame of a tool window is known once the window exists; a client size set before
+    // would take the frame out of the client area and put the buttons below the edge.
+    Handle();
     SetClientWidth(373);
     SetClientHeight(305);
     SetPosition(poScreenCenter);
