@@ -35,7 +35,7 @@ void TFormMain::ShowPage() {
         item->SubItems()->Add(IntToStr(page_.Rows()[static_cast<std::size_t>(row)].Index));
     }
     lvRestore->Items()->EndUpdate();
-    LInfo->SetCaption(page_.Status());
+    ShowStatus();
 }
 
 void TFormMain::ZipperEndZip(TObject*, const String&, Int64, Int64, Int64) {
@@ -54,7 +54,7 @@ void TFormMain::Working(bool working) { Screen->SetCursor(working ? crHourGlass 
 
 void TFormMain::RowRemoved(Integer row) {
     if (row >= 0 && row < lvRestore->Items()->Count()) lvRestore->Items()->Delete(row);
-    LInfo->SetCaption(page_.Status());
+    ShowStatus();
 }
 
 void TFormMain::lvRestoreSelectItem(TObject*, TListItem*, bool Selected) {

@@ -331,6 +331,11 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         ClickText("Ok", "TFormBackupProp");
         ASSERT_TRUE(See([](const Screen& s) { return !s.Top("TFormBackupProp"); }));
         ASSERT_TRUE(SeeText("Backup:Thesis", "TFormMain")) << "the backup's page is not shown";
+        // The plug-in's page lives inside the main window, not in a window of its own.
+        int tops = 0;
+        for (const auto& w : screen_.windows) tops += w.parent == "0" && w.cls == "TFormMain";
+        EXPECT_EQ(tops, 1);
+        EXPECT_TRUE(screen_.Child(screen_.Top("TFormMain"), "TListView")) << "no restore list in the main window";
     });
 
     Step("04-four-versions", [&] {
@@ -345,6 +350,16 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
             last = Clock::now();
             ASSERT_TRUE(See([&](const Screen&) { return Rows(name) == i + 1; }, 20)) << "version " << i + 1;
         }
+        // The status at the end of the page's tool bar counts them too.
+        ASSERT_TRUE(See([&](const Screen& s) {
+            const Text* t = s.Find("4 versions of " + name + " in the archive", s.Top("TFormMain"));
+            return t && s.Handle(t->window)->cls == "TToolBar";
+        }, 5)) << "the status does not count the versions: " << [&] {
+            std::string bars;
+            for (const auto& w : screen_.windows)
+                if (w.cls == "TToolBar") bars += "[" + screen_.Words(w) + "]";
+            return bars;
+        }();
     });
 
     Step("05-restore-second-version", [&] {
