@@ -44,7 +44,7 @@ public:
     // Fills the restore list from the page's rows and shows the status.
     void ShowPage();
     // The status names files, whose "&" a label would take for an accelerator mark.
-    void ShowStatus() { LInfo->SetCaption(StringReplace(page_.Status(), "&", "&&", {rfReplaceAll})); }
+    void ShowStatus() { LInfo->SetCaption(StringReplace(page_.Status(), "&", "&&", rfReplaceAll)); }
     // The row selected in the list, or -1.
     Integer SelectedRow() const;
 
