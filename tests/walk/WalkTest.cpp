@@ -180,6 +180,30 @@ protected:
         ASSERT_TRUE(SeeText(text, topClass)) << "\"" << text << "\" is not on the screen";
         Click(*screen_.Find(text, topClass.empty() ? nullptr : screen_.Top(topClass)), button);
     }
+    // What a person sees of a dialog is whole: every control lies inside the window, and no
+    // two controls side by side cover each other.
+    void ExpectWhole(const std::string& dialog) {
+        ASSERT_TRUE(SeeTop(dialog));
+        const Window* top = screen_.Top(dialog);
+        auto inside = [](const Window& a, const Window& b) {
+            return a.left >= b.left && a.top >= b.top && a.right <= b.right && a.bottom <= b.bottom;
+        };
+        auto overlap = [](const Window& a, const Window& b) {
+            return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+        };
+        std::vector<const Window*> shown;
+        for (const auto& w : screen_.windows)
+            if (w.visible && w.handle != top->handle && screen_.Within(w, top->handle) && w.right > w.left) shown.push_back(&w);
+        for (const Window* w : shown) {
+            EXPECT_TRUE(inside(*w, *top)) << dialog << ": " << w->cls << " \"" << w->caption << "\" is cut off";
+            for (const Window* o : shown) {
+                if (o < w && o->parent == w->parent) {
+                    EXPECT_FALSE(overlap(*w, *o)) << dialog << ": " << w->cls << " \"" << w->caption << "\" covers "
+                                                  << o->cls << " \"" << o->caption << "\"";
+                }
+            }
+        }
+    }
     // Presses a dialog's button and waits for the dialog to go; a click the window manager
     // took for bringing the window forward is given again, as a person would.
     void Press(const std::string& button, const std::string& dialog) {
@@ -283,14 +307,14 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
 
     Step("02-add-folder-and-backup", [&] {
         Menu({"File", "Add", "Folder"});
-        ASSERT_TRUE(SeeTop("TFormAddFolder"));
+        ExpectWhole("TFormAddFolder");
         TypeInto("TFormAddFolder", "Documents");
         Press("Ok", "TFormAddFolder");
         ASSERT_TRUE(SeeText("Folder:Documents", "TFormMain")) << "the new folder's page is not shown";
         EXPECT_TRUE(screen_.Find("Documents", screen_.Child(screen_.Top("TFormMain"), "TTreeEx")));
 
         Menu({"File", "Add", "Backup"});
-        ASSERT_TRUE(SeeTop("TFormBackupProp"));
+        ExpectWhole("TFormBackupProp");
         EXPECT_EQ(screen_.Top("TFormBackupProp")->caption, "Add Backup...");
         // The plug-in: the drop-down list opens on a click; the arrow keys choose too.
         const Window* combo = screen_.Child(screen_.Top("TFormBackupProp"), "TComboBox");
@@ -315,6 +339,7 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
 
     Step("03-backup-settings", [&] {
         ASSERT_TRUE(SeeTop("TFormProperties")) << "the plug-in's settings dialog did not open";
+        ExpectWhole("TFormProperties");
         ClickText("Qel File", "TFormProperties");
         ChooseFile("Select Qel Sistem FILE", watched);
         ClickText("New", "TFormProperties");
