@@ -195,7 +195,9 @@ protected:
         for (const auto& w : screen_.windows)
             if (w.visible && w.handle != top->handle && screen_.Within(w, top->handle) && w.right > w.left) shown.push_back(&w);
         for (const Window* w : shown) {
-            EXPECT_TRUE(inside(*w, *top)) << dialog << ": " << w->cls << " \"" << w->caption << "\" is cut off";
+            EXPECT_TRUE(inside(*w, *top)) << dialog << ": " << w->cls << " \"" << w->caption << "\" is cut off: "
+                                          << w->left << "," << w->top << "-" << w->right << "," << w->bottom << " in "
+                                          << top->left << "," << top->top << "-" << top->right << "," << top->bottom;
             for (const Window* o : shown) {
                 if (o < w && o->parent == w->parent) {
                     EXPECT_FALSE(overlap(*w, *o)) << dialog << ": " << w->cls << " \"" << w->caption << "\" covers "
@@ -249,6 +251,7 @@ protected:
             return s.Top("TFileDialogForm") && (title.empty() || s.Top("TFileDialogForm")->caption == title);
         }))
             << "no file dialog \"" << title << "\"";
+        ExpectWhole("TFileDialogForm");
         TypeInto("TFileDialogForm", file.string());
         Key("Return");
         ASSERT_TRUE(See([](const Screen& s) { return !s.Top("TFileDialogForm"); })) << "the file dialog stays open";
@@ -408,6 +411,7 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         ClickText("Restore", "TFormMain");
         ChooseFile("Restore file to location...", restored / name);
         ASSERT_TRUE(SeeTop("TMessageForm")) << "no word that the file was restored";
+        ExpectWhole("TMessageForm");
         Press("OK", "TMessageForm");
         ASSERT_TRUE(Wait([&] { return fs::exists(restored / name); }));
         EXPECT_EQ(ReadFile(restored / name), versions[1]);
@@ -428,6 +432,7 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         Click(*screen_.Find(name, screen_.Top("TFormMain"), 2));
         ClickText("Remove", "TFormMain");
         ASSERT_TRUE(SeeTop("TMessageForm")) << "no question before the version goes";
+        ExpectWhole("TMessageForm");
         Press("Yes", "TMessageForm");
         ASSERT_TRUE(See([&](const Screen&) { return Rows(name) == 3; })) << "the list does not lose the row";
         names.erase(names.begin() + 2);
