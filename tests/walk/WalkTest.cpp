@@ -301,6 +301,7 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
     Step("01-first-start", [&] {
         Start(desk, "person");
         ASSERT_TRUE(SeeText("Welcome", "TFormMain", 30)) << ReadFile(desk.root / "person-stderr.txt");
+        ExpectWhole("TFormMain");
         EXPECT_EQ(RunTool({"xdotool", "search", "--name", "^My Corvex$", "getwindowname"}), "My Corvex");
         // The icon sits inside trayer's panel.
         ASSERT_TRUE(Wait([] { return TrayIcon().x >= 0; })) << "no tray icon";
@@ -374,6 +375,7 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         for (const auto& w : screen_.windows) tops += w.parent == "0" && w.cls == "TFormMain";
         EXPECT_EQ(tops, 1);
         EXPECT_TRUE(screen_.Child(screen_.Top("TFormMain"), "TListView")) << "no restore list in the main window";
+        ExpectWhole("TFormMain");
     });
 
     Step("04-four-versions", [&] {
@@ -434,7 +436,9 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         ASSERT_TRUE(SeeTop("TMessageForm")) << "no question before the version goes";
         ExpectWhole("TMessageForm");
         Press("Yes", "TMessageForm");
-        ASSERT_TRUE(See([&](const Screen&) { return Rows(name) == 3; })) << "the list does not lose the row";
+        ASSERT_TRUE(See([&](const Screen& s) {
+            return Rows(name) == 3 && s.Find("3 versions of " + name + " in the archive", s.Top("TFormMain"));
+        })) << "the list and the status do not lose the version";
         names.erase(names.begin() + 2);
         std::string expected;
         for (const auto& n : names) expected += (expected.empty() ? "" : "\n") + n;
