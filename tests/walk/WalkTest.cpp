@@ -491,6 +491,20 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         ClickText("Thesis", "TFormMain");
         ASSERT_TRUE(SeeText("Backup:Thesis", "TFormMain"));
         EXPECT_TRUE(See([&](const Screen&) { return Rows(name) == 3; })) << "the versions are not all there";
+        // Its settings: the backup's properties and the plug-in's dialog show what was chosen.
+        Menu({"File", "Properties"});
+        ExpectWhole("TFormBackupProp");
+        ClickText("Configure", "TFormBackupProp");
+        ASSERT_TRUE(See([&](const Screen& s) {
+            bool qel = false, zip = false;
+            for (const auto& w : s.windows) {
+                qel |= w.cls == "TEdit" && w.caption == Win(watched);
+                zip |= w.cls == "TEdit" && w.caption == Win(archive);
+            }
+            return s.Top("TFormProperties") && qel && zip;
+        })) << "the settings are not there";
+        Press("Cancel", "TFormProperties");
+        Press("Cancel", "TFormBackupProp");
     });
     if (program_) {
         program_->Signal(SIGTERM);
