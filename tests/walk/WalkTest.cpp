@@ -275,6 +275,16 @@ protected:
     Screen screen_;
 };
 
+// Every one of the texts stands in an edit on the screen.
+bool HasEdits(const Screen& s, const std::vector<std::string>& texts) {
+    for (const auto& text : texts) {
+        bool found = false;
+        for (const auto& w : s.windows) found |= w.cls == "TEdit" && w.caption == text;
+        if (!found) return false;
+    }
+    return true;
+}
+
 // Puts a new version of the watched file in place at once, as an editor saving it does.
 void Save(const fs::path& p, const std::string& text) {
     fs::path next = p;
@@ -348,14 +358,8 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         ChooseFile("Select Qel Sistem FILE", watched);
         ClickText("New", "TFormProperties");
         ChooseFile("", archive);
-        ASSERT_TRUE(See([&](const Screen& s) {
-            bool qel = false, zip = false;
-            for (const auto& w : s.windows) {
-                qel |= w.cls == "TEdit" && w.caption == Win(watched);
-                zip |= w.cls == "TEdit" && w.caption == Win(archive);
-            }
-            return qel && zip;
-        })) << "the chosen files are not in the dialog";
+        ASSERT_TRUE(See([&](const Screen& s) { return HasEdits(s, {Win(watched), Win(archive)}); }))
+            << "the chosen files are not in the dialog";
         ClickText("With password", "TFormProperties");
         ASSERT_TRUE(See([](const Screen& s) {
             const Window* p = s.Top("TFormProperties");
@@ -496,12 +500,7 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         ExpectWhole("TFormBackupProp");
         ClickText("Configure", "TFormBackupProp");
         ASSERT_TRUE(See([&](const Screen& s) {
-            bool qel = false, zip = false;
-            for (const auto& w : s.windows) {
-                qel |= w.cls == "TEdit" && w.caption == Win(watched);
-                zip |= w.cls == "TEdit" && w.caption == Win(archive);
-            }
-            return s.Top("TFormProperties") && qel && zip;
+            return s.Top("TFormProperties") && HasEdits(s, {Win(watched), Win(archive)});
         })) << "the settings are not there";
         Press("Cancel", "TFormProperties");
         Press("Cancel", "TFormBackupProp");
