@@ -6,7 +6,7 @@
 namespace qel {
 namespace {
 
-constexpr Integer kRowHeight = 22;
+constexpr Integer kRowHeight = 20;  // with the banner, every row and the buttons fit the client height
 
 }  // namespace
 
@@ -21,20 +21,30 @@ void TFormProperties::BuildForm() {
     SetName("FormProperties");
     SetCaption("Properties");
     SetBorderStyle(bsToolWindow);
+    // The frame of a tool window is known once the window exists; a client size set before
+    // would take the frame out of the client area and put the buttons below the edge.
+    Handle();
     SetClientWidth(373);
     SetClientHeight(305);
     SetPosition(poScreenCenter);
 
+    // Rows aligned to the top stack by their Top: each new row is placed below the last
+    // before it is aligned, or it would go above the rows made before it.
+    Integer rowTop = 0;
+    auto stack = [&rowTop](TControl* c) {
+        c->SetTop(rowTop += 1000);
+        c->SetAlign(alTop);
+    };
     PanelBanner = MakeComponent<TPanel>(this, this, "PanelBanner");
-    PanelBanner->SetAlign(alTop);
+    stack(PanelBanner);
     PanelBanner->SetHeight(41);
     PanelBanner->SetColor(clWhite);
     lFile = MakeComponent<TLabel>(this, this, "lFile");
     lFile->SetVisible(false);
 
-    auto bar = [this](const char* name) {
+    auto bar = [this, &stack](const char* name) {
         auto* b = MakeComponent<TToolBar>(this, this, name);
-        b->SetAlign(alTop);
+        stack(b);
         b->SetHeight(kRowHeight + 4);
         b->SetShowCaptions(true);
         b->OnResize = [this](TObject* s) { tbResize(s); };
@@ -72,9 +82,9 @@ void TFormProperties::BuildForm() {
     cmdSelectPrg->SetStyle(tbsDropDown);
     cmdSelectPrg->SetDropdownMenu(PopupMenuPrg);
 
-    auto check = [this](const char* name, const char* caption) {
+    auto check = [this, &stack](const char* name, const char* caption) {
         auto* c = MakeComponent<TCheckBox>(this, this, name);
-        c->SetAlign(alTop);
+        stack(c);
         c->SetHeight(kRowHeight);
         c->SetCaption(caption);
         return c;
@@ -82,11 +92,11 @@ void TFormProperties::BuildForm() {
     cPassword = check("cPassword", "With password");
     cPassword->OnClick = [this](TObject* s) { cCloseAppClick(s); };
     ePassword = MakeComponent<TEdit>(this, this, "ePassword");
-    ePassword->SetAlign(alTop);
+    stack(ePassword);
     ePassword->SetMaxLength(kPasswordMaxLength);
     ePassword->SetPasswordChar('#');
     auto* spacer = MakeComponent<TBevel>(this, this, "Spacer");
-    spacer->SetAlign(alTop);
+    stack(spacer);
     spacer->SetHeight(8);
     cFileSize = check("cFileSize", "Backup on file size change");
     cFileDate = check("cFileDate", "Backup on file date change");
@@ -97,7 +107,7 @@ void TFormProperties::BuildForm() {
     auto button = [this](const char* name, const char* caption, Integer left) {
         auto* b = MakeComponent<TButton>(this, this, name);
         b->SetCaption(caption);
-        b->SetBounds(left, 270, 75, 25);
+        b->SetBounds(left, 272, 75, 25);
         b->OnClick = [this](TObject* s) { cmdClick(s); };
         return b;
     };
