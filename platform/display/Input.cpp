@@ -293,8 +293,10 @@ void InputMouseButton(HWND top, POINT client, MouseButton button, bool down, DWO
 void InputMouseWheel(HWND top, POINT client, int delta, DWORD) {
     POINT screen = client;
     ClientToScreen(top, &screen);
-    HWND target = GetFocus();
-    if (!target || TopLevelOf(target) != top) {
+    HWND target = GetCapture();
+    if (!target) {
+        // Under the pointer, whichever window has the keyboard; nothing while a modal form
+        // disabled the window.
         WindowPtr t = WindowTable::Get().Find(top);
         if (!Usable(t)) return;
         target = HitTest(top, client);
@@ -303,18 +305,34 @@ void InputMouseWheel(HWND top, POINT client, int delta, DWORD) {
     PostMessageA(target, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeys()), delta), MAKELPARAM(screen.x, screen.y));
 }
 
+std::optional<CursorShape> ScreenCursorShape() {
+    TCursor c = Mouse().screenCursor;
+    if (c == crDefault) return std::nullopt;
+    return ShapeOf(c);
+}
+
 void NoteScreenCursor(short cursor) {
     MouseState& m = Mouse();
     m.screenCursor = cursor;
-    // Shown at once: the work that set it may not let the pointer move for a while.
-    if (Backend* b = CurrentIfChosen(); b && m.overTop) {
-        POINT p;
-        GetCursorPos(&p);
-        ScreenToClient(m.overTop, &p);
-        HWND target = HitTest(m.overTop, p);
-        b->SetCursor(m.overTop, PointerShapeAt(target, ToClientOf(m.overTop, p, target)));
-        b->Flush();
+    Backend* b = CurrentIfChosen();
+    if (!b) return;
+    // Every top-level window shows it at once: the work that set it may not let the pointer
+    // move for a while. Back to normal, the window under the pointer shows its control's
+    // shape and the others the arrow, until the pointer moves over them.
+    for (HWND top : WindowTable::Get().TopLevels()) {
+        WindowPtr w = WindowTable::Get().Find(top);
+        if (!w || w->state != detail::WindowState::Alive || !(w->style & WS_VISIBLE) || w->messageOnly) continue;
+        CursorShape shape = ShapeOf(cursor);
+        if (cursor == crDefault && top == m.overTop) {
+            POINT p;
+            GetCursorPos(&p);
+            ScreenToClient(top, &p);
+            HWND target = HitTest(top, p);
+            shape = PointerShapeAt(target, ToClientOf(top, p, target));
+        }
+        b->SetCursor(top, shape);
     }
+    b->Flush();
 }
 
 CursorShape PointerShapeAt(HWND hwnd, POINT client) {
