@@ -82,11 +82,11 @@ POINT ToClientOf(HWND top, POINT client, HWND target) {
 
 WPARAM MouseKeys() {
     WPARAM k = 0;
-    if (GetKeyState(VK_LBUTTON) & 0x8000) k |= MK_LBUTTON;
-    if (GetKeyState(VK_RBUTTON) & 0x8000) k |= MK_RBUTTON;
-    if (GetKeyState(VK_MBUTTON) & 0x8000) k |= MK_MBUTTON;
-    if (GetKeyState(VK_SHIFT) & 0x8000) k |= MK_SHIFT;
-    if (GetKeyState(VK_CONTROL) & 0x8000) k |= MK_CONTROL;
+    if (GetAsyncKeyState(VK_LBUTTON) & 0x8000) k |= MK_LBUTTON;
+    if (GetAsyncKeyState(VK_RBUTTON) & 0x8000) k |= MK_RBUTTON;
+    if (GetAsyncKeyState(VK_MBUTTON) & 0x8000) k |= MK_MBUTTON;
+    if (GetAsyncKeyState(VK_SHIFT) & 0x8000) k |= MK_SHIFT;
+    if (GetAsyncKeyState(VK_CONTROL) & 0x8000) k |= MK_CONTROL;
     return k;
 }
 
@@ -373,18 +373,24 @@ HWND NextTabStop(HWND from, bool backwards) {
 }
 
 void InputKey(int vk, bool down, std::string_view text, DWORD) {
-    const bool wasDown = (GetKeyState(vk) & 0x8000) != 0;
-    SetKeyDown(vk, down);
+    // The keys as the display has them now; GetKeyState follows as the messages are read.
+    const bool wasDown = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    SetAsyncKeyDown(vk, down);
     HWND target = KeyboardTarget();
-    if (!target || !AllVisible(TopLevelOf(target))) return;
-    const bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
-    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-    const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    if (!target || !AllVisible(TopLevelOf(target))) {
+        SetKeyDown(vk, down);
+        return;
+    }
+    const bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) != 0;
+    const bool ctrl = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool shift = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
     if (down && vk == VK_TAB && !alt && !ctrl && !(SendMessageA(target, WM_GETDLGCODE, VK_TAB, 0) & kDlgCodeWantTab)) {
+        SetKeyDown(vk, down);
         if (HWND next = NextTabStop(target, shift)) ::SetFocus(next);
         return;
     }
     if (down && alt && !ctrl && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) {
+        SetKeyDown(vk, down);
         if (PressAltLetter(TopLevelOf(target), static_cast<char>(vk))) return;
     }
     const bool sys = alt && !ctrl;
