@@ -23,6 +23,9 @@
 //            focused window asks for Tab (WM_GETDLGCODE DLGC_WANTTAB); Alt+letter presses
 //            the control whose caption marks that letter with '&'. Return and Escape reach
 //            the form's default and cancel buttons through the controls' key handling.
+//            GetAsyncKeyState is the keyboard as the display reports it now; GetKeyState
+//            changes as the key messages are read, so a handler sees the modifiers of its
+//            own key even when the display has been read further ahead.
 #pragma once
 
 #include "platform/display/Hooks.h"
