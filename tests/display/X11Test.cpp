@@ -307,6 +307,8 @@ TEST_F(X11Test, ModalFormsHoldTheirOwnerTakeTypedTextWholeAndCancel) {
          {"the dead key made one character", [&] { return name->Text().size() > typed.size(); },
           [&] {
               afterDeadKey = name->Text();
+              FlushDisplay();
+              Screenshot(XWindow(dialog->Handle()), "add-folder-typed");
               person_->Run(ClickAt(dialog->Handle(), CentreOf(dialog->cmdCancel, dialog->Handle())));
           }},
          {"Cancel closed the form", [&] { return !dialog->Visible(); }, [] {}}},
