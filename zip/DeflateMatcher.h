@@ -141,8 +141,9 @@ ChainMatch walkDeepChain(const std::uint8_t* window, const std::uint64_t* links,
 // covers the whole lookahead ends it too, as in Info-ZIP zip, so bytes past the input never
 // decide between candidates.
 template <typename Link>
-inline unsigned longestMatch(const std::uint8_t* window, const Link* links, unsigned strstart, unsigned lookahead,
-                             unsigned curMatch, unsigned prevLength, const SearchParams& params, int& matchStart) {
+[[gnu::always_inline]] inline unsigned longestMatch(const std::uint8_t* window, const Link* links, unsigned strstart,
+                                                    unsigned lookahead, unsigned curMatch, unsigned prevLength,
+                                                    const SearchParams& params, int& matchStart) {
     unsigned chainLength = params.maxChain;
     if (prevLength >= params.goodLength) chainLength >>= 2;
     // Level 0 has a chain limit of 0: the newest candidate only. (Counted down past zero, the

@@ -120,17 +120,22 @@ void TZipper::CopyExistingEntry(TZipWriteEntry& entry) {
     const String name = entry.NameBytes();
     entry.DiskNumberStart = static_cast<Word>(out.Disk());
     entry.LocalHeaderOffset = static_cast<LongWord>(out.Position());
-    out.Write(entry.LocalHeaderImage(name));
+    const String header = entry.LocalHeaderImage(name);
     entry.StoredNameBytes = name;
     entry.NameAtRead = entry.FullName();
-    Int64 left = entry.CompressedSize;
+    // The header leads the first block of data, so that a large entry goes out in one write
+    // rather than a tiny one followed by a large one.
     std::vector<Byte>& block = c.scratch;
-    block.resize(1 << 20);
-    while (left > 0) {
-        Integer n = static_cast<Integer>(std::min<Int64>(left, static_cast<Int64>(block.size())));
-        ReadExactly(*c.copySource, block.data(), n, shown);
-        out.Write(block.data(), static_cast<size_t>(n));
+    block.resize(header.size() + (1 << 20));
+    std::copy(header.begin(), header.end(), block.begin());
+    std::size_t filled = header.size();
+    Int64 left = entry.CompressedSize;
+    do {
+        const auto n = static_cast<Integer>(std::min<Int64>(left, static_cast<Int64>(block.size() - filled)));
+        ReadExactly(*c.copySource, block.data() + filled, n, shown);
+        out.Write(block.data(), filled + static_cast<size_t>(n));
         left -= n;
-    }
+        filled = 0;
+    } while (left > 0);
     if (entry.KeepDescriptor) out.Write(entry.DescriptorImage());
 }

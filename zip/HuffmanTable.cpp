@@ -1,18 +1,24 @@
 #include "zip/HuffmanTable.h"
 
 #include <algorithm>
+#include <array>
 
 namespace zip::huffman {
 
 namespace {
 
+constexpr auto kReversedBytes = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned i = 0; i < 8; ++i)
+            if (b & (1u << i)) t[b] |= static_cast<std::uint8_t>(0x80u >> i);
+    return t;
+}();
+
+// The low `length` (at most 16) bits of code, reversed.
 unsigned reverse_bits(unsigned code, unsigned length) {
-    unsigned r = 0;
-    for (unsigned i = 0; i < length; ++i) {
-        r = (r << 1) | (code & 1);
-        code >>= 1;
-    }
-    return r;
+    const unsigned r16 = (unsigned{kReversedBytes[code & 0xFF]} << 8) | kReversedBytes[(code >> 8) & 0xFF];
+    return r16 >> (16 - length);
 }
 
 // Writes entry at every index that ends in the low `length` bits `low`.
@@ -29,9 +35,10 @@ std::uint32_t with_code(std::uint32_t entry, unsigned length) { return entry + l
 BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const std::uint32_t* symbols,
                   std::uint32_t* table, unsigned capacity) {
     unsigned counts[kMaxCodeLength + 1] = {};
-    for (unsigned s = 0; s < count; ++s) ++counts[std::min<unsigned>(lengths[s], kMaxCodeLength)];
-    for (unsigned s = 0; s < count; ++s)
+    for (unsigned s = 0; s < count; ++s) {
         if (lengths[s] > kMaxCodeLength) return BuildResult::Oversubscribed;
+        ++counts[lengths[s]];
+    }
     counts[0] = 0;
 
     unsigned max_length = 0;
@@ -56,7 +63,14 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
     const unsigned root_size = 1u << root;
     // A complete code writes every entry; only a lone one-bit code leaves some unused.
     const bool incomplete = left > 0;
-    if (incomplete) std::fill(table, table + root_size, kInvalidEntry);
+    // The root table grows by doubling: while it is built for the codes of up to `filled`
+    // bits, each entry stands for every index that ends in its bits, so one copy of the
+    // table makes it right for one bit more; a code then takes a single entry at its length.
+    unsigned filled = 1;
+    table[0] = table[1] = kInvalidEntry;
+    auto fill_to = [&](unsigned bits) {
+        for (; filled < bits; ++filled) std::copy_n(table, 1u << filled, table + (1u << filled));
+    };
 
     unsigned remaining[kMaxCodeLength + 1];
     std::copy(counts, counts + kMaxCodeLength + 1, remaining);
@@ -72,9 +86,10 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
             const unsigned rev = reverse_bits(code, len);
             std::uint32_t entry = symbols[symbol];
             if (len <= root) {
-                entry = with_code(entry, len);
-                replicate(table, root_size, rev, len, entry);
+                fill_to(len);
+                table[rev] = with_code(entry, len);
             } else {
+                fill_to(root);
                 const unsigned prefix = rev & (root_size - 1);
                 if (prefix != sub_prefix) {
                     // Size the subtable to the longest code under this prefix: grow while
@@ -105,6 +120,7 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
         }
         code <<= 1;
     }
+    fill_to(root);
     return BuildResult::Ok;
 }
 

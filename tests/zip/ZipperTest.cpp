@@ -69,6 +69,20 @@ TEST_F(ZipperTest, NewerFileReplacesItsEntryAtTheEndAndOlderFileIsSkipped) {
     EXPECT_TRUE(Leftovers().empty());
 }
 
+// Kept entries are copied raw: an empty one, a small one and one larger than a copy block
+// (whose header and first block go out together) must come out byte for byte.
+TEST_F(ZipperTest, KeptEntriesOfEverySizeSurviveAnUpdateRaw) {
+    const std::string big = RandomBytes(2'500'000, 7);
+    ASSERT_EQ(Add({Source("empty.txt", ""), Source("small.txt", "small"), Source("big.bin", big)}), 3);
+    const auto before = RawEntries(env.Scratch("a.zip"));
+    ASSERT_EQ(Add({Source("new.txt", "new")}), 1);
+    const auto after = RawEntries(env.Scratch("a.zip"));
+    for (const auto& [name, raw] : before) EXPECT_EQ(after.at(name), raw) << name;
+    ExpectPeersAccept(env.Scratch("a.zip"),
+                      Files{{"empty.txt", ""}, {"small.txt", "small"}, {"big.bin", big}, {"new.txt", "new"}}, "",
+                      env.Scratch());
+}
+
 TEST_F(ZipperTest, ReplaceIgnoresDatesAndFreshenAddsOnlyKnownNames) {
     std::string a = Source("a.txt", "A1", 100), b = Source("b.txt", "B1");
     ASSERT_EQ(Add({a}), 1);
