@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -95,6 +96,53 @@ RECT ClientOnScreen(const detail::Window& w) {
     return RECT{w.rect.left + in.left, w.rect.top + in.top, w.rect.right - in.right, w.rect.bottom - in.bottom};
 }
 
+// Whether a top-level shows on the screen: visible and with an area.
+bool OnScreen(const detail::Window& w) {
+    RECT c = ClientOnScreen(w);
+    return (w.style & WS_VISIBLE) && c.right > c.left && c.bottom > c.top;
+}
+
+// Forms and boxes owned by the application's own window (never on the screen) would have no
+// window to stay above, and a click on the main window would bury them. When one comes on the
+// screen it chooses the window in front (the active one, else the topmost on the screen) and
+// stays above it while both are on the screen. A window that came first, like the main form,
+// chooses none and stays free.
+std::map<HWND, HWND>& StandInOwners() {
+    static std::map<HWND, HWND> owners;
+    return owners;
+}
+
+HWND OwnerOnScreen(const detail::Window& w) {
+    auto& table = detail::WindowTable::Get();
+    detail::WindowPtr owner = table.Find(w.owner);
+    if (!owner || OnScreen(*owner)) return w.owner;
+    auto& standIns = StandInOwners();
+    if (!OnScreen(w)) {
+        standIns.erase(w.handle);
+        return w.owner;
+    }
+    if (auto it = standIns.find(w.handle); it != standIns.end()) {
+        if (!it->second) return w.owner;
+        if (detail::WindowPtr kept = table.Find(it->second);
+            kept && kept->state == detail::WindowState::Alive && OnScreen(*kept))
+            return it->second;
+    }
+    auto usable = [&](HWND h) {
+        detail::WindowPtr c = table.Find(h);
+        auto above = standIns.find(h);
+        return c && h != w.handle && !c->parent && c->owner != w.handle && c->state == detail::WindowState::Alive &&
+               OnScreen(*c) && !(c->style & WS_MINIMIZE) && !(c->exStyle & WS_EX_TOOLWINDOW) &&
+               (!(c->style & WS_POPUP) || (c->style & WS_CAPTION) == WS_CAPTION) &&
+               (above == standIns.end() || above->second != w.handle);
+    };
+    HWND chosen = nullptr;
+    if (HWND active = GetActiveWindow(); usable(active)) chosen = active;
+    for (HWND h : table.TopLevels())
+        if (!chosen && usable(h)) chosen = h;
+    standIns[w.handle] = chosen;
+    return chosen ? chosen : w.owner;
+}
+
 HWND TopLevelOf(HWND hwnd) {
     auto& table = detail::WindowTable::Get();
     detail::WindowPtr w = table.Find(hwnd);
@@ -160,7 +208,7 @@ bool ReadTopLevelState(HWND hwnd, TopLevelState* state) {
     state->enabled = (w->style & WS_DISABLED) == 0;
     state->popup = (w->style & WS_POPUP) && (w->style & WS_CAPTION) != WS_CAPTION && !(w->style & WS_THICKFRAME);
     state->toolWindow = (w->exStyle & WS_EX_TOOLWINDOW) != 0;
-    state->owner = w->owner;
+    state->owner = OwnerOnScreen(*w);
     return true;
 }
 
@@ -174,12 +222,25 @@ void NoteTopLevel(HWND hwnd) {
     Backend* b = ForThisThread();
     if (!b) return;
     b->TopLevelChanged(state);
+    // Windows that stayed above this one choose again when it leaves the screen.
+    if (!state.visible) {
+        std::vector<HWND> orphans;
+        for (auto it = StandInOwners().begin(); it != StandInOwners().end();)
+            if (it->second == hwnd) {
+                orphans.push_back(it->first);
+                it = StandInOwners().erase(it);
+            } else {
+                ++it;
+            }
+        for (HWND o : orphans) NoteTopLevel(o);
+    }
     // A window shown during long work shows the busy pointer like the others at once.
     if (state.visible)
         if (auto busy = ScreenCursorShape()) b->SetCursor(hwnd, *busy);
 }
 
 void NoteDestroyed(HWND hwnd) {
+    StandInOwners().erase(hwnd);
     if (Backend* b = ForThisThread()) b->TopLevelDestroyed(hwnd);
 }
 

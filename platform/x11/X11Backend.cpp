@@ -297,6 +297,7 @@ private:
         if (s.owner != t.state.owner) {
             auto o = tops_.find(s.owner);
             if (o != tops_.end()) XSetTransientForHint(dpy_, t.win, o->second.win);
+            else XDeleteProperty(dpy_, t.win, XA_WM_TRANSIENT_FOR);
         }
         int x = s.client.left, y = s.client.top;
         int w = std::max<int>(1, s.client.right - s.client.left), h = std::max<int>(1, s.client.bottom - s.client.top);

@@ -291,19 +291,39 @@ TEST_F(FormsTest, MaximisedChildFormFillsItsParentWindow) {
     EXPECT_TRUE(alive.expired());
 }
 
-// A display that keeps the pointer shape it was given for each top-level window.
+// A display that keeps the pointer shape and the owner it was given for each top-level window.
 class CursorRecorder final : public platform::display::Backend {
 public:
     const char* Name() const override { return "recorder"; }
     bool IsInteractive() const override { return false; }
-    void TopLevelChanged(const platform::display::TopLevelState&) override {}
+    void TopLevelChanged(const platform::display::TopLevelState& s) override { owners[s.hwnd] = s.owner; }
     void TopLevelDestroyed(HWND) override {}
     void Damaged(HWND) override {}
     String SelectionText(platform::display::Selection) override { return {}; }
     void SetSelectionText(platform::display::Selection, const String&) override {}
     void SetCursor(HWND top, platform::display::CursorShape shape) override { shapes[top] = shape; }
     std::map<HWND, platform::display::CursorShape> shapes;
+    std::map<HWND, HWND> owners;
 };
+
+TEST_F(FormsTest, AFormOwnedByTheHiddenApplicationWindowStaysAboveTheWindowInFront) {
+    TForm* main = NewForm("Main");
+    main->Show();
+    SetActiveWindow(main->Handle());
+    CursorRecorder display;
+    platform::display::Backend* was = platform::display::SwapForTesting(&display);
+    TForm* dialog = NewForm("Dialog");
+    ASSERT_EQ(GetWindow(dialog->Handle(), GW_OWNER), Application->Handle());
+    dialog->Show();
+    SetActiveWindow(dialog->Handle());
+    TForm* box = NewForm("Box");
+    box->Show();
+    SetActiveWindow(main->Handle());  // the person clicks the main window: the dialog keeps its owner
+    dialog->SetCaption("Dialog again");
+    platform::display::SwapForTesting(was);
+    EXPECT_EQ(display.owners[dialog->Handle()], main->Handle());
+    EXPECT_EQ(display.owners[box->Handle()], dialog->Handle());
+}
 
 TEST_F(FormsTest, ScreenCursorIsOneForTheProcessAndEveryWindowShowsIt) {
     using platform::display::CursorShape;
