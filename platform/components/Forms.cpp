@@ -138,7 +138,8 @@ void TCustomForm::SetUniqueName(const String& Base) {
 void TCustomForm::CreateParams(TCreateParams& Params) {
     TWinControl::CreateParams(Params);
     Params.Style &= ~WS_VISIBLE;
-    if (Parent()) return;
+    // A form placed in another program's window (a plug-in's page) is a child of that window.
+    if (Parent() || ParentWindow()) return;
     Params.Style = WS_CLIPCHILDREN;
     Params.ExStyle = 0;
     switch (borderStyle_) {
