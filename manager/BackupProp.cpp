@@ -80,6 +80,10 @@ void TFormBackupProp::BuildForm() {
     tbSystem = new TToolBar(this);
     tbSystem->SetName("tbSystem");
     tbSystem->SetParent(tsBackup);
+    // A tool bar sticks to the top by default; this one stands below the description, and its
+    // buttons are words, not pictures.
+    tbSystem->SetAlign(alNone);
+    tbSystem->SetShowCaptions(true);
     tbSystem->SetBounds(8, 142, 522, 24);
     lSystem = label(tbSystem, "Backup system:  ", 0, 0);
     tsBackup_SystemName = new TComboBox(this);
@@ -132,6 +136,10 @@ void TFormBackupProp::BuildForm() {
 }
 
 void TFormBackupProp::FormCreate(TObject*) {
+    // The buttons took their captions after joining the bar: lay them out by their words
+    // before the combo box gets what they leave.
+    tbSystem->Realign();
+    tbResize(tbSystem);
     for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
     String folder = pluginsFolder_;
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();

@@ -132,6 +132,9 @@ void TFormMain::BuildForm() {
     TreeEx->OnDeletion = [this](TObject* s, TTreeExNode* n) { TreeExDeletion(s, n); };
     static_cast<TMainTreeEx*>(TreeEx)->OnWindowCreated = [this] { TreeExRecreated(); };
     Splitter = MakeComponent<TSplitter>(this, this, "Splitter");
+    // Left-aligned controls line up by their left edge: the splitter starts right of the tree's
+    // panel, else it lands at the window's edge and drags nothing.
+    Splitter->SetLeft(PanelLeft->Left() + PanelLeft->Width());
     Splitter->SetAlign(alLeft);
     Splitter->SetWidth(5);
 

@@ -6,7 +6,21 @@
 namespace qel {
 namespace {
 
-constexpr Integer kRowHeight = 22;
+// Heights of the rows stacked from the top; with the banner they leave room above the buttons
+// at the bottom (kButtonTop) in the designed client height.
+constexpr Integer kBannerHeight = 41;
+constexpr Integer kBarHeight = 24;
+constexpr Integer kCheckHeight = 20;
+constexpr Integer kSpacerHeight = 8;
+constexpr Integer kButtonTop = 270;
+constexpr Integer kCloseAppWidth = 125;  // "Close App Name:" with its box, in the desktop's font
+
+// Top-aligned controls stack by their top edge: one placed below everything stacked so far
+// joins the stack at its bottom, in the order the form builds them.
+void StackAtTop(TControl* c) {
+    c->SetTop(100000);
+    c->SetAlign(alTop);
+}
 
 }  // namespace
 
@@ -21,21 +35,23 @@ void TFormProperties::BuildForm() {
     SetName("FormProperties");
     SetCaption("Properties");
     SetBorderStyle(bsToolWindow);
+    // The window's frame is known once it exists; only then does a client size come out exact.
+    HandleNeeded();
     SetClientWidth(373);
     SetClientHeight(305);
     SetPosition(poScreenCenter);
 
     PanelBanner = MakeComponent<TPanel>(this, this, "PanelBanner");
-    PanelBanner->SetAlign(alTop);
-    PanelBanner->SetHeight(41);
+    PanelBanner->SetHeight(kBannerHeight);
+    StackAtTop(PanelBanner);
     PanelBanner->SetColor(clWhite);
     lFile = MakeComponent<TLabel>(this, this, "lFile");
     lFile->SetVisible(false);
 
     auto bar = [this](const char* name) {
         auto* b = MakeComponent<TToolBar>(this, this, name);
-        b->SetAlign(alTop);
-        b->SetHeight(kRowHeight + 4);
+        b->SetHeight(kBarHeight);
+        StackAtTop(b);
         b->SetShowCaptions(true);
         b->OnResize = [this](TObject* s) { tbResize(s); };
         return b;
@@ -59,7 +75,7 @@ void TFormProperties::BuildForm() {
     ToolBarPrg = bar("ToolBarPrg");
     cCloseApp = MakeComponent<TCheckBox>(this, ToolBarPrg, "cCloseApp");
     cCloseApp->SetCaption("Close App Name:");
-    cCloseApp->SetWidth(110);
+    cCloseApp->SetWidth(kCloseAppWidth);
     cCloseApp->OnClick = [this](TObject* s) { cCloseAppClick(s); };
     ePrg = MakeComponent<TEdit>(this, ToolBarPrg, "ePrg");
     PopupMenuPrg = MakeComponent<TPopupMenu>(this, nullptr, "PopupMenuPrg");
@@ -74,20 +90,20 @@ void TFormProperties::BuildForm() {
 
     auto check = [this](const char* name, const char* caption) {
         auto* c = MakeComponent<TCheckBox>(this, this, name);
-        c->SetAlign(alTop);
-        c->SetHeight(kRowHeight);
+        c->SetHeight(kCheckHeight);
+        StackAtTop(c);
         c->SetCaption(caption);
         return c;
     };
     cPassword = check("cPassword", "With password");
     cPassword->OnClick = [this](TObject* s) { cCloseAppClick(s); };
     ePassword = MakeComponent<TEdit>(this, this, "ePassword");
-    ePassword->SetAlign(alTop);
+    StackAtTop(ePassword);
     ePassword->SetMaxLength(kPasswordMaxLength);
     ePassword->SetPasswordChar('#');
     auto* spacer = MakeComponent<TBevel>(this, this, "Spacer");
-    spacer->SetAlign(alTop);
-    spacer->SetHeight(8);
+    spacer->SetHeight(kSpacerHeight);
+    StackAtTop(spacer);
     cFileSize = check("cFileSize", "Backup on file size change");
     cFileDate = check("cFileDate", "Backup on file date change");
     cClosePrg = check("cClosePrg", "Backup on close program");
@@ -97,7 +113,7 @@ void TFormProperties::BuildForm() {
     auto button = [this](const char* name, const char* caption, Integer left) {
         auto* b = MakeComponent<TButton>(this, this, name);
         b->SetCaption(caption);
-        b->SetBounds(left, 270, 75, 25);
+        b->SetBounds(left, kButtonTop, 75, 25);
         b->OnClick = [this](TObject* s) { cmdClick(s); };
         return b;
     };
@@ -114,6 +130,9 @@ void TFormProperties::BuildForm() {
 
 void TFormProperties::FormCreate(TObject*) {
     SetModalResult(mrCancel);
+    // The buttons took their captions after joining their bars: lay them out by their words
+    // before the edits get what they leave.
+    for (TToolBar* bar : {ToolBarOpen, ToolBarQel, ToolBarPrg}) bar->Realign();
     tbResize(nullptr);
 }
 
