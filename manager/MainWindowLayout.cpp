@@ -141,6 +141,8 @@ void TFormMain::BuildForm() {
     PageControl = MakeComponent<TPageControl>(this, this, "PageControl");
     PageControl->SetAlign(alClient);
     PageControl->SetStyle(tsFlatButtons);
+    // Its tabs are hidden and pages change by code only: nothing there for the keyboard.
+    PageControl->SetTabStop(false);
 
     auto page = [this](const char* name, const char* caption) {
         auto* ts = MakeComponent<TTabSheet>(this, nullptr, name);
