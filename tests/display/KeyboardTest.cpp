@@ -25,6 +25,8 @@ using namespace maintest;
 
 namespace {
 
+constexpr int kF10 = 0x79;
+
 TWinControl* ControlOf(HWND h) { return static_cast<TWinControl*>(GetPropA(h, "TarvikControl")); }
 
 void Key(int vk) {
@@ -170,6 +172,18 @@ TEST_F(KeyboardTest, EveryFormIsWorkedByTabSpaceAndReturn) {
         f->TreeEx->SetSelected(node);
         WalkByKeyboard(page, f->Handle());
     }
+    // The menus hold commands no control shows: F10 opens the first, as a menu bar's does.
+    int opened = 0;
+    TNotifyEvent popup = f->mnuFile->OnPopup;
+    f->mnuFile->OnPopup = [&opened](TObject*) { ++opened; };
+    f->TreeEx->SetFocus();
+    platform::ForcePersonAtDisplayForTesting(true);
+    platform::SetPersonIdleHook([] { return false; });  // the person walks away: the menu closes
+    Key(kF10);
+    platform::SetPersonIdleHook({});
+    platform::ForcePersonAtDisplayForTesting(std::nullopt);
+    f->mnuFile->OnPopup = popup;
+    EXPECT_EQ(opened, 1) << "F10 does not open the File menu";
 
     Walk("Add Folder", new TFormAddFolder(f));
     auto* backup = new TFormBackupProp(f, f->Plugins(), f->PluginsFolder);
