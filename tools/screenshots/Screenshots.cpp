@@ -68,6 +68,7 @@ constexpr Picture kPictures[] = {
     {"options-backup", "Options and installation, Backup tab."},
     {"about", "About."},
     {"dialog-restore", "The save dialog that asks where a version is restored to."},
+    {"dialog-open-qel-file", "The open dialog of the plug-in's settings (\"Qel File\")."},
     {"dialog-save-history", "The save dialog of \"Click for Save\" on the History page."},
     {"box-plugin-info", "Box: the plug-in's Info button in Add Backup...."},
     {"box-plugin-settings-help", "Box: Help in the plug-in's settings dialog."},
@@ -293,6 +294,9 @@ struct Walk {
                 Find<TCheckBox>(p, "cFileDate")->SetChecked(true);
                 Find<TCheckBox>(p, "cPassword")->SetChecked(true);
                 Find<TEdit>(p, "ePassword")->SetText("secret");
+                Expect("dialog-open-qel-file",
+                       [](TCustomForm& d) { dynamic_cast<platform::TFileDialogForm&>(d).btnCancel->Click(); });
+                Find<TToolButton>(p, "cmdQelOpen")->Click();
                 Expect("box-plugin-settings-help", [](TCustomForm& b) { Press(b, "OK"); });
                 Find<TButton>(p, "cmdHelp")->Click();
                 Find<TButton>(p, "cmdOk")->Click();
