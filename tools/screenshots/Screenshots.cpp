@@ -23,6 +23,7 @@
 #include <functional>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "manager/AddFolder.h"
 #include "manager/BackupProp.h"
@@ -34,9 +35,11 @@
 #include "platform/Drives.h"
 #include "platform/FileDialogForm.h"
 #include "platform/Forms.h"
+#include "platform/MenuLoop.h"
 #include "platform/MessageLoop.h"
 #include "platform/Profile.h"
 #include "platform/StdCtrls.h"
+#include "platform/display/Input.h"
 #include "platform/display/Render.h"
 
 using namespace manager;
@@ -57,6 +60,12 @@ constexpr Picture kPictures[] = {
     {"plugin-help", "The plug-in's page, Help tab."},
     {"main-actions", "The main window on the Actions page."},
     {"main-history", "The main window on the History page."},
+    {"menu-file", "The File menu on a backup (F10 opens it; Left and Right go on to Options and Help)."},
+    {"menu-options", "The Options menu."},
+    {"menu-help", "The Help menu."},
+    {"menu-tree", "The tree's popup menu on a backup."},
+    {"menu-tray", "The notification-area icon's menu."},
+    {"menu-restore-list", "The plug-in's restore list popup menu on a version."},
     {"add-folder", "Add Folder as it opens."},
     {"backup-properties", "Add Backup... as it opens."},
     {"backup-properties-configured", "Add Backup... after Configure and Info."},
@@ -170,11 +179,58 @@ bool Serve() {
     return true;
 }
 
+// A menu is photographed over the window it drops from, as a person sees it, then closed.
+std::string g_menuShot;
+HWND g_menuOver = nullptr;
+
+void ShootMenu() {
+    const std::string name = std::exchange(g_menuShot, std::string());
+    const std::vector<HWND> menus = platform::OpenMenuWindows();
+    HWND menu = menus.empty() ? nullptr : menus.back();
+    platform::display::Image under, over;
+    if (!menu || !platform::display::RenderToImage(g_menuOver, &under) || !platform::display::RenderToImage(menu, &over))
+        return Fail("no menu to picture for " + name);
+    RECT r;
+    GetWindowRect(menu, &r);
+    POINT origin{0, 0};
+    ClientToScreen(g_menuOver, &origin);
+    for (int y = 0; y < over.height; ++y)
+        for (int x = 0; x < over.width; ++x) {
+            const int ux = static_cast<int>(r.left - origin.x) + x, uy = static_cast<int>(r.top - origin.y) + y;
+            if (ux >= 0 && uy >= 0 && ux < under.width && uy < under.height)
+                under.argb[static_cast<std::size_t>(uy * under.width + ux)] =
+                    over.argb[static_cast<std::size_t>(y * over.width + x)];
+        }
+    if (!platform::display::WritePng(under, (g_out / (name + ".png")).string())) return Fail("cannot write " + name);
+    g_taken.insert(name);
+    std::printf("%s.png (menu)\n", name.c_str());
+}
+
+// Opens a menu by the person's way in, pictures it over the window and closes it.
+void ShootMenuOf(const std::string& name, HWND over, const std::function<void()>& open) {
+    g_menuShot = name;
+    g_menuOver = over;
+    // The first menu after the page's tabs changed closes before it waits (an event still on
+    // its way closes it): the person simply opens it again.
+    for (int attempt = 0; attempt < 3 && !g_menuShot.empty(); ++attempt) {
+        open();
+        Pump(200);
+    }
+    if (!g_menuShot.empty()) Fail("the menu for " + name + " never opened");
+    g_menuShot.clear();
+}
+
 // Boxes and forms wait for the person in a loop that asks the idle hook; the file dialog calls
 // its driver once it is on screen.
 void InstallPerson() {
     platform::ForcePersonAtDisplayForTesting(true);
-    platform::SetPersonIdleHook([] { return Serve(); });  // false: the loop gives up, the window answers Cancel
+    platform::SetPersonIdleHook([] {
+        if (!g_menuShot.empty()) {
+            ShootMenu();
+            return false;  // the person walks away: the menu closes
+        }
+        return Serve();  // false: the loop gives up, the window answers Cancel
+    });
     platform::SetFileDialogDriverForTests([](platform::TFileDialogForm& dialog) {
         if (g_answers.empty()) return Fail("a file dialog nobody expected: " + dialog.Caption());
         Answer next = std::move(g_answers.front());
@@ -251,8 +307,8 @@ struct Walk {
         Pump(300);
         Shoot(main.Handle(), "main-welcome");
         // A step that went wrong leaves the answers out of step: the walk stops there.
-        for (auto step : {&Walk::AddFolder, &Walk::AddBackup, &Walk::BackupPage, &Walk::Boxes, &Walk::OtherPages,
-                          &Walk::Dialogs}) {
+        for (auto step : {&Walk::AddFolder, &Walk::AddBackup, &Walk::BackupPage, &Walk::Menus, &Walk::Boxes,
+                          &Walk::OtherPages, &Walk::Dialogs}) {
             if (g_failed) return;
             (this->*step)();
         }
@@ -363,6 +419,41 @@ struct Walk {
         Shoot(main.Handle(), "plugin-help");
         pluginTabs->SetActivePageIndex(0);
         Pump(200);
+    }
+
+    void Menus() {
+        HWND w = main.Handle();
+        // The person comes back to the main window from the dialogs before.
+        SetForegroundWindow(w);
+        SetActiveWindow(w);
+        main.TreeEx->SetSelected(backup);
+        main.TreeEx->SetFocus();
+        Pump(100);
+        ShootMenuOf("menu-file", w, [] {
+            platform::display::InputKey(0x79, true, "", 0);  // F10
+            platform::display::InputKey(0x79, false, "", 0);
+        });
+        ShootMenuOf("menu-options", w, [this] { main.tbOptions->Click(); });
+        ShootMenuOf("menu-help", w, [this] { main.tbHelp->Click(); });
+        auto at = [](TControl* c, int x, int y) {
+            POINT p{x, y};
+            ClientToScreen(dynamic_cast<TWinControl*>(c) ? static_cast<TWinControl*>(c)->Handle() : nullptr, &p);
+            return p;
+        };
+        ShootMenuOf("menu-tree", w, [&] {
+            const POINT p = at(main.TreeEx, 60, 60);
+            main.CurrentNode = backup;
+            main.PopupMenuLeft->Popup(p.x, p.y);
+        });
+        ShootMenuOf("menu-tray", w, [&] {
+            const POINT p = at(main.StatusBar, main.StatusBar->Width() - 160, 0);
+            main.PopupMenuSysTray->Popup(p.x, p.y - 100);
+        });
+        restoreList->SetSelected(restoreList->Items()->Item(1));
+        ShootMenuOf("menu-restore-list", w, [&] {
+            const POINT p = at(restoreList, 120, 40);
+            restoreList->PopupMenu()->Popup(p.x, p.y);
+        });
     }
 
     // The plug-in's boxes, each reached the way a person reaches it.
