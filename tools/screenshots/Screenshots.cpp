@@ -337,7 +337,7 @@ struct Walk {
     void AddBackup() {
         fs::path notes = work / "notes.txt", zip = work / "notes.zip";
         WriteFile(notes, "First draft.\n");
-        Expect("backup-properties", [this, notes, zip](TCustomForm& f) {
+        Expect("backup-properties", [notes, zip](TCustomForm& f) {
             auto& d = dynamic_cast<TFormBackupProp&>(f);
             d.tsBackup_BackupName->SetText("Notes");
             d.tsBackup_BackupDescription->SetText("The thesis notes, kept at every change.");
