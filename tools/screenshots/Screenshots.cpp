@@ -408,6 +408,7 @@ struct Walk {
 
     void BackupPage() {
         if (!restoreList) return;
+        main.TreeEx->SetSelected(backup);  // the person clicks the new backup in the tree
         restoreList->SetSelected(restoreList->Items()->Item(0));
         Pump(200);
         Shoot(main.Handle(), "main-backup");
