@@ -79,7 +79,7 @@ constexpr Picture kPictures[] = {
     {"dialog-restore", "The save dialog that asks where a version is restored to."},
     {"dialog-open-qel-file", "The open dialog of the plug-in's settings (\"Qel File\")."},
     {"dialog-save-history", "The save dialog of \"Click for Save\" on the History page."},
-    {"box-plugin-info", "Box: the plug-in's Info button in Add Backup...."},
+    {"box-plugin-info", "Box: the plug-in's Info button in the Add Backup... dialog."},
     {"box-plugin-settings-help", "Box: Help in the plug-in's settings dialog."},
     {"box-restore-done", "Box: a version restored."},
     {"box-restore-replace", "Box: restoring over a file that exists."},
