@@ -130,13 +130,19 @@ void TTrayIcon::Unhook(HWND window, WNDPROC hook, WNDPROC saved) {
 
 void TTrayIcon::AfterLoad() {
     TComponent::AfterLoad();
-    if (startMinimized_ && !(ComponentState() & csDesigning)) {
+    const bool hide = startMinimized_ && !(ComponentState() & csDesigning);
+    if (hide) {
         Application->SetShowMainForm(false);
         ShowWindow(Application->Handle(), SW_HIDE);
     }
     ModifyIcon();
     ApplyIconVisible(iconVisible_);
+    // A desktop without a notification area cannot show the icon the program hides into: the
+    // program starts with its main window shown instead, so that the person can reach it.
+    if (hide && iconVisible_ && !InTray()) Application->SetShowMainForm(true);
 }
+
+bool TTrayIcon::InTray() { return ModifyIcon(); }
 
 // ---- the shell record
 
@@ -295,10 +301,12 @@ void TTrayIcon::CycleStep() {
 }
 
 void TTrayIcon::DoMinimizeToTray() {
+    SetIconVisible(true);
+    // Without a notification area the program would be lost off-screen: it stays minimised.
+    if (!InTray()) return;
     // Hidden as a form (not only its window), so that showing it again brings it back.
     if (TCustomForm* main = Application->MainForm()) main->Hide();
     ShowWindow(Application->Handle(), SW_HIDE);
-    SetIconVisible(true);
 }
 
 // ---- the popup menu
@@ -412,7 +420,13 @@ LRESULT TTrayIcon::ApplicationHook(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 LRESULT TTrayIcon::OwnerHook(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     HookChains& chains = OwnerChains();
     if (!IconsOf(chains, hwnd).empty()) {
-        if (msg == WM_SHOWWINDOW && wParam != 0 && lParam == 0) {
+        TCustomForm* main = Application->MainForm();
+        if (msg == WM_SIZE && wParam == SIZE_MINIMIZED && main && main->HandleAllocated() && main->Handle() == hwnd) {
+            // The desktop minimises the main window itself, never the application's window:
+            // for the person that is minimising the program.
+            for (TTrayIcon* icon : IconsOf(chains, hwnd))
+                if (StillHooked(chains, hwnd, icon) && icon->minimizeToTray_) icon->DoMinimizeToTray();
+        } else if (msg == WM_SHOWWINDOW && wParam != 0 && lParam == 0) {
             // Shown again (say by a menu item of the icon): the program comes back to the front.
             HWND app = Application->Handle();
             ShowWindow(app, SW_RESTORE);

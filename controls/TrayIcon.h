@@ -97,6 +97,8 @@ private:
     LRESULT CallbackMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void IconMouse(UINT mouseMessage);
     bool Notify(DWORD message);
+    // The desktop shows the icon (the shell accepts a change of it).
+    bool InTray();
     // False when the shell call is to be skipped (design time without a preview).
     bool FillRecord();
     void ApplyIconVisible(bool visible);

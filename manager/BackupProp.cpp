@@ -80,11 +80,12 @@ void TFormBackupProp::BuildForm() {
     tbSystem = new TToolBar(this);
     tbSystem->SetName("tbSystem");
     tbSystem->SetParent(tsBackup);
-    // A tool bar sticks to the top by default; this one stands below the description, and its
-    // buttons are words, not pictures.
+    // A tool bar sticks to its parent's top unless told otherwise; this one stands mid-page,
+    // below the description, and must not cover the creation time and the name.
     tbSystem->SetAlign(alNone);
-    tbSystem->SetShowCaptions(true);
     tbSystem->SetBounds(8, 142, 522, 24);
+    // The buttons have no pictures: without their captions they would be blank.
+    tbSystem->SetShowCaptions(true);
     lSystem = label(tbSystem, "Backup system:  ", 0, 0);
     tsBackup_SystemName = new TComboBox(this);
     tsBackup_SystemName->SetName("tsBackup_SystemName");

@@ -176,6 +176,10 @@ void TFormMain::FormCreate(TObject*) {
     Application->OnException = [this](TObject* s, Exception& e) { AppException(s, e); };
     PageControl->SetActivePage(tsBackupInfo);
     Navigate(DefaultPageFile);
+    // The welcome page is the Backup's root's page, so the commands act there: without this
+    // the last root built (History) stays current, and the File menu of a first start hides
+    // Add, which the welcome page tells the person to choose.
+    CurrentNode = BackupRoot;
 }
 
 void TFormMain::ReportException(std::exception_ptr error) {

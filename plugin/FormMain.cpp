@@ -35,7 +35,7 @@ void TFormMain::ShowPage() {
         item->SubItems()->Add(IntToStr(page_.Rows()[static_cast<std::size_t>(row)].Index));
     }
     lvRestore->Items()->EndUpdate();
-    LInfo->SetCaption(page_.Status());
+    ShowStatus();
 }
 
 void TFormMain::ZipperEndZip(TObject*, const String&, Int64, Int64, Int64) {
@@ -54,7 +54,7 @@ void TFormMain::Working(bool working) { Screen->SetCursor(working ? crHourGlass 
 
 void TFormMain::RowRemoved(Integer row) {
     if (row >= 0 && row < lvRestore->Items()->Count()) lvRestore->Items()->Delete(row);
-    LInfo->SetCaption(page_.Status());
+    ShowStatus();
 }
 
 void TFormMain::lvRestoreSelectItem(TObject*, TListItem*, bool Selected) {
@@ -75,7 +75,12 @@ void TFormMain::cmdClick(TObject* Sender) {
     } else if (Sender == cmdRestore || Sender == cmdRestore1) {
         RestoreSelected();
     } else if ((Sender == cmdRemove || Sender == cmdRemove1) && SelectedRow() >= 0) {
-        page_.Remove(SelectedRow());
+        // A removed version cannot be had back: the person confirms which one goes.
+        TListItem* item = lvRestore->Selected();
+        const String question = "Remove " + item->Caption() + " of " + item->SubItems()->Strings(1) + " from the archive?";
+        // While a backup runs the page refuses at once, without asking.
+        if (page_.Busy() || MessageBoxA(nullptr, question.c_str(), "Remove", MB_YESNO | MB_ICONQUESTION) == IDYES)
+            page_.Remove(SelectedRow());
     } else if (Sender == cmdMakeEXE) {
         // The button is disabled from creation and nothing enables it.
         if (page_.Busy()) {

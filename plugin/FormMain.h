@@ -10,6 +10,7 @@
 #include "platform/Menus.h"
 #include "platform/StdCtrls.h"
 #include "platform/WebBrowser.h"
+#include "platform/SysUtils.h"
 #include "plugin/QelPage.h"
 
 namespace qel {
@@ -42,7 +43,8 @@ public:
 
     // Fills the restore list from the page's rows and shows the status.
     void ShowPage();
-    void ShowStatus() { LInfo->SetCaption(page_.Status()); }
+    // The status names files, whose "&" a label would take for an accelerator mark.
+    void ShowStatus() { LInfo->SetCaption(StringReplace(page_.Status(), "&", "&&", rfReplaceAll)); }
     // The row selected in the list, or -1.
     Integer SelectedRow() const;
 

@@ -17,6 +17,7 @@ constexpr Column kColumns[] = {{"Name", 110, taLeftJustify},
                                {"Full Path", 150, taLeftJustify},
                                {"Comment", 0, taLeftJustify}};
 constexpr Integer kButtonWidth = 100;
+constexpr Integer kSeparatorWidth = 8;
 
 }  // namespace
 
@@ -72,6 +73,9 @@ void TFormMain::BuildForm() {
     auto button = [this](const char* name, const char* caption, TToolButtonStyle style = tbsButton) {
         auto* b = MakeComponent<TToolButton>(this, ToolBarCmd, name);
         b->SetStyle(style);
+        // A separator is a narrow gap, not a button's width: at 100 it pushed "Make EXE" and
+        // the status past the end of the bar.
+        if (style == tbsSeparator) b->SetWidth(kSeparatorWidth);
         b->SetCaption(caption);
         if (style == tbsButton) b->OnClick = [this](TObject* s) { cmdClick(s); };
         return b;

@@ -6,21 +6,8 @@
 namespace qel {
 namespace {
 
-// Heights of the rows stacked from the top; with the banner they leave room above the buttons
-// at the bottom (kButtonTop) in the designed client height.
-constexpr Integer kBannerHeight = 41;
-constexpr Integer kBarHeight = 24;
-constexpr Integer kCheckHeight = 20;
-constexpr Integer kSpacerHeight = 8;
-constexpr Integer kButtonTop = 270;
+constexpr Integer kRowHeight = 20;  // with the banner, every row and the buttons fit the client height
 constexpr Integer kCloseAppWidth = 125;  // "Close App Name:" with its box, in the desktop's font
-
-// Top-aligned controls stack by their top edge: one placed below everything stacked so far
-// joins the stack at its bottom, in the order the form builds them.
-void StackAtTop(TControl* c) {
-    c->SetTop(100000);
-    c->SetAlign(alTop);
-}
 
 }  // namespace
 
@@ -35,23 +22,31 @@ void TFormProperties::BuildForm() {
     SetName("FormProperties");
     SetCaption("Properties");
     SetBorderStyle(bsToolWindow);
-    // The window's frame is known once it exists; only then does a client size come out exact.
-    HandleNeeded();
+    // The frame of a tool window is known once the window exists; a client size set before
+    // would take the frame out of the client area and put the buttons below the edge.
+    Handle();
     SetClientWidth(373);
     SetClientHeight(305);
     SetPosition(poScreenCenter);
 
+    // Rows aligned to the top stack by their Top: each new row is placed below the last
+    // before it is aligned, or it would go above the rows made before it.
+    Integer rowTop = 0;
+    auto stack = [&rowTop](TControl* c) {
+        c->SetTop(rowTop += 1000);
+        c->SetAlign(alTop);
+    };
     PanelBanner = MakeComponent<TPanel>(this, this, "PanelBanner");
-    PanelBanner->SetHeight(kBannerHeight);
-    StackAtTop(PanelBanner);
+    stack(PanelBanner);
+    PanelBanner->SetHeight(41);
     PanelBanner->SetColor(clWhite);
     lFile = MakeComponent<TLabel>(this, this, "lFile");
     lFile->SetVisible(false);
 
-    auto bar = [this](const char* name) {
+    auto bar = [this, &stack](const char* name) {
         auto* b = MakeComponent<TToolBar>(this, this, name);
-        b->SetHeight(kBarHeight);
-        StackAtTop(b);
+        stack(b);
+        b->SetHeight(kRowHeight + 4);
         b->SetShowCaptions(true);
         b->OnResize = [this](TObject* s) { tbResize(s); };
         return b;
@@ -88,22 +83,22 @@ void TFormProperties::BuildForm() {
     cmdSelectPrg->SetStyle(tbsDropDown);
     cmdSelectPrg->SetDropdownMenu(PopupMenuPrg);
 
-    auto check = [this](const char* name, const char* caption) {
+    auto check = [this, &stack](const char* name, const char* caption) {
         auto* c = MakeComponent<TCheckBox>(this, this, name);
-        c->SetHeight(kCheckHeight);
-        StackAtTop(c);
+        stack(c);
+        c->SetHeight(kRowHeight);
         c->SetCaption(caption);
         return c;
     };
     cPassword = check("cPassword", "With password");
     cPassword->OnClick = [this](TObject* s) { cCloseAppClick(s); };
     ePassword = MakeComponent<TEdit>(this, this, "ePassword");
-    StackAtTop(ePassword);
+    stack(ePassword);
     ePassword->SetMaxLength(kPasswordMaxLength);
     ePassword->SetPasswordChar('#');
     auto* spacer = MakeComponent<TBevel>(this, this, "Spacer");
-    spacer->SetHeight(kSpacerHeight);
-    StackAtTop(spacer);
+    stack(spacer);
+    spacer->SetHeight(8);
     cFileSize = check("cFileSize", "Backup on file size change");
     cFileDate = check("cFileDate", "Backup on file date change");
     cClosePrg = check("cClosePrg", "Backup on close program");
@@ -113,7 +108,7 @@ void TFormProperties::BuildForm() {
     auto button = [this](const char* name, const char* caption, Integer left) {
         auto* b = MakeComponent<TButton>(this, this, name);
         b->SetCaption(caption);
-        b->SetBounds(left, kButtonTop, 75, 25);
+        b->SetBounds(left, 272, 75, 25);
         b->OnClick = [this](TObject* s) { cmdClick(s); };
         return b;
     };

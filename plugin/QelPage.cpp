@@ -109,8 +109,9 @@ void TQelPage::Check() {
     if (settings_.ClosePrg && watch_.ProgramClosed(settings_.AppPrg)) same = false;
     if (same) {
         gate_.Succeeded();
-        // A readme change that failed stays in view until one succeeds.
-        SetStatus(readmeFailure_);
+        // A readme change that failed stays in view until one succeeds; otherwise the person
+        // sees that the file is safe, and in how many versions.
+        SetStatus(readmeFailure_.empty() ? VersionsStatus() : readmeFailure_);
         return;
     }
     if (!gate_.Allows(GateKey(file), GetTickCount())) {
@@ -118,6 +119,13 @@ void TQelPage::Check() {
         return;
     }
     StartBackup();
+}
+
+String TQelPage::VersionsStatus() const {
+    const String name = NamePart(settings_.QelFile);
+    Integer n = 0;
+    for (const auto& row : rows_) n += SameText(row.FileName, name) ? 1 : 0;
+    return IntToStr(n) + (n == 1 ? " version of " : " versions of ") + name + " in the archive";
 }
 
 TBackupOutcome TQelPage::StartBackup() {

@@ -57,6 +57,8 @@ public:
     // Writes the information page for a row (or none); gives its path.
     String InfoPage(std::optional<Integer> row);
 
+    // What the status says while the watched file is backed up: the versions the list holds.
+    String VersionsStatus() const;
     const String& Status() const { return status_; }
     const TQelSettings& Settings() const { return settings_; }
     const std::vector<TArchiveEntry>& Rows() const { return rows_; }

@@ -161,3 +161,66 @@ TDateTime Time() {
     std::int64_t day, ms;
     return SplitDateTime(Now(), day, ms) ? static_cast<double>(ms) / static_cast<double>(kMSecsPerDay) : 0.0;
 }
+
+// ---- DOS dates
+
+namespace platform::detail {
+namespace {
+unsigned DaysInMonth(int y, unsigned m) { return DaysInAMonth(static_cast<Word>(y), static_cast<Word>(m)); }
+}  // namespace
+
+Integer DosDateFromUnix(long long seconds) {
+    ::tzset();  // follow a TZ that changed while the process runs
+    time_t t = static_cast<time_t>(seconds);
+    struct tm tm {};
+    if (!::localtime_r(&t, &tm)) return 0x00210000;  // 1980-01-01 00:00:00
+    int year = tm.tm_year + 1900;
+    if (year < 1980) return 0x00210000;
+    if (year > 2107) return static_cast<Integer>(0xFF9FBF7Du);  // 2107-12-31 23:59:58
+    DWORD date = static_cast<DWORD>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    DWORD time = static_cast<DWORD>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    return static_cast<Integer>((date << 16) | time);
+}
+
+bool UnixFromDosDate(Integer dosDate, long long& seconds) {
+    DWORD v = static_cast<DWORD>(dosDate);
+    int year = static_cast<int>((v >> 25) & 0x7F) + 1980;
+    unsigned month = (v >> 21) & 0x0F, day = (v >> 16) & 0x1F;
+    unsigned hour = (v >> 11) & 0x1F, minute = (v >> 5) & 0x3F, second = (v & 0x1F) * 2;
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
+        second > 59)
+        return false;
+    struct tm tm {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = static_cast<int>(month) - 1;
+    tm.tm_mday = static_cast<int>(day);
+    tm.tm_hour = static_cast<int>(hour);
+    tm.tm_min = static_cast<int>(minute);
+    tm.tm_sec = static_cast<int>(second);
+    tm.tm_isdst = -1;
+    ::tzset();
+    time_t t = ::mktime(&tm);
+    if (t == static_cast<time_t>(-1)) return false;
+    seconds = t;
+    return true;
+}
+
+}  // namespace platform::detail
+
+TDateTime FileDateToDateTime(Integer fileDate) {
+    DWORD v = static_cast<DWORD>(fileDate);
+    Word year = static_cast<Word>(((v >> 25) & 0x7F) + 1980);
+    Word month = (v >> 21) & 0x0F, day = (v >> 16) & 0x1F;
+    Word hour = (v >> 11) & 0x1F, minute = (v >> 5) & 0x3F, second = static_cast<Word>((v & 0x1F) * 2);
+    return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
+}
+
+Integer DateTimeToFileDate(TDateTime dateTime) {
+    Word year, month, day, hour, minute, second, msec;
+    DecodeDate(dateTime, year, month, day);
+    DecodeTime(dateTime, hour, minute, second, msec);
+    if (year < 1980 || year > 2107) return 0;
+    DWORD date = static_cast<DWORD>(((year - 1980) << 9) | (month << 5) | day);
+    DWORD time = static_cast<DWORD>((hour << 11) | (minute << 5) | (second / 2));
+    return static_cast<Integer>((date << 16) | time);
+}

@@ -1,4 +1,5 @@
-// TBitmap: pixels in memory and the BMP file format.
+// TBitmap: pixels in memory and the BMP file format; TIcon, an image and its mask, which converts
+// to and from a bitmap.
 //
 // A BMP file is a 14-byte file header ("BM", file size, two reserved words, offset of the
 // pixel rows) and an info header of at least 40 bytes (size, width, height - negative for
@@ -251,4 +252,22 @@ void TBitmap::LoadFromResourceData(const void* Data, std::size_t Size) {
     }
     s.SetPosition(0);
     LoadFromStream(s);
+}
+
+// ---- icons: a bitmap and its mask
+
+void TIcon::Assign(TPersistent* Source) {
+    if (auto* i = dynamic_cast<TIcon*>(Source)) {
+        image_.Assign(&i->image_);
+        mask_ = i->mask_;
+        Changed();
+        return;
+    }
+    if (auto* b = dynamic_cast<TBitmap*>(Source)) {
+        image_.Assign(b);
+        mask_.assign(static_cast<std::size_t>(b->Width()) * static_cast<std::size_t>(b->Height()), false);
+        Changed();
+        return;
+    }
+    TGraphic::Assign(Source);
 }

@@ -138,7 +138,7 @@ public:
             buttons_.push_back(b);
             x += kButtonWidth + kButtonGap;
         }
-        HandleNeeded();  // the frame is known once the window exists: the client size comes out exact
+        Handle();  // the frame of the dialog border is known from here on: the client size counts it
         SetClientWidth(clientWidth);
         SetClientHeight(buttonTop + kButtonHeight + kMargin);
         SetActiveControl(edit_ ? static_cast<TWinControl*>(edit_) : buttons_[static_cast<std::size_t>(defaultIndex)]);

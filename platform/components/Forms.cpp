@@ -138,12 +138,14 @@ void TCustomForm::SetUniqueName(const String& Base) {
 void TCustomForm::CreateParams(TCreateParams& Params) {
     TWinControl::CreateParams(Params);
     Params.Style &= ~WS_VISIBLE;
-    // A form placed in another program's window (a plug-in's page) is a child of that window.
-    if (Parent() || ParentWindow()) return;
-    Params.Style = WS_CLIPCHILDREN;
+    if (Parent()) return;
+    // A form placed in another module's window (a plug-in's page in the host's panel) stays
+    // a child of that window; only a form of its own is a top-level window.
+    const bool embedded = ParentWindow() != nullptr;
+    Params.Style = WS_CLIPCHILDREN | (embedded ? WS_CHILD : 0);
     Params.ExStyle = 0;
     switch (borderStyle_) {
-        case bsNone: Params.Style |= WS_POPUP; break;
+        case bsNone: Params.Style |= embedded ? 0 : WS_POPUP; break;
         case bsSingle: Params.Style |= WS_CAPTION | WS_BORDER; break;
         case bsToolWindow:
             Params.Style |= WS_CAPTION | WS_BORDER;

@@ -1,11 +1,13 @@
+// Colours, fonts, brushes, pens, the canvas over a device context, and the graphic base class.
+//
+// The bottom of the component layer's graphics: bitmaps and icons (Bitmap.cpp) and pictures
+// (Picture.cpp) build on it, and it knows none of them (see the layout note in CMakeLists.txt).
 #include "platform/Graphics.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "detail/FileBytes.h"
-#include "platform/SysUtils.h"
-#include "detail/LayerFormat.h"
 
 COLORREF ColorToRGB(TColor Color) {
     if (Color == clNone || Color == clDefault) return 0;
@@ -315,84 +317,4 @@ void TGraphic::SaveToFile(const String& FileName) const {
     TMemoryStream stream;
     SaveToStream(stream);
     platform::detail::WriteFileBytes(FileName, stream.Bytes());
-}
-
-void TIcon::Assign(TPersistent* Source) {
-    if (auto* i = dynamic_cast<TIcon*>(Source)) {
-        image_.Assign(&i->image_);
-        mask_ = i->mask_;
-        Changed();
-        return;
-    }
-    if (auto* b = dynamic_cast<TBitmap*>(Source)) {
-        image_.Assign(b);
-        mask_.assign(static_cast<std::size_t>(b->Width()) * static_cast<std::size_t>(b->Height()), false);
-        Changed();
-        return;
-    }
-    TGraphic::Assign(Source);
-}
-
-// ---- picture
-
-void TPicture::Changed() {
-    if (OnChange) OnChange(this);
-}
-
-TBitmap* TPicture::Bitmap() {
-    if (!dynamic_cast<TBitmap*>(graphic_.get())) {
-        graphic_ = std::make_unique<TBitmap>();
-        graphic_->OnChange = [this](TObject*) { Changed(); };
-    }
-    return static_cast<TBitmap*>(graphic_.get());
-}
-
-TIcon* TPicture::Icon() {
-    if (!dynamic_cast<TIcon*>(graphic_.get())) {
-        graphic_ = std::make_unique<TIcon>();
-        graphic_->OnChange = [this](TObject*) { Changed(); };
-    }
-    return static_cast<TIcon*>(graphic_.get());
-}
-
-void TPicture::SetGraphic(TGraphic* Value) {
-    if (!Value) {
-        graphic_.reset();
-    } else if (dynamic_cast<TIcon*>(Value)) {
-        Icon()->Assign(Value);
-    } else {
-        Bitmap()->Assign(Value);
-    }
-    Changed();
-}
-
-void TPicture::LoadFromFile(const String& FileName) {
-    String ext = UpperCase(FileName.size() >= 4 ? FileName.substr(FileName.size() - 4) : FileName);
-    if (ext == ".BMP")
-        Bitmap()->LoadFromFile(FileName);
-    else if (ext == ".ICO")
-        Icon()->LoadFromFile(FileName);
-    else
-        throw EInvalidGraphic(platform::detail::LayerFormat("Unknown picture file extension (%s)", {ext}));
-    Changed();
-}
-
-void TPicture::SaveToFile(const String& FileName) const {
-    if (graphic_) graphic_->SaveToFile(FileName);
-}
-
-void TPicture::Assign(TPersistent* Source) {
-    if (!Source) {
-        SetGraphic(nullptr);
-        return;
-    }
-    if (auto* p = dynamic_cast<TPicture*>(Source)) {
-        SetGraphic(p->graphic_.get());
-        return;
-    }
-    if (auto* g = dynamic_cast<TGraphic*>(Source)) {
-        SetGraphic(g);
-        return;
-    }
-    TPersistent::Assign(Source);
 }

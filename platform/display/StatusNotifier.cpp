@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
 namespace platform::desktop {
 
@@ -51,6 +52,7 @@ struct StatusNotifierItem::State {
     sd_bus* bus = nullptr;
     sd_bus_slot* itemSlot = nullptr;
     sd_bus_slot* menuSlot = nullptr;
+    sd_bus_slot* watcherSlot = nullptr;
     std::string id, service, tip;
     int width = 0, height = 0;
     std::vector<std::uint8_t> pixels;  // ARGB, big-endian per pixel, as the protocol wants
@@ -60,6 +62,7 @@ struct StatusNotifierItem::State {
     ~State() {
         sd_bus_slot_unref(itemSlot);
         sd_bus_slot_unref(menuSlot);
+        sd_bus_slot_unref(watcherSlot);
         if (bus) sd_bus_flush_close_unref(bus);
     }
 
@@ -332,6 +335,18 @@ bool WatcherPresent(sd_bus* bus) {
 
 std::atomic<int> g_itemCount{0};
 
+// A panel that starts again brings a new watcher, which knows no items: tell it of this one.
+int WatcherChanged(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    const char *name = nullptr, *oldOwner = nullptr, *newOwner = nullptr;
+    if (sd_bus_message_read(m, "sss", &name, &oldOwner, &newOwner) < 0 || std::strcmp(name, kWatcher) != 0 ||
+        !newOwner || !*newOwner)
+        return 0;
+    auto* state = static_cast<State*>(userdata);
+    sd_bus_call_method_async(state->bus, nullptr, kWatcher, "/StatusNotifierWatcher", kWatcher,
+                             "RegisterStatusNotifierItem", nullptr, nullptr, "s", state->service.c_str());
+    return 0;
+}
+
 }  // namespace
 
 StatusNotifierItem::StatusNotifierItem(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -352,6 +367,9 @@ std::unique_ptr<StatusNotifierItem> StatusNotifierItem::Register(const std::stri
                                      "RegisterStatusNotifierItem", &error, nullptr, "s", state->service.c_str());
     sd_bus_error_free(&error);
     if (r < 0) return nullptr;
+    const std::string match = std::string("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
+                                          "member='NameOwnerChanged',arg0='") + kWatcher + "'";
+    sd_bus_add_match(state->bus, &state->watcherSlot, match.c_str(), WatcherChanged, state.get());
     return std::unique_ptr<StatusNotifierItem>(new StatusNotifierItem(std::move(state)));
 }
 

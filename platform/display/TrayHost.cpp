@@ -66,6 +66,12 @@ void PostMouse(const TrayEntry& e, std::initializer_list<UINT> messages) {
     for (UINT m : messages) PostMessageA(e.hwnd, e.callbackMessage, e.id, static_cast<LPARAM>(m));
 }
 
+// The panel names where the person clicked; the icon's owner reads it as the cursor (a menu of
+// its own opens there). Panels that do not know send 0, 0.
+void PointerAt(int x, int y) {
+    if (x != 0 || y != 0) SetCursorPos(x, y);
+}
+
 std::vector<desktop::TrayMenuItem> Snapshot(const TMenuItem* parent) {
     std::vector<desktop::TrayMenuItem> items;
     for (Integer i = 0; parent && i < parent->Count(); ++i) {
@@ -132,11 +138,18 @@ bool Add(const NOTIFYICONDATAA& data) {
     desktop::TrayCallbacks callbacks;
     // A person's click on a panel icon opens the program: the shell's double click, which runs
     // the icon menu's default item.
-    callbacks.activate = [&e](int, int) {
+    callbacks.activate = [&e](int x, int y) {
+        PointerAt(x, y);
         PostMouse(e, {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP});
     };
-    callbacks.secondaryActivate = [&e](int, int) { PostMouse(e, {WM_MBUTTONDOWN, WM_MBUTTONUP}); };
-    callbacks.contextMenu = [&e](int, int) { PostMouse(e, {WM_RBUTTONDOWN, WM_RBUTTONUP}); };
+    callbacks.secondaryActivate = [&e](int x, int y) {
+        PointerAt(x, y);
+        PostMouse(e, {WM_MBUTTONDOWN, WM_MBUTTONUP});
+    };
+    callbacks.contextMenu = [&e](int x, int y) {
+        PointerAt(x, y);
+        PostMouse(e, {WM_RBUTTONDOWN, WM_RBUTTONUP});
+    };
     callbacks.menu = [&e] {
         TPopupMenu* menu = MenuFor(e.hwnd, e.id);
         return menu ? Snapshot(menu->Items()) : std::vector<desktop::TrayMenuItem>{};

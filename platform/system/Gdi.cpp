@@ -1,9 +1,13 @@
-// Device contexts, drawing objects and painting on the headless desktop.
+// Device contexts, drawing objects, system colours and rectangles on the headless desktop.
 //
 // A device context is a RecordingCanvas on its window's display list plus the objects
-// selected into it. BeginPaint starts the window's list afresh (a paint redraws everything);
-// GetDC adds to it. Drawing objects are plain records: a font is a FontSpec, a brush and a pen
-// a colour.
+// selected into it. BeginPaint (Painting.cpp) starts the window's list afresh (a paint redraws
+// everything); GetDC adds to it. Drawing objects are plain records: a font is a FontSpec, a
+// brush and a pen a colour.
+//
+// This file sits below the window functions and the message queue: it reads a window's
+// display list from the window table and never calls a window function or sends a message
+// (see the layout note in CMakeLists.txt).
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -11,6 +15,7 @@
 #include <type_traits>
 
 #include "platform/Canvas.h"
+#include "platform/Style.h"
 #include "platform/Windows.h"
 #include "detail/WindowTable.h"
 #include "platform/display/Hooks.h"
@@ -130,88 +135,7 @@ std::vector<String> WindowDisplayTexts(HWND hwnd) {
 
 }  // namespace platform
 
-// ---- painting
-
-BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
-    if (!hwnd) return FALSE_;
-    WindowPtr w = WindowTable::Get().FindAlive(hwnd);
-    if (!w) return FALSE_;
-    if (!w->redraw) return TRUE_;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    RECT r = rect ? *rect : client;
-    if (w->invalid)
-        UnionRect(&w->invalidRect, &w->invalidRect, &r);
-    else
-        w->invalidRect = r;
-    w->invalid = true;
-    if (erase) w->eraseNeeded = true;
-    return TRUE_;
-}
-
-BOOL ValidateRect(HWND hwnd, const RECT*) {
-    WindowPtr w = WindowTable::Get().FindAlive(hwnd);
-    if (!w) return FALSE_;
-    w->invalid = false;
-    w->eraseNeeded = false;
-    return TRUE_;
-}
-
-BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL) {
-    WindowPtr w = WindowTable::Get().FindAlive(hwnd);
-    if (!w) return FALSE_;
-    if (rect) *rect = w->invalid ? w->invalidRect : RECT{};
-    return w->invalid ? TRUE_ : FALSE_;
-}
-
-BOOL UpdateWindow(HWND hwnd) {
-    WindowPtr w = WindowTable::Get().FindAlive(hwnd);
-    if (!w) return FALSE_;
-    if (w->invalid) {
-        SendMessageA(hwnd, WM_PAINT, 0, 0);
-        w->invalid = false;
-    }
-    return TRUE_;
-}
-
-BOOL RedrawWindow(HWND hwnd, const RECT* rect, void*, UINT flags) {
-    if (flags & RDW_INVALIDATE) {
-        InvalidateRect(hwnd, rect, (flags & RDW_ERASE) ? TRUE_ : FALSE_);
-        if (flags & RDW_ALLCHILDREN) {
-            EnumChildWindows(
-                hwnd, [](HWND child, LPARAM erase) { return InvalidateRect(child, nullptr, static_cast<BOOL>(erase)); },
-                (flags & RDW_ERASE) ? 1 : 0);
-        }
-    }
-    if (flags & RDW_UPDATENOW) UpdateWindow(hwnd);
-    return TRUE_;
-}
-
-HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
-    WindowPtr w = WindowTable::Get().FindAlive(hwnd);
-    if (!w) return nullptr;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    RECT area = w->invalid ? w->invalidRect : client;
-    bool erase = w->eraseNeeded;
-    w->invalid = false;
-    w->eraseNeeded = false;
-    w->display->clear();
-    HDC dc = NewDc(hwnd);
-    bool erased = erase && SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0;
-    if (paint) {
-        paint->hdc = dc;
-        paint->fErase = erase && !erased ? TRUE_ : FALSE_;
-        paint->rcPaint = area;
-    }
-    return dc;
-}
-
-BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
-    if (!paint) return FALSE_;
-    if (DeviceContext* dc = Dc(paint->hdc)) FreeDc(dc);
-    return TRUE_;
-}
+// ---- device contexts
 
 HDC GetDC(HWND hwnd) { return NewDc(hwnd); }
 HDC GetWindowDC(HWND hwnd) { return NewDc(hwnd); }
@@ -284,6 +208,10 @@ HGDIOBJ GetStockObject(int index) {
         default: return nullptr;
     }
 }
+
+// The system colours are the style's palette, so colours named by their system name match
+// the parts the style draws.
+DWORD GetSysColor(int index) { return platform::Style::Current().SystemColor(index); }
 
 HBRUSH GetSysColorBrush(int index) {
     static std::mutex mutex;

@@ -1,5 +1,9 @@
-// Messages: send and post, the loop primitives, timers, the default window procedure and the
-// input state of the headless desktop.
+// Messages: send and post, the loop primitives, timers and the input state of the headless
+// desktop.
+//
+// Below the window functions: the queue reaches windows through the window table only and
+// never calls a window function, a painting function or a device context (see the layout
+// note in CMakeLists.txt). The default window procedure, which does, is DefWindowProc.cpp.
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,7 +12,6 @@
 
 #include "platform/Clock.h"
 #include "platform/MessageLoop.h"
-#include "platform/Style.h"
 #include "platform/Windows.h"
 #include "detail/CrossProcess.h"
 #include "detail/MessageQueue.h"
@@ -177,79 +180,6 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) { return TimerList::Get().Kill(hwnd, id) ? TRUE_ : FALSE_; }
 
-// ---- the default window procedure
-
-LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    WindowPtr w = WindowTable::Get().Find(hwnd);
-    if (!w) return 0;
-    switch (msg) {
-        case WM_NCCREATE: return TRUE_;
-        case WM_CLOSE: DestroyWindow(hwnd); return 0;
-        case WM_SETTEXT:
-            w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-            platform::detail::Republish(*w);
-            return TRUE_;
-        case WM_GETTEXT: {
-            auto* buffer = reinterpret_cast<char*>(lParam);
-            int size = static_cast<int>(wParam);
-            if (!buffer || size <= 0) return 0;
-            int n = std::min<int>(static_cast<int>(w->text.size()), size - 1);
-            std::memcpy(buffer, w->text.data(), static_cast<std::size_t>(n));
-            buffer[n] = '\0';
-            return n;
-        }
-        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
-        case WM_SETREDRAW: w->redraw = wParam != 0; return 0;
-        case WM_SETFONT:
-            w->font = reinterpret_cast<HGDIOBJ>(wParam);
-            if (LOWORD(static_cast<std::uintptr_t>(lParam))) InvalidateRect(hwnd, nullptr, TRUE_);
-            return 0;
-        case WM_GETFONT: return reinterpret_cast<LRESULT>(w->font);
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            BeginPaint(hwnd, &ps);
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
-        case WM_ERASEBKGND: {
-            HBRUSH brush = w->cls ? w->cls->background : nullptr;
-            if (!brush) return 0;
-            RECT client;
-            GetClientRect(hwnd, &client);
-            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
-            return 1;
-        }
-        case WM_NCHITTEST: return HTCLIENT;
-        case WM_MOUSEACTIVATE: return 1;  // activate
-        case WM_QUERYENDSESSION: return TRUE_;
-        case WM_SYSCOMMAND:
-            switch (wParam & 0xFFF0) {
-                case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
-                case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
-                case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
-                case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); break;
-                default: break;
-            }
-            return 0;
-        case WM_WINDOWPOSCHANGED: {
-            auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-            if (!pos) return 0;
-            if (!(pos->flags & SWP_NOMOVE)) SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(pos->x, pos->y));
-            if (!(pos->flags & SWP_NOSIZE)) {
-                RECT client;
-                GetClientRect(hwnd, &client);
-                WPARAM kind = (w->style & WS_MINIMIZE) ? SIZE_MINIMIZED
-                              : (w->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
-                                                         : SIZE_RESTORED;
-                SendMessageA(hwnd, WM_SIZE, kind, MAKELPARAM(client.right, client.bottom));
-            }
-            return 0;
-        }
-        case WM_NOTIFY:
-        default: return 0;
-    }
-}
-
 // ---- input state of the headless desktop
 
 namespace platform {
@@ -307,31 +237,4 @@ int GetSystemMetrics(int index) {
     }
 }
 
-// The system colours are the style's palette, so colours named by their system name match
-// the parts the style draws.
-DWORD GetSysColor(int index) { return platform::Style::Current().SystemColor(index); }
-
 UINT GetDoubleClickTime() { return 500; }
-
-namespace platform {
-
-bool ReflectControlMessage(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    HWND control = nullptr;
-    switch (msg) {
-        case WM_NOTIFY:
-            if (lParam) control = reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
-            break;
-        case WM_COMMAND:
-        case WM_HSCROLL:
-        case WM_VSCROLL:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC: control = reinterpret_cast<HWND>(lParam); break;
-        default: return false;
-    }
-    if (!control || control == parent || !IsChild(parent, control)) return false;
-    LRESULT r = SendMessageA(control, CN_BASE + msg, wParam, lParam);
-    if (result) *result = r;
-    return true;
-}
-
-}  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <cairo-xlib.h>
 #include <cairo.h>
+#include <pango/pangocairo.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -9,7 +10,10 @@
 #include <algorithm>
 #include <string>
 
+#include "Render.h"
+#include "platform/Canvas.h"
 #include "platform/Messages.h"
+#include "platform/Windows.h"
 
 namespace platform::x11 {
 namespace {
@@ -27,9 +31,13 @@ XEmbedTray::XEmbedTray(::Display* dpy, int screen) : dpy_(dpy), screen_(screen) 
     xembedInfo_ = XInternAtom(dpy_, "_XEMBED_INFO", False);
     netWmName_ = XInternAtom(dpy_, "_NET_WM_NAME", False);
     utf8_ = XInternAtom(dpy_, "UTF8_STRING", False);
+    manager_ = XInternAtom(dpy_, "MANAGER", False);
+    // A tray that starts (or starts again) says so to the root window: the icons dock there anew.
+    XSelectInput(dpy_, RootWindow(dpy_, screen_), StructureNotifyMask);
 }
 
 XEmbedTray::~XEmbedTray() {
+    HideTip();
     for (auto& [key, icon] : icons_) XDestroyWindow(dpy_, icon.win);
 }
 
@@ -48,6 +56,7 @@ void XEmbedTray::AskForSquare(::Window win, int side) {
 bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
     auto it = icons_.find(key);
     if (it != icons_.end()) {
+        if (tip_ && dock.tip != it->second.dock.tip) HideTip();
         it->second.dock = dock;
         XChangeProperty(dpy_, it->second.win, netWmName_, utf8_, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(dock.tip.data()), static_cast<int>(dock.tip.size()));
@@ -59,7 +68,8 @@ bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
 
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = ParentRelative;  // the panel shows through where the icon is clear
-    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask;
+    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            EnterWindowMask | LeaveWindowMask;
     Icon icon;
     icon.dock = dock;
     icon.width = icon.height = kDefaultSide;
@@ -73,6 +83,12 @@ bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
                     reinterpret_cast<const unsigned char*>(dock.tip.data()), static_cast<int>(dock.tip.size()));
     XStoreName(dpy_, icon.win, "Tarvik");
 
+    RequestDock(manager, icon.win);
+    icons_.emplace(key, std::move(icon));
+    return true;
+}
+
+void XEmbedTray::RequestDock(::Window manager, ::Window icon) {
     XEvent request{};
     request.xclient.type = ClientMessage;
     request.xclient.window = manager;
@@ -80,16 +96,15 @@ bool XEmbedTray::Dock(const void* key, const display::TrayDock& dock) {
     request.xclient.format = 32;
     request.xclient.data.l[0] = CurrentTime;
     request.xclient.data.l[1] = kRequestDock;
-    request.xclient.data.l[2] = static_cast<long>(icon.win);
+    request.xclient.data.l[2] = static_cast<long>(icon);
     XSendEvent(dpy_, manager, False, NoEventMask, &request);
     XFlush(dpy_);
-    icons_.emplace(key, std::move(icon));
-    return true;
 }
 
 void XEmbedTray::Undock(const void* key) {
     auto it = icons_.find(key);
     if (it == icons_.end()) return;
+    HideTip();
     XDestroyWindow(dpy_, it->second.win);
     icons_.erase(it);
     XFlush(dpy_);
@@ -129,13 +144,96 @@ void XEmbedTray::Draw(Icon& icon) {
     XFlush(dpy_);
 }
 
+namespace {
+constexpr int kTipPadX = 6, kTipPadY = 4, kTipGap = 4;
+}  // namespace
+
+void XEmbedTray::ShowTip(const Icon& icon) {
+    HideTip();
+    if (icon.dock.tip.empty()) return;
+    tipText_ = icon.dock.tip;
+    const SIZE text = MeasureText(FontSpec{}, tipText_);
+    tipWidth_ = static_cast<int>(text.cx) + 2 * kTipPadX;
+    tipHeight_ = static_cast<int>(text.cy) + 2 * kTipPadY;
+    // Below the icon when the tray is at the top of the screen, else above it; never off-screen.
+    int x = 0, y = 0;
+    ::Window child;
+    XTranslateCoordinates(dpy_, icon.win, RootWindow(dpy_, screen_), 0, 0, &x, &y, &child);
+    const int screenW = DisplayWidth(dpy_, screen_), screenH = DisplayHeight(dpy_, screen_);
+    int top = y + icon.height + kTipGap;
+    if (top + tipHeight_ > screenH) top = y - kTipGap - tipHeight_;
+    const int left = std::max(0, std::min(x + icon.width / 2 - tipWidth_ / 2, screenW - tipWidth_));
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.event_mask = ExposureMask;
+    tip_ = XCreateWindow(dpy_, RootWindow(dpy_, screen_), left, std::max(0, top), static_cast<unsigned>(tipWidth_),
+                         static_cast<unsigned>(tipHeight_), 0, CopyFromParent, InputOutput, CopyFromParent,
+                         CWOverrideRedirect | CWEventMask, &a);
+    const Atom type = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE", False);
+    const Atom tooltip = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    XChangeProperty(dpy_, tip_, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&tooltip), 1);
+    XChangeProperty(dpy_, tip_, netWmName_, utf8_, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(tipText_.data()), static_cast<int>(tipText_.size()));
+    XMapRaised(dpy_, tip_);
+    XFlush(dpy_);
+}
+
+void XEmbedTray::HideTip() {
+    if (!tip_) return;
+    XDestroyWindow(dpy_, tip_);
+    tip_ = 0;
+    XFlush(dpy_);
+}
+
+// In the colours of the layer's menus: a light face, a grey frame, dark text.
+void XEmbedTray::DrawTip() {
+    XWindowAttributes wa;
+    if (!tip_ || !XGetWindowAttributes(dpy_, tip_, &wa)) return;
+    cairo_surface_t* target = cairo_xlib_surface_create(dpy_, tip_, wa.visual, tipWidth_, tipHeight_);
+    cairo_t* cr = cairo_create(target);
+    cairo_set_source_rgb(cr, 252 / 255.0, 252 / 255.0, 252 / 255.0);
+    cairo_paint(cr);
+    cairo_set_source_rgb(cr, 168 / 255.0, 168 / 255.0, 168 / 255.0);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, 0.5, 0.5, tipWidth_ - 1, tipHeight_ - 1);
+    cairo_stroke(cr);
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    pango_layout_set_font_description(layout, FontDescription(FontSpec{}));
+    pango_layout_set_text(layout, tipText_.data(), static_cast<int>(tipText_.size()));
+    cairo_set_source_rgb(cr, 30 / 255.0, 30 / 255.0, 30 / 255.0);
+    cairo_move_to(cr, kTipPadX, kTipPadY);
+    pango_cairo_show_layout(cr, layout);
+    g_object_unref(layout);
+    cairo_destroy(cr);
+    cairo_surface_destroy(target);
+    XFlush(dpy_);
+}
+
 bool XEmbedTray::Handle(const XEvent& ev) {
+    if (tip_ && ev.xany.window == tip_) {
+        if (ev.type == Expose && ev.xexpose.count == 0) DrawTip();
+        return true;
+    }
+    if (ev.type == ClientMessage && ev.xclient.message_type == manager_) {
+        if (static_cast<Atom>(ev.xclient.data.l[1]) == selection_)
+            for (auto& [key, icon] : icons_) RequestDock(static_cast<::Window>(ev.xclient.data.l[2]), icon.win);
+        return true;
+    }
     for (auto& [key, icon] : icons_) {
         if (icon.win != ev.xany.window) continue;
         const auto mouse = icon.dock.mouse;
+        // The icon's owner reads the pointer where the person pressed (its menu opens there):
+        // events on the icon are no window of the layer's, so the cursor is kept here.
+        if (ev.type == ButtonPress || ev.type == ButtonRelease) SetCursorPos(ev.xbutton.x_root, ev.xbutton.y_root);
+        if (ev.type == MotionNotify) SetCursorPos(ev.xmotion.x_root, ev.xmotion.y_root);
         switch (ev.type) {
             case Expose:
                 if (ev.xexpose.count == 0) Draw(icon);
+                break;
+            case ReparentNotify:
+                // A tray that ends hands its icons back to the root window, where they would
+                // stand as a stray square in a corner until the next tray takes them.
+                if (ev.xreparent.parent == RootWindow(dpy_, screen_)) XUnmapWindow(dpy_, icon.win);
                 break;
             case ConfigureNotify:
                 if (ev.xconfigure.width != icon.width || ev.xconfigure.height != icon.height) {
@@ -146,7 +244,15 @@ bool XEmbedTray::Handle(const XEvent& ev) {
                     Draw(icon);
                 }
                 break;
+            case MotionNotify:
+                if (mouse) mouse(WM_MOUSEMOVE);
+                break;
+            case EnterNotify:
+                if (ev.xcrossing.mode == NotifyNormal) ShowTip(icon);
+                break;
+            case LeaveNotify: HideTip(); break;
             case ButtonPress:
+                HideTip();
                 if (!mouse) break;
                 if (ev.xbutton.button == Button1) {
                     mouse(WM_LBUTTONDOWN);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <string>
 
 #include "platform/display/Backend.h"
 
@@ -32,11 +33,19 @@ private:
     void Draw(Icon& icon);
     void AskForSquare(::Window win, int side);
     ::Window TrayManager();
+    void RequestDock(::Window manager, ::Window icon);
+    // Trays leave an embedded icon's tip to the icon: shown while the pointer is on it.
+    void ShowTip(const Icon& icon);
+    void HideTip();
+    void DrawTip();
 
     ::Display* dpy_;
     int screen_;
-    Atom selection_, opcode_, xembedInfo_, netWmName_, utf8_;
+    Atom selection_, opcode_, xembedInfo_, netWmName_, utf8_, manager_;
     std::map<const void*, Icon> icons_;
+    ::Window tip_ = 0;
+    std::string tipText_;
+    int tipWidth_ = 0, tipHeight_ = 0;
 };
 
 }  // namespace platform::x11

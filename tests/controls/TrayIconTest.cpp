@@ -3,6 +3,7 @@
 #include "TreeTestSupport.h"
 
 #include "controls/TrayIcon.h"
+#include "platform/DesktopServices.h"
 
 namespace {
 
@@ -39,6 +40,14 @@ protected:
             list->Add(&bmp, nullptr);
         }
         return list;
+    }
+    // A shown main form with an icon of its own that minimises into the tray.
+    static TTrayIcon* MinimisingTray(TForm*& main) {
+        Application->CreateForm(main);
+        main->Show();
+        auto* t = new TTrayIcon(main);
+        t->SetMinimizeToTray(true);
+        return t;
     }
     static TColor Shown(TTrayIcon* t) { return t->Icon()->Image().Pixel(4, 4); }
     void Record(TTrayIcon* t) {
@@ -243,6 +252,51 @@ TEST_F(TrayFixture, MinimisingHidesIntoTheIconAndShowingTheFormBringsItBack) {
     main->Show();
     EXPECT_TRUE(IsWindowVisible(app));
     EXPECT_EQ(GetForegroundWindow(), main->Handle());
+}
+
+TEST_F(TrayFixture, TheDesktopMinimisingTheMainFormHidesItIntoTheIcon) {
+    TForm* main = nullptr;
+    MinimisingTray(main);
+    // What the layer does when the window manager iconifies the main window.
+    ShowWindow(main->Handle(), SW_SHOWMINNOACTIVE);
+    EXPECT_FALSE(main->Visible());
+    EXPECT_EQ(Icons().size(), 1u);
+    main->Show();
+    EXPECT_TRUE(IsWindowVisible(main->Handle()));
+    EXPECT_FALSE(IsIconic(main->Handle()));
+}
+
+// A desktop with the services live but neither a StatusNotifierWatcher nor a system tray.
+class NoTrayFixture : public TrayFixture {
+protected:
+    void SetUp() override {
+        TrayFixture::SetUp();
+        if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) oldBus_ = old;
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarvik-test-bus", 1);
+        platform::desktop::SetServicesLive(true);
+    }
+    void TearDown() override {
+        platform::desktop::SetServicesLive(false);
+        if (oldBus_.empty()) ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        else ::setenv("DBUS_SESSION_BUS_ADDRESS", oldBus_.c_str(), 1);
+        TrayFixture::TearDown();
+    }
+    std::string oldBus_;
+};
+
+TEST_F(NoTrayFixture, WithoutANotificationAreaTheProgramStaysOnTheTaskbar) {
+    TForm* main = nullptr;
+    TTrayIcon* t = MinimisingTray(main);
+    t->SetStartMinimized(true);
+    t->AfterLoad();
+    EXPECT_FALSE(t->ModifyIcon());  // the shell keeps the record, the desktop shows nothing
+    EXPECT_TRUE(Application->ShowMainForm());
+
+    HWND app = Application->Handle();
+    ShowWindow(app, SW_SHOW);
+    SendMessageA(app, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_TRUE(main->Visible());
+    EXPECT_TRUE(IsWindowVisible(app));
 }
 
 TEST_F(TrayFixture, StartMinimizedKeepsTheMainFormHiddenAtLoad) {

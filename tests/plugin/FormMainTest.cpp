@@ -113,8 +113,18 @@ TEST_F(FormMainTest, CommandsWhileTheArchiveIsInUseAskNothingAndSaySo) {
     EXPECT_FALSE(FileExists(env.Win("book.EXE")));
 }
 
-TEST_F(FormMainTest, RemoveButtonTakesTheSelectedRow) {
+TEST_F(FormMainTest, RemoveButtonTakesTheSelectedRowOnceConfirmed) {
     form->lvRestore->Items()->Item(0)->SetSelected(true);
+    int answer = IDNO;
+    String asked;
+    platform::SetDialogHook([&](platform::DialogRequest& r) {
+        asked = r.text;
+        return answer;
+    });
+    form->cmdClick(form->cmdRemove);
+    EXPECT_EQ(asked.rfind("Remove watched.txt of ", 0), 0u) << asked;
+    ASSERT_EQ(form->lvRestore->Items()->Count(), 2) << "No keeps the version";
+    answer = IDYES;
     form->cmdClick(form->cmdRemove);
     ASSERT_EQ(form->lvRestore->Items()->Count(), 1);
     EXPECT_EQ(form->lvRestore->Items()->Item(0)->SubItems()->Strings(0), "10");

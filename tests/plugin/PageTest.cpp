@@ -44,7 +44,7 @@ TEST_F(PageTest, BacksUpWhenSizeOrDateChangesAndNotOtherwise) {
     clock.Advance(1000);
     p.Tick();
     EXPECT_EQ(Adds(), 1);
-    EXPECT_EQ(p.Status(), "");
+    EXPECT_EQ(p.Status(), "1 version of watched.txt in the archive");
     PutFile("watched.txt", "one!", Dos(10));  // size
     clock.Advance(1000);
     p.Tick();
@@ -199,7 +199,7 @@ TEST_F(PageTest, ReadOnlyWatchedFileIsBackedUpOnce) {
         p.Tick();
     }
     EXPECT_EQ(Adds(), 1);
-    EXPECT_EQ(p.Status(), "");
+    EXPECT_EQ(p.Status(), "1 version of watched.txt in the archive");
 }
 
 TEST_F(PageTest, CommandsAreRefusedWhileBusy) {

@@ -21,6 +21,7 @@
 
 #include "platform/MessageLoop.h"
 #include "detail/MessageQueue.h"
+#include "detail/TestProbe.h"
 #include "detail/WindowTable.h"
 
 namespace platform::detail {
@@ -31,7 +32,9 @@ namespace {
 
 constexpr std::uint32_t kMagic = 0x4B565254;  // "TRVK"
 constexpr std::uint32_t kMaxPayload = 1u << 20;
-enum FrameKind : std::uint32_t { kSend = 1, kPost = 2, kReply = 3 };
+// kProbe: a test's read-only look at this process's windows (detail/TestProbe.h), answered
+// only when the process was started with the test switch.
+enum FrameKind : std::uint32_t { kSend = 1, kPost = 2, kReply = 3, kProbe = 4 };
 
 // Every frame on the wire: this header, then `payload` bytes (texts of WM_SETTEXT and
 // WM_GETTEXT, the data of WM_COPYDATA). Both ends are the same build on the same machine.
@@ -360,11 +363,17 @@ struct CrossProcess::Impl {
             if (WindowTable::IsLocalHandle(hwnd) || !hwnd) PostMessageA(hwnd, f.h.msg, f.h.wParam, f.h.lParam);
             return;
         }
-        if (f.h.kind != kSend) return;
+        if (f.h.kind != kSend && f.h.kind != kProbe) return;
         Frame reply;
         reply.h.kind = kReply;
         reply.h.seq = f.h.seq;
         reply.h.senderPid = static_cast<std::uint32_t>(pid);
+        if (f.h.kind == kProbe) {
+            if (TestProbeEnabled()) reply.payload = DescribeTopLevelWindows();
+            else reply.h.error = ERROR_INVALID_WINDOW_HANDLE;
+            WriteFrame(c, reply);
+            return;
+        }
         if (!WindowTable::IsLocalHandle(hwnd) || !WindowTable::Get().FindAlive(hwnd)) {
             reply.h.error = ERROR_INVALID_WINDOW_HANDLE;
             WriteFrame(c, reply);

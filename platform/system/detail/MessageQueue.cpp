@@ -114,8 +114,11 @@ bool MessageQueue::Fetch(MSG* out, HWND filter, UINT filterMin, UINT filterMax, 
     platform::display::PumpDisplay();
     if (TakeTerminationSignal()) {
         // Close the main window in order, as a user would; without one, end the loop.
+        // The main window is this process's own, so the table answers whether it still lives
+        // (the queue calls no window function).
         HWND main = platform::MainWindow();
-        if (main && IsWindow(main))
+        WindowPtr mainWindow = main ? WindowTable::Get().Find(main) : nullptr;
+        if (mainWindow && mainWindow->state != WindowState::Destroyed)
             PostMessageA(main, WM_CLOSE, 0, 0);
         else
             PostQuitMessage(0);

@@ -12,57 +12,19 @@
 #include <thread>
 
 #include "platform/StatusNotifier.h"
+#include "tests/common/SessionBus.h"
 #include "tests/common/TestProfile.h"
 
 namespace {
 
 using namespace platform::desktop;
 using namespace std::chrono_literals;
+using tarvik::test::PrivateSessionBus;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-class PrivateSessionBus {
-public:
-    PrivateSessionBus() {
-        if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) old_ = old;
-        FILE* bus = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        char line[512] = {};
-        if (bus && std::fgets(line, sizeof line, bus)) address_ = line;
-        if (bus && std::fgets(line, sizeof line, bus)) pid_ = std::atoi(line);
-        if (bus) ::pclose(bus);
-        while (!address_.empty() && address_.back() == '\n') address_.pop_back();
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
-    }
-    ~PrivateSessionBus() {
-        if (watcher_ > 0) ::kill(watcher_, SIGTERM), ::waitpid(watcher_, nullptr, 0);
-        if (pid_ > 0) ::kill(pid_, SIGTERM);
-        if (old_.empty()) ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        else ::setenv("DBUS_SESSION_BUS_ADDRESS", old_.c_str(), 1);
-    }
-    // A watcher whose RegisterStatusNotifierItem only logs its call.
-    void StartWatcher(const std::string& log) {
-        watcher_ = ::fork();
-        if (watcher_ == 0) {
-            ::execl("/usr/bin/python3", "python3", "-m", "dbusmock", "--session", "org.kde.StatusNotifierWatcher",
-                    "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher", "-l", log.c_str(), nullptr);
-            ::_exit(127);
-        }
-        for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(50ms)) {
-            if (std::system("dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher "
-                            "/StatusNotifierWatcher org.freedesktop.DBus.Mock.AddMethod string: "
-                            "string:RegisterStatusNotifierItem string:s string: string: >/dev/null 2>&1") == 0)
-                return;
-        }
-    }
-
-private:
-    std::string address_, old_;
-    pid_t pid_ = -1, watcher_ = -1;
-};
 
 // Runs a peer command while pumping the item, as the program's loop would; its output.
 std::string AskWhilePumping(StatusNotifierItem& item, const std::string& command, const std::string& out) {
@@ -92,7 +54,7 @@ TEST(StatusNotifierTest, PanelSeesTipAndMenuAndItsClicksComeBack) {
     tarvik::test::ScopedTestProfile profile;
     PrivateSessionBus bus;
     const std::string log = profile.Scratch("watcher.log");
-    bus.StartWatcher(log);
+    ASSERT_TRUE(bus.StartWatcher(log));
 
     std::vector<std::pair<int, int>> activations;
     std::vector<int> picked;
@@ -135,6 +97,24 @@ TEST(StatusNotifierTest, PanelSeesTipAndMenuAndItsClicksComeBack) {
     AskWhilePumping(*item, ask + "/MenuBar com.canonical.dbusmenu.Event int32:1 string:clicked variant:int32:0 uint32:0",
                     out);
     EXPECT_EQ(picked, std::vector<int>{1});
+}
+
+TEST(StatusNotifierTest, APanelThatStartsAgainLearnsOfTheItem) {
+    tarvik::test::ScopedTestProfile profile;
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.StartWatcher(profile.Scratch("first.log")));
+    auto item = StatusNotifierItem::Register("Tarvik", {});
+    ASSERT_NE(item, nullptr);
+    bus.StopWatcher();
+    const std::string log = profile.Scratch("second.log");
+    ASSERT_TRUE(bus.StartWatcher(log));
+    const auto registered = [&] { return ReadAll(log).find("RegisterStatusNotifierItem \"" + item->Service()) != std::string::npos; };
+    for (auto end = std::chrono::steady_clock::now() + 10s; !registered() && std::chrono::steady_clock::now() < end;) {
+        pollfd p{item->Fd(), POLLIN, 0};
+        ::poll(&p, 1, 20);
+        item->Process();
+    }
+    EXPECT_TRUE(registered()) << ReadAll(log);
 }
 
 }  // namespace

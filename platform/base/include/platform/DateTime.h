@@ -4,8 +4,8 @@
 // that day the value is negative and its fraction still counts forward from midnight
 // (-1.25 is 29 December 1899, 06:00). Values are read to the millisecond. This header owns
 // the calendar arithmetic, the wall clock in local time (through platform::CurrentClock and
-// TZ) and the conversions to and from text under a TFormatSettings. It must never read the
-// system time except through the clock, nor the POSIX locale.
+// TZ), the conversions to and from text under a TFormatSettings, and DOS dates. It must never
+// read the system time except through the clock, nor the POSIX locale.
 //
 // Errors raise EConvertError with the class library's texts: "Invalid argument to date
 // encode", "Invalid argument to time encode", "'X' is not a valid date", "'X' is not a
@@ -91,3 +91,17 @@ TDateTime LocalDateTimeFromUnixMicros(std::int64_t micros);
 std::int64_t UnixSecondsFromLocalDateTime(TDateTime dateTime);
 
 }  // namespace platform
+
+// DOS date and time, as file systems and archives keep them: high word the date, low word the
+// time (2-second steps), in local time (TZ), years 1980 to 2107.
+// Raises EConvertError for a value that is no valid date and time.
+TDateTime FileDateToDateTime(Integer fileDate);
+// 0 for a year outside 1980..2107.
+Integer DateTimeToFileDate(TDateTime dateTime);
+
+namespace platform::detail {
+// Local-time conversions between POSIX seconds and DOS date-time values; the first clamps to
+// 1980-2107, the second is false for a value that is no valid date and time.
+Integer DosDateFromUnix(long long seconds);
+bool UnixFromDosDate(Integer dosDate, long long& seconds);
+}  // namespace platform::detail

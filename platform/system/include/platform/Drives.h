@@ -9,7 +9,7 @@
 // (GetDriveTypeA, GetVolumeInformationA, ...) read the same table. The current folder is
 // kept per drive inside the process: the process's POSIX working folder is never changed.
 // POSIX names that no Windows path can spell (holding "\", ":", "*", ..., or ending in
-// a dot or blank) are neither listed nor found. No UNC paths. This module never opens files; that is Files.cpp's job.
+// a dot or blank) are neither listed nor found. No UNC paths. This module never opens files; that is the file functions' job (platform/Files.h).
 #pragma once
 
 #include <string>

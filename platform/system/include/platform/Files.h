@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "platform/DateTime.h"
 #include "platform/SysErrors.h"
 #include "platform/Types.h"
 
@@ -64,16 +65,13 @@ BOOL SetEndOfFile(THandle handle);
 DWORD GetFileSize(THandle handle, DWORD* fileSizeHigh);
 inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 
-// DOS date and time: high word the date, low word the time (2-second steps).
+// DOS date and time: high word the date, low word the time (2-second steps); the conversions
+// to and from TDateTime are the dates' (platform/DateTime.h).
 Integer FileAge(const String& fileName);  // -1 when the file does not exist
 Integer FileGetDate(THandle handle);        // -1 on failure
 // 0 on success, else a system error code; needs write access, like the system.
 Integer FileSetDate(THandle handle, Integer age);
 Integer FileSetDate(const String& fileName, Integer age);
-// Raises EConvertError for a value that is no valid date and time.
-TDateTime FileDateToDateTime(Integer fileDate);
-// 0 for a year outside 1980..2107.
-Integer DateTimeToFileDate(TDateTime dateTime);
 
 Integer FileGetAttr(const String& fileName);  // -1 on failure
 Integer FileSetAttr(const String& fileName, Integer attr);  // 0 or a system error code
@@ -191,7 +189,4 @@ bool WildcardMatchWindows(const std::string& pattern, const std::string& name);
 std::string PosixPathOfHandle(THandle handle);
 // True when a file (by POSIX path) is open in this process; it may not be replaced then.
 bool IsOpenInProcess(const std::string& posixPath);
-// Local-time conversions between POSIX seconds and DOS date-time values.
-Integer DosDateFromUnix(long long seconds);
-bool UnixFromDosDate(Integer dosDate, long long& seconds);
 }  // namespace platform::detail
