@@ -392,6 +392,9 @@ void TPageControl::PaintWindow(HDC DC) {
 TToolButton::TToolButton(TComponent* AOwner) : TGraphicControl(AOwner) {
     width_ = 23;
     height_ = 22;
+    // Two quick clicks are two clicks: a menu title dropped down, closed and clicked again
+    // drops down again.
+    SetControlStyle(ControlStyle() & ~csDoubleClicks);
 }
 
 TToolBar* TToolButton::ToolBar() const { return dynamic_cast<TToolBar*>(Parent()); }

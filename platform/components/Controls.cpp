@@ -289,6 +289,8 @@ bool TControl::HandleMouseMessage(TMessage& Message) {
     const int x = GET_X_LPARAM(Message.LParam);
     const int y = GET_Y_LPARAM(Message.LParam);
     const TShiftState shift = MouseKeysToShiftState(Message.WParam);
+    // A control that takes no double clicks sees the second press as another press.
+    if (!(controlStyle_ & csDoubleClicks) && Message.Msg == WM_LBUTTONDBLCLK) Message.Msg = WM_LBUTTONDOWN;
     switch (Message.Msg) {
         case WM_LBUTTONDOWN:
             controlState_ |= csClicked | csLButtonDown;

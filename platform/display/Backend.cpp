@@ -12,6 +12,7 @@
 
 #include "detail/WindowTable.h"
 #include "platform/display/Hooks.h"
+#include "platform/display/Input.h"
 #include "platform/display/Library.h"
 
 namespace platform::display {
@@ -138,6 +139,13 @@ bool Choose(std::string_view name) {
     return name == "headless";
 }
 
+Backend* SwapForTesting(Backend* backend) {
+    Choice& c = TheChoice();
+    std::lock_guard lock(c.mutex);
+    c.guiThread = std::this_thread::get_id();
+    return std::exchange(c.backend, backend);
+}
+
 bool ReadTopLevelState(HWND hwnd, TopLevelState* state) {
     detail::WindowPtr w = detail::WindowTable::Get().Find(hwnd);
     if (!w || w->parent || w->messageOnly || w->state != detail::WindowState::Alive) return false;
@@ -163,7 +171,12 @@ void NoteTopLevel(HWND hwnd) {
     if (!ReadTopLevelState(hwnd, &state)) return;
     // A process that never shows a window never needs a display.
     if (state.visible) Current();
-    if (Backend* b = ForThisThread()) b->TopLevelChanged(state);
+    Backend* b = ForThisThread();
+    if (!b) return;
+    b->TopLevelChanged(state);
+    // A window shown during long work shows the busy pointer like the others at once.
+    if (state.visible)
+        if (auto busy = ScreenCursorShape()) b->SetCursor(hwnd, *busy);
 }
 
 void NoteDestroyed(HWND hwnd) {

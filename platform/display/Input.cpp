@@ -82,11 +82,11 @@ POINT ToClientOf(HWND top, POINT client, HWND target) {
 
 WPARAM MouseKeys() {
     WPARAM k = 0;
-    if (GetKeyState(VK_LBUTTON) & 0x8000) k |= MK_LBUTTON;
-    if (GetKeyState(VK_RBUTTON) & 0x8000) k |= MK_RBUTTON;
-    if (GetKeyState(VK_MBUTTON) & 0x8000) k |= MK_MBUTTON;
-    if (GetKeyState(VK_SHIFT) & 0x8000) k |= MK_SHIFT;
-    if (GetKeyState(VK_CONTROL) & 0x8000) k |= MK_CONTROL;
+    if (GetAsyncKeyState(VK_LBUTTON) & 0x8000) k |= MK_LBUTTON;
+    if (GetAsyncKeyState(VK_RBUTTON) & 0x8000) k |= MK_RBUTTON;
+    if (GetAsyncKeyState(VK_MBUTTON) & 0x8000) k |= MK_MBUTTON;
+    if (GetAsyncKeyState(VK_SHIFT) & 0x8000) k |= MK_SHIFT;
+    if (GetAsyncKeyState(VK_CONTROL) & 0x8000) k |= MK_CONTROL;
     return k;
 }
 
@@ -293,8 +293,10 @@ void InputMouseButton(HWND top, POINT client, MouseButton button, bool down, DWO
 void InputMouseWheel(HWND top, POINT client, int delta, DWORD) {
     POINT screen = client;
     ClientToScreen(top, &screen);
-    HWND target = GetFocus();
-    if (!target || TopLevelOf(target) != top) {
+    HWND target = GetCapture();
+    if (!target) {
+        // Under the pointer, whichever window has the keyboard; nothing while a modal form
+        // disabled the window.
         WindowPtr t = WindowTable::Get().Find(top);
         if (!Usable(t)) return;
         target = HitTest(top, client);
@@ -303,18 +305,34 @@ void InputMouseWheel(HWND top, POINT client, int delta, DWORD) {
     PostMessageA(target, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeys()), delta), MAKELPARAM(screen.x, screen.y));
 }
 
+std::optional<CursorShape> ScreenCursorShape() {
+    TCursor c = Mouse().screenCursor;
+    if (c == crDefault) return std::nullopt;
+    return ShapeOf(c);
+}
+
 void NoteScreenCursor(short cursor) {
     MouseState& m = Mouse();
     m.screenCursor = cursor;
-    // Shown at once: the work that set it may not let the pointer move for a while.
-    if (Backend* b = CurrentIfChosen(); b && m.overTop) {
-        POINT p;
-        GetCursorPos(&p);
-        ScreenToClient(m.overTop, &p);
-        HWND target = HitTest(m.overTop, p);
-        b->SetCursor(m.overTop, PointerShapeAt(target, ToClientOf(m.overTop, p, target)));
-        b->Flush();
+    Backend* b = CurrentIfChosen();
+    if (!b) return;
+    // Every top-level window shows it at once: the work that set it may not let the pointer
+    // move for a while. Back to normal, the window under the pointer shows its control's
+    // shape and the others the arrow, until the pointer moves over them.
+    for (HWND top : WindowTable::Get().TopLevels()) {
+        WindowPtr w = WindowTable::Get().Find(top);
+        if (!w || w->state != detail::WindowState::Alive || !(w->style & WS_VISIBLE) || w->messageOnly) continue;
+        CursorShape shape = ShapeOf(cursor);
+        if (cursor == crDefault && top == m.overTop) {
+            POINT p;
+            GetCursorPos(&p);
+            ScreenToClient(top, &p);
+            HWND target = HitTest(top, p);
+            shape = PointerShapeAt(target, ToClientOf(top, p, target));
+        }
+        b->SetCursor(top, shape);
     }
+    b->Flush();
 }
 
 CursorShape PointerShapeAt(HWND hwnd, POINT client) {
@@ -355,18 +373,24 @@ HWND NextTabStop(HWND from, bool backwards) {
 }
 
 void InputKey(int vk, bool down, std::string_view text, DWORD) {
-    const bool wasDown = (GetKeyState(vk) & 0x8000) != 0;
-    SetKeyDown(vk, down);
+    // The keys as the display has them now; GetKeyState follows as the messages are read.
+    const bool wasDown = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    SetAsyncKeyDown(vk, down);
     HWND target = KeyboardTarget();
-    if (!target || !AllVisible(TopLevelOf(target))) return;
-    const bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
-    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-    const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    if (!target || !AllVisible(TopLevelOf(target))) {
+        SetKeyDown(vk, down);
+        return;
+    }
+    const bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) != 0;
+    const bool ctrl = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool shift = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
     if (down && vk == VK_TAB && !alt && !ctrl && !(SendMessageA(target, WM_GETDLGCODE, VK_TAB, 0) & kDlgCodeWantTab)) {
+        SetKeyDown(vk, down);
         if (HWND next = NextTabStop(target, shift)) ::SetFocus(next);
         return;
     }
     if (down && alt && !ctrl && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) {
+        SetKeyDown(vk, down);
         if (PressAltLetter(TopLevelOf(target), static_cast<char>(vk))) return;
     }
     const bool sys = alt && !ctrl;

@@ -55,6 +55,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_NCHITTEST: return HTCLIENT;
         case WM_MOUSEACTIVATE: return 1;  // activate
+        // The wheel goes to the window under the pointer; one that does not scroll passes it on.
+        case WM_MOUSEWHEEL: return w->parent ? SendMessageA(w->parent, msg, wParam, lParam) : 0;
         case WM_QUERYENDSESSION: return TRUE_;
         case WM_SYSCOMMAND:
             switch (wParam & 0xFFF0) {

@@ -28,7 +28,8 @@ using platform::detail::WindowTable;
 
 namespace platform::detail {
 struct InputState {
-    std::array<bool, 256> keys{};
+    std::array<bool, 256> keys{};   // as the thread's key messages have been read (GetKeyState)
+    std::array<bool, 256> async{};  // as the display reports the keys now (GetAsyncKeyState)
     POINT cursor;
 };
 InputState& TheInput() {
@@ -40,7 +41,16 @@ InputState& TheInput() {
 namespace {
 thread_local DWORD t_messageTime = 0;
 
-void NoteFetched(const MSG* msg) { t_messageTime = msg->time; }
+void NoteFetched(const MSG* msg) {
+    t_messageTime = msg->time;
+    // A key the display reported counts as down or up once its message is read, so that a
+    // handler sees the modifiers as they were at its key however far the display has read
+    // ahead (Ctrl+V typed at once still has Ctrl down at the V).
+    const UINT m = msg->message;
+    if ((m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP) &&
+        (msg->lParam & platform::display::kKeyCharsPosted) && msg->wParam < 256)
+        platform::detail::TheInput().keys[msg->wParam] = m == WM_KEYDOWN || m == WM_SYSKEYDOWN;
+}
 }  // namespace
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -184,7 +194,13 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) { return TimerList::Get().Kill(hwnd, id) 
 
 namespace platform {
 void SetKeyDown(int virtualKey, bool down) {
-    if (virtualKey >= 0 && virtualKey < 256) detail::TheInput().keys[static_cast<std::size_t>(virtualKey)] = down;
+    if (virtualKey < 0 || virtualKey >= 256) return;
+    detail::TheInput().keys[static_cast<std::size_t>(virtualKey)] = down;
+    detail::TheInput().async[static_cast<std::size_t>(virtualKey)] = down;
+}
+
+void SetAsyncKeyDown(int virtualKey, bool down) {
+    if (virtualKey >= 0 && virtualKey < 256) detail::TheInput().async[static_cast<std::size_t>(virtualKey)] = down;
 }
 
 void ResetKeyboard() {
@@ -197,7 +213,10 @@ short GetKeyState(int virtualKey) {
     return platform::detail::TheInput().keys[static_cast<std::size_t>(virtualKey)] ? static_cast<short>(0x8000) : 0;
 }
 
-short GetAsyncKeyState(int virtualKey) { return GetKeyState(virtualKey); }
+short GetAsyncKeyState(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 255) return 0;
+    return platform::detail::TheInput().async[static_cast<std::size_t>(virtualKey)] ? static_cast<short>(0x8000) : 0;
+}
 
 BOOL GetCursorPos(POINT* point) {
     if (!point) return FALSE_;

@@ -107,6 +107,11 @@ BOOL GetScrollRange(HWND hwnd, int bar, int* minPos, int* maxPos) {
 
 namespace platform {
 
+void ForgetScrollBars(HWND hwnd) {
+    std::lock_guard lock(Store().mutex);
+    for (int bar : {SB_HORZ, SB_VERT}) Store().bars.erase({hwnd, bar});
+}
+
 int MaxScrollPos(const SCROLLINFO& info) {
     int page = static_cast<int>(info.nPage);
     return std::max(info.nMin, info.nMax - std::max(page - 1, 0));

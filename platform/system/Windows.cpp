@@ -15,6 +15,7 @@
 #include "detail/CrossProcess.h"
 #include "detail/Timers.h"
 #include "detail/WindowFunctions.h"
+#include "platform/ScrollBar.h"
 #include "platform/display/Hooks.h"
 
 using platform::detail::CrossProcess;
@@ -103,6 +104,7 @@ void DestroyTree(const WindowPtr& w) {
     Send(w->handle, WM_NCDESTROY, 0, 0);
     w->state = WindowState::Destroyed;
     TimerList::Get().KillAll(w->handle);
+    platform::ForgetScrollBars(w->handle);
     table.UnlinkChild(w->parent, w->handle);
     table.Erase(w->handle);
     if (table.focus == w->handle) table.focus = nullptr;

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -61,6 +62,9 @@ struct Top {
 class X11Backend final : public display::Backend {
 public:
     X11Backend(::Display* dpy) : dpy_(dpy) {
+        // Other programs' windows (a selection's requestor, the tray) may vanish between
+        // their request and our answer; Xlib's default handler would end the program.
+        XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
         screen_ = DefaultScreen(dpy_);
         root_ = RootWindow(dpy_, screen_);
         InternAtoms();
@@ -202,7 +206,7 @@ private:
     struct Atoms {
         Atom wmProtocols, wmDeleteWindow, wmState, netWmName, utf8String, netWmIcon, netWmPid, netActiveWindow,
             netWmState, netWmStateHidden, netWmStateMaxV, netWmStateMaxH, netWmWindowType, typeNormal, typeDialog,
-            typePopupMenu, typeUtility, clipboard, targets, selectionData, text;
+            typePopupMenu, typeUtility, clipboard, targets, selectionData, text, incr;
     } atoms_{};
 
     void InternAtoms() {
@@ -211,7 +215,7 @@ private:
                                "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
                                "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG",
                                "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_UTILITY", "CLIPBOARD", "TARGETS",
-                               "TARVIK_SELECTION", "TEXT"};
+                               "TARVIK_SELECTION", "TEXT", "INCR"};
         constexpr int n = sizeof names / sizeof names[0];
         static_assert(n * sizeof(Atom) == sizeof(Atoms));
         Atom out[n];
@@ -433,6 +437,12 @@ private:
 
     void Handle(XEvent& ev) {
         if (tray_->Handle(ev)) return;
+        if (ev.type == PropertyNotify && ev.xproperty.state == PropertyDelete && ContinueTransfer(ev.xproperty)) return;
+        if (ev.type == MappingNotify) {
+            // Tools that type characters the keyboard lacks map them onto a spare key first.
+            XRefreshKeyboardMapping(&ev.xmapping);
+            return;
+        }
         if (ev.xany.window == utility_) {
             if (ev.type == SelectionRequest) AnswerSelectionRequest(ev.xselectionrequest);
             return;
@@ -596,6 +606,25 @@ private:
     }
 
     // ---- selections
+    //
+    // A text larger than the server takes in one request goes by the INCR protocol (ICCCM
+    // 2.7.2) both ways: the owner sets the property to type INCR, then writes one chunk each
+    // time the requestor deleted the last, and a chunk of length zero ends the transfer.
+
+    // A text we are sending by INCR to another program.
+    struct Transfer {
+        ::Window requestor = 0;
+        Atom property = 0;
+        Atom type = 0;
+        String text;
+        std::size_t sent = 0;
+    };
+
+    // Bytes one chunk carries: the server's plain request limit less the request's header.
+    std::size_t ChunkBytes() const {
+        long units = XMaxRequestSize(dpy_);
+        return static_cast<std::size_t>(std::max(units, 4096L) * 4 - 256);
+    }
 
     void AnswerSelectionRequest(const XSelectionRequestEvent& r) {
         XEvent reply{};
@@ -613,40 +642,110 @@ private:
                             reinterpret_cast<unsigned char*>(targets), 4);
             reply.xselection.property = property;
         } else if (r.target == atoms_.utf8String || r.target == XA_STRING || r.target == atoms_.text) {
-            XChangeProperty(dpy_, r.requestor, property, r.target == XA_STRING ? XA_STRING : atoms_.utf8String, 8,
-                            PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
-                            static_cast<int>(text.size()));
+            Atom type = r.target == XA_STRING ? XA_STRING : atoms_.utf8String;
+            if (text.size() > ChunkBytes()) {
+                // The requestor's deletes of the property drive the rest (ContinueTransfer).
+                XSelectInput(dpy_, r.requestor, PropertyChangeMask);
+                long size = static_cast<long>(text.size());
+                XChangeProperty(dpy_, r.requestor, property, atoms_.incr, 32, PropModeReplace,
+                                reinterpret_cast<unsigned char*>(&size), 1);
+                std::erase_if(transfers_, [&](const Transfer& t) { return t.requestor == r.requestor && t.property == property; });
+                transfers_.push_back(Transfer{r.requestor, property, type, text, 0});
+            } else {
+                XChangeProperty(dpy_, r.requestor, property, type, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+            }
             reply.xselection.property = property;
         }
         XSendEvent(dpy_, r.requestor, False, 0, &reply);
         XFlush(dpy_);
     }
 
-    String ReadForeignSelection(Atom sel) {
-        if (XGetSelectionOwner(dpy_, sel) == 0) return String();
-        XConvertSelection(dpy_, sel, atoms_.utf8String, atoms_.selectionData, utility_, CurrentTime);
+    // The requestor took the last chunk (deleted the property): the next one, or the end.
+    bool ContinueTransfer(const XPropertyEvent& e) {
+        auto it = std::find_if(transfers_.begin(), transfers_.end(),
+                               [&](const Transfer& t) { return t.requestor == e.window && t.property == e.atom; });
+        if (it == transfers_.end()) return false;
+        std::size_t n = std::min(ChunkBytes(), it->text.size() - it->sent);
+        XChangeProperty(dpy_, it->requestor, it->property, it->type, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(it->text.data() + it->sent), static_cast<int>(n));
+        it->sent += n;
+        // The empty chunk closes the transfer. A requestor that went away midway leaves its
+        // entry until the next transfer to the same window and property replaces it.
+        if (n == 0) transfers_.erase(it);
         XFlush(dpy_);
-        // The owner answers at once or not at all; a second is plenty.
-        XEvent ev;
-        for (int waited = 0; waited < 1000; waited += 10) {
-            if (XCheckTypedWindowEvent(dpy_, utility_, SelectionNotify, &ev)) {
-                if (!ev.xselection.property) return String();
-                Atom type = 0;
-                int format = 0;
-                unsigned long count = 0, after = 0;
-                unsigned char* data = nullptr;
-                String out;
-                if (XGetWindowProperty(dpy_, utility_, atoms_.selectionData, 0, 1 << 24, True, AnyPropertyType, &type,
-                                       &format, &count, &after, &data) == Success && data) {
-                    if (format == 8) out.assign(reinterpret_cast<char*>(data), count);
-                    XFree(data);
-                }
-                return out;
-            }
+        return true;
+    }
+
+    // Waits (at most timeoutMillis without anything arriving) for an event on utility_ that
+    // matches; the other events stay queued in order.
+    template <typename Match>
+    bool WaitForUtilityEvent(XEvent* out, int timeoutMillis, Match match) {
+        struct Probe {
+            ::Window window;
+            Match* match;
+        } probe{utility_, &match};
+        auto predicate = [](::Display*, XEvent* ev, XPointer arg) -> Bool {
+            auto* p = reinterpret_cast<Probe*>(arg);
+            return ev->xany.window == p->window && (*p->match)(*ev) ? True : False;
+        };
+        for (int waited = 0; waited <= timeoutMillis; waited += 10) {
+            if (XCheckIfEvent(dpy_, out, predicate, reinterpret_cast<XPointer>(&probe))) return true;
             pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
             ::poll(&p, 1, 10);
         }
-        return String();
+        return false;
+    }
+
+    // Reads and deletes the selection property; false when it is not there.
+    bool TakeProperty(Atom* type, String* bytes, long* first32 = nullptr) {
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(dpy_, utility_, atoms_.selectionData, 0, 1 << 26, True, AnyPropertyType, type, &format,
+                               &count, &after, &data) != Success)
+            return false;
+        if (data) {
+            if (format == 8) bytes->assign(reinterpret_cast<char*>(data), count);
+            if (format == 32 && count && first32) *first32 = reinterpret_cast<long*>(data)[0];
+            XFree(data);
+        }
+        return *type != 0;
+    }
+
+    String ReadForeignSelection(Atom sel) {
+        if (XGetSelectionOwner(dpy_, sel) == 0) return String();
+        XDeleteProperty(dpy_, utility_, atoms_.selectionData);
+        XConvertSelection(dpy_, sel, atoms_.utf8String, atoms_.selectionData, utility_, CurrentTime);
+        XFlush(dpy_);
+        // The owner answers at once or not at all; a second is plenty, also between chunks.
+        constexpr int kPatienceMillis = 1000;
+        XEvent ev;
+        if (!WaitForUtilityEvent(&ev, kPatienceMillis, [](const XEvent& e) { return e.type == SelectionNotify; }) ||
+            !ev.xselection.property)
+            return String();
+        Atom type = 0;
+        String out;
+        long announced = 0;
+        if (!TakeProperty(&type, &out, &announced)) return String();
+        if (type != atoms_.incr) return out;
+        // Deleting the INCR property (done by TakeProperty) asks for the first chunk.
+        out.clear();
+        out.reserve(static_cast<std::size_t>(std::max(announced, 0L)));
+        XFlush(dpy_);
+        const Atom property = atoms_.selectionData;
+        auto newChunk = [property](const XEvent& e) {
+            return e.type == PropertyNotify && e.xproperty.atom == property && e.xproperty.state == PropertyNewValue;
+        };
+        for (;;) {
+            if (!WaitForUtilityEvent(&ev, kPatienceMillis, newChunk)) return String();  // the owner went away
+            // A stale notice (of the INCR property itself) finds the property gone.
+            String chunk;
+            if (!TakeProperty(&type, &chunk)) continue;
+            XFlush(dpy_);
+            if (chunk.empty()) return out;
+            out += chunk;
+        }
     }
 
     Cursor CursorFor(PointerShape shape) {
@@ -689,6 +788,7 @@ private:
     std::unordered_map<::Window, HWND> byWindow_;
     std::unordered_map<int, Cursor> cursors_;
     String owned_[2];
+    std::vector<Transfer> transfers_;
 };
 
 X11Backend* g_backend = nullptr;

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -67,7 +68,8 @@ private:
 // trailing newlines.
 inline std::string RunTool(std::vector<std::string> args) {
     int out[2];
-    if (::pipe(out) != 0) return {};
+    // Close-on-exec: a tool started meanwhile from another thread must not hold this pipe open.
+    if (::pipe2(out, O_CLOEXEC) != 0) return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);

@@ -38,6 +38,12 @@ TEST_F(ToolBarMenusTest, EachButtonDropsDownItsMenuUnderIt) {
         const TPoint under = d.button->ClientToScreen(Point(0, d.button->Height()));
         EXPECT_EQ(shown[0].at, (POINT{under.x, under.y}));
     }
+    // Clicked again at once (the press arrives as a double click), the menu drops down again.
+    platform::ClearShownPopups();
+    const LPARAM at = MAKELPARAM(f->tbFile->Left() + 5, f->tbFile->Top() + 5);
+    SendMessageA(f->ToolBar->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(f->ToolBar->Handle(), WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(platform::ShownPopups().size(), 1u);
 }
 
 TEST_F(ToolBarMenusTest, FileMenuOpensAsAWindowAndEscapeClosesIt) {

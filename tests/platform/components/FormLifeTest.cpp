@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "FormsFixture.h"
 #include "platform/CommonDialogs.h"
 #include "platform/ExtCtrls.h"
 #include "platform/StdCtrls.h"
+#include "platform/display/Backend.h"
 
 namespace {
 
@@ -288,13 +291,46 @@ TEST_F(FormsTest, MaximisedChildFormFillsItsParentWindow) {
     EXPECT_TRUE(alive.expired());
 }
 
-TEST_F(FormsTest, ScreenCursorIsOneForTheProcess) {
+// A display that keeps the pointer shape it was given for each top-level window.
+class CursorRecorder final : public platform::display::Backend {
+public:
+    const char* Name() const override { return "recorder"; }
+    bool IsInteractive() const override { return false; }
+    void TopLevelChanged(const platform::display::TopLevelState&) override {}
+    void TopLevelDestroyed(HWND) override {}
+    void Damaged(HWND) override {}
+    String SelectionText(platform::display::Selection) override { return {}; }
+    void SetSelectionText(platform::display::Selection, const String&) override {}
+    void SetCursor(HWND top, platform::display::CursorShape shape) override { shapes[top] = shape; }
+    std::map<HWND, platform::display::CursorShape> shapes;
+};
+
+TEST_F(FormsTest, ScreenCursorIsOneForTheProcessAndEveryWindowShowsIt) {
+    using platform::display::CursorShape;
+    TForm* main = NewForm("Main");
+    TForm* other = NewForm("Other");
+    main->Show();
+    other->Show();
+    CursorRecorder display;
+    platform::display::Backend* was = platform::display::SwapForTesting(&display);
     Screen->SetCursor(crHourGlass);
     EXPECT_EQ(Screen->Cursor(), crHourGlass);
-    TScreen other(nullptr);
-    EXPECT_EQ(other.Cursor(), crHourGlass);
+    TScreen second(nullptr);
+    EXPECT_EQ(second.Cursor(), crHourGlass);
+    TForm* late = NewForm("Late");  // shown during the work
+    late->Show();
+    const auto busy = display.shapes;
     Screen->SetCursor(crDefault);
-    EXPECT_EQ(other.Cursor(), crDefault);
+    const auto after = display.shapes;
+    platform::display::SwapForTesting(was);
+    EXPECT_EQ(second.Cursor(), crDefault);
+    for (TForm* f : {main, other, late}) {
+        SCOPED_TRACE(f->Name());
+        ASSERT_TRUE(busy.count(f->Handle()));
+        EXPECT_EQ(busy.at(f->Handle()), CursorShape::Wait);
+        ASSERT_TRUE(after.count(f->Handle()));
+        EXPECT_EQ(after.at(f->Handle()), CursorShape::Arrow);
+    }
 }
 
 // ---- timers and dialogs

@@ -152,6 +152,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, DoubleClickTest,
                                            DoubleClickCase{"ClassDoesNotAsk", false, 200, 0, WM_LBUTTONDOWN}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(InputTest, TheWheelGoesUnderThePointerAndUpTheParentsUntilOneScrolls) {
+    HWND focused = Child(0, 0, 50, 20, WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+    HWND panel = Child(60, 0, 100, 100);
+    HWND label = Child(10, 10, 30, 20, WS_CHILD | WS_VISIBLE, kRecorderClass, panel);
+    SetFocus(focused);
+    auto wheels = [&](POINT at) {
+        platform::ProcessMessages();
+        Recorder::Get().log.clear();
+        display::InputMouseWheel(top_, at, -display::kWheelDelta, 1);
+        platform::ProcessMessages();
+        std::vector<HWND> out;
+        for (const Received& r : Recorder::Get().log)
+            if (r.msg == WM_MOUSEWHEEL && static_cast<short>(HIWORD(r.wParam)) == -display::kWheelDelta) out.push_back(r.hwnd);
+        return out;
+    };
+    // The recorder windows do not scroll: each passes the wheel to its parent.
+    EXPECT_EQ(wheels(POINT{75, 15}), (std::vector<HWND>{label, panel, top_}));
+    SetCapture(focused);
+    EXPECT_EQ(wheels(POINT{75, 15}), (std::vector<HWND>{focused, top_}));
+    ReleaseCapture();
+    EnableWindow(top_, FALSE_);  // a modal form is up
+    EXPECT_TRUE(wheels(POINT{75, 15}).empty());
+}
+
 TEST_F(InputTest, KeysReachTheFocusWithOneCharacterMessagePerCharacter) {
     HWND edit = Child(0, 0, 50, 20, WS_CHILD | WS_VISIBLE | WS_TABSTOP);
     SetFocus(edit);

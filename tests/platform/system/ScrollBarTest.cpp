@@ -74,7 +74,7 @@ TEST(ScrollBarMath, HitTestAndThumbDragAgree) {
 
 class ScrollInfoTest : public window_test::WindowTest {};
 
-TEST_F(ScrollInfoTest, PositionStaysWithinTheLastPage) {
+TEST_F(ScrollInfoTest, PositionStaysWithinTheLastPageAndGoesWithTheWindow) {
     HWND w = MakeTop("scrolled");
     SCROLLINFO s = Info(0, 99, 20, 95);
     EXPECT_EQ(SetScrollInfo(w, SB_VERT, &s, FALSE_), 80);
@@ -90,6 +90,8 @@ TEST_F(ScrollInfoTest, PositionStaysWithinTheLastPage) {
     SCROLLINFO none;
     none.fMask = SIF_ALL;
     EXPECT_FALSE(GetScrollInfo(nullptr, SB_VERT, &none));
+    DestroyWindow(w);
+    EXPECT_FALSE(GetScrollInfo(w, SB_VERT, &none));
 }
 
 }  // namespace

@@ -94,7 +94,11 @@ HWND MainWindow();
 void InstallTerminationSignals();
 
 // ---- input state of the headless desktop
+// Both key states at once: the one key messages carry (GetKeyState) and the display's now.
 void SetKeyDown(int virtualKey, bool down);
+// Only the display's state now (GetAsyncKeyState); GetKeyState follows when the key message
+// the display posted with it is read.
+void SetAsyncKeyDown(int virtualKey, bool down);
 // Posts text typed into hwnd as WM_CHAR messages, one per UTF-8 byte (see TranslateMessage).
 void PostTypedText(HWND hwnd, std::string_view utf8);
 void ResetKeyboard();

@@ -54,6 +54,8 @@ namespace platform {
 
 // The highest position a bar can take: the last page starts there.
 int MaxScrollPos(const SCROLLINFO& info);
+// Drops the bars SetScrollInfo kept for a window; the window table calls it as the window goes.
+void ForgetScrollBars(HWND hwnd);
 // Where a WM_VSCROLL / WM_HSCROLL request (its wParam) takes a view that shows page lines
 // from pos of count: the caller clamps. SB_ENDSCROLL and unknown requests keep pos.
 int ScrollRequestPos(WPARAM request, int pos, int page, int count);

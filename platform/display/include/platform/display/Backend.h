@@ -114,6 +114,10 @@ Backend* CurrentIfChosen();
 // (and keeps headless) when the X11 backend cannot start. Only before anything chose one.
 bool Choose(std::string_view name);
 
+// Tests: puts backend in place of the chosen one, from the calling thread, and returns the one
+// it replaced (nullptr when none was chosen yet). The caller puts the old one back.
+Backend* SwapForTesting(Backend* backend);
+
 // The state of a top-level window as backends see it (false for anything else).
 bool ReadTopLevelState(HWND hwnd, TopLevelState* state);
 

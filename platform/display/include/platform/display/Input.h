@@ -10,8 +10,12 @@
 //            the top-level window and focuses a tab-stop target; a press on a window that a
 //            modal form disabled brings that form forward instead. Classes with CS_DBLCLKS
 //            get WM_xBUTTONDBLCLK for a second press within GetDoubleClickTime() and
-//            SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels. The wheel goes to the focused window.
-//            Each move asks WM_SETCURSOR, then the control's and the screen's cursor.
+//            SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels. The wheel goes to the capture, else
+//            to the window under the pointer, as desktops send it (focused or not); a
+//            window that does not scroll leaves it to DefWindowProc, which passes it to the
+//            parent. Each move asks WM_SETCURSOR, then the control's and the screen's
+//            cursor; while the screen's cursor is set (the hourglass of long work) every
+//            top-level window shows it.
 //   keys     WM_KEYDOWN/UP (WM_SYSKEY* with Alt) to the focused window, then WM_CHAR
 //            (WM_SYSCHAR with Alt) once per UTF-8 byte of the text the input method made of
 //            the key, lead byte first (edits put the bytes back into whole characters).
@@ -19,10 +23,14 @@
 //            focused window asks for Tab (WM_GETDLGCODE DLGC_WANTTAB); Alt+letter presses
 //            the control whose caption marks that letter with '&'. Return and Escape reach
 //            the form's default and cancel buttons through the controls' key handling.
+//            GetAsyncKeyState is the keyboard as the display reports it now; GetKeyState
+//            changes as the key messages are read, so a handler sees the modifiers of its
+//            own key even when the display has been read further ahead.
 #pragma once
 
 #include "platform/display/Hooks.h"
 
+#include <optional>
 #include <string_view>
 
 #include "platform/Windows.h"
@@ -53,6 +61,9 @@ void InputMaximized(HWND topLevel, bool maximized);         // maximised or rest
 CursorShape PointerShapeAt(HWND hwnd, POINT client);
 // Called while handling WM_SETCURSOR: sets the pointer over the window under it.
 void SetPointerShape(CursorShape shape);
+// The shape every top-level window shows while the screen's cursor is set (Screen->Cursor,
+// such as the hourglass during long work), else nullopt.
+std::optional<CursorShape> ScreenCursorShape();
 
 // Bit of a key message's lParam: the characters of the key were posted already, so
 // TranslateMessage makes none.
