@@ -103,7 +103,8 @@ void TFormAbout::BuildForm() {
     cmdOk->SetName("cmdOk");
     cmdOk->SetParent(this);
     cmdOk->SetCaption("  &Close");
-    cmdOk->SetBounds(110, 150, 80, 25);
+    // Clear of the window's bottom edge in the client area the frame leaves.
+    cmdOk->SetBounds(110, 140, 80, 25);
     cmdOk->OnClick = [this](TObject* s) { cmdOkClick(s); };
     // Enter and Escape close the box through this hidden button.
     cmdClose = new TButton(this);

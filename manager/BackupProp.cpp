@@ -137,6 +137,10 @@ void TFormBackupProp::BuildForm() {
 }
 
 void TFormBackupProp::FormCreate(TObject*) {
+    // The buttons took their captions after joining the bar: lay them out by their words
+    // before the combo box gets what they leave.
+    tbSystem->Realign();
+    tbResize(tbSystem);
     for (Integer i = 0; i < PageControl->PageCount(); ++i) PageControl->Pages(i)->SetTabVisible(false);
     String folder = pluginsFolder_;
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();

@@ -34,6 +34,21 @@ constexpr Integer kLinkWidth = 120;
 // The fixed notice in the third status panel.
 constexpr const char* kStatusNotice = "Tarvik";
 
+// The tool bar's "File", "Options" and "Help" stand in for a menu bar, and F10 opens the first
+// of them as it opens a menu bar's first menu; Left and Right then walk along the bar. So the
+// menus, and the commands that only they hold, are in reach of the keyboard.
+constexpr Word kMenuBarKey = 0x79;  // F10
+
+class TMenuBarTitle : public TToolButton {
+public:
+    using TToolButton::TToolButton;
+    bool IsFormShortCut(Word Key, TShiftState Shift) override {
+        if (Key != kMenuBarKey || Shift != 0) return TToolButton::IsFormShortCut(Key, Shift);
+        Click();
+        return true;
+    }
+};
+
 // The tree of the main window tells the window when it built a new window, and with it new
 // node objects, so that the window can find its nodes again.
 class TMainTreeEx : public TTreeEx {
@@ -94,7 +109,8 @@ void TFormMain::BuildForm() {
     };
     for (const Drop& d : {Drop{&tbFile, "tbFile", "File", mnuFile}, Drop{&tbOptions, "tbOptions", "Options", mnuOptions},
                           Drop{&tbHelp, "tbHelp", "Help", mnuHelp}}) {
-        *d.button = MakeComponent<TToolButton>(this, ToolBar, d.name);
+        *d.button = d.button == &tbFile ? MakeComponent<TMenuBarTitle>(this, ToolBar, d.name)
+                                        : MakeComponent<TToolButton>(this, ToolBar, d.name);
         (*d.button)->SetCaption(d.caption);
         (*d.button)->SetDropdownMenu(d.menu);
     }
@@ -132,12 +148,17 @@ void TFormMain::BuildForm() {
     TreeEx->OnDeletion = [this](TObject* s, TTreeExNode* n) { TreeExDeletion(s, n); };
     static_cast<TMainTreeEx*>(TreeEx)->OnWindowCreated = [this] { TreeExRecreated(); };
     Splitter = MakeComponent<TSplitter>(this, this, "Splitter");
+    // Left-aligned controls line up by their left edge: the splitter starts right of the tree's
+    // panel, else it lands at the window's edge and drags nothing.
+    Splitter->SetLeft(PanelLeft->Left() + PanelLeft->Width());
     Splitter->SetAlign(alLeft);
     Splitter->SetWidth(5);
 
     PageControl = MakeComponent<TPageControl>(this, this, "PageControl");
     PageControl->SetAlign(alClient);
     PageControl->SetStyle(tsFlatButtons);
+    // Its tabs are hidden and pages change by code only: nothing there for the keyboard.
+    PageControl->SetTabStop(false);
 
     auto page = [this](const char* name, const char* caption) {
         auto* ts = MakeComponent<TTabSheet>(this, nullptr, name);

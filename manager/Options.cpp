@@ -13,6 +13,10 @@ namespace {
 constexpr const char* kStyleNormal = "Normal";
 constexpr const char* kSystemInternal = "Internal";
 constexpr const char* kNameDesignText = "N%  D%T%";
+// Where the edits of the Backup page start in their group boxes, and how wide they are (to the
+// boxes' edge).
+constexpr Integer kReportEditLeft = 212;
+constexpr Integer kReportEditWidth = 168;
 
 }  // namespace
 
@@ -139,6 +143,9 @@ void TFormOptions::BuildForm() {
     tbBackupSystem = new TToolBar(this);
     tbBackupSystem->SetName("tbBackupSystem");
     tbBackupSystem->SetParent(tsBackup);
+    // Placed by its bounds, not at the top edge where tool bars go by default; its buttons are words.
+    tbBackupSystem->SetAlign(alNone);
+    tbBackupSystem->SetShowCaptions(true);
     tbBackupSystem->SetBounds(8, 8, 390, 24);
     lBackupSystem = label(tbBackupSystem, "Backup system: ", 0, 0);
     lBackupSystem->SetWidth(90);
@@ -162,16 +169,21 @@ void TFormOptions::BuildForm() {
     TGroupBox* save = group(tsBackup, "Save   ", 8, 40, 390, 80);
     label(save, "   N% - Name,  T% - Time,  D% - Date,  U% - User name.", 8, 16)->SetWidth(370);
     label(save, "   Save backup name as:", 8, 36);
-    edit(tsBackup_Name, save, "tsBackup_Name", 190, 34);
+    edit(tsBackup_Name, save, "tsBackup_Name", kReportEditLeft, 34);
+    tsBackup_Name->SetWidth(kReportEditWidth);
     tsBackup_Name->SetText(kNameDesignText);
     tsBackup_Name->SetEnabled(false);
     tsBackup_Name->SetReadOnly(true);
     TGroupBox* reportBox = group(tsBackup, "Report     ", 8, 126, 390, 90);
     box(tsBackup_cReport, reportBox, "tsBackup_cReport", "Create report", 8, 18);
     box(tsBackup_EReport, reportBox, "tsBackup_EReport", "Send report to E-Mail:", 8, 40);
-    edit(tsBackup_eEmail, reportBox, "tsBackup_eEmail", 190, 38);
+    edit(tsBackup_eEmail, reportBox, "tsBackup_eEmail", kReportEditLeft, 38);
     box(tsBackup_cSMS, reportBox, "tsBackup_cSMS", "Send SMS Message to number:", 8, 62);
-    edit(tsBackup_SMSNumber, reportBox, "tsBackup_SMSNumber", 190, 60);
+    edit(tsBackup_SMSNumber, reportBox, "tsBackup_SMSNumber", kReportEditLeft, 60);
+    // The longest caption ("Send SMS Message to number:") needs the room up to its edit.
+    for (TWinControl* c : {static_cast<TWinControl*>(tsBackup_EReport), static_cast<TWinControl*>(tsBackup_cSMS)})
+        c->SetWidth(kReportEditLeft - 12);
+    for (TEdit* e : {tsBackup_eEmail, tsBackup_SMSNumber}) e->SetWidth(kReportEditWidth);
     tsBackup_cSMS->SetEnabled(false);
     tsBackup_SMSNumber->SetEnabled(false);
 
@@ -192,6 +204,7 @@ void TFormOptions::FormCreate(TObject*) {
     for (Integer i = 0; i < Integer(std::size(kShortcutPlaces)); ++i)
         ShortcutBox(i)->SetChecked(ShortcutExists(kShortcutPlaces[i].Folder));
     tsBackup_System->SetItemIndex(0);
+    tbBackupSystem->Realign();  // the buttons' widths follow their captions, set after they joined
     tsBackup_System->SetWidth(tbBackupSystem->Width() - lBackupSystem->Width() - cmdBackupConfigure->Width() -
                               cmdBackupGetNew->Width() - cmdBackupSep->Width());
 

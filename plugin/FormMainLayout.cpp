@@ -12,7 +12,8 @@ struct Column {
 };
 constexpr Column kColumns[] = {{"Name", 110, taLeftJustify},
                                {"Size (byt's)", 100, taRightJustify},
-                               {"Date", 90, taRightJustify},
+                               // Wide enough for a date and time in the desktop's font.
+                               {"Date", 130, taRightJustify},
                                {"Full Path", 150, taLeftJustify},
                                {"Comment", 0, taLeftJustify}};
 constexpr Integer kButtonWidth = 100;

@@ -7,6 +7,7 @@ namespace qel {
 namespace {
 
 constexpr Integer kRowHeight = 20;  // with the banner, every row and the buttons fit the client height
+constexpr Integer kCloseAppWidth = 125;  // "Close App Name:" with its box, in the desktop's font
 
 }  // namespace
 
@@ -69,7 +70,7 @@ void TFormProperties::BuildForm() {
     ToolBarPrg = bar("ToolBarPrg");
     cCloseApp = MakeComponent<TCheckBox>(this, ToolBarPrg, "cCloseApp");
     cCloseApp->SetCaption("Close App Name:");
-    cCloseApp->SetWidth(110);
+    cCloseApp->SetWidth(kCloseAppWidth);
     cCloseApp->OnClick = [this](TObject* s) { cCloseAppClick(s); };
     ePrg = MakeComponent<TEdit>(this, ToolBarPrg, "ePrg");
     PopupMenuPrg = MakeComponent<TPopupMenu>(this, nullptr, "PopupMenuPrg");
@@ -124,6 +125,9 @@ void TFormProperties::BuildForm() {
 
 void TFormProperties::FormCreate(TObject*) {
     SetModalResult(mrCancel);
+    // The buttons took their captions after joining their bars: lay them out by their words
+    // before the edits get what they leave.
+    for (TToolBar* bar : {ToolBarOpen, ToolBarQel, ToolBarPrg}) bar->Realign();
     tbResize(nullptr);
 }
 

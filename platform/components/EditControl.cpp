@@ -380,7 +380,7 @@ void TCustomEdit::PaintWindow(HDC DC) {
     } else {
         style.Text(c, left, top, Shown(text), ink, state);
     }
-    if (focused && !e.HasSelection() && !readOnly_) {
+    if (focused && !e.HasSelection()) {  // read-only too: the caret moves and selects there
         TPoint p = CaretPoint();
         style.Caret(c, p.x, top, top + LineHeight());
     }
@@ -603,7 +603,7 @@ void TMemo::PaintWindow(HDC DC) {
         if (next == String::npos) break;
         start = next;
     }
-    if (focused && !e.HasSelection() && !readOnly_) {
+    if (focused && !e.HasSelection()) {  // read-only too: the caret moves and selects there
         TPoint p = CaretPoint();
         if (p.y >= 0 && p.y < client.bottom) style.Caret(c, p.x, p.y, p.y + lineHeight);
     }

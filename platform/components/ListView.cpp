@@ -430,6 +430,8 @@ void TCustomListView::Paint() {
         if (focused && item->Focused()) style.FocusMark(c, row);
         if (gridLines_) style.GridLine(c, 0, y + RowHeight() - 1, ClientWidth(), y + RowHeight() - 1);
     }
+    // With no focused item the focus still shows, where the first row is or would be.
+    if (focused && !ItemFocused()) style.FocusMark(c, Rect(0, top, ClientWidth(), top + RowHeight()));
     if (gridLines_ && viewStyle_ == vsReport)
         for (Integer i = 1; i <= columns_.Count(); ++i) {
             Integer gx = i < columns_.Count() ? lefts[i] - 1 : x - 1;

@@ -1,6 +1,7 @@
 // The web-browser control's page: layout on demand, painting, scrolling and links.
 #include <algorithm>
 
+#include "platform/Style.h"
 #include "platform/WebBrowser.h"
 #include "platform/display/Page.h"
 
@@ -75,6 +76,7 @@ void TWebBrowser::WndProc(TMessage& Message) {
         Message.Result = 0;
         return;
     }
+    if (Message.Msg == WM_SETFOCUS || Message.Msg == WM_KILLFOCUS) Invalidate();  // its focus mark
     if (Message.Msg == WM_PAINT && HandleAllocated()) platform::display::NotePageAwaitingRenderer(Handle());
     TWinControl::WndProc(Message);
 }
@@ -114,6 +116,7 @@ void TWebBrowser::PaintWindow(HDC DC) {
         canvas->brushColor = RGB(192, 192, 192);
         canvas->FillRect(RECT{track.left + 3, top + 2, track.right - 3, top + length - 2});
     }
+    if (Focused()) platform::Style::Current().FocusMark(*canvas, client);  // the page takes the keys
 }
 
 String TWebBrowser::LinkAt(int X, int Y) {
