@@ -6,6 +6,7 @@
 #include "platform/ExtCtrls.h"
 #include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
+#include "platform/display/Input.h"
 
 namespace {
 
@@ -283,6 +284,93 @@ TEST_F(FormsTest, ComboTypedTextFindsItsItem) {
     Type(combo, "l");
     EXPECT_EQ(combo->ItemIndex(), 0);
     EXPECT_EQ(changes, 6);
+}
+
+// The drop-down list as a person works it: through the display's input, as X events arrive.
+TEST_F(FormsTest, ComboListOpensHoversPicksAndClosesWithoutTakingActivation) {
+    namespace display = platform::display;
+    TForm* form = NewForm();
+    auto* combo = new TComboBox(form);
+    combo->SetParent(form);
+    combo->SetStyle(csDropDownList);
+    combo->SetBounds(10, 10, 150, 21);
+    combo->SetDropDownCount(3);
+    for (const char* item : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon"}) combo->Items()->Add(item);
+    combo->SetItemIndex(0);
+    std::vector<String> events;
+    combo->OnChange = [&](TObject*) { events.push_back("change " + combo->Text()); };
+    combo->OnSelect = [&](TObject*) { events.push_back("select"); };
+    form->Show();
+    auto press = [&](HWND top, POINT p) {
+        display::InputMouseButton(top, p, display::MouseButton::Left, true, 1);
+        display::InputMouseButton(top, p, display::MouseButton::Left, false, 2);
+        Drain();
+    };
+    auto key = [&](int vk, bool alt = false) {
+        if (alt) display::InputKey(VK_MENU, true, {}, 1);
+        display::InputKey(vk, true, {}, 1);
+        display::InputKey(vk, false, {}, 1);
+        if (alt) display::InputKey(VK_MENU, false, {}, 1);
+        Drain();
+    };
+
+    // A click on the field opens the list below it, three rows tall, highlighting the choice.
+    press(form->Handle(), POINT{50, 20});
+    ASSERT_TRUE(combo->DroppedDown());
+    HWND list = combo->DropDownHandle();
+    RECT field, popup;
+    GetWindowRect(combo->Handle(), &field);
+    GetWindowRect(list, &popup);
+    EXPECT_EQ(popup.top, field.bottom);
+    EXPECT_EQ(popup.left, field.left);
+    EXPECT_EQ(combo->DropDownHotIndex(), 0);
+    EXPECT_TRUE(combo->Focused());
+
+    // The pointer hovers over "Gamma", the wheel scrolls the rest in, a click picks "Delta".
+    RECT gamma = combo->DropDownItemRect(2);
+    display::InputMouseMove(list, POINT{gamma.left + 5, gamma.top + 3}, 3);
+    Drain();
+    EXPECT_EQ(combo->DropDownHotIndex(), 2);
+    display::InputMouseWheel(form->Handle(), POINT{50, 20}, -120, 4);
+    Drain();
+    RECT delta = combo->DropDownItemRect(3);
+    ASSERT_FALSE(IsRectEmpty(&delta));
+    press(list, POINT{delta.left + 5, delta.top + 3});
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(combo->ItemIndex(), 3);
+    EXPECT_EQ(events, (std::vector<String>{"change Delta", "select"}));
+    EXPECT_EQ(GetActiveWindow(), form->Handle());
+
+    // Alt+Down opens it, the keys move, Return picks; F4 opens it and Escape closes it
+    // unchanged without reaching the form's cancel button; a press outside closes it too.
+    events.clear();
+    int cancels = 0;
+    auto* cancel = new TButton(form);
+    cancel->SetParent(form);
+    cancel->SetBounds(200, 200, 75, 25);
+    cancel->SetCancel(true);
+    cancel->OnClick = [&](TObject*) { ++cancels; };
+    key(VK_DOWN, true);
+    ASSERT_TRUE(combo->DroppedDown());
+    key(VK_UP);
+    key(VK_UP);
+    key(VK_RETURN);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Text(), "Beta");
+    key(VK_F1 + 3);
+    ASSERT_TRUE(combo->DroppedDown());
+    key(VK_END);
+    key(VK_ESCAPE);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Text(), "Beta");
+    EXPECT_EQ(cancels, 0);
+    press(form->Handle(), POINT{50, 20});
+    ASSERT_TRUE(combo->DroppedDown());
+    press(form->Handle(), POINT{300, 150});
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Text(), "Beta");
+    EXPECT_EQ(events, (std::vector<String>{"change Beta", "select"}));
 }
 
 TEST_F(FormsTest, CoolBarStacksItsBands) {
