@@ -373,6 +373,41 @@ TEST_F(FormsTest, ComboListOpensHoversPicksAndClosesWithoutTakingActivation) {
     EXPECT_EQ(events, (std::vector<String>{"change Beta", "select"}));
 }
 
+TEST_F(FormsTest, HeaderDividersShowTheirCursorAndResizeTheirColumnByDragging) {
+    namespace display = platform::display;
+    TForm* form = NewForm();
+    auto* list = new TListView(form);
+    list->SetParent(form);
+    list->SetBounds(0, 0, 300, 200);
+    list->SetViewStyle(vsReport);
+    list->Columns()->Add()->SetWidth(100);
+    list->Columns()->Add()->SetWidth(80);
+    int clicks = 0;
+    list->OnColumnClick = [&](TObject*, TListColumn*) { ++clicks; };
+    form->Show();
+    const int y = list->HeaderHeight() / 2;
+    auto shapeAt = [&](int x) {
+        display::InputMouseMove(form->Handle(), POINT{x, y}, 1);
+        Drain();
+        return display::PointerShapeAt(list->Handle(), POINT{x, y});
+    };
+    EXPECT_EQ(shapeAt(50), display::CursorShape::Arrow);
+    EXPECT_EQ(shapeAt(181), display::CursorShape::HSplit);
+    EXPECT_EQ(shapeAt(99), display::CursorShape::HSplit);
+
+    // Dragged from just left of the edge: the column follows the pointer, keeping the offset.
+    display::InputMouseButton(form->Handle(), POINT{99, y}, display::MouseButton::Left, true, 2);
+    display::InputMouseMove(form->Handle(), POINT{139, y + 40}, 3);
+    display::InputMouseButton(form->Handle(), POINT{139, y + 40}, display::MouseButton::Left, false, 4);
+    Drain();
+    EXPECT_EQ(list->Columns()->Items(0)->Width(), 140);
+    EXPECT_EQ(list->Columns()->Items(1)->Width(), 80);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(list->ColumnDividerAt(220, y), 1);
+    EXPECT_EQ(list->ColumnDividerAt(220, y + list->HeaderHeight()), -1);  // not below the header
+}
+
 TEST_F(FormsTest, CoolBarStacksItsBands) {
     TForm* form = NewForm();
     auto* cool = new TCoolBar(form);
