@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(make cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev python3 zip unzip 7zip
           zlib1g-dev libdeflate-dev liblnk-utils faketime libclang-rt-14-dev
           pkg-config libx11-dev libcairo2-dev libpango1.0-dev liblitehtml-dev fonts-dejavu-core xvfb xdotool imagemagick
+          xclip x11-xkb-utils
           libsystemd-dev dbus python3-dbusmock desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
