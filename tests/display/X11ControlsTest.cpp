@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <fstream>
 #include <set>
@@ -80,7 +81,7 @@ protected:
         std::filesystem::create_directories(shots_);
     }
     void TearDown() override {
-        platform::SetPersonIdleHook({});
+        StopPlaying();
         Application->DestroyComponents();
         MainFixture::TearDown();
     }
@@ -110,7 +111,11 @@ protected:
     // modifiers held at its time. Inside a loop that waits for the person they are only sent:
     // that loop handles them.
     void Keys(std::vector<std::string> keys) {
-        keys.insert(keys.begin(), {"xdotool", "key", "--delay", "40"});
+        if (keys.front() == "type")
+            keys.insert(keys.begin() + 1, {"--delay", "40"});
+        else
+            keys.insert(keys.begin(), {"key", "--delay", "40"});
+        keys.insert(keys.begin(), "xdotool");
         auto tool = std::make_shared<Peer>(keys);
         if (insideLoop_) {
             background_.push_back(tool);
@@ -118,7 +123,7 @@ protected:
         }
         Pump([&] { return !tool->Running(); }, 20000);
     }
-    void TypeText(const std::string& text) { RunTool({"xdotool", "type", "--delay", "40", text}); }
+    void TypeText(const std::string& text) { Keys({"type", text}); }
     // A tool that the test must keep answering while it runs: xdotool typing characters the
     // keyboard map lacks (it maps each to a spare key only while typing it), a selection reader.
     std::string RunWhilePumping(std::vector<std::string> args) {
@@ -135,22 +140,48 @@ protected:
     static POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
     // Plays the steps in order, each once its condition holds, while a loop that waits for the
-    // person runs (an open menu or list, a modal form or box). After the deadline the person
-    // gives up, which the loop takes as a cancel: the test fails, it does not hang.
+    // person runs (an open menu or list, a modal form or box): a thread timer, which every such
+    // loop dispatches, looks at them. After the deadline the person gives up (menus close, the
+    // active form is closed): the test fails, it does not hang.
     void PlayInsideLoops(std::vector<Step> steps, int millis = 20000) {
-        auto state = std::make_shared<std::pair<std::vector<Step>, std::size_t>>(std::move(steps), 0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
-        platform::SetPersonIdleHook([this, state, deadline] {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            auto& [list, next] = *state;
-            if (next < list.size() && list[next].when()) {
-                insideLoop_ = true;
-                list[next++].act();
-                insideLoop_ = false;
-            }
-            platform::WaitForInput(10);
-            return true;
-        });
+        steps_ = std::move(steps);
+        next_ = 0;
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
+        t_player = this;
+        timer_ = SetTimer(nullptr, 0, 20, &PlayTick);
+    }
+    static void PlayTick(HWND, UINT, UINT_PTR, DWORD) {
+        if (t_player) t_player->Tick();
+    }
+    void Tick() {
+        if (insideLoop_) return;
+        if (std::chrono::steady_clock::now() > deadline_) {
+            StopPlaying();
+            platform::EndMenu();
+            if (HWND active = GetActiveWindow()) PostMessageA(active, WM_CLOSE, 0, 0);
+            return;
+        }
+        // One thing at a time: the keys of the step before have all gone out.
+        for (auto& tool : background_)
+            if (tool->Running()) return;
+        if (next_ >= steps_.size() || !steps_[next_].when()) return;
+        insideLoop_ = true;
+        steps_[next_++].act();
+        insideLoop_ = false;
+    }
+    // A condition that holds once some time passed after the step before it ran: what that
+    // step changed has been drawn by then.
+    std::function<bool()> Later(int millis) {
+        auto since = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+        return [since, millis] {
+            if (!*since) *since = std::chrono::steady_clock::now();
+            return std::chrono::steady_clock::now() - **since > std::chrono::milliseconds(millis);
+        };
+    }
+    void StopPlaying() {
+        if (timer_) KillTimer(nullptr, timer_);
+        timer_ = 0;
+        t_player = nullptr;
     }
 
     display::Image Screenshot(HWND hwnd, const std::string& name) {
@@ -171,6 +202,21 @@ protected:
         EXPECT_TRUE(Pump([&] { return Shown(form->Handle()); }));
         Settle();
     }
+    // A form of class T on the screen.
+    template <class T>
+    T* ActiveFormOf() {
+        std::vector<HWND> tops;
+        EnumWindows(
+            [](HWND h, LPARAM list) {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(h);
+                return TRUE_;
+            },
+            reinterpret_cast<LPARAM>(&tops));
+        for (HWND h : tops)
+            if (auto* form = dynamic_cast<T*>(static_cast<TWinControl*>(GetPropA(h, "TarvikControl"))); form && Shown(h))
+                return form;
+        return nullptr;
+    }
     TTreeExNode* Node(TFormMain* f, const char* text) {
         for (Integer i = 0; i < f->TreeEx->Items()->Count(); ++i)
             if (f->TreeEx->Items()->Item(i)->Text() == text) return f->TreeEx->Items()->Item(i);
@@ -182,6 +228,11 @@ protected:
     }
 
     std::filesystem::path shots_;
+    static inline X11ControlsTest* t_player = nullptr;  // whose steps the timer plays
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    std::chrono::steady_clock::time_point deadline_;
+    UINT_PTR timer_ = 0;
     bool insideLoop_ = false;
     std::vector<std::shared_ptr<Peer>> background_;
 };
@@ -230,13 +281,14 @@ TEST_F(X11ControlsTest, CopyAndPasteBetweenEditsAndWithAnotherProgram) {
     ASSERT_TRUE(Pump([&] { return to->Text() == from->Text(); })) << to->Text();
 
     // Another program reads what was copied (the test keeps serving the selection meanwhile) ...
-    EXPECT_EQ(RunWhilePumping({"xclip", "-o", "-selection", "clipboard"}), "Ελληνικά and more");
+    EXPECT_EQ(RunWhilePumping({"timeout", "5", "xclip", "-o", "-selection", "clipboard"}), "Ελληνικά and more");
 
     // ... and offers text of its own, which a paste takes.
     std::ofstream(shots_ / "peer.txt") << "from the peer ✓";
     Peer peer({"xclip", "-quiet", "-selection", "clipboard", "-i", (shots_ / "peer.txt").string()});
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-    while (RunTool({"xclip", "-o", "-selection", "clipboard"}) != "from the peer ✓" && std::chrono::steady_clock::now() < until)
+    while (RunWhilePumping({"timeout", "5", "xclip", "-o", "-selection", "clipboard"}) != "from the peer ✓" &&
+           std::chrono::steady_clock::now() < until)
         Pump([] { return false; }, 50);
     Keys({"ctrl+a", "ctrl+v"});
     ASSERT_TRUE(Pump([&] { return to->Text() == "from the peer ✓"; })) << to->Text();
@@ -314,15 +366,14 @@ TEST_F(X11ControlsTest, TheSaveDialogTakesAFilterFromItsListAndATypedName) {
     dialog.SetInitialDir(folder);
     dialog.SetFilter("Text files (*.txt)|*.txt|All files (*.*)|*.*");
     platform::TFileDialogForm* form = nullptr;
-    auto find = [&] {
-        for (Integer i = 0; i < Screen->FormCount(); ++i)
-            if (auto* d = dynamic_cast<platform::TFileDialogForm*>(Screen->Forms(i)); d && Shown(d->Handle())) form = d;
-        return form != nullptr;
-    };
+    std::string typed;
+    auto find = [&] { return (form = ActiveFormOf<platform::TFileDialogForm>()) != nullptr; };
     PlayInsideLoops({
         // The filter combo's list drops down as a popup of its own; a click picks "All files".
-        {find, [&] { ClickAt(form->cbFilter->Handle(), POINT{form->cbFilter->Width() - 6, 8}); }},
-        {[&] { return Shown(form->cbFilter->DropDownHandle()); },
+        {find, [] {}},
+        {Later(300), [&] { ClickAt(form->cbFilter->Handle(), POINT{form->cbFilter->Width() - 6, 8}); }},
+        {[&] { return Shown(form->cbFilter->DropDownHandle()); }, [] {}},
+        {Later(300),
          [&] {
              Screenshot(nullptr, "save-filter-list");
              ClickAt(form->cbFilter->DropDownHandle(), Centre(form->cbFilter->DropDownItemRect(1)));
@@ -330,16 +381,16 @@ TEST_F(X11ControlsTest, TheSaveDialogTakesAFilterFromItsListAndATypedName) {
         {[&] { return !form->cbFilter->DroppedDown() && form->cbFilter->ItemIndex() == 1; },
          [&] {
              ClickAt(form->eName->Handle(), POINT{5, 8});
-             Keys({"ctrl+a"});
-             TypeText("report.log");
+             Keys({"ctrl+a", "BackSpace"});
          }},
-        {[&] { return form->eName->Text() == "report.log"; },
+        {[&] { return form->eName->Text().empty(); }, [&] { TypeText("report.log"); }},
+        {[&] { return (typed = form->eName->Text()) == "report.log"; },
          [&] {
              Screenshot(form->Handle(), "save-dialog");
              Keys({"Return"});
          }},
     });
-    ASSERT_TRUE(dialog.Execute());
+    ASSERT_TRUE(dialog.Execute()) << "stopped before step " << next_ << ", the name box holding " << typed;
     EXPECT_EQ(dialog.FileName(), folder + "\\report.log");
     EXPECT_EQ(dialog.FilterIndex(), 2);
 }
@@ -357,10 +408,11 @@ TEST_F(X11ControlsTest, TheWheelScrollsALongPage) {
     // Over the page and focused, so the wheel reaches it whichever window the display gives it to.
     ClickAt(browser->Handle(), POINT{200, 150});
     ASSERT_TRUE(Pump([&] { return browser->Focused(); }));
-    RunTool({"xdotool", "click", "--repeat", "3", "--delay", "30", "5"});
+    RunWhilePumping({"xdotool", "click", "--repeat", "3", "--delay", "60", "5"});
     ASSERT_TRUE(Pump([&] { return browser->ScrollTop() > 0; }));
+    Settle();
     const Integer down = browser->ScrollTop();
-    RunTool({"xdotool", "click", "4"});
+    RunWhilePumping({"xdotool", "click", "4"});
     ASSERT_TRUE(Pump([&] { return browser->ScrollTop() < down; }));
     Settle();
     Screenshot(form->Handle(), "page-scrolled");
@@ -373,11 +425,7 @@ TEST_F(X11ControlsTest, TabReachesEveryControlOfTheOptionsDialog) {
     TFormOptions* options = nullptr;
     std::vector<HWND> visited;
     std::set<HWND> stops;
-    auto find = [&] {
-        for (Integer i = 0; i < Screen->FormCount(); ++i)
-            if (auto* d = dynamic_cast<TFormOptions*>(Screen->Forms(i)); d && Shown(d->Handle())) options = d;
-        return options != nullptr;
-    };
+    auto find = [&] { return (options = ActiveFormOf<TFormOptions>()) != nullptr; };
     // Every visible, enabled tab stop of the dialog, read through the layer.
     std::function<void(HWND)> collect = [&](HWND parent) {
         for (HWND h = GetWindow(parent, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
@@ -400,7 +448,7 @@ TEST_F(X11ControlsTest, TabReachesEveryControlOfTheOptionsDialog) {
     for (int i = 0; i < 40; ++i) {
         steps.push_back({[&, i] { return presses == i && (i == 0 || GetFocus() != visited.back()); }, tab});
     }
-    steps.push_back({[&] { return presses == 40; }, [&] { Keys({"Escape"}); }});
+    steps.push_back({[&] { return presses == 40; }, [&] { ClickAt(options->cmdCancel->Handle(), POINT{10, 8}); }});
     PlayInsideLoops(std::move(steps), 40000);
     f->ShowOptions();
     ASSERT_NE(options, nullptr);
