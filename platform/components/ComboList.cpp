@@ -148,14 +148,17 @@ void ComboList::Mouse(UINT msg, POINT p) {
         return;
     }
     const int row = RowAt(p);
+    if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) armed_ = true;
     if (msg == WM_MOUSEMOVE) {
+        if (row >= 0 && row != hot_) armed_ = true;
         if (row >= 0) SetHot(row);
         else if (HasBar()) bar_.MouseMove(hwnd_, BarRect(), p);  // hover looks of the bar
         return;
     }
-    // The release picks: also the release of the press that opened the list, when the pointer
-    // was dragged onto an item meanwhile.
-    if (msg == WM_LBUTTONUP && row >= 0) combo_.CloseUp(row);
+    // The release picks: also the release of the press that opened the list, once the pointer
+    // was dragged onto another item meanwhile (a list that opens under the pointer picks
+    // nothing on that release).
+    if (msg == WM_LBUTTONUP && row >= 0 && armed_) combo_.CloseUp(row);
 }
 
 LRESULT ComboList::Proc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -237,6 +237,43 @@ protected:
     std::vector<std::shared_ptr<Peer>> background_;
 };
 
+TEST_F(X11ControlsTest, TheSaveDialogTakesAFilterFromItsListAndATypedName) {
+    const String folder = env.Win("saves");
+    std::filesystem::create_directories(env.Scratch("saves"));
+    TSaveDialog dialog(nullptr);
+    dialog.SetInitialDir(folder);
+    dialog.SetFilter("Text files (*.txt)|*.txt|All files (*.*)|*.*");
+    platform::TFileDialogForm* form = nullptr;
+    std::string typed;
+    auto find = [&] { return (form = ActiveFormOf<platform::TFileDialogForm>()) != nullptr; };
+    PlayInsideLoops({
+        // A click drops the filter combo's list down as a popup of its own; Down and Return
+        // pick "All files".
+        {find, [] {}},
+        {Later(300), [&] { ClickAt(form->cbFilter->Handle(), POINT{form->cbFilter->Width() - 6, 8}); }},
+        {[&] { return Shown(form->cbFilter->DropDownHandle()); }, [] {}},
+        {Later(300),
+         [&] {
+             Screenshot(nullptr, "save-filter-list");
+             Keys({"Down", "Return"});
+         }},
+        {[&] { return !form->cbFilter->DroppedDown() && form->cbFilter->ItemIndex() == 1; },
+         [&] {
+             ClickAt(form->eName->Handle(), POINT{5, 8});
+             Keys({"ctrl+a", "BackSpace"});
+         }},
+        {[&] { return form->eName->Text().empty(); }, [&] { TypeText("report.log"); }},
+        {[&] { return (typed = form->eName->Text()) == "report.log"; },
+         [&] {
+             Screenshot(form->Handle(), "save-dialog");
+             Keys({"Return"});
+         }},
+    });
+    ASSERT_TRUE(dialog.Execute()) << "stopped before step " << next_ << ", the name box holding " << typed;
+    EXPECT_EQ(dialog.FileName(), folder + "\\report.log");
+    EXPECT_EQ(dialog.FilterIndex(), 2);
+}
+
 TEST_F(X11ControlsTest, TypingInTwoScriptsAndEditingItBackByCharacters) {
     TForm* form = ShowForm(360, 120);
     auto* edit = new TEdit(form);
@@ -357,42 +394,6 @@ TEST_F(X11ControlsTest, AFolderNodeDraggedOntoAnotherMovesUnderIt) {
     Settle();
     EXPECT_FALSE(b->DropTarget()) << "no drop highlight stays";
     Screenshot(f->Handle(), "tree-dropped");
-}
-
-TEST_F(X11ControlsTest, TheSaveDialogTakesAFilterFromItsListAndATypedName) {
-    const String folder = env.Win("saves");
-    std::filesystem::create_directories(env.Scratch("saves"));
-    TSaveDialog dialog(nullptr);
-    dialog.SetInitialDir(folder);
-    dialog.SetFilter("Text files (*.txt)|*.txt|All files (*.*)|*.*");
-    platform::TFileDialogForm* form = nullptr;
-    std::string typed;
-    auto find = [&] { return (form = ActiveFormOf<platform::TFileDialogForm>()) != nullptr; };
-    PlayInsideLoops({
-        // The filter combo's list drops down as a popup of its own; a click picks "All files".
-        {find, [] {}},
-        {Later(300), [&] { ClickAt(form->cbFilter->Handle(), POINT{form->cbFilter->Width() - 6, 8}); }},
-        {[&] { return Shown(form->cbFilter->DropDownHandle()); }, [] {}},
-        {Later(300),
-         [&] {
-             Screenshot(nullptr, "save-filter-list");
-             ClickAt(form->cbFilter->DropDownHandle(), Centre(form->cbFilter->DropDownItemRect(1)));
-         }},
-        {[&] { return !form->cbFilter->DroppedDown() && form->cbFilter->ItemIndex() == 1; },
-         [&] {
-             ClickAt(form->eName->Handle(), POINT{5, 8});
-             Keys({"ctrl+a", "BackSpace"});
-         }},
-        {[&] { return form->eName->Text().empty(); }, [&] { TypeText("report.log"); }},
-        {[&] { return (typed = form->eName->Text()) == "report.log"; },
-         [&] {
-             Screenshot(form->Handle(), "save-dialog");
-             Keys({"Return"});
-         }},
-    });
-    ASSERT_TRUE(dialog.Execute()) << "stopped before step " << next_ << ", the name box holding " << typed;
-    EXPECT_EQ(dialog.FileName(), folder + "\\report.log");
-    EXPECT_EQ(dialog.FilterIndex(), 2);
 }
 
 TEST_F(X11ControlsTest, TheWheelScrollsALongPage) {

@@ -45,6 +45,7 @@ private:
     int top_ = 0;
     int hot_ = -1;
     bool closing_ = false;
+    bool armed_ = false;  // a release may pick (see Mouse)
     ScrollBarDriver bar_{SB_VERT};
 };
 
