@@ -6,7 +6,7 @@ packages=(make cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmar
           zlib1g-dev libdeflate-dev liblnk-utils faketime libclang-rt-14-dev
           pkg-config libx11-dev libcairo2-dev libpango1.0-dev liblitehtml-dev fonts-dejavu-core xvfb xdotool imagemagick
           libsystemd-dev dbus python3-dbusmock desktop-file-utils
-          trayer openbox x11-utils xclip)
+          trayer openbox x11-utils xclip x11-xkb-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -11,6 +11,8 @@ namespace {
 constexpr int kRowPadding = 2;
 constexpr int kHeaderPadding = 6;
 constexpr int kTextIndent = 4;
+// How far either side of a header divider the pointer takes it.
+constexpr int kDividerGrip = 3;
 }  // namespace
 
 // ---- columns
@@ -237,6 +239,30 @@ Integer TCustomListView::HeaderHeight() const {
     return viewStyle_ == vsReport && showColumnHeaders_ ? platform::FontCellHeight(font_.Height()) + kHeaderPadding : 0;
 }
 
+Integer TCustomListView::ColumnDividerAt(Integer X, Integer Y) const {
+    if (Y < 0 || Y >= HeaderHeight()) return -1;
+    Integer edge = 0;
+    Integer found = -1;
+    for (Integer i = 0; i < columns_.Count(); ++i) {
+        const TListColumn* col = columns_.Items(i);
+        edge += col->Width();
+        // The last of several dividers on one spot: a column dragged to nothing comes back.
+        if (!col->AutoSize() && X >= edge - kDividerGrip && X <= edge + kDividerGrip) found = i;
+    }
+    return found;
+}
+
+void TCustomListView::UpdateDividerCursor() {
+    POINT p;
+    GetCursorPos(&p);
+    ::ScreenToClient(Handle(), &p);
+    const bool on = sizingColumn_ >= 0 || ColumnDividerAt(p.x, p.y) >= 0;
+    if (on == dividerCursor_) return;
+    if (on) restCursor_ = Cursor();
+    SetCursor(on ? crHSplit : restCursor_);
+    dividerCursor_ = on;
+}
+
 TListItem* TCustomListView::GetItemAt(Integer X, Integer Y) const {
     (void)X;
     Integer row = (Y - HeaderHeight());
@@ -307,6 +333,14 @@ void TCustomListView::WndProc(TMessage& Message) {
                 return;
             }
             if (HandleAllocated() && CanFocus() && !Focused()) ::SetFocus(Handle());
+            if (Integer col = ColumnDividerAt(p.x, p.y); Message.Msg == WM_LBUTTONDOWN && col >= 0 && HandleAllocated()) {
+                Integer edge = 0;
+                for (Integer i = 0; i <= col; ++i) edge += columns_.Items(i)->Width();
+                sizingColumn_ = col;
+                sizingOffset_ = p.x - edge;
+                SetCapture(Handle());
+                return;
+            }
             TListItem* item = GetItemAt(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
             if (item && Enabled()) UserSelect(item, MouseKeysToShiftState(Message.WParam));
             if (Message.Msg == WM_LBUTTONDOWN && !item && viewStyle_ == vsReport &&
@@ -346,12 +380,23 @@ void TCustomListView::WndProc(TMessage& Message) {
             break;
         case WM_MOUSEMOVE: {
             POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+            if (sizingColumn_ >= 0 && sizingColumn_ < columns_.Count()) {
+                Integer left = 0;
+                for (Integer i = 0; i < sizingColumn_; ++i) left += columns_.Items(i)->Width();
+                columns_.Items(sizingColumn_)->SetWidth(std::max<Integer>(p.x - sizingOffset_ - left, 0));
+                return;
+            }
             if (HandleAllocated() && ShowsScrollBar() && (vbar_.MouseMove(Handle(), ScrollBarRect(), p) || vbar_.Active()))
                 return;
             break;
         }
         case WM_LBUTTONUP: {
             POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+            if (sizingColumn_ >= 0) {
+                sizingColumn_ = -1;
+                if (GetCapture() == Handle()) ReleaseCapture();
+                return;
+            }
             if (HandleAllocated() && vbar_.MouseUp(Handle(), ScrollBarRect(), p)) {
                 if (GetCapture() == Handle()) ReleaseCapture();
                 return;
@@ -360,6 +405,10 @@ void TCustomListView::WndProc(TMessage& Message) {
         }
         case WM_SETFOCUS:
         case WM_KILLFOCUS: Invalidate(); break;
+        case WM_CAPTURECHANGED: sizingColumn_ = -1; break;
+        case WM_SETCURSOR:
+            if (HandleAllocated()) UpdateDividerCursor();
+            break;
         case WM_MOUSEWHEEL:
             SetTopIndex(topIndex_ - static_cast<short>(HIWORD(Message.WParam)) / 120 * 3);
             return;

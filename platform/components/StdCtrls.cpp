@@ -1,13 +1,18 @@
 #include "platform/StdCtrls.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "platform/ControlStyle.h"
 #include "platform/Forms.h"
 #include "platform/SysUtils.h"
+#include "detail/ComboList.h"
 
 namespace {
+
+// F4 opens and closes a combo box's list.
+constexpr Word kF4 = VK_F1 + 3;
 
 void FillBackground(TCanvas& canvas, TControl& control) {
     canvas.Brush()->SetColor(control.Color());
@@ -284,6 +289,76 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TCustomListControl(AOwner
     height_ = 21;
 }
 
+TCustomComboBox::~TCustomComboBox() { list_.reset(); }
+
+void TCustomComboBox::SetDroppedDown(bool Value) {
+    if (Value == DroppedDown()) return;
+    if (!Value) {
+        CloseUp(-1);
+        return;
+    }
+    if (!HandleAllocated() || !Enabled()) return;
+    auto list = std::make_unique<platform::detail::ComboList>(*this);
+    list_ = std::move(list);
+    if (!list_->Open()) {
+        list_.reset();
+        return;
+    }
+    Invalidate();
+}
+
+void TCustomComboBox::CloseUp(Integer Index) {
+    if (!list_) return;
+    // Gone before anything else runs: the pick's events may open it again or free the form.
+    std::unique_ptr<platform::detail::ComboList> gone = std::move(list_);
+    gone.reset();
+    if (HandleAllocated()) Invalidate();
+    if (Index >= 0) UserSelect(Index);
+}
+
+HWND TCustomComboBox::DropDownHandle() const { return list_ ? list_->Handle() : nullptr; }
+
+RECT TCustomComboBox::DropDownItemRect(Integer Index) const {
+    return list_ ? list_->ItemRect(static_cast<int>(Index)) : RECT{};
+}
+
+Integer TCustomComboBox::DropDownHotIndex() const { return list_ ? list_->Hot() : -1; }
+
+bool TCustomComboBox::OnArrow(int X) const { return X >= ClientRect().right - platform::kDropDownButtonWidth; }
+
+bool TCustomComboBox::DropDownKey(Word Key, TShiftState Shift) {
+    const bool alt = (Shift & ssAlt) != 0;
+    if (!list_) {
+        if ((alt && Key == VK_DOWN) || (Key == kF4 && !alt)) {
+            SetDroppedDown(true);
+            return true;
+        }
+        return false;
+    }
+    const int hot = list_->Hot(), page = std::max(list_->VisibleRows() - 1, 1);
+    switch (Key) {
+        case VK_UP:
+            if (alt) CloseUp(hot);
+            else list_->SetHot(hot - 1);
+            return true;
+        case VK_DOWN:
+            if (!alt) list_->SetHot(hot + 1);
+            return true;
+        case VK_HOME: list_->SetHot(0); return true;
+        case VK_END: list_->SetHot(items_->Count() - 1); return true;
+        case VK_PRIOR: list_->SetHot(hot - page); return true;
+        case VK_NEXT: list_->SetHot(hot + page); return true;
+        case VK_RETURN:
+        case kF4: CloseUp(hot); return true;
+        case VK_ESCAPE: CloseUp(-1); return true;
+        case VK_TAB:
+            // Leaving by Tab keeps what the highlight was on, as desktop combo boxes do.
+            CloseUp(hot);
+            return false;
+        default: return false;
+    }
+}
+
 void TCustomComboBox::SetItemIndex(Integer Value) {
     TCustomListControl::SetItemIndex(Value);
     SetTextValue(itemIndex_ >= 0 ? items_->Strings(itemIndex_) : (style_ == csDropDownList ? String() : GetText()));
@@ -309,6 +384,53 @@ void TCustomComboBox::UserSelect(Integer Index) {
 }
 
 void TCustomComboBox::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN: {
+            Word key = static_cast<Word>(Message.WParam);
+            TShiftState shift = KeyboardStateToShiftState();
+            if (Message.Msg == WM_SYSKEYDOWN) shift |= ssAlt;  // the key came with Alt held
+            if ((list_ || key == kF4 || (key == VK_DOWN && (shift & ssAlt))) && !(list_ && key == VK_TAB)) {
+                if (!list_ && DoKeyDown(key, shift)) return;
+                if (DropDownKey(key, shift)) return;
+            } else if (list_ && key == VK_TAB) {
+                DropDownKey(key, shift);
+            }
+            break;
+        }
+        case WM_CHAR:
+            // A letter moves the open list's highlight to the next item starting with it.
+            if (list_ && static_cast<unsigned char>(Message.WParam) > 0x20) {
+                const char wanted = static_cast<char>(std::toupper(static_cast<unsigned char>(Message.WParam)));
+                const Integer n = items_->Count();
+                for (Integer step = 1; step <= n; ++step) {
+                    Integer i = (list_->Hot() + step) % n;
+                    const String& item = items_->Strings(i);
+                    if (!item.empty() && std::toupper(static_cast<unsigned char>(item[0])) == wanted) {
+                        list_->SetHot(static_cast<int>(i));
+                        break;
+                    }
+                }
+                return;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            if (CanFocus() && HandleAllocated() && !Focused()) ::SetFocus(Handle());
+            // A drop-down list opens anywhere on it, a combo with a text field on its arrow.
+            if (style_ == csDropDownList || OnArrow(GET_X_LPARAM(Message.LParam))) SetDroppedDown(!DroppedDown());
+            break;
+        case WM_MOUSEWHEEL:
+            if (list_) {
+                SendMessageA(list_->Handle(), WM_MOUSEWHEEL, Message.WParam, Message.LParam);
+                return;
+            }
+            break;
+        case WM_KILLFOCUS:
+        case WM_CANCELMODE:
+        case WM_DESTROY: CloseUp(-1); break;
+        default: break;
+    }
     if (Message.Msg == WM_KEYDOWN && (Message.WParam == VK_DOWN || Message.WParam == VK_UP ||
                                       Message.WParam == VK_HOME || Message.WParam == VK_END)) {
         Word key = static_cast<Word>(Message.WParam);
@@ -364,7 +486,7 @@ void TCustomComboBox::PaintWindow(HDC DC) {
     } else {
         style.TextClipped(c, text, platform::kFieldPadding, top, value, ColorToRGB(Font()->Color()), state);
     }
-    style.DropDownButton(c, arrow, state & ~platform::psFocused);
+    style.DropDownButton(c, arrow, (state & ~platform::psFocused) | (list_ ? platform::psPressed : platform::psNormal));
 }
 
 TCustomListBox::TCustomListBox(TComponent* AOwner) : TCustomListControl(AOwner) {

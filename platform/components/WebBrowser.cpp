@@ -1,5 +1,7 @@
 #include "platform/WebBrowser.h"
 
+#include "platform/ImgList.h"
+
 #include "detail/FileBytes.h"
 
 TWebBrowser::TWebBrowser(TComponent* AOwner) : TWinControl(AOwner) {
@@ -36,6 +38,7 @@ void TWebBrowser::Load() {
     if (HandleAllocated()) Invalidate();
     auto slash = path.find_last_of("\\/");
     locationName_ = slash == String::npos ? path : path.substr(slash + 1);
+    folder_ = slash == String::npos ? String() : path.substr(0, slash + 1);
     std::vector<Byte> bytes;
     if (platform::detail::TryReadFileBytes(path, bytes))
         text_.assign(bytes.begin(), bytes.end());

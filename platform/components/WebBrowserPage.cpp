@@ -1,9 +1,11 @@
 // The web-browser control's page: layout on demand, painting, scrolling and links.
 #include <algorithm>
 
+#include "platform/ImgList.h"
 #include "platform/Style.h"
 #include "platform/WebBrowser.h"
 #include "platform/display/Page.h"
+#include "detail/FileBytes.h"
 
 namespace {
 
@@ -33,6 +35,44 @@ void Offset(DrawItem& item, int dy) {
 
 }  // namespace
 
+TWebBrowser::~TWebBrowser() = default;
+
+bool TWebBrowser::ReadPicture(const String& src, std::vector<Byte>* bytes) const {
+    String name = src.substr(0, src.find_first_of("?#"));
+    if (name.empty() || StartsWithNoCase(name, "http:") || StartsWithNoCase(name, "https:") || StartsWithNoCase(name, "data:"))
+        return false;
+    const String prefix = "file:///";
+    const bool url = StartsWithNoCase(name, "file:///");
+    if (url) name = name.substr(prefix.size());
+    // In the separator the page's location uses; relative to the page unless it names a drive
+    // or the root.
+    const char sep = url ? '\\' : !folder_.empty() ? folder_.back() : '\\';
+    const bool absolute = url || (name.size() > 1 && name[1] == ':') || name[0] == '\\' || name[0] == '/';
+    for (char& ch : name)
+        if (ch == '/' || ch == '\\') ch = sep;
+    return platform::detail::TryReadFileBytes(absolute ? name : folder_ + name, *bytes);
+}
+
+namespace {
+
+// The picture as an image list of one image, which is what canvases draw; pixels less than
+// half covered are left out.
+std::unique_ptr<TCustomImageList> PictureList(const platform::display::PagePicture& picture) {
+    auto list = std::make_unique<TCustomImageList>(picture.width, picture.height, nullptr);
+    if (picture.width <= 0 || picture.height <= 0) return list;
+    TBitmap image(picture.width, picture.height), mask(picture.width, picture.height);
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            std::uint32_t p = picture.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(x)];
+            image.SetPixel(x, y, static_cast<TColor>(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF)));
+            mask.SetPixel(x, y, (p >> 24) < 128 ? clWhite : clBlack);
+        }
+    list->Add(&image, &mask);
+    return list;
+}
+
+}  // namespace
+
 const platform::display::PageLayout* TWebBrowser::Page() {
     if (!HandleAllocated() || !platform::display::CanLayoutPages()) return nullptr;
     RECT client;
@@ -41,9 +81,13 @@ const platform::display::PageLayout* TWebBrowser::Page() {
     if (width <= 0) return nullptr;
     if (page_ && (page_->width == width || page_->width == width - kScrollBarWidth)) return page_.get();
     auto page = std::make_shared<platform::display::PageLayout>();
+    page->readPicture = [this](const String& src, std::vector<Byte>* bytes) { return ReadPicture(src, bytes); };
     if (!platform::display::LayoutPage(text_, width, page.get())) return nullptr;
     // Too tall for the window: laid out again beside the scroll bar.
     if (page->height > height && width > kScrollBarWidth) platform::display::LayoutPage(text_, width - kScrollBarWidth, page.get());
+    page->readPicture = nullptr;
+    pictures_.clear();
+    for (const platform::display::PagePicture& picture : page->pictures) pictures_.push_back(PictureList(picture));
     page_ = std::move(page);
     ScrollTo(scrollTop_);
     return page_.get();
@@ -97,6 +141,11 @@ void TWebBrowser::PaintWindow(HDC DC) {
             canvas->font = item.font;
             canvas->textColor = item.textColor;
             canvas->TextOut(item.from.x, item.from.y, item.text);
+        } else if (item.op == DrawOp::Image) {
+            if (item.imageIndex < 0 || item.imageIndex >= static_cast<int>(pictures_.size())) continue;
+            if (item.rect.top <= client.bottom && item.rect.bottom >= 0)
+                canvas->DrawImage(reinterpret_cast<std::uintptr_t>(pictures_[static_cast<std::size_t>(item.imageIndex)]->Handle()),
+                                  0, item.from.x, item.from.y, true);
         } else if (item.rect.top <= client.bottom && item.rect.bottom >= 0) {
             canvas->brushColor = item.color;
             if (item.op == DrawOp::FrameRect)

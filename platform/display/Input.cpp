@@ -274,7 +274,11 @@ void InputMouseButton(HWND top, POINT client, MouseButton button, bool down, DWO
     }
     bool dbl = false;
     if (down) {
-        Activate(top);
+        // Popups that never take activation (menus, drop-down lists) say so.
+        constexpr LRESULT kNoActivate = 3;
+        if (SendMessageA(top, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top), MAKELPARAM(HTCLIENT, ButtonMessage(button, down, false))) !=
+            kNoActivate)
+            Activate(top);
         if (!IsWindow(target)) return;
         WindowPtr w = WindowTable::Get().Find(target);
         if (w && (w->style & WS_TABSTOP) && GetFocus() != target) ::SetFocus(target);

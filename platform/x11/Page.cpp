@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <map>
 
+#include "platform/Graphics.h"
+#include "platform/Streams.h"
 #include "platform/display/Page.h"
 #include "Render.h"
 
@@ -49,7 +53,94 @@ hr { border: 1px inset; margin: .5em 0; }
 br { display: block; }
 a:link, a[href] { color: #0645ad; text-decoration: underline; cursor: pointer; }
 center { text-align: center; }
+img { display: inline-block; }
 )css";
+
+using display::PagePicture;
+
+// PNG through cairo, BMP through the layer's bitmap; anything else is no picture.
+PagePicture DecodePicture(const std::vector<Byte>& bytes) {
+    PagePicture out;
+    static const Byte kPngSignature[] = {0x89, 'P', 'N', 'G'};
+    if (bytes.size() > 8 && std::equal(std::begin(kPngSignature), std::end(kPngSignature), bytes.begin())) {
+        struct Reader {
+            const std::vector<Byte>* bytes;
+            std::size_t at = 0;
+        } reader{&bytes};
+        auto read = [](void* closure, unsigned char* data, unsigned int length) -> cairo_status_t {
+            auto* r = static_cast<Reader*>(closure);
+            if (r->bytes->size() - r->at < length) return CAIRO_STATUS_READ_ERROR;
+            std::memcpy(data, r->bytes->data() + r->at, length);
+            r->at += length;
+            return CAIRO_STATUS_SUCCESS;
+        };
+        cairo_surface_t* s = cairo_image_surface_create_from_png_stream(read, &reader);
+        if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+            cairo_surface_t* argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(s),
+                                                               cairo_image_surface_get_height(s));
+            cairo_t* cr = cairo_create(argb);
+            cairo_set_source_surface(cr, s, 0, 0);
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_paint(cr);
+            cairo_destroy(cr);
+            cairo_surface_flush(argb);
+            out.width = cairo_image_surface_get_width(argb);
+            out.height = cairo_image_surface_get_height(argb);
+            const unsigned char* data = cairo_image_surface_get_data(argb);
+            const int stride = cairo_image_surface_get_stride(argb);
+            out.argb.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+            for (int y = 0; y < out.height; ++y) {
+                const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+                for (int x = 0; x < out.width; ++x) {
+                    // Cairo keeps alpha premultiplied; pictures are straight.
+                    std::uint32_t p = row[x], a = p >> 24;
+                    if (a != 0 && a != 255) {
+                        auto un = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, c * 255 / a); };
+                        p = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
+                    }
+                    out.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) + static_cast<std::size_t>(x)] = p;
+                }
+            }
+            cairo_surface_destroy(argb);
+        }
+        cairo_surface_destroy(s);
+        return out;
+    }
+    if (bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+        try {
+            TMemoryStream stream;
+            stream.Write(bytes.data(), static_cast<Integer>(bytes.size()));
+            stream.SetPosition(0);
+            TBitmap bitmap;
+            bitmap.LoadFromStream(stream);
+            out.width = bitmap.Width();
+            out.height = bitmap.Height();
+            for (int y = 0; y < out.height; ++y)
+                for (int x = 0; x < out.width; ++x) {
+                    auto c = static_cast<COLORREF>(bitmap.Pixel(x, y));
+                    out.argb.push_back(0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+                }
+        } catch (const Exception&) {
+            out = PagePicture{};  // a damaged file draws nothing
+        }
+    }
+    return out;
+}
+
+// The picture at the size its box gives it (nearest pixel).
+PagePicture Scaled(const PagePicture& from, int width, int height) {
+    if (from.width == width && from.height == height) return from;
+    PagePicture out;
+    out.width = width;
+    out.height = height;
+    out.argb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            out.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+                from.argb[static_cast<std::size_t>(y * from.height / height) * static_cast<std::size_t>(from.width) +
+                          static_cast<std::size_t>(x * from.width / width)];
+    return out;
+}
 
 COLORREF ColorOf(const litehtml::web_color& c) { return RGB(c.red, c.green, c.blue); }
 
@@ -129,14 +220,26 @@ public:
         b.bottom = b.top + side;
         Fill(b, ColorOf(marker.color), marker.marker_type == litehtml::list_style_type_circle ? DrawOp::FrameRect : DrawOp::FillRect);
     }
-    void load_image(const litehtml::tchar_t*, const litehtml::tchar_t*, bool) override {}
-    void get_image_size(const litehtml::tchar_t*, const litehtml::tchar_t*, litehtml::size& sz) override {
-        sz.width = 0;
-        sz.height = 0;
+    void load_image(const litehtml::tchar_t* src, const litehtml::tchar_t*, bool) override { Picture(src); }
+    void get_image_size(const litehtml::tchar_t* src, const litehtml::tchar_t*, litehtml::size& sz) override {
+        const PagePicture& picture = Picture(src);
+        sz.width = picture.width;
+        sz.height = picture.height;
     }
     void draw_background(litehtml::uint_ptr, const litehtml::background_paint& bg) override {
-        if (bg.color.alpha == 0) return;
-        Fill(RectOf(bg.clip_box), ColorOf(bg.color), DrawOp::FillRect);
+        if (bg.color.alpha != 0) Fill(RectOf(bg.clip_box), ColorOf(bg.color), DrawOp::FillRect);
+        if (bg.image.empty()) return;
+        const PagePicture& picture = Picture(bg.image.c_str());
+        if (picture.width <= 0) return;
+        const int w = bg.image_size.width > 0 ? bg.image_size.width : picture.width;
+        const int h = bg.image_size.height > 0 ? bg.image_size.height : picture.height;
+        DrawItem item;
+        item.op = DrawOp::Image;
+        item.from = POINT{bg.position_x, bg.position_y};
+        item.rect = RECT{bg.position_x, bg.position_y, bg.position_x + w, bg.position_y + h};
+        item.imageIndex = static_cast<int>(out_->pictures.size());
+        out_->pictures.push_back(Scaled(picture, w, h));
+        out_->items.push_back(std::move(item));
     }
     void draw_borders(litehtml::uint_ptr, const litehtml::borders& b, const litehtml::position& pos, bool) override {
         auto visible = [](const litehtml::border& side) {
@@ -185,6 +288,14 @@ public:
     }
 
 private:
+    // A picture by its name in the page, decoded once per layout (an empty one when it cannot be
+    // read or decoded).
+    const PagePicture& Picture(const char* src) {
+        auto [it, added] = pictures_.try_emplace(src ? src : "");
+        std::vector<Byte> bytes;
+        if (added && out_->readPicture && out_->readPicture(it->first, &bytes)) it->second = DecodePicture(bytes);
+        return it->second;
+    }
     const FontSpec& Font(litehtml::uint_ptr font) const {
         static const FontSpec fallback;
         return font >= 1 && font <= fonts_.size() ? fonts_[font - 1] : fallback;
@@ -201,6 +312,7 @@ private:
     int width_;
     display::PageLayout* out_;
     std::vector<FontSpec> fonts_;
+    std::map<String, PagePicture> pictures_;
 };
 
 // The boxes of an element's words, in document coordinates (get_placement adds up the parents'
@@ -237,7 +349,9 @@ extern "C" __attribute__((visibility("default"))) bool TarvikLayoutPage(const ch
         c->load_master_stylesheet(kMasterCss);
         return c;
     }();
+    auto readPicture = std::move(out->readPicture);
     *out = platform::display::PageLayout{};
+    out->readPicture = std::move(readPicture);
     out->width = std::max(width, 1);
     Container container(out->width, out);
     litehtml::document::ptr doc = litehtml::document::createFromUTF8(html, &container, context);

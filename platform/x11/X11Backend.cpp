@@ -70,6 +70,13 @@ public:
         InternAtoms();
         Bool supported = False;
         XkbSetDetectableAutoRepeat(dpy_, True, &supported);
+        // A client of the keyboard extension hears of a new layout only through its events.
+        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        if (XkbQueryExtension(dpy_, &opcode, &xkbEventBase_, &error, &major, &minor))
+            XkbSelectEvents(dpy_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                            XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+        else
+            xkbEventBase_ = -1;
         OpenInputMethod();
         // A hidden window owns the selections this process offers.
         utility_ = XCreateSimpleWindow(dpy_, root_, -10, -10, 1, 1, 0, 0, 0);
@@ -437,6 +444,13 @@ private:
     void UndockTrayIcon(const void* key) override { tray_->Undock(key); }
 
     void Handle(XEvent& ev) {
+        if (ev.type == MappingNotify || (xkbEventBase_ >= 0 && ev.type == xkbEventBase_)) {
+            // The keyboard's map changed (a layout switch, a tool typing a character the
+            // layout lacks): keys are looked up in the new one. Xlib tells the keyboard
+            // extension's events from the core one by their type.
+            XRefreshKeyboardMapping(&ev.xmapping);
+            return;
+        }
         if (tray_->Handle(ev)) return;
         if (ev.type == PropertyNotify && ev.xproperty.state == PropertyDelete && ContinueTransfer(ev.xproperty)) return;
         if (ev.type == MappingNotify) {
@@ -785,6 +799,7 @@ private:
     ::Window utility_ = 0;
     XIM xim_ = nullptr;
     bool grabbed_ = false;
+    int xkbEventBase_ = -1;
     std::unordered_map<HWND, Top> tops_;
     std::unordered_map<::Window, HWND> byWindow_;
     std::unordered_map<int, Cursor> cursors_;

@@ -162,4 +162,37 @@ TEST_F(PageTest, TheWheelScrollsTheContentAndAResizeLaysItOutAgain) {
     EXPECT_GT(TextItem("narrow").from.y, TextItem("first").from.y) << "wrapped at the new width";
 }
 
+TEST_F(PageTest, PicturesBesideThePageAreDrawnInTheirBoxes) {
+    // A red PNG, and a blue bitmap the page draws twice its size.
+    Image red;
+    red.width = 20;
+    red.height = 10;
+    red.argb.assign(200, 0xFFE00000u);
+    ASSERT_TRUE(platform::display::WritePng(red, (dir_ / "red.png").string()));
+    TBitmap blue(8, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) blue.SetPixel(x, y, static_cast<TColor>(RGB(0, 0, 200)));
+    std::filesystem::create_directories(dir_ / "pics");
+    TMemoryStream bmp;
+    blue.SaveToStream(bmp);
+    std::ofstream(dir_ / "pics" / "blue.bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.Bytes().data()), static_cast<std::streamsize>(bmp.Bytes().size()));
+    browser->Navigate((Write("pictures.htm",
+        "<p id=a><img src=\"red.png\"></p><p><img src=\"pics/blue.bmp\" width=\"16\" height=\"8\"> after</p>"
+        "<p><img src=\"missing.png\">end</p>")));
+    Image image = Render();
+    platform::display::WritePng(image, (display_test::OutputDir() / "pictures.png").string());
+    std::vector<DrawItem> pictures;
+    for (const DrawItem& item : platform::WindowDisplayList(browser->Handle()))
+        if (item.op == DrawOp::Image) pictures.push_back(item);
+    ASSERT_EQ(pictures.size(), 2u) << "a missing picture draws nothing";
+    POINT origin{0, 0};
+    MapWindowPoints(browser->Handle(), form->Handle(), &origin, 1);
+    auto at = [&](const DrawItem& item, int dx, int dy) { return image.At(origin.x + item.from.x + dx, origin.y + item.from.y + dy); };
+    EXPECT_EQ(at(pictures[0], 10, 5), RGB(0xE0, 0, 0));
+    EXPECT_EQ(at(pictures[1], 15, 7), RGB(0, 0, 200)) << "drawn at the size the page asks";
+    EXPECT_EQ(at(pictures[1], 17, 2), RGB(255, 255, 255));
+    EXPECT_GE(TextItem("after").from.x, pictures[1].from.x + 16);
+}
+
 }  // namespace

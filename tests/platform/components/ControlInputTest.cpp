@@ -6,6 +6,7 @@
 #include "platform/ExtCtrls.h"
 #include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
+#include "platform/display/Input.h"
 
 namespace {
 
@@ -283,6 +284,128 @@ TEST_F(FormsTest, ComboTypedTextFindsItsItem) {
     Type(combo, "l");
     EXPECT_EQ(combo->ItemIndex(), 0);
     EXPECT_EQ(changes, 6);
+}
+
+// The drop-down list as a person works it: through the display's input, as X events arrive.
+TEST_F(FormsTest, ComboListOpensHoversPicksAndClosesWithoutTakingActivation) {
+    namespace display = platform::display;
+    TForm* form = NewForm();
+    auto* combo = new TComboBox(form);
+    combo->SetParent(form);
+    combo->SetStyle(csDropDownList);
+    combo->SetBounds(10, 10, 150, 21);
+    combo->SetDropDownCount(3);
+    for (const char* item : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon"}) combo->Items()->Add(item);
+    combo->SetItemIndex(0);
+    std::vector<String> events;
+    combo->OnChange = [&](TObject*) { events.push_back("change " + combo->Text()); };
+    combo->OnSelect = [&](TObject*) { events.push_back("select"); };
+    form->Show();
+    auto press = [&](HWND top, POINT p) {
+        display::InputMouseButton(top, p, display::MouseButton::Left, true, 1);
+        display::InputMouseButton(top, p, display::MouseButton::Left, false, 2);
+        Drain();
+    };
+    auto key = [&](int vk, bool alt = false) {
+        if (alt) display::InputKey(VK_MENU, true, {}, 1);
+        display::InputKey(vk, true, {}, 1);
+        display::InputKey(vk, false, {}, 1);
+        if (alt) display::InputKey(VK_MENU, false, {}, 1);
+        Drain();
+    };
+
+    // A click on the field opens the list below it, three rows tall, highlighting the choice.
+    press(form->Handle(), POINT{50, 20});
+    ASSERT_TRUE(combo->DroppedDown());
+    HWND list = combo->DropDownHandle();
+    RECT field, popup;
+    GetWindowRect(combo->Handle(), &field);
+    GetWindowRect(list, &popup);
+    EXPECT_EQ(popup.top, field.bottom);
+    EXPECT_EQ(popup.left, field.left);
+    EXPECT_EQ(combo->DropDownHotIndex(), 0);
+    EXPECT_TRUE(combo->Focused());
+
+    // The pointer hovers over "Gamma", the wheel scrolls the rest in, a click picks "Delta".
+    RECT gamma = combo->DropDownItemRect(2);
+    display::InputMouseMove(list, POINT{gamma.left + 5, gamma.top + 3}, 3);
+    Drain();
+    EXPECT_EQ(combo->DropDownHotIndex(), 2);
+    display::InputMouseWheel(form->Handle(), POINT{50, 20}, -120, 4);
+    Drain();
+    RECT delta = combo->DropDownItemRect(3);
+    ASSERT_FALSE(IsRectEmpty(&delta));
+    press(list, POINT{delta.left + 5, delta.top + 3});
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(combo->ItemIndex(), 3);
+    EXPECT_EQ(events, (std::vector<String>{"change Delta", "select"}));
+    EXPECT_EQ(GetActiveWindow(), form->Handle());
+
+    // Alt+Down opens it, the keys move, Return picks; F4 opens it and Escape closes it
+    // unchanged without reaching the form's cancel button; a press outside closes it too.
+    events.clear();
+    int cancels = 0;
+    auto* cancel = new TButton(form);
+    cancel->SetParent(form);
+    cancel->SetBounds(200, 200, 75, 25);
+    cancel->SetCancel(true);
+    cancel->OnClick = [&](TObject*) { ++cancels; };
+    key(VK_DOWN, true);
+    ASSERT_TRUE(combo->DroppedDown());
+    key(VK_UP);
+    key(VK_UP);
+    key(VK_RETURN);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Text(), "Beta");
+    key(VK_F1 + 3);
+    ASSERT_TRUE(combo->DroppedDown());
+    key(VK_END);
+    key(VK_ESCAPE);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Text(), "Beta");
+    EXPECT_EQ(cancels, 0);
+    press(form->Handle(), POINT{50, 20});
+    ASSERT_TRUE(combo->DroppedDown());
+    press(form->Handle(), POINT{300, 150});
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Text(), "Beta");
+    EXPECT_EQ(events, (std::vector<String>{"change Beta", "select"}));
+}
+
+TEST_F(FormsTest, HeaderDividersShowTheirCursorAndResizeTheirColumnByDragging) {
+    namespace display = platform::display;
+    TForm* form = NewForm();
+    auto* list = new TListView(form);
+    list->SetParent(form);
+    list->SetBounds(0, 0, 300, 200);
+    list->SetViewStyle(vsReport);
+    list->Columns()->Add()->SetWidth(100);
+    list->Columns()->Add()->SetWidth(80);
+    int clicks = 0;
+    list->OnColumnClick = [&](TObject*, TListColumn*) { ++clicks; };
+    form->Show();
+    const int y = list->HeaderHeight() / 2;
+    auto shapeAt = [&](int x) {
+        display::InputMouseMove(form->Handle(), POINT{x, y}, 1);
+        Drain();
+        return display::PointerShapeAt(list->Handle(), POINT{x, y});
+    };
+    EXPECT_EQ(shapeAt(50), display::CursorShape::Arrow);
+    EXPECT_EQ(shapeAt(181), display::CursorShape::HSplit);
+    EXPECT_EQ(shapeAt(99), display::CursorShape::HSplit);
+
+    // Dragged from just left of the edge: the column follows the pointer, keeping the offset.
+    display::InputMouseButton(form->Handle(), POINT{99, y}, display::MouseButton::Left, true, 2);
+    display::InputMouseMove(form->Handle(), POINT{139, y + 40}, 3);
+    display::InputMouseButton(form->Handle(), POINT{139, y + 40}, display::MouseButton::Left, false, 4);
+    Drain();
+    EXPECT_EQ(list->Columns()->Items(0)->Width(), 140);
+    EXPECT_EQ(list->Columns()->Items(1)->Width(), 80);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(list->ColumnDividerAt(220, y), 1);
+    EXPECT_EQ(list->ColumnDividerAt(220, y + list->HeaderHeight()), -1);  // not below the header
 }
 
 TEST_F(FormsTest, CoolBarStacksItsBands) {

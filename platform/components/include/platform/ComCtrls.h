@@ -163,6 +163,9 @@ public:
     TListItem* GetItemAt(Integer X, Integer Y) const;
     Integer RowHeight() const;
     Integer HeaderHeight() const;
+    // The column whose right edge (the header's divider) is at a client point, -1 for none.
+    // A person drags a divider to set that column's width; the pointer shows it can.
+    Integer ColumnDividerAt(Integer X, Integer Y) const;
     // The first row shown; rows that overflow scroll by wheel, bar and keys.
     Integer TopIndex() const { return topIndex_; }
     void SetTopIndex(Integer Value);
@@ -198,6 +201,12 @@ private:
     TCustomImageList* largeImages_ = nullptr;
     Integer topIndex_ = 0;
     platform::ScrollBarDriver vbar_{SB_VERT};
+    // A divider being dragged: its column, and the pointer's distance from the edge at the press.
+    Integer sizingColumn_ = -1;
+    Integer sizingOffset_ = 0;
+    bool dividerCursor_ = false;
+    TCursor restCursor_ = crDefault;
+    void UpdateDividerCursor();
     Integer VisibleRows() const;
     RECT ScrollBarRect() const;
     bool ShowsScrollBar() const;

@@ -322,10 +322,29 @@ protected:
     Integer itemIndex_ = -1;
 };
 
+namespace platform::detail {
+class ComboList;
+}
+
+// A combo box drops its list down as a popup of its own below the field (above it when the
+// screen has no room below): a click on the field of a drop-down list or on the arrow, Alt+Down
+// or F4 open it. While it is open the pointer hovers over its items, a click picks one, and the
+// keys move through them (arrows, Home, End, page keys, an item's first letter); Return, F4 or
+// Alt+Up pick the item under the highlight, Escape, a press outside the list or the focus
+// leaving close it with the choice unchanged. A pick raises OnChange and OnSelect as a keyed
+// choice does.
 class TCustomComboBox : public TCustomListControl {
 public:
     explicit TCustomComboBox(TComponent* AOwner);
+    ~TCustomComboBox() override;
     const char* ClassName() const noexcept override { return "TComboBox"; }
+    bool DroppedDown() const { return list_ != nullptr; }
+    void SetDroppedDown(bool Value);
+    // The open list's window and an item's rectangle in its client area (empty when closed).
+    HWND DropDownHandle() const;
+    RECT DropDownItemRect(Integer Index) const;
+    // The item under the open list's highlight, -1 when none.
+    Integer DropDownHotIndex() const;
     TComboBoxStyle Style() const { return style_; }
     void SetStyle(TComboBoxStyle Value) { style_ = Value; }
     Integer DropDownCount() const { return dropDownCount_; }
@@ -343,8 +362,15 @@ protected:
     void ItemsChanged() override;
 
 private:
+    friend class platform::detail::ComboList;
     // The user's choice of an item: the text follows, then OnChange and OnSelect.
     void UserSelect(Integer Index);
+    // Closes the open list; Index >= 0 is the item picked in it.
+    void CloseUp(Integer Index);
+    // A key while the list is open: true when the list took it.
+    bool DropDownKey(Word Key, TShiftState Shift);
+    bool OnArrow(int X) const;
+    std::unique_ptr<platform::detail::ComboList> list_;
     TComboBoxStyle style_ = csDropDown;
     Integer dropDownCount_ = 8;
     Integer maxLength_ = 0;

@@ -1,7 +1,8 @@
 // The web-browser control: keeps the path it navigated to and the text of that file, which is
 // what the system and its tests read, and shows the page when the renderer library is loaded
 // (see platform/display/Page.h). The layout is made once per navigation and width; the page
-// scrolls by the wheel. A click on a link to another local page navigates the control; an
+// scrolls by the wheel. Pictures (<img>, background images) are read from files beside the
+// page; nothing is fetched from the network. A click on a link to another local page navigates the control; an
 // http, https or mailto link goes to ShellExecute.
 //
 // Navigate takes a file path (Windows-style, or a "file:///" URL of one). A missing file
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/Controls.h"
 
@@ -16,9 +18,12 @@ namespace platform::display {
 struct PageLayout;
 }
 
+class TCustomImageList;
+
 class TWebBrowser : public TWinControl {
 public:
     explicit TWebBrowser(TComponent* AOwner);
+    ~TWebBrowser() override;
     const char* ClassName() const noexcept override { return "TWebBrowser"; }
     void Navigate(const String& URL);
     // Reads the file at the current location again.
@@ -46,10 +51,14 @@ private:
     void FollowLink(const String& href);
     void ScrollTo(Integer top);
     void Load();
+    // The bytes of a picture the page names, read from beside the page.
+    bool ReadPicture(const String& src, std::vector<Byte>* bytes) const;
     String locationURL_;
+    String folder_;  // the page's folder, with its trailing separator
     String locationName_;
     String text_;
     Integer navigations_ = 0;
     std::shared_ptr<platform::display::PageLayout> page_;  // for the width it holds; reset by Load
+    std::vector<std::unique_ptr<TCustomImageList>> pictures_;  // the page's pictures, as page_ holds them
     Integer scrollTop_ = 0;
 };

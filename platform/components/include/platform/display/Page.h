@@ -2,11 +2,13 @@
 //
 // The renderer library lays the HTML out (litehtml, text measured with the same pango fonts it
 // draws with) and hands back plain display-list items in page coordinates plus the boxes of
-// the page's links. The control records them into its own display list, moved by its scroll
+// the page's links and the page's pictures (files beside the page, read through the caller). The control records them into its own display list, moved by its scroll
 // position, so what it paints stays a function of its state and the renderer needs nothing
 // new. Without the renderer library (headless processes) nothing is laid out.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/Canvas.h"
@@ -18,11 +20,24 @@ struct PageLink {
     String href;  // as written in the page
 };
 
+// A picture of the page (an <img>, a background image) as drawn: scaled to its box,
+// 0xAARRGGBB straight alpha, top row first.
+struct PagePicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> argb;
+};
+
 struct PageLayout {
     int width = 0;   // the width it was laid out for
     int height = 0;  // the height of the content
+    // DrawOp::Image items name a picture by imageIndex and stand at from.
     DisplayList items;
     std::vector<PageLink> links;
+    std::vector<PagePicture> pictures;
+    // Given by the caller (and kept by the layout): the bytes of a picture's file, named as the
+    // page writes it; PNG and BMP files are drawn. A picture that cannot be read takes no room.
+    std::function<bool(const String& src, std::vector<Byte>* bytes)> readPicture;
 };
 
 // True when the renderer library is loaded (a display is in use, or a window was rendered into
