@@ -120,6 +120,16 @@ void TCustomTreeEx::WndProc(TMessage& message) {
     case WM_RBUTTONUP:
         message.Result = RightButtonUp(wParam, lParam);
         return;
+    case WM_CONTEXTMENU:
+        // From the keyboard: the selected node's menu, as a right click on it gives.
+        if (lParam == kContextMenuFromKeyboard) {
+            if (TTreeExNode* node = Selected()) {
+                RECT r = node->ItemRect(true);
+                message.Result = RightButtonUp(0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+                return;
+            }
+        }
+        break;
     case WM_ERASEBKGND:
         if (options_.Has(TTreeOption::toNoEraseBkgnd)) {
             message.Result = 1;

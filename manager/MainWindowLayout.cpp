@@ -37,7 +37,7 @@ constexpr const char* kStatusNotice = "Tarvik";
 // The tool bar's "File", "Options" and "Help" stand in for a menu bar, and F10 opens the first
 // of them as it opens a menu bar's first menu; Left and Right then walk along the bar. So the
 // menus, and the commands that only they hold, are in reach of the keyboard.
-constexpr Word kMenuBarKey = 0x79;  // F10
+constexpr Word kMenuBarKey = VK_F10;
 
 class TMenuBarTitle : public TToolButton {
 public:

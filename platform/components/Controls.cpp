@@ -265,7 +265,11 @@ void TControl::WndProc(TMessage& Message) {
     }
     if (Message.Msg == WM_CONTEXTMENU) {
         bool handled = false;
-        DoContextPopup(Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)), handled);
+        // From the keyboard the menu opens at the control's top left corner, inside it.
+        TPoint at = Message.LParam == kContextMenuFromKeyboard
+                        ? ClientToScreen(Point(8, 8))
+                        : Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        DoContextPopup(at, handled);
         if (handled) return;
     }
     DefaultHandler(Message);

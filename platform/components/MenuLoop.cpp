@@ -436,7 +436,7 @@ void MenuTracker::Key(int vk) {
         case VK_RETURN:
         case VK_SPACE: Activate(level, l.hot); break;
         case VK_MENU:
-        case VK_F1 + 9:  // F10, like Alt, leaves the menus
+        case VK_F10:  // like Alt, leaves the menus
             done_ = true;
             break;
         default: break;

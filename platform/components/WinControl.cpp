@@ -497,6 +497,11 @@ bool TWinControl::DoKeyDown(Word& Key, TShiftState Shift) {
         }
         // A key the control edits with (Delete in a label editor) is not a shortcut.
         if (WantsEditKey(Key, Shift)) return false;
+        // The Menu key and Shift+F10 open the control's context menu, as a right click does.
+        if (Key == VK_APPS || (Key == VK_F10 && (Shift & (ssShift | ssCtrl | ssAlt)) == ssShift)) {
+            Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle_), kContextMenuFromKeyboard);
+            return true;
+        }
         // Only the menus of the control that has the key and of the controls around it: a
         // popup menu elsewhere on the form must not act on a key typed here.
         for (TControl* c = this; c; c = c->Parent())

@@ -46,3 +46,19 @@ INSTANTIATE_TEST_SUITE_P(Paths, TreeRightButton,
                                            RightCase{"SelectNoMenu", true, false, 1},
                                            RightCase{"SelectWithMenu", true, true, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// From the keyboard (the Menu key) the menu is the selected node's, as a right click on it gives.
+TEST_F(TreeFixture, TheMenuKeyOpensTheSelectedNodesMenu) {
+    auto n = Build({"0:A", "0:B"});
+    tree->SetOptions(tree->Options().With(TTreeOption::toRightClickSelect));
+    TPopupMenu menu(form);
+    TTreeExNode* asked = nullptr;
+    tree->OnGetPopupMenu = [&](TObject*, TTreeExNode* node, bool&, TPopupMenu*& m) {
+        asked = node;
+        m = &menu;
+    };
+    tree->SetSelected(n[1]);
+    SendMessageA(tree->Handle(), WM_KEYDOWN, VK_APPS, 0);
+    EXPECT_EQ(asked, n[1]);
+    EXPECT_EQ(platform::ShownPopups().size(), 1u);
+}

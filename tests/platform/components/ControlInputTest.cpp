@@ -197,6 +197,16 @@ TEST_F(FormsTest, KeysReachOnlyTheMenusAroundTheControlThatHasThem) {
     clicked.clear();
     SendMessageA(edit->Handle(), WM_KEYDOWN, VK_F2 + 1, 0);
     EXPECT_EQ(clicked, (std::vector<String>{"file F3"}));
+
+    // Shift+F10 opens the context menu of the control that has the keys, inside that control.
+    platform::ClearShownPopups();
+    platform::SetKeyDown(VK_SHIFT, true);
+    SendMessageA(list->Handle(), WM_KEYDOWN, VK_F10, 0);
+    platform::SetKeyDown(VK_SHIFT, false);
+    ASSERT_EQ(platform::ShownPopups().size(), 1u);
+    RECT r;
+    GetWindowRect(list->Handle(), &r);
+    EXPECT_TRUE(PtInRect(&r, platform::ShownPopups()[0].at));
 }
 
 TEST_F(FormsTest, MenuItemsCheckAndKeepTheirTree) {

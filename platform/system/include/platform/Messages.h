@@ -42,6 +42,8 @@ inline constexpr UINT WM_COPYDATA = 0x004A;
 inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_HELP = 0x0053;
 inline constexpr UINT WM_CONTEXTMENU = 0x007B;
+// WM_CONTEXTMENU's position when the menu was asked for from the keyboard.
+inline constexpr LPARAM kContextMenuFromKeyboard = -1;
 inline constexpr UINT WM_STYLECHANGING = 0x007C;
 inline constexpr UINT WM_STYLECHANGED = 0x007D;
 inline constexpr UINT WM_GETICON = 0x007F;
@@ -292,6 +294,8 @@ inline constexpr int VK_ADD = 0x6B;
 inline constexpr int VK_SUBTRACT = 0x6D;
 inline constexpr int VK_MULTIPLY = 0x6A;
 inline constexpr int VK_F1 = 0x70;
+inline constexpr int VK_F10 = 0x79;
+inline constexpr int VK_APPS = 0x5D;  // the Menu key
 inline constexpr int VK_F2 = 0x71;
 
 // ---- message boxes
