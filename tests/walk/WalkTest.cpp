@@ -334,7 +334,8 @@ TEST_F(WalkTest, APersonSetsUpABackupForgetsItAndGetsTheVersionBack) {
         const Window* combo = screen_.Child(screen_.Top("TFormBackupProp"), "TComboBox");
         ASSERT_NE(combo, nullptr);
         Click(combo->right - 8, combo->CentreY());
-        if (SeeText("QelBackup", "", 2) && screen_.Find(std::string("QelBackup"))->window != combo->handle) {
+        const auto comboHandle = combo->handle;  // the next look at the screen replaces combo
+        if (SeeText("QelBackup", "", 2) && screen_.Find(std::string("QelBackup"))->window != comboHandle) {
             Click(*screen_.Find(std::string("QelBackup")));
         } else {
             Key("Down");
