@@ -64,6 +64,22 @@ bool AnyOpen(const HandleTable& t, dev_t dev, ino_t ino) {
     return false;
 }
 
+// Opens a path that must be a regular file (the open is checked, not the name before it, so a
+// swap between the two cannot hand over a folder or a device); -1 with the error set otherwise.
+int OpenRegularFile(const std::string& path, int flags, struct stat& st) {
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    return fd;
+}
+
 THandle Register(int fd, const struct stat& st, DWORD access, DWORD share, const MappedPath& mapped) {
     HandleTable& t = Handles();
     std::lock_guard guard(t.mutex);
@@ -225,16 +241,8 @@ THandle FileOpen(const String& fileName, LongWord mode) {
         return INVALID_HANDLE_VALUE;
     }
     int flags = (access == kAccessRead ? O_RDONLY : access == kAccessWrite ? O_WRONLY : O_RDWR) | O_CLOEXEC;
-    int fd = ::open(mapped.posix.c_str(), flags);
-    if (fd < 0) {
-        SetLastErrorFromErrno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    int fd = OpenRegularFile(mapped.posix, flags, st);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
     return Register(fd, st, access, kShareByIndex[shareIndex], mapped);
 }
 
@@ -474,16 +482,8 @@ THandle FileOpenForAppend(const String& fileName) {
     }
     // O_APPEND: the kernel puts each write at the end in one step, so writers in other
     // processes never overwrite each other's data.
-    const int fd = ::open(mapped.posix.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        SetLastErrorFromErrno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    const int fd = OpenRegularFile(mapped.posix, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, st);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
     ::lseek(fd, 0, SEEK_END);
     return Register(fd, st, kAccessWrite, kShareRead, mapped);
 }
