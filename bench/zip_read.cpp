@@ -57,7 +57,9 @@ Bytes zlib_deflate(const Bytes& input, int level) {
     return out;
 }
 
-// Copies into a buffer the size of the output, as the other engines write theirs.
+// Gathers the output in a buffer the size of the output, as the other engines write
+// theirs: it lends the buffer's room, so the decoder writes there in place, and copies
+// whatever comes by write().
 class BufferSink final : public zip::ByteSink {
 public:
     explicit BufferSink(Bytes& buffer) : buffer_(buffer) {}
@@ -65,6 +67,11 @@ public:
         if (data.size() > buffer_.size() - used_) fail("sink overflow");
         std::memcpy(buffer_.data() + used_, data.data(), data.size());
         used_ += data.size();
+    }
+    std::span<Byte> room() override { return {buffer_.data() + used_, buffer_.size() - used_}; }
+    void placed(std::size_t n) override {
+        if (n > buffer_.size() - used_) fail("sink overflow");
+        used_ += n;
     }
     std::size_t used() const { return used_; }
 

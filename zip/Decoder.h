@@ -44,6 +44,13 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void write(std::span<const Byte> data) = 0;
+    // A sink that gathers its output in memory may lend the room after what it holds, so
+    // the decoder writes there in place and saves a copy of every byte. Bytes decoded into
+    // the room are handed over by placed(n), the next n bytes of the room, in order; write()
+    // may follow with the rest. The decoder writes nothing past the room nor past the
+    // declared size. The default lends nothing.
+    virtual std::span<Byte> room() { return {}; }
+    virtual void placed(std::size_t n) { (void)n; }
 };
 
 // A source over bytes already in memory, delivered in blocks of at most block_size.

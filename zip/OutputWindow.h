@@ -2,7 +2,9 @@
 //
 // Decoders write at `out` and copy from up to kHistory bytes behind it. Every kChunk bytes
 // the new bytes go to the sink and the last kHistory bytes slide to the front, so the
-// window is one contiguous array and a match never wraps. The sink never receives more
+// window is one contiguous array and a match never wraps. A sink that lends room in its
+// own memory is written in place instead, up to kSlack bytes before the room's end; the
+// last bytes are decoded into the window's own buffer, which then takes the history. The sink never receives more
 // than the declared size: flush() refuses, and the decoder reports an overflow, which also
 // bounds the work a hostile entry can cause to one chunk past its declared size.
 #pragma once
@@ -45,7 +47,11 @@ public:
     Byte* limit = nullptr;  // flush when out reaches it; kSlack usable bytes lie beyond
 
 private:
+    // Leaves the sink's room for the window's own buffer, keeping the history.
+    void leave_room();
+
     std::vector<Byte> buffer_;
+    bool in_room_ = false;  // writing in place in the sink's room
     ByteSink* sink_ = nullptr;
     Byte* pending_ = nullptr;  // first byte not yet flushed
     std::uint64_t flushed_ = 0;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "zip/Decoder.h"
 
 namespace zip::test {
@@ -159,15 +161,47 @@ public:
     Bytes bytes;
 };
 
+// Lends a room of its own of the given size, exactly, so that a write past it trips the
+// address sanitizer; what is placed there or written after joins `bytes`.
+class LendingSink final : public ByteSink {
+public:
+    explicit LendingSink(std::size_t room) : room_(room) {}
+    void write(std::span<const Byte> data) override {
+        written_ = true;
+        bytes.insert(bytes.end(), data.begin(), data.end());
+    }
+    std::span<Byte> room() override { return room_; }
+    void placed(std::size_t n) override {
+        if (written_) ADD_FAILURE() << "placed after write";
+        if (n > room_.size() - bytes.size()) {
+            ADD_FAILURE() << "placed past the room";
+            return;
+        }
+        bytes.insert(bytes.end(), room_.begin() + static_cast<std::ptrdiff_t>(bytes.size()),
+                     room_.begin() + static_cast<std::ptrdiff_t>(bytes.size() + n));
+    }
+    Bytes bytes;
+
+private:
+    Bytes room_;
+    bool written_ = false;
+};
+
 struct Decoded {
     DecodeStatus status;
     Bytes bytes;
 };
 
+// Decodes into a plain sink, or with `lent` into a LendingSink of that room.
 inline Decoded decode(std::uint16_t method, std::uint16_t flags, const Bytes& data, std::uint64_t declared_size,
-                      std::size_t block_size = 16000) {
+                      std::size_t block_size = 16000, std::size_t lent = 0) {
     EntryDecoder decoder;
     MemorySource source(data, block_size);
+    if (lent > 0) {
+        LendingSink sink(lent);
+        const DecodeStatus status = decoder.decode(method, flags, source, sink, declared_size);
+        return {status, std::move(sink.bytes)};
+    }
     VectorSink sink;
     const DecodeStatus status = decoder.decode(method, flags, source, sink, declared_size);
     return {status, std::move(sink.bytes)};

@@ -46,15 +46,19 @@ Bytes libdeflate_compress(const Bytes& input, int level) {
     return out;
 }
 
-Decoded inflate(const Bytes& stream, std::uint64_t declared, std::size_t block_size = 16000) {
-    return decode(kDeflated, 0, stream, declared, block_size);
+Decoded inflate(const Bytes& stream, std::uint64_t declared, std::size_t block_size = 16000, std::size_t lent = 0) {
+    return decode(kDeflated, 0, stream, declared, block_size, lent);
 }
 
+// Into the window's own buffer, and in place into a sink's room as large as the output
+// and about half as large (the rest then goes through the window).
 void expect_round_trip(const Bytes& input, const Bytes& stream, std::size_t block_size = 16000) {
-    const Decoded d = inflate(stream, input.size(), block_size);
-    ASSERT_EQ(d.status, DecodeStatus::Ok) << to_string(d.status);
-    ASSERT_EQ(d.bytes.size(), input.size());
-    EXPECT_TRUE(d.bytes == input);
+    for (std::size_t lent : {std::size_t{0}, input.size(), input.size() / 2 + 1}) {
+        const Decoded d = inflate(stream, input.size(), block_size, lent);
+        ASSERT_EQ(d.status, DecodeStatus::Ok) << to_string(d.status) << ", room " << lent;
+        ASSERT_EQ(d.bytes.size(), input.size()) << "room " << lent;
+        EXPECT_TRUE(d.bytes == input) << "room " << lent;
+    }
 }
 
 Bytes random_bytes(std::size_t n, unsigned seed) {
@@ -514,9 +518,12 @@ TEST(InflateHostile, HugeOutputStopsAtTheDeclaredSize) {
     const Bytes input(20 * 1000 * 1000, 0);
     const Bytes stream = zlib_deflate(input, 9);
     for (std::uint64_t declared : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{100000}, std::uint64_t{19999999}}) {
-        const Decoded d = inflate(stream, declared);
-        EXPECT_EQ(d.status, DecodeStatus::OutputOverflow);
-        EXPECT_EQ(d.bytes.size(), declared);
+        // A room larger than declared is still not written past the declared size.
+        for (std::size_t lent : {std::size_t{0}, std::size_t{declared}, std::size_t{declared} + 4096}) {
+            const Decoded d = inflate(stream, declared, 16000, lent);
+            EXPECT_EQ(d.status, DecodeStatus::OutputOverflow);
+            EXPECT_EQ(d.bytes.size(), declared);
+        }
     }
 }
 
