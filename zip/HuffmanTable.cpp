@@ -28,7 +28,9 @@ void replicate(std::uint32_t* table, unsigned size, unsigned low, unsigned lengt
 
 // Adds a codeword of `length` bits to a symbol's template: it is consumed, and extra bits
 // start after it.
-std::uint32_t with_code(std::uint32_t entry, unsigned length) { return entry + length + (length << 8); }
+std::uint32_t with_code(std::uint32_t entry, unsigned length) {
+    return entry + length + (length << (is_chained(entry) ? kChainedLengthShift : 8));
+}
 
 }  // namespace
 

@@ -9,15 +9,23 @@
 //   bits 8-11  codeword length (where the extra bits start); for a subtable link the
 //              subtable's index bits
 //   bits 12-15 kind flags
-//   bits 16-31 literal byte, symbol, base value, or subtable offset
+//   bits 16-30 symbol, base value, or subtable offset
+//   bit 31     literal; its byte is in bits 16-23
 // Bits 6-7 stay 0, so `e & 63` and `e & 0xFF` both give the consumed bits.
+//
+// A chained entry names in bits 8-11 the root bits of the lookup that follows it, so that
+// its low 16 bits are the bit-field extract (start, length) of the next code's index and
+// the next lookup need not wait for the consume. Its template sets those bits; its
+// codeword length then goes to bits 25-28, and its value has at most 9 bits.
+#pragma once
+#pragma once
 #pragma once
 
 #include <cstdint>
 
 namespace zip::huffman {
 
-inline constexpr std::uint32_t kLiteral = 1u << 12;
+inline constexpr std::uint32_t kLiteral = 1u << 31;
 inline constexpr std::uint32_t kSubtable = 1u << 13;
 inline constexpr std::uint32_t kEndOfBlock = 1u << 14;
 inline constexpr std::uint32_t kInvalid = 1u << 15;
@@ -30,7 +38,14 @@ inline constexpr unsigned consumed_bits(std::uint32_t e) { return e & 63; }
 // instruction that masks its count to six bits do without the mask.
 inline constexpr unsigned code_length(std::uint32_t e) { return (e >> 8) & 63; }
 inline constexpr unsigned subtable_bits(std::uint32_t e) { return (e >> 8) & 15; }
-inline constexpr unsigned value(std::uint32_t e) { return e >> 16; }
+inline constexpr unsigned value(std::uint32_t e) { return e >> 16; }  // not of a literal
+inline constexpr std::uint8_t literal_byte(std::uint32_t e) { return static_cast<std::uint8_t>(e >> 16); }
+inline constexpr unsigned kChainedLengthShift = 25;
+inline constexpr bool is_chained(std::uint32_t e) { return (e & 0x0F00) != 0 && (e & (7u << 13)) == 0; }
+// Of a chained entry that is not a literal: the value, and where its extra bits start.
+inline constexpr unsigned chained_value(std::uint32_t e) { return (e >> 16) & 0x1FF; }
+inline constexpr unsigned chained_code_length(std::uint32_t e) { return e >> kChainedLengthShift; }
+inline constexpr bool is_literal(std::uint32_t e) { return static_cast<std::int32_t>(e) < 0; }
 
 // What a symbol decodes to, before the builder adds its code length: flags, value and the
 // number of extra bits (in the consumed-bits field).

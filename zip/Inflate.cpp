@@ -45,14 +45,19 @@ struct SymbolTemplates {
 
 constexpr SymbolTemplates make_templates() {
     SymbolTemplates t{};
-    for (unsigned s = 0; s < 256; ++s) t.litlen[s] = symbol_entry(kLiteral, s);
+    // A literal carries the root bits of the litlen lookup that follows it.
+    for (unsigned s = 0; s < 256; ++s) t.litlen[s] = symbol_entry(kLiteral | (kLitlenRootBits << 8), s);
     t.litlen[256] = symbol_entry(kEndOfBlock, 0);
-    for (unsigned s = 257; s < 286; ++s) t.litlen[s] = symbol_entry(0, kLengthBase[s - 257], kLengthExtra[s - 257]);
+    // So does a length, with the root bits of the distance lookup.
+    for (unsigned s = 257; s < 286; ++s)
+        t.litlen[s] = symbol_entry(kDistRootBits << 8, kLengthBase[s - 257], kLengthExtra[s - 257]);
     // 286 and 287 take part in the fixed code but never stand for anything.
     t.litlen[286] = t.litlen[287] = kInvalidEntry;
-    for (unsigned s = 0; s < 30; ++s) t.dist[s] = symbol_entry(0, kDistBase[s], kDistExtra[s]);
+    // A distance is chained to the next litlen lookup; its base value is too wide to go
+    // along, so it carries its symbol.
+    for (unsigned s = 0; s < 30; ++s) t.dist[s] = symbol_entry(kLitlenRootBits << 8, s, kDistExtra[s]);
     t.dist[30] = t.dist[31] = kInvalidEntry;
-    for (unsigned s = 0; s < kPrecodeCodes; ++s) t.precode[s] = symbol_entry(kLiteral, s);
+    for (unsigned s = 0; s < kPrecodeCodes; ++s) t.precode[s] = symbol_entry(0, s);
     return t;
 }
 constexpr SymbolTemplates kTemplates = make_templates();
@@ -132,6 +137,12 @@ inline std::uint64_t low_bits_bmi2(std::uint64_t v, std::uint32_t n) {
     asm("bzhi %q2, %1, %0" : "=r"(r) : "r"(v), "r"(n));
     return r;
 }
+// The bit field of v that the low 16 bits of control name (start, then length).
+inline std::uint64_t bit_field_bmi(std::uint64_t v, std::uint32_t control) {
+    std::uint64_t r;
+    asm("bextr %q2, %1, %0" : "=r"(r) : "r"(v), "r"(control));
+    return r;
+}
 #endif
 
 // The hot loop: decodes literal/length and distance codes while the input buffer holds
@@ -157,6 +168,7 @@ template <bool kBmi2>
     Byte* out = w.out;
     Byte* const base = w.base;
     Byte* const limit = w.limit;
+    std::uint32_t e;  // the entry of the next code
 
     // Only the low six bits of bitcount count: a consume subtracts the whole entry, whose
     // low six bits are the consumed bits, and the rest of the word is left to wrap.
@@ -171,12 +183,19 @@ template <bool kBmi2>
         bitbuf >>= consumed_bits(e);
         bitcount -= e;
     };
-    // Base value plus the extra bits that follow the codeword.
-    auto base_plus_extra = [&](std::uint32_t e) {
+    // The index of the code after the chained entry e, of `root` bits.
+    auto next_index = [&](unsigned root) __attribute__((always_inline)) {
 #if defined(__x86_64__)
-        if constexpr (kBmi2) return value(e) + static_cast<unsigned>(low_bits_bmi2(bitbuf, e) >> code_length(e));
+        if constexpr (kBmi2) return bit_field_bmi(bitbuf, e);
 #endif
-        return value(e) + static_cast<unsigned>(peek(consumed_bits(e)) >> code_length(e));
+        return low_bits_of(bitbuf >> consumed_bits(e), root);
+    };
+    // Writes the literal of e and looks up the next code.
+    auto take_literal = [&]() __attribute__((always_inline)) {
+        const auto index = next_index(kLitlenRootBits);
+        consume(e);
+        *out++ = literal_byte(e);
+        e = litlen[index];
     };
     auto finish = [&](Step step) {
         in.next = next;
@@ -187,22 +206,16 @@ template <bool kBmi2>
     };
 
     refill();
-    std::uint32_t e = litlen[peek(kLitlenRootBits)];
+    e = litlen[peek(kLitlenRootBits)];
     do {
         // Here the buffer holds at least 56 bits, and e is the entry of the next code. A
         // refill adds bits above the ones looked up, so a looked-up entry stays right.
-        if (e & kLiteral) {
-            consume(e);
-            *out++ = static_cast<Byte>(value(e));
-            e = litlen[peek(kLitlenRootBits)];
-            if (e & kLiteral) {
-                consume(e);
-                *out++ = static_cast<Byte>(value(e));
-                e = litlen[peek(kLitlenRootBits)];
-                if (e & kLiteral) {
-                    consume(e);
-                    *out++ = static_cast<Byte>(value(e));
-                    e = litlen[peek(kLitlenRootBits)];
+        if (is_literal(e)) {
+            take_literal();
+            if (is_literal(e)) {
+                take_literal();
+                if (is_literal(e)) {
+                    take_literal();
                     refill();
                     continue;
                 }
@@ -213,10 +226,8 @@ template <bool kBmi2>
             if (e & kSubtable) {
                 consume(e);
                 e = litlen[value(e) + peek(subtable_bits(e))];
-                if (e & kLiteral) {
-                    consume(e);
-                    *out++ = static_cast<Byte>(value(e));
-                    e = litlen[peek(kLitlenRootBits)];
+                if (is_literal(e)) {
+                    take_literal();
                     refill();
                     continue;
                 }
@@ -227,9 +238,16 @@ template <bool kBmi2>
                 return finish(Step::BlockDone);
             }
         }
-        const unsigned length = base_plus_extra(e);
+        unsigned length;
+#if defined(__x86_64__)
+        if constexpr (kBmi2)
+            length = chained_value(e) + static_cast<unsigned>(low_bits_bmi2(bitbuf, e) >> chained_code_length(e));
+        else
+#endif
+            length = chained_value(e) + static_cast<unsigned>(peek(consumed_bits(e)) >> chained_code_length(e));
+        const auto dist_index = next_index(kDistRootBits);
         consume(e);
-        e = dist[peek(kDistRootBits)];
+        e = dist[dist_index];
         refill();
         if (e & kExceptional) [[unlikely]] {
             // A root entry that is not invalid is a subtable link.
@@ -238,9 +256,16 @@ template <bool kBmi2>
             e = dist[value(e) + peek(subtable_bits(e))];
             if (e & kInvalid) return finish(Step::BadData);
         }
-        const std::size_t distance = base_plus_extra(e);
+        std::size_t distance = kDistBase[chained_value(e)];
+#if defined(__x86_64__)
+        if constexpr (kBmi2)
+            distance += low_bits_bmi2(bitbuf, e) >> chained_code_length(e);
+        else
+#endif
+            distance += peek(consumed_bits(e)) >> chained_code_length(e);
+        const auto index = next_index(kLitlenRootBits);
         consume(e);
-        e = litlen[peek(kLitlenRootBits)];
+        e = litlen[index];
         refill();
         // A distance before the entry's first byte is bad data, not a read of stale memory.
         if (distance > static_cast<std::size_t>(out - base)) [[unlikely]]
@@ -256,9 +281,6 @@ template <bool kBmi2>
 // made-up symbols.
 Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
     auto consume = [&](std::uint32_t e) { in.consume(consumed_bits(e)); };
-    auto base_plus_extra = [&](std::uint32_t e) {
-        return value(e) + static_cast<unsigned>(in.peek_bits(consumed_bits(e)) >> code_length(e));
-    };
     while (w.out < w.limit && static_cast<std::size_t>(in.end - in.next) < BitInput::kFastMargin) {
         if (in.truncated()) return Step::BadData;
         in.refill();
@@ -267,9 +289,9 @@ Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
             consume(e);
             e = litlen[value(e) + in.peek_bits(subtable_bits(e))];
         }
-        if (e & kLiteral) {
+        if (is_literal(e)) {
             consume(e);
-            *w.out++ = static_cast<Byte>(value(e));
+            *w.out++ = literal_byte(e);
             continue;
         }
         if (e & kInvalid) return Step::BadData;
@@ -277,7 +299,8 @@ Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
             consume(e);
             return in.truncated() ? Step::BadData : Step::BlockDone;
         }
-        const unsigned length = base_plus_extra(e);
+        const unsigned length =
+            chained_value(e) + static_cast<unsigned>(in.peek_bits(consumed_bits(e)) >> chained_code_length(e));
         consume(e);
         e = dist[in.peek_bits(kDistRootBits)];
         if (e & kSubtable) {
@@ -285,7 +308,8 @@ Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
             e = dist[value(e) + in.peek_bits(subtable_bits(e))];
         }
         if (e & kInvalid) return Step::BadData;
-        const std::size_t distance = base_plus_extra(e);
+        const std::size_t distance =
+            kDistBase[chained_value(e)] + (in.peek_bits(consumed_bits(e)) >> chained_code_length(e));
         consume(e);
         if (in.truncated() || distance > w.history()) return Step::BadData;
         w.out = copy_match(w.out, distance, length);
