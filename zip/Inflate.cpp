@@ -137,6 +137,13 @@ inline std::uint64_t low_bits_bmi2(std::uint64_t v, std::uint32_t n) {
     asm("bzhi %q2, %1, %0" : "=r"(r) : "r"(v), "r"(n));
     return r;
 }
+// The number of whole bytes a refill can add to a buffer of n bits, (63 - n % 64) / 8, with
+// the complement and the mask in one instruction.
+inline std::uint64_t refill_bytes_bmi(std::uint32_t n) {
+    std::uint32_t r;
+    asm("andn %2, %1, %0" : "=r"(r) : "r"(n), "r"(63u));
+    return r >> 3;
+}
 // The bit field of v that the low 16 bits of control name (start, then length).
 inline std::uint64_t bit_field_bmi(std::uint64_t v, std::uint32_t control) {
     std::uint64_t r;
@@ -175,7 +182,11 @@ template <bool kBmi2>
     auto refill = [&] {
         // Branch-free: the partial byte on top is loaded again by the next refill.
         bitbuf |= load_le64(next) << (bitcount & 63);
-        next += ((bitcount & 63) ^ 63) >> 3;
+#if defined(__x86_64__)
+        if constexpr (kBmi2) next += refill_bytes_bmi(bitcount);
+        else
+#endif
+            next += (~bitcount & 63) >> 3;
         bitcount |= 56;
     };
     auto peek = [&](unsigned n) { return low_bits_of(bitbuf, n); };
