@@ -18,8 +18,6 @@
 // the next lookup need not wait for the consume. Its template sets those bits; its
 // codeword length then goes to bits 25-28, and its value has at most 9 bits.
 #pragma once
-#pragma once
-#pragma once
 
 #include <cstdint>
 
