@@ -32,9 +32,6 @@ inline constexpr std::uint32_t kExceptional = kSubtable | kEndOfBlock | kInvalid
 inline constexpr unsigned kMaxCodeLength = 15;
 
 inline constexpr unsigned consumed_bits(std::uint32_t e) { return e & 63; }
-// Of a length or distance entry, which carries no flags: 63 rather than 15 lets a shift
-// instruction that masks its count to six bits do without the mask.
-inline constexpr unsigned code_length(std::uint32_t e) { return (e >> 8) & 63; }
 inline constexpr unsigned subtable_bits(std::uint32_t e) { return (e >> 8) & 15; }
 inline constexpr unsigned value(std::uint32_t e) { return e >> 16; }  // not of a literal
 inline constexpr std::uint8_t literal_byte(std::uint32_t e) { return static_cast<std::uint8_t>(e >> 16); }
@@ -42,7 +39,7 @@ inline constexpr unsigned kChainedLengthShift = 25;
 inline constexpr bool is_chained(std::uint32_t e) { return (e & 0x0F00) != 0 && (e & (7u << 13)) == 0; }
 // Of a chained entry that is not a literal: the value, and where its extra bits start.
 inline constexpr unsigned chained_value(std::uint32_t e) { return (e >> 16) & 0x1FF; }
-inline constexpr unsigned chained_code_length(std::uint32_t e) { return e >> kChainedLengthShift; }
+inline constexpr unsigned chained_code_length(std::uint32_t e) { return e >> kChainedLengthShift; }  // bit 31 is 0
 inline constexpr bool is_literal(std::uint32_t e) { return static_cast<std::int32_t>(e) < 0; }
 
 // What a symbol decodes to, before the builder adds its code length: flags, value and the
