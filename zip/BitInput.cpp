@@ -9,23 +9,39 @@ BitInput::BitInput(ByteSource& source, const Buffer& buffer) : source_(source), 
 }
 
 void BitInput::pull() {
-    // Move the unread bytes to the front, then append source blocks until the buffer is
-    // half full or the source is done. A block larger than the free room waits in
-    // pending_ and is taken in pieces.
+    const auto kept = static_cast<std::size_t>(end - next);
+    if (inPlace_ && kept >= kInPlaceBlock) return;  // plenty left where it is
+    // The bytes left of the buffer all came from the head of a large block whose rest is
+    // still pending: read on in the block itself, from those bytes.
+    if (!inPlace_ && kept <= joined_ && pending_.size() >= kInPlaceBlock) {
+        next = pending_.data() - kept;
+        end = pending_.data() + pending_.size();
+        pending_ = {};
+        inPlace_ = true;
+        return;
+    }
+    // Otherwise the unread bytes move to the front of the buffer (from the buffer or from
+    // the block, before the source replaces it), and blocks follow them: small ones whole
+    // until the buffer is half full, of a large one only its head, the rest to be read in
+    // place once the bytes before it are used up.
     Byte* const base = buffer_;
-    const std::size_t kept = static_cast<std::size_t>(end - next);
-    if (next != base) std::memmove(base, next, kept);
+    if (kept > 0 && next != base) std::memmove(base, next, kept);
+    inPlace_ = false;
     Byte* write = base + kept;
     Byte* const limit = base + kBufferSize;
     while (write < limit && static_cast<std::size_t>(write - base) < kBufferSize / 2) {
         if (pending_.empty()) {
             pending_ = source_.next_block();
+            joined_ = 0;
             if (pending_.empty()) break;
         }
-        const std::size_t n = std::min(static_cast<std::size_t>(limit - write), pending_.size());
+        std::size_t n = std::min(static_cast<std::size_t>(limit - write), pending_.size());
+        if (pending_.size() >= kInPlaceBlock + kJoin) n = std::min(n, kJoin);
         std::memcpy(write, pending_.data(), n);
         write += n;
         pending_ = pending_.subspan(n);
+        joined_ += n;
+        if (pending_.size() >= kInPlaceBlock) break;
     }
     next = base;
     end = write;

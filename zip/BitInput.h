@@ -1,7 +1,8 @@
 // Bit input shared by the decoders: the entry's compressed bytes, read lowest bit first.
 //
-// Copies the ByteSource's blocks into a buffer (kept by its owner across entries), so the
-// hot loops can load eight bytes at a time while kFastMargin bytes remain. Past the last byte
+// Reads a large source block in place, and copies small blocks, and the few bytes where one
+// block meets the next, into a buffer (kept by its owner across entries), so the hot loops
+// can load eight bytes at a time while kFastMargin bytes remain. Past the last byte
 // of the entry the careful refill supplies zero bytes and counts them; a decoder that has
 // consumed any of them has run off the end of its input (see truncated()). Nothing is ever
 // read from the source beyond the entry: the source itself only holds the entry's bytes.
@@ -22,6 +23,10 @@ public:
     static constexpr std::size_t kFastMargin = 32;
     // Room for a few source blocks; the fast loops only need kFastMargin of it.
     static constexpr std::size_t kBufferSize = 64 * 1024;
+    // A block with at least this much left is read in place; of such a block only this
+    // much at a time joins the bytes left of the one before.
+    static constexpr std::size_t kInPlaceBlock = 4 * kFastMargin;
+    static constexpr std::size_t kJoin = 2 * kFastMargin;
 
     // An input buffer of kBufferSize bytes that outlives one entry, so that decoding
     // many small entries does not allocate for each.
@@ -102,6 +107,8 @@ private:
     ByteSource& source_;
     Byte* buffer_;
     std::span<const Byte> pending_;  // the part of the last source block not yet copied
+    bool inPlace_ = false;           // next and end point into the last source block
+    std::size_t joined_ = 0;         // bytes at the end of the buffer copied from that block
 };
 
 // Little-endian unaligned loads for the hot loops.
