@@ -61,6 +61,8 @@ struct ChainMatch {
     unsigned start;
 };
 
+static_assert(kHashSize == kWindowSize, "the recent-four heads share the deep links' buffer");
+
 // The chain links of a position, indexed by position AND kWindowMask: the next positions down
 // its chain, 16 bits each, the nearest in the low bits. Long walks keep four of them
 // (std::uint64_t): a walk then fetches four candidates per dependent load, which cuts the
@@ -191,9 +193,13 @@ class Matcher {
 public:
     Matcher();
 
+    // How the chains are kept: one link per position, four links per position (the levels
+    // with long walks), or no links but the four newest positions of each hash (level 1,
+    // whose walk never goes further; see `recentFour`).
+    enum class Chains : std::uint8_t { Links, DeepLinks, RecentFour };
+
     // Start of a file: clears the chains, reads the first input and primes the hash.
-    // `deepLinks` chooses the four-deep chain links (for the levels with long walks).
-    void start(const DeflateSource* source, const std::string* sourceName, bool deepLinks);
+    void start(const DeflateSource* source, const std::string* sourceName, Chains chains);
     // One refill step: slides when the position nears the end, then reads into the free room.
     void fillWindow();
     // Checks a match about to be recorded against the input; raises EInvalidMatch on a mismatch.
@@ -210,6 +216,9 @@ public:
     template <typename Link>
     Link* links();
     std::uint16_t* head() { return head_.get(); }
+    // With Chains::RecentFour: per hash, the four newest positions of its chain, 16 bits
+    // each, the newest in the low bits (the buffer of the deep links, indexed by hash).
+    std::uint64_t* recentFour() { return links4_.get(); }
 
     MatchState state;
 
@@ -222,7 +231,7 @@ private:
     std::uint8_t* window_ = nullptr;
     std::unique_ptr<std::uint16_t[]> links1_;
     std::unique_ptr<std::uint64_t[]> links4_;
-    bool deepLinks_ = false;
+    Chains chains_ = Chains::Links;
     std::unique_ptr<std::uint16_t[]> head_;
     unsigned highWater_ = 0;  // end of the window part that input has reached
     const DeflateSource* source_ = nullptr;

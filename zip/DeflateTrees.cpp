@@ -61,11 +61,6 @@ void BlockCoder::clearBlock() {
     lastDist_ = 0;
 }
 
-SymbolCursor BlockCoder::symbols() {
-    return {litLen_.data(), dist_.data(), literalTree_.freq.data(), distanceTree_.freq.data(), lastLit_, lastDist_,
-            level_ > 2};
-}
-
 // Text when the bytes 7..127 outnumber the others at least four to one in the first block.
 void BlockCoder::setFileType() {
     std::uint64_t binary = 0;
