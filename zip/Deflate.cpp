@@ -124,32 +124,34 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
     std::uint8_t* const window = matcher.window();
     std::uint64_t* const recent = matcher.recentFour();
     MatchState s = matcher.state;
-    SymbolCursor symbols = coder.symbols();
-    const unsigned maxInsert = config.maxLazy;
-
+    unsigned symbols = coder.symbolCount();
+    unsigned matches = coder.matchCount();
     // Records the match (length >= 3) or the literal at `pos`, inserts the strings inside a short
     // match and advances.
     auto record = [&](unsigned pos, unsigned length, unsigned start) {
-        const bool isMatch = length >= kMinMatch;
-        if (isMatch) {
-            symbols.putMatch(pos - start, length - kMinMatch);
-            if (length <= maxInsert) {
+        unsigned advance = 1;
+        if (length >= kMinMatch) {
+            coder.putMatch(symbols++, pos - start, length - kMinMatch);
+            ++matches;
+            if (length <= kMinMatch + 1) {  // the level's insert limit
                 for (unsigned k = 1; k < length; ++k) {
                     std::uint64_t& entry = recent[hashAt(window + pos + k)];
                     entry = (entry << 16) | (pos + k);
                 }
             }
+            advance = length;
         } else {
-            symbols.putLiteral(window[pos]);
+            coder.putLiteral(symbols++, window[pos]);
         }
-        const unsigned advance = isMatch ? length : 1;
         s.strstart = pos + advance;
         s.lookahead -= advance;
-        if (symbols.bufferFull()) [[unlikely]] {
-            coder.store(symbols);
+        // Without the estimate of the higher levels only a full literal buffer ends a block.
+        if (symbols == kSymbolBufferSize - 1) [[unlikely]] {
+            coder.setCounts(symbols, matches);
             flushBlock(s, false);
             s.blockStart = s.strstart;
-            symbols = coder.symbols();
+            symbols = 0;
+            matches = 0;
         }
     };
 
@@ -210,7 +212,7 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
         }
         record(pos, length, start);
     }
-    coder.store(symbols);
+    coder.setCounts(symbols, matches);
     flushBlock(s, true);
     matcher.state = s;
 }
@@ -303,7 +305,7 @@ DeflateResult Deflater::compress(const DeflateSource& source, const DeflateSink&
     e.out.start(&sink);
     e.coder.startFile(level_, &e.out, &sourceName);
     // Four-deep links pay off from chains of 32 candidates on.
-    const bool four = config.maxChain == 4 && config.niceLength == 8 && config.maxLazy == 4 && !config.lazy;
+    const bool four = config.maxChain == 4 && config.niceLength == 8 && config.maxLazy == kMinMatch + 1 && !config.lazy;
     const bool deepLinks = config.maxChain >= 32;
     e.matcher.start(&source, &sourceName,
                     four ? Matcher::Chains::RecentFour : deepLinks ? Matcher::Chains::DeepLinks : Matcher::Chains::Links);

@@ -59,21 +59,16 @@ void Matcher::fillWindow() {
         s.strstart -= kWindowSize;
         s.blockStart -= kWindowSize;
         // A position p becomes p - kWindowSize when it is in the upper half, else the empty link:
-        // per 16-bit lane, keep the low 15 bits where the top bit is set. Done on whole 64-bit
-        // words (four lanes) so that the loops vectorise.
-        auto slide = [](std::uint64_t v) {
-            constexpr std::uint64_t kTop = 0x8000800080008000;
-            const std::uint64_t top = v & kTop;
-            return v & (top - (top >> 15));
-        };
-        static_assert(kWindowSize == 0x8000 && kHashSize % 4 == 0);
-        auto slideWords = [&](void* data, std::size_t words) {
+        // a subtraction that stops at zero, lane by lane over the 16-bit positions (the
+        // compilers make it one saturating vector subtraction per 16 bytes).
+        static_assert(kWindowSize == 0x8000);
+        auto slideWords = [](void* data, std::size_t words) {
             auto* bytes = static_cast<std::uint8_t*>(data);
-            for (std::size_t n = 0; n < words; ++n) {
-                std::uint64_t v;
-                std::memcpy(&v, bytes + 8 * n, 8);
-                v = slide(v);
-                std::memcpy(bytes + 8 * n, &v, 8);
+            for (std::size_t n = 0; n < 4 * words; ++n) {
+                std::uint16_t p;
+                std::memcpy(&p, bytes + 2 * n, 2);
+                p = static_cast<std::uint16_t>(p >= kWindowSize ? p - kWindowSize : kNil);
+                std::memcpy(bytes + 2 * n, &p, 2);
             }
         };
         if (chains_ != Chains::RecentFour) slideWords(head_.get(), kHashSize / 4);

@@ -337,10 +337,9 @@ void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint
         const unsigned symbol = litLen[i] | (match << 8);
         c.put(symbolBits[symbol], symbolCount[symbol]);
         // A literal's distance part is put with no bits: computed from distance 0 (as 32768) and
-        // masked out. The code's table index is selected without a branch.
+        // masked out.
         const unsigned d1 = (d - 1) & kWindowMask;
-        const unsigned far = 0u - (d1 >= 256 ? 1u : 0u);
-        const unsigned code = kCodes.distCode[(d1 & ~far) | ((256 + (d1 >> 7)) & far)];
+        const unsigned code = distanceCodeNoBranch(d1);
         const std::uint64_t info = distanceInfo[code];
         const std::uint64_t bits = (info & 0xFFFF) | (std::uint64_t(d1 - (info >> 32)) << ((info >> 16) & 0xFF));
         const std::uint64_t keep = 0 - std::uint64_t{match};

@@ -74,6 +74,27 @@ public:
     // error messages.
     void startFile(int level, BitOutput* out, const std::string* sourceName);
 
+    // The tallies of the level-1 driver, which keeps the symbol counts in its own registers
+    // (`n`: the symbols so far) and hands them back with `setCounts` before a block is coded.
+    // The buffers are addressed from the coder itself, which spares the registers of a cursor.
+    void putLiteral(unsigned n, unsigned c) {
+        litLen_[n] = static_cast<std::uint8_t>(c);
+        dist_[n] = 0;
+        ++literalTree_.freq[c];
+    }
+    void putMatch(unsigned n, unsigned distance, unsigned lengthMinus3) {
+        litLen_[n] = static_cast<std::uint8_t>(lengthMinus3);
+        dist_[n] = static_cast<std::uint16_t>(distance);
+        ++literalTree_.freq[kLiterals + 1 + kCodes.lengthCode[lengthMinus3]];
+        ++distanceTree_.freq[distanceCodeNoBranch(distance - 1)];
+    }
+    unsigned symbolCount() const { return lastLit_; }
+    unsigned matchCount() const { return lastDist_; }
+    void setCounts(unsigned symbols, unsigned matches) {
+        lastLit_ = symbols;
+        lastDist_ = matches;
+    }
+
     SymbolCursor symbols() {
         return {litLen_.data(), dist_.data(), literalTree_.freq.data(), distanceTree_.freq.data(), lastLit_, lastDist_,
                 level_ > 2};
