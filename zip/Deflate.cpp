@@ -114,9 +114,6 @@ void Deflater::Engine::runGreedy(const LevelConfig& config) {
 // every search to end, and is slower.) The last bytes take the walk as the other levels do. The
 // hash of a string is taken from its three bytes, which equals the rolling hash.
 namespace {
-inline unsigned hashAt(const std::uint8_t* p) {
-    return ((unsigned{p[0]} << (2 * kHashShift)) ^ (unsigned{p[1]} << kHashShift) ^ p[2]) & kHashMask;
-}
 inline unsigned maskIf(bool condition) { return 0u - static_cast<unsigned>(condition); }
 }  // namespace
 

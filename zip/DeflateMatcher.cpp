@@ -23,12 +23,14 @@ ChainMatch walkDeepChain(const std::uint8_t* window, const std::uint64_t* links,
 }
 
 void Matcher::start(const DeflateSource* source, const std::string* sourceName, Chains chains) {
+    if (chains == Chains::RecentFour) clearRecentFour();  // before the window, which it reads
+    if (chains != Chains::Links) deepBufferClear_ = false;
     chains_ = chains;
     source_ = source;
     sourceName_ = sourceName;
     clearWindow();
-    if (chains_ == Chains::RecentFour) std::fill_n(links4_.get(), kHashSize, std::uint64_t{kNil});
-    else std::fill_n(head_.get(), kHashSize, std::uint16_t{kNil});
+    slid_ = false;
+    if (chains_ != Chains::RecentFour) std::fill_n(head_.get(), kHashSize, std::uint16_t{kNil});
     state = MatchState{};
 
     const std::size_t n = (*source_)(window_, kFirstRead);
@@ -55,6 +57,7 @@ void Matcher::fillWindow() {
     if (s.strstart >= kSlideAt) {
         // Keep the upper half as the new lower half; links into the lower half die (0).
         std::memcpy(window_, window_ + kWindowSize, kWindowSize);
+        slid_ = true;
         s.matchStart -= static_cast<int>(kWindowSize);
         s.strstart -= kWindowSize;
         s.blockStart -= kWindowSize;
@@ -88,6 +91,21 @@ void Matcher::fillWindow() {
     } else {
         s.lookahead += static_cast<unsigned>(n);
     }
+}
+
+// After a file of the recent-four mode that never slid, only the entries of the strings it
+// inserted can be set, and hashing its positions again finds them: the window still holds that
+// file as it was hashed, with zeros after it. For a small file that is much less work than
+// clearing all 256 KiB; otherwise (or after another mode) all entries are cleared.
+void Matcher::clearRecentFour() {
+    static constexpr unsigned kRehashBelow = kWindowSize / 2;
+    std::uint64_t* const recent = links4_.get();
+    if (chains_ == Chains::RecentFour && !slid_ && highWater_ <= kRehashBelow) {
+        for (unsigned p = 0; p < highWater_; ++p) recent[hashAt(window_ + p)] = kNil;
+    } else if (!deepBufferClear_) {
+        std::fill_n(recent, kHashSize, std::uint64_t{kNil});
+    }
+    deepBufferClear_ = true;
 }
 
 void Matcher::clearWindow() {

@@ -46,6 +46,11 @@ inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsig
 }
 
 inline unsigned updateHash(unsigned hash, unsigned c) { return ((hash << kHashShift) ^ c) & kHashMask; }
+// The hash of the string at `p` from its three bytes: what the rolling hash holds there, as
+// three updates shift every earlier byte out.
+inline unsigned hashAt(const std::uint8_t* p) {
+    return ((unsigned{p[0]} << (2 * kHashShift)) ^ (unsigned{p[1]} << kHashShift) ^ p[2]) & kHashMask;
+}
 
 // The search parameters of one level.
 struct SearchParams {
@@ -224,6 +229,7 @@ public:
 
 private:
     void clearWindow();
+    void clearRecentFour();
     [[noreturn]] void invalidMatch(unsigned start, int match, unsigned length) const;
     [[noreturn]] void windowOutOfRange() const;
 
@@ -232,6 +238,8 @@ private:
     std::unique_ptr<std::uint16_t[]> links1_;
     std::unique_ptr<std::uint64_t[]> links4_;
     Chains chains_ = Chains::Links;
+    bool deepBufferClear_ = true;  // the deep links' buffer holds zeros only
+    bool slid_ = false;            // the window slid during the current file
     std::unique_ptr<std::uint16_t[]> head_;
     unsigned highWater_ = 0;  // end of the window part that input has reached
     const DeflateSource* source_ = nullptr;
