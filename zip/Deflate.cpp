@@ -128,6 +128,8 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
     auto record = [&](unsigned pos, unsigned length, unsigned start) {
         unsigned advance = 1;
         if (length >= kMinMatch) {
+            if (pos - start - 1 >= kMaxDist) [[unlikely]]
+                matcher.invalidMatch(pos, static_cast<int>(start), length);
             coder.putMatch(symbols++, pos - start, length - kMinMatch);
             ++matches;
             if (length <= kMinMatch + 1) {  // the level's insert limit

@@ -216,6 +216,9 @@ public:
         }
         invalidMatch(start, match, length);
     }
+    // Raises EInvalidMatch for a match that cannot be (the level-1 driver measures its matches
+    // on the window, so it checks only that a match lies behind the position and within reach).
+    [[noreturn]] void invalidMatch(unsigned start, int match, unsigned length) const;
 
     std::uint8_t* window() { return window_; }
     template <typename Link>
@@ -230,7 +233,6 @@ public:
 private:
     void clearWindow();
     void clearRecentFour();
-    [[noreturn]] void invalidMatch(unsigned start, int match, unsigned length) const;
     [[noreturn]] void windowOutOfRange() const;
 
     std::unique_ptr<std::uint8_t[]> windowBuffer_;
