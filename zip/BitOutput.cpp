@@ -8,11 +8,11 @@ void BitOutput::send(const std::uint8_t* data, std::size_t size) {
     written_ += size;
 }
 
-void BitOutput::emitChunk(BitCursor& c) {
+std::uint8_t* BitOutput::emitChunk(std::uint8_t* out) {
     send(buffer_, kChunkSize);
-    const std::size_t rest = static_cast<std::size_t>(c.out - buffer_) - kChunkSize;
+    const std::size_t rest = static_cast<std::size_t>(out - buffer_) - kChunkSize;
     std::memmove(buffer_, buffer_ + kChunkSize, rest);
-    c.out = buffer_ + rest;
+    return buffer_ + rest;
 }
 
 void BitOutput::alignToByte() {
@@ -20,7 +20,7 @@ void BitOutput::alignToByte() {
     BitCursor c = cursor();
     c.count = 8;  // the pending bits, padded with zeros
     c.drain();
-    if (chunkFull(c)) emitChunk(c);
+    if (chunkFull(c)) c.out = emitChunk(c.out);
     store(c);
 }
 

@@ -61,15 +61,19 @@ public:
         fill_ = static_cast<std::size_t>(c.out - buffer_);
     }
     // True when the cursor has passed a whole chunk; call `emitChunk` then.
-    bool chunkFull(const BitCursor& c) const { return c.out >= buffer_ + kChunkSize; }
-    void emitChunk(BitCursor& c);
+    bool chunkFull(const BitCursor& c) const { return c.out >= chunkEnd(); }
+    // The same test for loops that keep the bound in a register.
+    const std::uint8_t* chunkEnd() const { return buffer_ + kChunkSize; }
+    // Sends the whole chunk and moves the bytes past it to the front. Takes and gives back the
+    // write position only, so that a cursor never has its address taken and stays in registers.
+    std::uint8_t* emitChunk(std::uint8_t* out);
 
     void putBits(std::uint32_t value, unsigned length) {
         BitCursor c = cursor();
         c.put(value, length);
         c.drain();
         if (chunkFull(c)) [[unlikely]]
-            emitChunk(c);
+            c.out = emitChunk(c.out);
         store(c);
     }
     // Pads the pending bits with zeros to a byte boundary.

@@ -17,6 +17,7 @@ struct Deflater::Engine {
 
     template <typename Link>
     void runGreedy(const LevelConfig& config);
+    void runFour(const LevelConfig& config);
     template <typename Link>
     void runLazy(const LevelConfig& config);
 
@@ -92,6 +93,125 @@ void Deflater::Engine::runGreedy(const LevelConfig& config) {
             refill(s);
     }
     coder.store(symbols);
+    flushBlock(s, true);
+    matcher.state = s;
+}
+
+// Level 1: greedy, a chain of four candidates, a nice length of 8 and an insert limit of 4.
+//
+// The walk never goes past the fourth candidate, so the chains are kept as the four newest
+// positions of each hash (Matcher::recentFour): an insert shifts the position in, and the
+// candidates are the entry as it was, in chain order. That is the chain the links would give:
+// a link is followed only from a position within reach, whose entry still holds the position
+// inserted before it with that hash.
+//
+// In the steady state (a full lookahead, so the nice length is never cut by the end of the
+// input) the walk compares each candidate once, 8 bytes at a time, without branching on the
+// result: lengths capped at 8 pick the same candidate as the walk that stops at the first match
+// of the nice length, since no capped length can pass that one and below it the capped lengths
+// are the lengths. (The step after it does branch, on literal or match: a literal's successor
+// is known at once, and the processor runs ahead into it; a step without branches waits for
+// every search to end, and is slower.) The last bytes take the walk as the other levels do. The
+// hash of a string is taken from its three bytes, which equals the rolling hash.
+namespace {
+inline unsigned maskIf(bool condition) { return 0u - static_cast<unsigned>(condition); }
+}  // namespace
+
+void Deflater::Engine::runFour(const LevelConfig& config) {
+    std::uint8_t* const window = matcher.window();
+    std::uint64_t* const recent = matcher.recentFour();
+    MatchState s = matcher.state;
+    unsigned symbols = coder.symbolCount();
+    unsigned matches = coder.matchCount();
+    // Records the match (length >= 3) or the literal at `pos`, inserts the strings inside a short
+    // match and advances.
+    auto record = [&](unsigned pos, unsigned length, unsigned start) {
+        unsigned advance = 1;
+        if (length >= kMinMatch) {
+            if (pos - start - 1 >= kMaxDist) [[unlikely]]
+                matcher.invalidMatch(pos, static_cast<int>(start), length);
+            coder.putMatch(symbols++, pos - start, length - kMinMatch);
+            ++matches;
+            if (length <= kMinMatch + 1) {  // the level's insert limit
+                for (unsigned k = 1; k < length; ++k) {
+                    std::uint64_t& entry = recent[hashAt(window + pos + k)];
+                    entry = (entry << 16) | (pos + k);
+                }
+            }
+            advance = length;
+        } else {
+            coder.putLiteral(symbols++, window[pos]);
+        }
+        s.strstart = pos + advance;
+        s.lookahead -= advance;
+        // Without the estimate of the higher levels only a full literal buffer ends a block.
+        if (symbols == kSymbolBufferSize - 1) [[unlikely]] {
+            coder.setCounts(symbols, matches);
+            flushBlock(s, false);
+            s.blockStart = s.strstart;
+            symbols = 0;
+            matches = 0;
+        }
+    };
+
+    while (s.lookahead >= kMinLookahead) {
+        const unsigned pos = s.strstart;
+        std::uint64_t& entry = recent[hashAt(window + pos)];
+        const std::uint64_t chain = entry;
+        entry = (chain << 16) | pos;
+
+        // Each candidate's key: its capped length above, its rank below (earlier ranks higher),
+        // so that the largest key is the first longest; 0 for one out of reach and all after it.
+        const unsigned limit = pos > kMaxDist ? pos - kMaxDist : kNil;
+        const std::uint64_t scan = load64(window + pos);
+        const unsigned first = linkAt(chain, 0);
+        unsigned alive = maskIf(first != kNil && pos - first <= kMaxDist);
+        unsigned best = 0;
+        for (unsigned k = 0; k < 4; ++k) {
+            const unsigned candidate = linkAt(chain, k);
+            if (k != 0) alive &= maskIf(candidate > limit);
+            const std::uint64_t diff = scan ^ load64(window + candidate);
+            // Bytes equal, 0..8; the top bit keeps the count defined when all are.
+            const unsigned len = (static_cast<unsigned>(std::countr_zero(diff | (std::uint64_t{1} << 63))) >> 3) +
+                                 static_cast<unsigned>(diff == 0);
+            best = std::max(best, ((len << 2) | (3 - k)) & alive);
+        }
+        const unsigned start = linkAt(chain, 3 - (best & 3));
+        unsigned length = best >> 2;
+        if (length == 8) [[unlikely]]
+            length = commonLength(window + pos, window + start, 8);
+        record(pos, length, start);
+        if (s.lookahead < kMinLookahead && !s.eof) [[unlikely]]
+            refill(s);
+    }
+
+    // The last bytes: the nice length is cut to the lookahead, and so is the match.
+    while (s.lookahead != 0) {
+        const unsigned pos = s.strstart;
+        std::uint64_t& entry = recent[hashAt(window + pos)];
+        const std::uint64_t chain = entry;
+        entry = (chain << 16) | pos;
+        const unsigned first = linkAt(chain, 0);
+        unsigned length = kMinMatch - 1;
+        unsigned start = kNil;
+        if (first != kNil && pos - first <= kMaxDist) {
+            const unsigned limit = pos > kMaxDist ? pos - kMaxDist : kNil;
+            const unsigned nice = std::min<unsigned>(config.niceLength, s.lookahead);
+            for (unsigned k = 0; k < 4; ++k) {
+                const unsigned candidate = linkAt(chain, k);
+                if (k != 0 && candidate <= limit) break;
+                const unsigned len = commonLength(window + pos, window + candidate, 0);
+                if (len > length) {
+                    length = len;
+                    start = candidate;
+                    if (len >= nice) break;
+                }
+            }
+            length = std::min(length, s.lookahead);
+        }
+        record(pos, length, start);
+    }
+    coder.setCounts(symbols, matches);
     flushBlock(s, true);
     matcher.state = s;
 }
@@ -184,11 +304,15 @@ DeflateResult Deflater::compress(const DeflateSource& source, const DeflateSink&
     e.out.start(&sink);
     e.coder.startFile(level_, &e.out, &sourceName);
     // Four-deep links pay off from chains of 32 candidates on.
+    const bool four = config.maxChain == 4 && config.niceLength == 8 && config.maxLazy == kMinMatch + 1 && !config.lazy;
     const bool deepLinks = config.maxChain >= 32;
-    e.matcher.start(&source, &sourceName, deepLinks);
+    e.matcher.start(&source, &sourceName,
+                    four ? Matcher::Chains::RecentFour : deepLinks ? Matcher::Chains::DeepLinks : Matcher::Chains::Links);
     if (config.lazy) {
         if (deepLinks) e.runLazy<std::uint64_t>(config);
         else e.runLazy<std::uint16_t>(config);
+    } else if (four) {
+        e.runFour(config);
     } else {
         if (deepLinks) e.runGreedy<std::uint64_t>(config);
         else e.runGreedy<std::uint16_t>(config);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <type_traits>
 
 #include "zip/DeflateErrors.h"
 
@@ -23,12 +22,15 @@ ChainMatch walkDeepChain(const std::uint8_t* window, const std::uint64_t* links,
     return walkChain(window, links, strstart, curMatch, bestLen, chainLength, limit, nice);
 }
 
-void Matcher::start(const DeflateSource* source, const std::string* sourceName, bool deepLinks) {
-    deepLinks_ = deepLinks;
+void Matcher::start(const DeflateSource* source, const std::string* sourceName, Chains chains) {
+    if (chains == Chains::RecentFour) clearRecentFour();  // before the window, which it reads
+    if (chains != Chains::Links) deepBufferClear_ = false;
+    chains_ = chains;
     source_ = source;
     sourceName_ = sourceName;
     clearWindow();
-    std::fill_n(head_.get(), kHashSize, std::uint16_t{kNil});
+    slid_ = false;
+    if (chains_ != Chains::RecentFour) std::fill_n(head_.get(), kHashSize, std::uint16_t{kNil});
     state = MatchState{};
 
     const std::size_t n = (*source_)(window_, kFirstRead);
@@ -55,27 +57,26 @@ void Matcher::fillWindow() {
     if (s.strstart >= kSlideAt) {
         // Keep the upper half as the new lower half; links into the lower half die (0).
         std::memcpy(window_, window_ + kWindowSize, kWindowSize);
+        slid_ = true;
         s.matchStart -= static_cast<int>(kWindowSize);
         s.strstart -= kWindowSize;
         s.blockStart -= kWindowSize;
-        std::uint16_t* head = head_.get();
-        for (unsigned n = 0; n < kHashSize; ++n) {
-            const unsigned m = head[n];
-            head[n] = static_cast<std::uint16_t>(m >= kWindowSize ? m - kWindowSize : kNil);
-        }
-        auto slide = [](auto* links) {
-            using Link = std::remove_pointer_t<decltype(links)>;
-            for (unsigned n = 0; n < kWindowSize; ++n) {
-                std::uint64_t slid = 0;
-                for (unsigned k = 0; k < kLinkDepth<Link>; ++k) {
-                    const unsigned m = linkAt(links[n], k);
-                    slid |= std::uint64_t{m >= kWindowSize ? m - kWindowSize : kNil} << (16 * k);
-                }
-                links[n] = static_cast<Link>(slid);
+        // A position p becomes p - kWindowSize when it is in the upper half, else the empty link:
+        // a subtraction that stops at zero, lane by lane over the 16-bit positions (the
+        // compilers make it one saturating vector subtraction per 16 bytes).
+        static_assert(kWindowSize == 0x8000);
+        auto slideWords = [](void* data, std::size_t words) {
+            auto* bytes = static_cast<std::uint8_t*>(data);
+            for (std::size_t n = 0; n < 4 * words; ++n) {
+                std::uint16_t p;
+                std::memcpy(&p, bytes + 2 * n, 2);
+                p = static_cast<std::uint16_t>(p >= kWindowSize ? p - kWindowSize : kNil);
+                std::memcpy(bytes + 2 * n, &p, 2);
             }
         };
-        if (deepLinks_) slide(links4_.get());
-        else slide(links1_.get());
+        if (chains_ != Chains::RecentFour) slideWords(head_.get(), kHashSize / 4);
+        if (chains_ == Chains::Links) slideWords(links1_.get(), kWindowSize / 4);
+        else slideWords(links4_.get(), kWindowSize);
         more += kWindowSize;
     }
     if (s.strstart + s.lookahead > 0xFFFF) [[unlikely]]
@@ -90,6 +91,21 @@ void Matcher::fillWindow() {
     } else {
         s.lookahead += static_cast<unsigned>(n);
     }
+}
+
+// After a file of the recent-four mode that never slid, only the entries of the strings it
+// inserted can be set, and hashing its positions again finds them: the window still holds that
+// file as it was hashed, with zeros after it. For a small file that is much less work than
+// clearing all 256 KiB; otherwise (or after another mode) all entries are cleared.
+void Matcher::clearRecentFour() {
+    static constexpr unsigned kRehashBelow = kWindowSize / 2;
+    std::uint64_t* const recent = links4_.get();
+    if (chains_ == Chains::RecentFour && !slid_ && highWater_ <= kRehashBelow) {
+        for (unsigned p = 0; p < highWater_; ++p) recent[hashAt(window_ + p)] = kNil;
+    } else if (!deepBufferClear_) {
+        std::fill_n(recent, kHashSize, std::uint64_t{kNil});
+    }
+    deepBufferClear_ = true;
 }
 
 void Matcher::clearWindow() {

@@ -46,6 +46,11 @@ inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsig
 }
 
 inline unsigned updateHash(unsigned hash, unsigned c) { return ((hash << kHashShift) ^ c) & kHashMask; }
+// The hash of the string at `p` from its three bytes: what the rolling hash holds there, as
+// three updates shift every earlier byte out.
+inline unsigned hashAt(const std::uint8_t* p) {
+    return ((unsigned{p[0]} << (2 * kHashShift)) ^ (unsigned{p[1]} << kHashShift) ^ p[2]) & kHashMask;
+}
 
 // The search parameters of one level.
 struct SearchParams {
@@ -60,6 +65,8 @@ struct ChainMatch {
     unsigned length;
     unsigned start;
 };
+
+static_assert(kHashSize == kWindowSize, "the recent-four heads share the deep links' buffer");
 
 // The chain links of a position, indexed by position AND kWindowMask: the next positions down
 // its chain, 16 bits each, the nearest in the low bits. Long walks keep four of them
@@ -191,9 +198,13 @@ class Matcher {
 public:
     Matcher();
 
+    // How the chains are kept: one link per position, four links per position (the levels
+    // with long walks), or no links but the four newest positions of each hash (level 1,
+    // whose walk never goes further; see `recentFour`).
+    enum class Chains : std::uint8_t { Links, DeepLinks, RecentFour };
+
     // Start of a file: clears the chains, reads the first input and primes the hash.
-    // `deepLinks` chooses the four-deep chain links (for the levels with long walks).
-    void start(const DeflateSource* source, const std::string* sourceName, bool deepLinks);
+    void start(const DeflateSource* source, const std::string* sourceName, Chains chains);
     // One refill step: slides when the position nears the end, then reads into the free room.
     void fillWindow();
     // Checks a match about to be recorded against the input; raises EInvalidMatch on a mismatch.
@@ -205,24 +216,32 @@ public:
         }
         invalidMatch(start, match, length);
     }
+    // Raises EInvalidMatch for a match that cannot be (the level-1 driver measures its matches
+    // on the window, so it checks only that a match lies behind the position and within reach).
+    [[noreturn]] void invalidMatch(unsigned start, int match, unsigned length) const;
 
     std::uint8_t* window() { return window_; }
     template <typename Link>
     Link* links();
     std::uint16_t* head() { return head_.get(); }
+    // With Chains::RecentFour: per hash, the four newest positions of its chain, 16 bits
+    // each, the newest in the low bits (the buffer of the deep links, indexed by hash).
+    std::uint64_t* recentFour() { return links4_.get(); }
 
     MatchState state;
 
 private:
     void clearWindow();
-    [[noreturn]] void invalidMatch(unsigned start, int match, unsigned length) const;
+    void clearRecentFour();
     [[noreturn]] void windowOutOfRange() const;
 
     std::unique_ptr<std::uint8_t[]> windowBuffer_;
     std::uint8_t* window_ = nullptr;
     std::unique_ptr<std::uint16_t[]> links1_;
     std::unique_ptr<std::uint64_t[]> links4_;
-    bool deepLinks_ = false;
+    Chains chains_ = Chains::Links;
+    bool deepBufferClear_ = true;  // the deep links' buffer holds zeros only
+    bool slid_ = false;            // the window slid during the current file
     std::unique_ptr<std::uint16_t[]> head_;
     unsigned highWater_ = 0;  // end of the window part that input has reached
     const DeflateSource* source_ = nullptr;

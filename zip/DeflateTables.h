@@ -137,6 +137,12 @@ static_assert(kCodes.baseDist[29] == 24576);
 constexpr unsigned distanceCode(unsigned dist) {
     return dist < 256 ? kCodes.distCode[dist] : kCodes.distCode[256 + (dist >> 7)];
 }
+// The same for the hot loops: the table index is selected with a mask, not a branch, which the
+// processor would mispredict on mixed near and far distances. `dist` below 32768.
+constexpr unsigned distanceCodeNoBranch(unsigned dist) {
+    const unsigned far = 0u - (dist >= 256 ? 1u : 0u);
+    return kCodes.distCode[(dist & ~far) | ((256 + (dist >> 7)) & far)];
+}
 
 // Canonical codes from code lengths: codes of one length are consecutive in symbol order, and
 // are stored bit-reversed because deflate sends them most significant bit first into a

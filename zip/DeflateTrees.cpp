@@ -61,11 +61,6 @@ void BlockCoder::clearBlock() {
     lastDist_ = 0;
 }
 
-SymbolCursor BlockCoder::symbols() {
-    return {litLen_.data(), dist_.data(), literalTree_.freq.data(), distanceTree_.freq.data(), lastLit_, lastDist_,
-            level_ > 2};
-}
-
 // Text when the bytes 7..127 outnumber the others at least four to one in the first block.
 void BlockCoder::setFileType() {
     std::uint64_t binary = 0;
@@ -310,43 +305,52 @@ void BlockCoder::sendAllTrees(int lcodes, int dcodes, int blcodes) {
 
 void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint16_t* literalLength,
                                const std::uint16_t* distanceCode, const std::uint16_t* distanceLength) {
-    // Length symbol and extra bits of every length, and distance code and extra bit count of
-    // every distance code, joined so that a match costs two puts.
-    std::uint32_t lengthBits[256];
-    std::uint8_t lengthCount[256];
+    // Code and bit count of every symbol of the litLen buffer: literals at 0..255, lengths - 3
+    // at 256..511 (the length symbol with its extra bits above it). A match then costs two puts
+    // and a literal one, and the loop picks by table index instead of branching on the kind.
+    std::uint32_t symbolBits[512];
+    std::uint8_t symbolCount[512];
     for (unsigned lc = 0; lc < 256; ++lc) {
+        symbolBits[lc] = literalCode[lc];
+        symbolCount[lc] = static_cast<std::uint8_t>(literalLength[lc]);
         const unsigned code = kCodes.lengthCode[lc];
         const unsigned symbol = kLiterals + 1 + code;
-        lengthBits[lc] = literalCode[symbol] | ((lc - kCodes.baseLength[code]) << literalLength[symbol]);
-        lengthCount[lc] = static_cast<std::uint8_t>(literalLength[symbol] + kExtraLengthBits[code]);
+        symbolBits[256 + lc] = literalCode[symbol] | ((lc - kCodes.baseLength[code]) << literalLength[symbol]);
+        symbolCount[256 + lc] = static_cast<std::uint8_t>(literalLength[symbol] + kExtraLengthBits[code]);
     }
-    std::uint8_t distanceCount[kDCodes];
+    // Per distance code: its code (bits 0-15), code length (16-23), code and extra bit count
+    // (24-31) and first distance - 1 (32-47), so that one load serves a distance.
+    std::uint64_t distanceInfo[kDCodes];
     for (unsigned code = 0; code < kDCodes; ++code)
-        distanceCount[code] = static_cast<std::uint8_t>(distanceLength[code] + kExtraDistBits[code]);
+        distanceInfo[code] = distanceCode[code] | (std::uint64_t{distanceLength[code]} << 16) |
+                             (std::uint64_t(distanceLength[code] + kExtraDistBits[code]) << 24) |
+                             (std::uint64_t{kCodes.baseDist[code]} << 32);
 
     const std::uint8_t* litLen = litLen_.data();
     const std::uint16_t* dist = dist_.data();
     const unsigned lastLit = lastLit_;
     BitCursor c = out_->cursor();
+    const std::uint8_t* const chunkEnd = out_->chunkEnd();
     for (unsigned i = 0; i < lastLit; ++i) {
-        const unsigned lc = litLen[i];
-        unsigned d = dist[i];
-        if (d == 0) {
-            c.put(literalCode[lc], literalLength[lc]);
-        } else {
-            c.put(lengthBits[lc], lengthCount[lc]);
-            --d;
-            const unsigned code = deflate::distanceCode(d);
-            c.put(distanceCode[code] | (static_cast<std::uint64_t>(d - kCodes.baseDist[code]) << distanceLength[code]),
-                  distanceCount[code]);
-        }
+        const unsigned d = dist[i];
+        const unsigned match = d != 0 ? 1u : 0u;
+        const unsigned symbol = litLen[i] | (match << 8);
+        c.put(symbolBits[symbol], symbolCount[symbol]);
+        // A literal's distance part is put with no bits: computed from distance 0 (as 32768) and
+        // masked out.
+        const unsigned d1 = (d - 1) & kWindowMask;
+        const unsigned code = distanceCodeNoBranch(d1);
+        const std::uint64_t info = distanceInfo[code];
+        const std::uint64_t bits = (info & 0xFFFF) | (std::uint64_t(d1 - (info >> 32)) << ((info >> 16) & 0xFF));
+        const std::uint64_t keep = 0 - std::uint64_t{match};
+        c.put(bits & keep, static_cast<unsigned>(info >> 24) & 0xFF & static_cast<unsigned>(keep));
         c.drain();
-        if (out_->chunkFull(c)) [[unlikely]]
-            out_->emitChunk(c);
+        if (c.out >= chunkEnd) [[unlikely]]
+            c.out = out_->emitChunk(c.out);
     }
     c.put(literalCode[kEndBlock], literalLength[kEndBlock]);
     c.drain();
-    if (out_->chunkFull(c)) out_->emitChunk(c);
+    if (out_->chunkFull(c)) c.out = out_->emitChunk(c.out);
     out_->store(c);
 }
 

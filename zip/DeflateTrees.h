@@ -31,22 +31,31 @@ struct SymbolCursor {
     unsigned lastDist;
     bool estimate;  // levels above 2 may end a block early when it compresses well
 
-    bool literal(unsigned c, std::int64_t blockBytes) {
+    void putLiteral(unsigned c) {
         litLen[lastLit] = static_cast<std::uint8_t>(c);
         dist[lastLit] = 0;
         ++literalFreq[c];
         ++lastLit;
-        return full(blockBytes);
     }
-    bool match(unsigned distance, unsigned lengthMinus3, std::int64_t blockBytes) {
+    void putMatch(unsigned distance, unsigned lengthMinus3) {
         litLen[lastLit] = static_cast<std::uint8_t>(lengthMinus3);
         dist[lastLit] = static_cast<std::uint16_t>(distance);
         ++literalFreq[kLiterals + 1 + kCodes.lengthCode[lengthMinus3]];
         ++distanceFreq[distanceCode(distance - 1)];
         ++lastLit;
         ++lastDist;
+    }
+    bool literal(unsigned c, std::int64_t blockBytes) {
+        putLiteral(c);
         return full(blockBytes);
     }
+    bool match(unsigned distance, unsigned lengthMinus3, std::int64_t blockBytes) {
+        putMatch(distance, lengthMinus3);
+        return full(blockBytes);
+    }
+    // `full` for the levels without the estimate: there only the literal buffer ends a block,
+    // as the distances (never more than the symbols) cannot fill theirs first.
+    bool bufferFull() const { return lastLit == kSymbolBufferSize - 1; }
     // `blockBytes` is the input covered by the block so far (current position - block start).
     bool full(std::int64_t blockBytes) const {
         if (estimate && (lastLit & 0xFFF) == 0) [[unlikely]] {
@@ -65,7 +74,31 @@ public:
     // error messages.
     void startFile(int level, BitOutput* out, const std::string* sourceName);
 
-    SymbolCursor symbols();
+    // The tallies of the level-1 driver, which keeps the symbol counts in its own registers
+    // (`n`: the symbols so far) and hands them back with `setCounts` before a block is coded.
+    // The buffers are addressed from the coder itself, which spares the registers of a cursor.
+    void putLiteral(unsigned n, unsigned c) {
+        litLen_[n] = static_cast<std::uint8_t>(c);
+        dist_[n] = 0;
+        ++literalTree_.freq[c];
+    }
+    void putMatch(unsigned n, unsigned distance, unsigned lengthMinus3) {
+        litLen_[n] = static_cast<std::uint8_t>(lengthMinus3);
+        dist_[n] = static_cast<std::uint16_t>(distance);
+        ++literalTree_.freq[kLiterals + 1 + kCodes.lengthCode[lengthMinus3]];
+        ++distanceTree_.freq[distanceCodeNoBranch(distance - 1)];
+    }
+    unsigned symbolCount() const { return lastLit_; }
+    unsigned matchCount() const { return lastDist_; }
+    void setCounts(unsigned symbols, unsigned matches) {
+        lastLit_ = symbols;
+        lastDist_ = matches;
+    }
+
+    SymbolCursor symbols() {
+        return {litLen_.data(), dist_.data(), literalTree_.freq.data(), distanceTree_.freq.data(), lastLit_, lastDist_,
+                level_ > 2};
+    }
     void store(const SymbolCursor& s) {
         lastLit_ = s.lastLit;
         lastDist_ = s.lastDist;
