@@ -28,6 +28,7 @@
 #include "platform/display/Library.h"
 #include "platform/display/Render.h"
 #include "tests/common/X11Session.h"
+#include "tests/display/X11Backend.h"
 #include "tests/manager_main/MainTestFixture.h"
 
 using namespace maintest;
@@ -35,9 +36,7 @@ namespace display = platform::display;
 
 namespace {
 
-const auto* const g_xvfb = ::testing::AddGlobalTestEnvironment(new tarvik::test::XvfbEnvironment([] {
-    ASSERT_TRUE(display::Choose("x11")) << "the X11 backend did not start on " << getenv("DISPLAY");
-}));
+const auto* const g_xvfb = tarvik::test::AddX11Backend();
 using tarvik::test::RunTool;
 
 // A program started beside the test (a selection owner), stopped by its process id.

@@ -17,6 +17,7 @@
 #include "platform/display/Library.h"
 #include "platform/display/Render.h"
 #include "tests/common/X11Session.h"
+#include "tests/display/X11Backend.h"
 #include "tests/manager_main/MainTestFixture.h"
 
 using namespace maintest;
@@ -24,9 +25,7 @@ namespace display = platform::display;
 
 namespace {
 
-const auto* const g_xvfb = ::testing::AddGlobalTestEnvironment(new tarvik::test::XvfbEnvironment([] {
-    ASSERT_TRUE(display::Choose("x11")) << "the X11 backend did not start on " << getenv("DISPLAY");
-}));
+const auto* const g_xvfb = tarvik::test::AddX11Backend();
 using tarvik::test::RunTool;
 
 // A person at the display for the moments the test cannot act itself, while a menu or a
