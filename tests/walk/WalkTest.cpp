@@ -94,7 +94,11 @@ protected:
     static void SetUpTestSuite() {
         // A window manager (frames, minimise, stacking) and a system tray, as on a desktop.
         const std::vector<std::string> env = Environ();
-        wm_ = new Process("/usr/bin/openbox", {}, env, "/dev/null");
+        wm_ = new Process("/usr/bin/openbox", {"--sm-disable"}, env, "/dev/null");
+        // A window shown before the manager has taken the screen may stay without a frame.
+        ASSERT_TRUE(Wait([] { return RunTool({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
+                                     std::string::npos; }, 30))
+            << "openbox did not start";
         tray_ = new Process("/usr/bin/trayer",
                             {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "120",
                              "--heighttype", "pixel", "--height", "24"},
