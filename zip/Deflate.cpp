@@ -154,35 +154,69 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
         }
     };
 
-    while (s.lookahead >= kMinLookahead) {
-        const unsigned pos = s.strstart;
+    // The steady state keeps only the position and the end of the input in registers; the
+    // lookahead is their difference.
+    unsigned pos = s.strstart;
+    unsigned end = s.strstart + s.lookahead;
+    for (;;) {
+        if (end - pos < kMinLookahead) [[unlikely]] {
+            s.strstart = pos;
+            s.lookahead = end - pos;
+            if (s.eof) break;
+            refill(s);
+            pos = s.strstart;
+            end = s.strstart + s.lookahead;
+            continue;
+        }
+        const std::uint64_t scan = load64(window + pos);
         std::uint64_t& entry = recent[hashAt(window + pos)];
         const std::uint64_t chain = entry;
         entry = (chain << 16) | pos;
 
         // Each candidate's key: its capped length above, its rank below (earlier ranks higher),
-        // so that the largest key is the first longest; 0 for one out of reach and all after it.
+        // so that the largest key is the first longest; 0 for one out of reach. The candidates
+        // are in falling order, so those out of reach are the last ones. The newest may lie
+        // exactly kMaxDist back; the others must lie nearer.
         const unsigned limit = pos > kMaxDist ? pos - kMaxDist : kNil;
-        const std::uint64_t scan = load64(window + pos);
-        const unsigned first = linkAt(chain, 0);
-        unsigned alive = maskIf(first != kNil && pos - first <= kMaxDist);
-        unsigned best = 0;
-        for (unsigned k = 0; k < 4; ++k) {
+        auto key = [&](unsigned k, unsigned floor) {
             const unsigned candidate = linkAt(chain, k);
-            if (k != 0) alive &= maskIf(candidate > limit);
             const std::uint64_t diff = scan ^ load64(window + candidate);
-            // Bytes equal, 0..8; the top bit keeps the count defined when all are.
-            const unsigned len = (static_cast<unsigned>(std::countr_zero(diff | (std::uint64_t{1} << 63))) >> 3) +
-                                 static_cast<unsigned>(diff == 0);
-            best = std::max(best, ((len << 2) | (3 - k)) & alive);
-        }
-        const unsigned start = linkAt(chain, 3 - (best & 3));
+            // Bytes equal, 0..8 (a count of 64 when all are).
+            const unsigned len = static_cast<unsigned>(std::countr_zero(diff)) >> 3;
+            return ((len << 2) | (3 - k)) & maskIf(candidate > floor);
+        };
+        const unsigned first = limit > kNil ? limit - 1 : kNil;
+        const unsigned best = std::max(std::max(key(0, first), key(1, limit)), std::max(key(2, limit), key(3, limit)));
         unsigned length = best >> 2;
-        if (length == 8) [[unlikely]]
-            length = commonLength(window + pos, window + start, 8);
-        record(pos, length, start);
-        if (s.lookahead < kMinLookahead && !s.eof) [[unlikely]]
-            refill(s);
+        if (length < kMinMatch) {
+            coder.putLiteral(symbols++, window[pos]);
+            ++pos;
+        } else {
+            const unsigned start = linkAt(chain, 3 - (best & 3));
+            if (length == 8) [[unlikely]]
+                length = commonLength(window + pos, window + start, 8);
+            if (pos - start - 1 >= kMaxDist) [[unlikely]]
+                matcher.invalidMatch(pos, static_cast<int>(start), length);
+            coder.putMatch(symbols++, pos - start, length - kMinMatch);
+            ++matches;
+            if (length <= kMinMatch + 1) {  // the level's insert limit
+                for (unsigned k = 1; k < length; ++k) {
+                    std::uint64_t& e = recent[hashAt(window + pos + k)];
+                    e = (e << 16) | (pos + k);
+                }
+            }
+            pos += length;
+        }
+        // Without the estimate of the higher levels only a full literal buffer ends a block.
+        if (symbols == kSymbolBufferSize - 1) [[unlikely]] {
+            s.strstart = pos;
+            s.lookahead = end - pos;
+            coder.setCounts(symbols, matches);
+            flushBlock(s, false);
+            s.blockStart = pos;
+            symbols = 0;
+            matches = 0;
+        }
     }
 
     // The last bytes: the nice length is cut to the lookahead, and so is the match.
