@@ -169,11 +169,12 @@ Integer FindFirst(const String& path, Integer attr, TSearchRec& f) {
     };
     DIR* d = ::opendir(mapped.posix.c_str());
     if (!d) return static_cast<Integer>(ERROR_PATH_NOT_FOUND);
-    std::vector<FindState::Entry> dots;
     while (dirent* e = ::readdir(d)) {
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
-        if (!IsNameableFromWindows(name)) continue;
+        // Only names the pattern takes are looked at further: a name without wildcards would
+        // otherwise cost a stat of every file in the folder.
+        if (!IsNameableFromWindows(name) || !WildcardMatchWindows(pattern, name)) continue;
         struct stat est {};
         std::string full = mapped.posix == "/" ? "/" + name : mapped.posix + "/" + name;
         if (::stat(full.c_str(), &est) != 0 && ::lstat(full.c_str(), &est) != 0) continue;

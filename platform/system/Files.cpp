@@ -310,20 +310,27 @@ Integer FileWrite(THandle handle, const void* buffer, LongWord count) {
         return -1;
     }
     count = std::min<LongWord>(count, INT_MAX);
-    off_t pos = ::lseek(r.fd, 0, SEEK_CUR);
-    if (const int flags = ::fcntl(r.fd, F_GETFL); flags >= 0 && (flags & O_APPEND)) {
-        // An appending handle writes at the end as it is now, whoever made it grow meanwhile.
-        struct stat st {};
-        pos = ::fstat(r.fd, &st) == 0 ? st.st_size : -1;
+    // Only a drive with a quota needs to know where the write lands before it is made; on the
+    // others a write is the one system call (an archive update makes thousands of them).
+    if (RoomOnDrive(r.drive) != UINT64_MAX) {
+        off_t pos = ::lseek(r.fd, 0, SEEK_CUR);
+        if (const int flags = ::fcntl(r.fd, F_GETFL); flags >= 0 && (flags & O_APPEND)) {
+            // An appending handle writes at the end as it is now, whoever made it grow meanwhile.
+            struct stat st {};
+            pos = ::fstat(r.fd, &st) == 0 ? st.st_size : -1;
+        }
+        if (pos < 0 || !CheckGrowth(r, static_cast<Int64>(pos) + count)) return -1;
     }
-    if (pos < 0 || !CheckGrowth(r, static_cast<Int64>(pos) + count)) return -1;
     std::size_t written = 0;
     if (!WriteAll(r.fd, static_cast<const char*>(buffer), count, written)) {
-        // Take a partial write back, so a failed write leaves no half-written tail.
+        // Take a partial write back, so a failed write leaves no half-written tail. The write
+        // left the offset after its bytes, whether or not the handle appends.
         if (written > 0) {
+            const off_t end = ::lseek(r.fd, 0, SEEK_CUR);
+            const off_t pos = end - static_cast<off_t>(written);
             struct stat st {};
-            if (::fstat(r.fd, &st) == 0 && st.st_size == static_cast<off_t>(pos + written)) ::ftruncate(r.fd, pos);
-            ::lseek(r.fd, pos, SEEK_SET);
+            if (end >= 0 && ::fstat(r.fd, &st) == 0 && st.st_size == end) ::ftruncate(r.fd, pos);
+            if (end >= 0) ::lseek(r.fd, pos, SEEK_SET);
         }
         return -1;
     }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "platform/AtomicFile.h"
 #include "platform/Drives.h"
@@ -82,6 +85,31 @@ TEST_F(QuotaDrive, AWriteThatDoesNotFitRaisesAndLeavesNoPartialTail) {
     EXPECT_EQ(DiskFree(1), 0);
     s.SetPosition(0);
     EXPECT_THROW(s.SetSize(1001), EOSError);
+}
+
+// Without a quota the system itself may take part of a write and then refuse the rest (here
+// the process's file size limit); the part is taken back, for a handle that appends too.
+TEST_F(ProfileTest, AWriteTheSystemCutsShortLeavesNoPartialTail) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::string block(600, 'a');
+    {
+        TFileStream s(env.Win("cut.bin"), fmCreate);
+        s.WriteBuffer(block.data(), 600);
+        EXPECT_THROW(s.WriteBuffer(block.data(), 600), EWriteError);
+        EXPECT_EQ(s.Size(), 600);
+        EXPECT_EQ(s.Position(), 600);
+    }
+    const THandle h = platform::FileOpenForAppend(env.Win("cut.bin"));
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FileWrite(h, block.data(), 600), -1);
+    FileClose(h);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(std::filesystem::file_size(env.Scratch("cut.bin")), 600u);
 }
 
 TEST_F(QuotaDrive, FullDiskLeavesTheOldFileIntactWithTheAtomicHelper) {
