@@ -137,6 +137,12 @@ Int64 TS_BufferStream::Seek(Int64 offset, Word origin) {
         }
     }
     if (target == current) return current;
+    // A target inside the bytes read ahead is served from them: the directory's checks visit
+    // every local header in turn, and small entries put many of them in one buffer.
+    if (state_ == State::Reading && target >= innerPos_ - end_ && target <= innerPos_) {
+        pointer_ = static_cast<Integer>(target - (innerPos_ - end_));
+        return target;
+    }
     if (state_ == State::Writing && !FlushBuffer()) throw EStreamError(LoadStreamString("S_Stream", 1));
     inner_.Seek(target, soBeginning);
     innerPos_ = target;

@@ -78,6 +78,34 @@ TEST(BufferStream, ReadWriteSeekMixes) {
     EXPECT_EQ(two[1], 4);
 }
 
+// Seeks inside the bytes read ahead are served from the buffer; reads and writes after them
+// land where the logical position says.
+TEST(BufferStream, SeeksWithinTheReadAheadKeepEveryPositionRight) {
+    TMemoryStream inner = Bytes(200);
+    TS_BufferStream s(inner);
+    Byte b = 0;
+    ASSERT_EQ(s.Read(&b, 1), 1);  // reads all 200 ahead
+    for (const Int64 at : {150, 20, 199, 0, 77, 200}) {
+        ASSERT_EQ(s.Seek(at, Word(0)), at);
+        EXPECT_EQ(inner.Position(), 200);  // no new read
+        if (at < 200) {
+            ASSERT_EQ(s.Read(&b, 1), 1);
+            EXPECT_EQ(b, at);
+        } else {
+            EXPECT_EQ(s.Read(&b, 1), 0);
+        }
+    }
+    s.Seek(0, Word(0));
+    ASSERT_EQ(s.Read(&b, 1), 1);
+    s.Seek(40, Word(0));
+    s.WriteBuffer("\xEE", 1);
+    s.Commit();
+    inner.SetPosition(40);
+    inner.ReadBuffer(&b, 1);
+    EXPECT_EQ(b, 0xEE);
+    EXPECT_EQ(inner.Size(), 200);
+}
+
 TEST(BufferStream, LargeTransfersCrossTheBuffer) {
     TMemoryStream inner;
     std::vector<Byte> data(20000);
