@@ -123,41 +123,42 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
     MatchState s = matcher.state;
     unsigned symbols = coder.symbolCount();
     unsigned matches = coder.matchCount();
-    // Records the match (length >= 3) or the literal at `pos`, inserts the strings inside a short
-    // match and advances.
-    auto record = [&](unsigned pos, unsigned length, unsigned start) {
-        unsigned advance = 1;
-        if (length >= kMinMatch) {
-            if (pos - start - 1 >= kMaxDist) [[unlikely]]
-                matcher.invalidMatch(pos, static_cast<int>(start), length);
-            coder.putMatch(symbols++, pos - start, length - kMinMatch);
-            ++matches;
-            if (length <= kMinMatch + 1) {  // the level's insert limit
-                for (unsigned k = 1; k < length; ++k) {
-                    std::uint64_t& entry = recent[hashAt(window + pos + k)];
-                    entry = (entry << 16) | (pos + k);
-                }
+    // The steady state keeps only the position and the end of the input in registers; the
+    // lookahead is their difference.
+    unsigned pos = s.strstart;
+    unsigned end = s.strstart + s.lookahead;
+    // Records a literal or a match at `pos` and advances; a match inserts the strings inside it
+    // when it is short.
+    auto literal = [&] {
+        coder.putLiteral(symbols++, window[pos]);
+        ++pos;
+    };
+    auto match = [&](unsigned length, unsigned start) {
+        if (pos - start - 1 >= kMaxDist) [[unlikely]]
+            matcher.invalidMatch(pos, static_cast<int>(start), length);
+        coder.putMatch(symbols++, pos - start, length - kMinMatch);
+        ++matches;
+        if (length <= kMinMatch + 1) {  // the level's insert limit
+            for (unsigned k = 1; k < length; ++k) {
+                std::uint64_t& e = recent[hashAt(window + pos + k)];
+                e = (e << 16) | (pos + k);
             }
-            advance = length;
-        } else {
-            coder.putLiteral(symbols++, window[pos]);
         }
-        s.strstart = pos + advance;
-        s.lookahead -= advance;
-        // Without the estimate of the higher levels only a full literal buffer ends a block.
+        pos += length;
+    };
+    // Without the estimate of the higher levels only a full literal buffer ends a block.
+    auto endBlockIfFull = [&] {
         if (symbols == kSymbolBufferSize - 1) [[unlikely]] {
+            s.strstart = pos;
+            s.lookahead = end - pos;
             coder.setCounts(symbols, matches);
             flushBlock(s, false);
-            s.blockStart = s.strstart;
+            s.blockStart = pos;
             symbols = 0;
             matches = 0;
         }
     };
 
-    // The steady state keeps only the position and the end of the input in registers; the
-    // lookahead is their difference.
-    unsigned pos = s.strstart;
-    unsigned end = s.strstart + s.lookahead;
     for (;;) {
         if (end - pos < kMinLookahead) [[unlikely]] {
             s.strstart = pos;
@@ -189,39 +190,18 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
         const unsigned best = std::max(std::max(key(0, first), key(1, limit)), std::max(key(2, limit), key(3, limit)));
         unsigned length = best >> 2;
         if (length < kMinMatch) {
-            coder.putLiteral(symbols++, window[pos]);
-            ++pos;
+            literal();
         } else {
             const unsigned start = linkAt(chain, 3 - (best & 3));
             if (length == 8) [[unlikely]]
                 length = commonLength(window + pos, window + start, 8);
-            if (pos - start - 1 >= kMaxDist) [[unlikely]]
-                matcher.invalidMatch(pos, static_cast<int>(start), length);
-            coder.putMatch(symbols++, pos - start, length - kMinMatch);
-            ++matches;
-            if (length <= kMinMatch + 1) {  // the level's insert limit
-                for (unsigned k = 1; k < length; ++k) {
-                    std::uint64_t& e = recent[hashAt(window + pos + k)];
-                    e = (e << 16) | (pos + k);
-                }
-            }
-            pos += length;
+            match(length, start);
         }
-        // Without the estimate of the higher levels only a full literal buffer ends a block.
-        if (symbols == kSymbolBufferSize - 1) [[unlikely]] {
-            s.strstart = pos;
-            s.lookahead = end - pos;
-            coder.setCounts(symbols, matches);
-            flushBlock(s, false);
-            s.blockStart = pos;
-            symbols = 0;
-            matches = 0;
-        }
+        endBlockIfFull();
     }
 
     // The last bytes: the nice length is cut to the lookahead, and so is the match.
-    while (s.lookahead != 0) {
-        const unsigned pos = s.strstart;
+    while (pos != end) {
         std::uint64_t& entry = recent[hashAt(window + pos)];
         const std::uint64_t chain = entry;
         entry = (chain << 16) | pos;
@@ -230,7 +210,7 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
         unsigned start = kNil;
         if (first != kNil && pos - first <= kMaxDist) {
             const unsigned limit = pos > kMaxDist ? pos - kMaxDist : kNil;
-            const unsigned nice = std::min<unsigned>(config.niceLength, s.lookahead);
+            const unsigned nice = std::min<unsigned>(config.niceLength, end - pos);
             for (unsigned k = 0; k < 4; ++k) {
                 const unsigned candidate = linkAt(chain, k);
                 if (k != 0 && candidate <= limit) break;
@@ -241,10 +221,14 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
                     if (len >= nice) break;
                 }
             }
-            length = std::min(length, s.lookahead);
+            length = std::min(length, end - pos);
         }
-        record(pos, length, start);
+        if (length < kMinMatch) literal();
+        else match(length, start);
+        endBlockIfFull();
     }
+    s.strstart = pos;
+    s.lookahead = 0;
     coder.setCounts(symbols, matches);
     flushBlock(s, true);
     matcher.state = s;
