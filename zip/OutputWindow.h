@@ -4,9 +4,10 @@
 // the new bytes go to the sink and the last kHistory bytes slide to the front, so the
 // window is one contiguous array and a match never wraps. A sink that lends room in its
 // own memory is written in place instead, up to kSlack bytes before the room's end; the
-// last bytes are decoded into the window's own buffer, which then takes the history. The sink never receives more
-// than the declared size: flush() refuses, and the decoder reports an overflow, which also
-// bounds the work a hostile entry can cause to one chunk past its declared size.
+// last bytes are decoded into the window's own buffer, which then takes the history. The
+// sink never receives more than the declared size: flush() refuses, and the decoder reports
+// an overflow, which also bounds the work a hostile entry can cause to one chunk past its
+// declared size.
 #pragma once
 
 #include <cstdint>

@@ -121,12 +121,15 @@ UInt64 RoomOnDrive(char letter) {
     return FreeBytes(*drive);
 }
 
-bool CheckGrowth(const OpenRecord& r, Int64 newEnd) {
+// `room`: RoomOnDrive of the handle's drive, which the caller may have needed already (on a
+// drive with a quota it sums the drive's files).
+bool CheckGrowth(const OpenRecord& r, Int64 newEnd, UInt64 room) {
+    if (room == UINT64_MAX) return true;
     struct stat st {};
     if (::fstat(r.fd, &st) != 0) return true;
     if (newEnd <= st.st_size) return true;
     UInt64 growth = static_cast<UInt64>(newEnd - st.st_size);
-    if (growth > RoomOnDrive(r.drive)) {
+    if (growth > room) {
         SetLastError(ERROR_DISK_FULL);
         return false;
     }
@@ -312,14 +315,14 @@ Integer FileWrite(THandle handle, const void* buffer, LongWord count) {
     count = std::min<LongWord>(count, INT_MAX);
     // Only a drive with a quota needs to know where the write lands before it is made; on the
     // others a write is the one system call (an archive update makes thousands of them).
-    if (RoomOnDrive(r.drive) != UINT64_MAX) {
+    if (const UInt64 room = RoomOnDrive(r.drive); room != UINT64_MAX) {
         off_t pos = ::lseek(r.fd, 0, SEEK_CUR);
         if (const int flags = ::fcntl(r.fd, F_GETFL); flags >= 0 && (flags & O_APPEND)) {
             // An appending handle writes at the end as it is now, whoever made it grow meanwhile.
             struct stat st {};
             pos = ::fstat(r.fd, &st) == 0 ? st.st_size : -1;
         }
-        if (pos < 0 || !CheckGrowth(r, static_cast<Int64>(pos) + count)) return -1;
+        if (pos < 0 || !CheckGrowth(r, static_cast<Int64>(pos) + count, room)) return -1;
     }
     std::size_t written = 0;
     if (!WriteAll(r.fd, static_cast<const char*>(buffer), count, written)) {
@@ -380,7 +383,7 @@ BOOL SetEndOfFile(THandle handle) {
         return 0;
     }
     off_t pos = ::lseek(r.fd, 0, SEEK_CUR);
-    if (pos < 0 || !CheckGrowth(r, pos)) return 0;
+    if (pos < 0 || !CheckGrowth(r, pos, RoomOnDrive(r.drive))) return 0;
     if (::ftruncate(r.fd, pos) != 0) {
         SetLastErrorFromErrno(errno);
         return 0;
