@@ -318,13 +318,19 @@ void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint
         symbolBits[256 + lc] = literalCode[symbol] | ((lc - kCodes.baseLength[code]) << literalLength[symbol]);
         symbolCount[256 + lc] = static_cast<std::uint8_t>(literalLength[symbol] + kExtraLengthBits[code]);
     }
-    // Per distance code: its code (bits 0-15), code length (16-23), code and extra bit count
-    // (24-31) and first distance - 1 (32-47), so that one load serves a distance.
-    std::uint64_t distanceInfo[kDCodes];
-    for (unsigned code = 0; code < kDCodes; ++code)
-        distanceInfo[code] = distanceCode[code] | (std::uint64_t{distanceLength[code]} << 16) |
-                             (std::uint64_t(distanceLength[code] + kExtraDistBits[code]) << 24) |
-                             (std::uint64_t{kCodes.baseDist[code]} << 32);
+    // Per distance, by the index the code tables use (distance - 1 below 256, else 256 plus it
+    // over 128): its code (bits 0-15), code length (16-23), code and extra bit count (24-31) and
+    // first distance - 1 (32-63), so that one load serves a distance. A literal's distance 0
+    // makes the index kLiteralIndex, whose entry puts no bits.
+    constexpr unsigned kLiteralIndex = 256 + 0x1FF;
+    std::uint64_t distanceInfo[kLiteralIndex + 1];
+    for (unsigned index = 0; index < 512; ++index) {
+        const unsigned code = kCodes.distCode[index];
+        distanceInfo[index] = distanceCode[code] | (std::uint64_t{distanceLength[code]} << 16) |
+                              (std::uint64_t(distanceLength[code] + kExtraDistBits[code]) << 24) |
+                              (std::uint64_t{kCodes.baseDist[code]} << 32);
+    }
+    distanceInfo[kLiteralIndex] = std::uint64_t{0xFFFFFFFF} << 32;
 
     const std::uint8_t* litLen = litLen_.data();
     const std::uint16_t* dist = dist_.data();
@@ -333,17 +339,14 @@ void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint
     const std::uint8_t* const chunkEnd = out_->chunkEnd();
     for (unsigned i = 0; i < lastLit; ++i) {
         const unsigned d = dist[i];
-        const unsigned match = d != 0 ? 1u : 0u;
-        const unsigned symbol = litLen[i] | (match << 8);
+        const unsigned symbol = litLen[i] | (d != 0 ? 256u : 0u);
         c.put(symbolBits[symbol], symbolCount[symbol]);
-        // A literal's distance part is put with no bits: computed from distance 0 (as 32768) and
-        // masked out.
-        const unsigned d1 = (d - 1) & kWindowMask;
-        const unsigned code = distanceCodeNoBranch(d1);
-        const std::uint64_t info = distanceInfo[code];
-        const std::uint64_t bits = (info & 0xFFFF) | (std::uint64_t(d1 - (info >> 32)) << ((info >> 16) & 0xFF));
-        const std::uint64_t keep = 0 - std::uint64_t{match};
-        c.put(bits & keep, static_cast<unsigned>(info >> 24) & 0xFF & static_cast<unsigned>(keep));
+        const unsigned d1 = d - 1;  // all ones for a literal
+        const unsigned far = 0u - (d1 >= 256 ? 1u : 0u);
+        const unsigned index = (d1 & ~far) | ((256 + ((d1 >> 7) & 0x1FF)) & far);
+        const std::uint64_t info = distanceInfo[index];
+        c.put((info & 0xFFFF) | ((std::uint64_t{d1} - (info >> 32)) << ((info >> 16) & 0xFF)),
+              static_cast<unsigned>(info >> 24) & 0xFF);
         c.drain();
         if (c.out >= chunkEnd) [[unlikely]]
             c.out = out_->emitChunk(c.out);
