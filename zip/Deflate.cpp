@@ -138,11 +138,14 @@ void Deflater::Engine::runFour(const LevelConfig& config) {
             matcher.invalidMatch(pos, static_cast<int>(start), length);
         coder.putMatch(symbols++, pos - start, length - kMinMatch);
         ++matches;
-        if (length <= kMinMatch + 1) {  // the level's insert limit
-            for (unsigned k = 1; k < length; ++k) {
-                std::uint64_t& e = recent[hashAt(window + pos + k)];
-                e = (e << 16) | (pos + k);
-            }
+        // The strings after the first go in when the match is no longer than the level's insert
+        // limit (4). Which of the three do is chosen without a branch, as 3, 4 and longer lengths
+        // come mixed: each entry is rewritten, unchanged where its string stays out.
+        const unsigned inserts = length <= kMinMatch + 1 ? length - 1 : 0;
+        for (unsigned k = 1; k <= kMinMatch; ++k) {
+            std::uint64_t& e = recent[hashAt(window + pos + k)];
+            const std::uint64_t chain = e;
+            e = k <= inserts ? (chain << 16) | (pos + k) : chain;
         }
         pos += length;
     };
