@@ -137,12 +137,17 @@ static_assert(kCodes.baseDist[29] == 24576);
 constexpr unsigned distanceCode(unsigned dist) {
     return dist < 256 ? kCodes.distCode[dist] : kCodes.distCode[256 + (dist >> 7)];
 }
-// The same for the hot loops: the table index is selected with a mask, not a branch, which the
-// processor would mispredict on mixed near and far distances. `dist` below 32768.
-constexpr unsigned distanceCodeNoBranch(unsigned dist) {
+// The index of (distance - 1) into distCode for the hot loops, selected with a mask, not a
+// branch, which the processor would mispredict on mixed near and far distances. All ones (a
+// literal's distance 0, less one) gives an index of its own past the table, kLiteralIndex.
+constexpr unsigned distanceIndex(unsigned dist) {
     const unsigned far = 0u - (dist >= 256 ? 1u : 0u);
-    return kCodes.distCode[(dist & ~far) | ((256 + (dist >> 7)) & far)];
+    return (dist & ~far) | ((256 + ((dist >> 7) & 0x1FF)) & far);
 }
+inline constexpr unsigned kLiteralIndex = distanceIndex(~0u);
+static_assert(kLiteralIndex >= 512 && distanceIndex(kWindowSize - 1) < 512);
+// The distance code of (distance - 1) by that index; `dist` below 32768.
+constexpr unsigned distanceCodeNoBranch(unsigned dist) { return kCodes.distCode[distanceIndex(dist)]; }
 
 // Canonical codes from code lengths: codes of one length are consecutive in symbol order, and
 // are stored bit-reversed because deflate sends them most significant bit first into a

@@ -318,11 +318,9 @@ void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint
         symbolBits[256 + lc] = literalCode[symbol] | ((lc - kCodes.baseLength[code]) << literalLength[symbol]);
         symbolCount[256 + lc] = static_cast<std::uint8_t>(literalLength[symbol] + kExtraLengthBits[code]);
     }
-    // Per distance, by the index the code tables use (distance - 1 below 256, else 256 plus it
-    // over 128): its code (bits 0-15), code length (16-23), code and extra bit count (24-31) and
-    // first distance - 1 (32-63), so that one load serves a distance. A literal's distance 0
-    // makes the index kLiteralIndex, whose entry puts no bits.
-    constexpr unsigned kLiteralIndex = 256 + 0x1FF;
+    // Per distance, by its `distanceIndex`: its code (bits 0-15), code length (16-23), code and
+    // extra bit count (24-31) and first distance - 1 (32-63), so that one load serves a distance.
+    // A literal's entry puts no bits.
     std::uint64_t distanceInfo[kLiteralIndex + 1];
     for (unsigned index = 0; index < 512; ++index) {
         const unsigned code = kCodes.distCode[index];
@@ -342,9 +340,7 @@ void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint
         const unsigned symbol = litLen[i] | (d != 0 ? 256u : 0u);
         c.put(symbolBits[symbol], symbolCount[symbol]);
         const unsigned d1 = d - 1;  // all ones for a literal
-        const unsigned far = 0u - (d1 >= 256 ? 1u : 0u);
-        const unsigned index = (d1 & ~far) | ((256 + ((d1 >> 7) & 0x1FF)) & far);
-        const std::uint64_t info = distanceInfo[index];
+        const std::uint64_t info = distanceInfo[distanceIndex(d1)];
         c.put((info & 0xFFFF) | ((std::uint64_t{d1} - (info >> 32)) << ((info >> 16) & 0xFF)),
               static_cast<unsigned>(info >> 24) & 0xFF);
         c.drain();
