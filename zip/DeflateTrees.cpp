@@ -73,20 +73,20 @@ void BlockCoder::setFileType() {
 }
 
 // Heap order: by frequency, ties to the shallower subtree, so that equal inputs always give the
-// same tree (and our trees equal the peer's). The two compare as one key, frequency above depth,
-// so that the choice between two children is made without a branch: the processor would
-// mispredict it about half the time.
+// same tree (and our trees equal the peer's).
+namespace {
+inline bool smaller(const std::uint32_t* freq, const std::uint8_t* depth, int n, int m) {
+    return freq[n] < freq[m] || (freq[n] == freq[m] && depth[n] <= depth[m]);
+}
+}  // namespace
+
 void BlockCoder::downHeap(const Tree& t, int k) {
-    auto key = [&](int n) { return (std::uint64_t{t.freq[n]} << 8) | depth_[n]; };
     const int v = heap_[k];
-    const std::uint64_t vKey = key(v);
     int j = k << 1;
     while (j <= heapLen_) {
-        const int right = heap_[std::min(j + 1, heapLen_)];
-        j += static_cast<int>(j < heapLen_) & static_cast<int>(key(right) <= key(heap_[j]));
-        const int child = heap_[j];
-        if (vKey <= key(child)) break;
-        heap_[k] = child;
+        if (j < heapLen_ && smaller(t.freq.data(), depth_.data(), heap_[j + 1], heap_[j])) ++j;
+        if (smaller(t.freq.data(), depth_.data(), v, heap_[j])) break;
+        heap_[k] = heap_[j];
         k = j;
         j <<= 1;
     }
