@@ -145,7 +145,7 @@ constexpr unsigned distanceIndex(unsigned dist) {
     return (dist & ~far) | ((256 + ((dist >> 7) & 0x1FF)) & far);
 }
 inline constexpr unsigned kLiteralIndex = distanceIndex(~0u);
-static_assert(kLiteralIndex >= 512 && distanceIndex(kWindowSize - 1) < 512);
+static_assert(kLiteralIndex >= kCodes.distCode.size() && distanceIndex(kWindowSize - 1) < kCodes.distCode.size());
 // The distance code of (distance - 1) by that index; `dist` below 32768.
 constexpr unsigned distanceCodeNoBranch(unsigned dist) { return kCodes.distCode[distanceIndex(dist)]; }
 

@@ -322,7 +322,7 @@ void BlockCoder::compressBlock(const std::uint16_t* literalCode, const std::uint
     // extra bit count (24-31) and first distance - 1 (32-63), so that one load serves a distance.
     // A literal's entry puts no bits.
     std::uint64_t distanceInfo[kLiteralIndex + 1];
-    for (unsigned index = 0; index < 512; ++index) {
+    for (unsigned index = 0; index < kCodes.distCode.size(); ++index) {
         const unsigned code = kCodes.distCode[index];
         distanceInfo[index] = distanceCode[code] | (std::uint64_t{distanceLength[code]} << 16) |
                               (std::uint64_t(distanceLength[code] + kExtraDistBits[code]) << 24) |
