@@ -22,20 +22,26 @@ unsigned reverse_bits(unsigned code, unsigned length) {
 }
 
 // Writes entry at every index that ends in the low `length` bits `low`.
-void replicate(std::uint32_t* table, unsigned size, unsigned low, unsigned length, std::uint32_t entry) {
+template <typename Entry>
+void replicate(Entry* table, unsigned size, unsigned low, unsigned length, Entry entry) {
     for (unsigned i = low; i < size; i += 1u << length) table[i] = entry;
 }
 
 // Adds a codeword of `length` bits to a symbol's template: it is consumed, and extra bits
 // start after it.
-std::uint32_t with_code(std::uint32_t entry, unsigned length) {
-    return entry + length + (length << (is_chained(entry) ? kChainedLengthShift : 8));
+template <typename Entry>
+Entry with_code(Entry entry, unsigned length) {
+    const auto narrow = static_cast<std::uint32_t>(entry);
+    entry += length + (length << (is_chained(narrow) ? kChainedLengthShift : 8));
+    if constexpr (sizeof(Entry) > 4) entry += Entry{length} << kWideCodeLengthShift;
+    return entry;
 }
 
 }  // namespace
 
-BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const std::uint32_t* symbols,
-                  std::uint32_t* table, unsigned capacity) {
+template <typename Entry>
+BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const Entry* symbols, Entry* table,
+                  unsigned capacity) {
     unsigned counts[kMaxCodeLength + 1] = {};
     for (unsigned s = 0; s < count; ++s) {
         if (lengths[s] > kMaxCodeLength) return BuildResult::Oversubscribed;
@@ -86,7 +92,7 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
         for (unsigned k = 0; k < counts[len]; ++k, ++code) {
             const unsigned symbol = sorted[index++];
             const unsigned rev = reverse_bits(code, len);
-            std::uint32_t entry = symbols[symbol];
+            Entry entry = symbols[symbol];
             if (len <= root) {
                 fill_to(len);
                 table[rev] = with_code(entry, len);
@@ -125,5 +131,8 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
     fill_to(root);
     return BuildResult::Ok;
 }
+
+template BuildResult build(const std::uint8_t*, unsigned, unsigned, const std::uint32_t*, std::uint32_t*, unsigned);
+template BuildResult build(const std::uint8_t*, unsigned, unsigned, const std::uint64_t*, std::uint64_t*, unsigned);
 
 }  // namespace zip::huffman

@@ -48,6 +48,7 @@ inline constexpr std::uint32_t symbol_entry(std::uint32_t flags, std::uint32_t v
     return flags | (value << 16) | extra_bits;
 }
 inline constexpr std::uint32_t kInvalidEntry = kInvalid;
+inline constexpr unsigned kWideCodeLengthShift = 48;
 
 enum class BuildResult {
     Ok,
@@ -61,7 +62,16 @@ enum class BuildResult {
 // 2^root are the root table). `symbols` gives each symbol's entry template. A code made of
 // a single one-bit code is accepted (its other half decodes as invalid), as deflate
 // streams with one distance code need; unused entries always decode as invalid.
-BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const std::uint32_t* symbols,
-                  std::uint32_t* table, unsigned capacity);
+//
+// Entries are 32 or 64 bits. A 64-bit entry is the 32-bit entry with more of the symbol's
+// template above it, to which the builder adds the codeword length at bit
+// kWideCodeLengthShift.
+template <typename Entry>
+BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const Entry* symbols, Entry* table,
+                  unsigned capacity);
+extern template BuildResult build(const std::uint8_t*, unsigned, unsigned, const std::uint32_t*, std::uint32_t*,
+                                  unsigned);
+extern template BuildResult build(const std::uint8_t*, unsigned, unsigned, const std::uint64_t*, std::uint64_t*,
+                                  unsigned);
 
 }  // namespace zip::huffman

@@ -37,9 +37,17 @@ constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 
 // Code-length code lengths arrive in this order.
 constexpr std::uint8_t kPrecodeOrder[kPrecodeCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
+// Distance entries are 64 bits: the 32-bit entry, and above it the distance's base and the
+// bit field of its extra bits (start, then length), so that a distance takes one bit-field
+// extract and one add. The builder puts the start, the codeword length, in place.
+using WideDist = std::uint64_t;
+constexpr unsigned kWideBaseShift = 32;
+constexpr unsigned kWideExtraShift = kWideCodeLengthShift;
+static_assert(kWideExtraShift == kWideBaseShift + 16, "base, then the extra bits' field");
+
 struct SymbolTemplates {
     std::uint32_t litlen[kMaxLitlenCodes];
-    std::uint32_t dist[kMaxDistCodes];
+    WideDist dist[kMaxDistCodes];
     std::uint32_t precode[kPrecodeCodes];
 };
 
@@ -53,9 +61,11 @@ constexpr SymbolTemplates make_templates() {
         t.litlen[s] = symbol_entry(kDistRootBits << 8, kLengthBase[s - 257], kLengthExtra[s - 257]);
     // 286 and 287 take part in the fixed code but never stand for anything.
     t.litlen[286] = t.litlen[287] = kInvalidEntry;
-    // A distance is chained to the next litlen lookup; its base value is too wide to go
-    // along, so it carries its symbol.
-    for (unsigned s = 0; s < 30; ++s) t.dist[s] = symbol_entry(kLitlenRootBits << 8, s, kDistExtra[s]);
+    // A distance is chained to the next litlen lookup; it carries its symbol for the careful
+    // loop, and its base and extra bits in the upper half for the fast one.
+    for (unsigned s = 0; s < 30; ++s)
+        t.dist[s] = symbol_entry(kLitlenRootBits << 8, s, kDistExtra[s]) | WideDist{kDistBase[s]} << kWideBaseShift |
+                    WideDist{kDistExtra[s]} << (kWideExtraShift + 8);
     t.dist[30] = t.dist[31] = kInvalidEntry;
     for (unsigned s = 0; s < kPrecodeCodes; ++s) t.precode[s] = symbol_entry(0, s);
     return t;
@@ -64,7 +74,7 @@ constexpr SymbolTemplates kTemplates = make_templates();
 
 struct FixedTables {
     std::uint32_t litlen[1u << kLitlenRootBits];
-    std::uint32_t dist[1u << kDistRootBits];
+    WideDist dist[1u << kDistRootBits];
     FixedTables() {
         std::uint8_t lengths[kMaxLitlenCodes];
         std::fill(lengths, lengths + 144, 8);
@@ -161,7 +171,7 @@ inline std::uint64_t bit_field_bmi(std::uint64_t v, std::uint32_t control) {
 // looked up before a match is copied, so the lookup overlaps the copy.
 template <bool kBmi2>
 [[gnu::always_inline]] inline Step fast_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
-                                                const std::uint32_t* dist) {
+                                                const WideDist* dist) {
     static_assert(BitInput::kFastMargin >= 3 * 7 + 8, "three refills per pass");
     static_assert(OutputWindow::kSlack >= 3 + 258 + 31, "literals, a match and the overshoot of its copy");
     // Bits taken between refills: three literals and the lookup after them; a length with
@@ -176,6 +186,7 @@ template <bool kBmi2>
     Byte* const base = w.base;
     Byte* const limit = w.limit;
     std::uint32_t e;  // the entry of the next code
+    WideDist d;       // the entry of a distance code
 
     // Only the low six bits of bitcount count: a consume subtracts the whole entry, whose
     // low six bits are the consumed bits, and the rest of the word is left to wrap.
@@ -258,22 +269,23 @@ template <bool kBmi2>
             length = chained_value(e) + static_cast<unsigned>(peek(consumed_bits(e)) >> chained_code_length(e));
         const auto dist_index = next_index(kDistRootBits);
         consume(e);
-        e = dist[dist_index];
+        d = dist[dist_index];
         refill();
-        if (e & kExceptional) [[unlikely]] {
+        if (d & kExceptional) [[unlikely]] {
             // A root entry that is not invalid is a subtable link.
-            if (e & kInvalid) return finish(Step::BadData);
-            consume(e);
-            e = dist[value(e) + peek(subtable_bits(e))];
-            if (e & kInvalid) return finish(Step::BadData);
+            if (d & kInvalid) return finish(Step::BadData);
+            consume(static_cast<std::uint32_t>(d));
+            d = dist[value(static_cast<std::uint32_t>(d)) + peek(subtable_bits(static_cast<std::uint32_t>(d)))];
+            if (d & kInvalid) return finish(Step::BadData);
         }
-        std::size_t distance = kDistBase[chained_value(e)];
+        e = static_cast<std::uint32_t>(d);
+        std::size_t distance = static_cast<std::uint16_t>(d >> kWideBaseShift);
 #if defined(__x86_64__)
         if constexpr (kBmi2)
-            distance += low_bits_bmi2(bitbuf, e) >> chained_code_length(e);
+            distance += bit_field_bmi(bitbuf, static_cast<std::uint32_t>(d >> kWideExtraShift));
         else
 #endif
-            distance += peek(consumed_bits(e)) >> chained_code_length(e);
+            distance += low_bits_of(bitbuf >> ((d >> kWideExtraShift) & 0xFF), static_cast<unsigned>(d >> (kWideExtraShift + 8)));
         const auto index = next_index(kLitlenRootBits);
         consume(e);
         e = litlen[index];
@@ -290,7 +302,7 @@ template <bool kBmi2>
 // time; past the entry's end the refill supplies zero bytes and counts them, and the loop
 // stops as soon as a code has taken any of them, before they can drive an endless run of
 // made-up symbols.
-Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const WideDist* dist) {
     auto consume = [&](std::uint32_t e) { in.consume(consumed_bits(e)); };
     while (w.out < w.limit && static_cast<std::size_t>(in.end - in.next) < BitInput::kFastMargin) {
         if (in.truncated()) return Step::BadData;
@@ -313,10 +325,10 @@ Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
         const unsigned length =
             chained_value(e) + static_cast<unsigned>(in.peek_bits(consumed_bits(e)) >> chained_code_length(e));
         consume(e);
-        e = dist[in.peek_bits(kDistRootBits)];
+        e = static_cast<std::uint32_t>(dist[in.peek_bits(kDistRootBits)]);
         if (e & kSubtable) {
             consume(e);
-            e = dist[value(e) + in.peek_bits(subtable_bits(e))];
+            e = static_cast<std::uint32_t>(dist[value(e) + in.peek_bits(subtable_bits(e))]);
         }
         if (e & kInvalid) return Step::BadData;
         const std::size_t distance =
@@ -330,13 +342,13 @@ Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
 
 // The fast loop is built twice: plain, and with the BMI2 shift and mask instructions,
 // which take a good part of each step's work; the processor decides once which runs.
-using FastLoop = Step (*)(BitInput&, OutputWindow&, const std::uint32_t*, const std::uint32_t*);
-Step fast_loop_plain(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+using FastLoop = Step (*)(BitInput&, OutputWindow&, const std::uint32_t*, const WideDist*);
+Step fast_loop_plain(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const WideDist* dist) {
     return fast_symbols<false>(in, w, litlen, dist);
 }
 #if defined(__x86_64__)
 __attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
-                                                         const std::uint32_t* dist) {
+                                                         const WideDist* dist) {
     return fast_symbols<true>(in, w, litlen, dist);
 }
 FastLoop choose_fast_loop() {
@@ -351,7 +363,7 @@ FastLoop choose_fast_loop() { return fast_loop_plain; }
 
 struct Inflater::Tables {
     std::uint32_t litlen[kLitlenCapacity];
-    std::uint32_t dist[kDistCapacity];
+    WideDist dist[kDistCapacity];
     std::uint32_t precode[kPrecodeCapacity];
     std::uint8_t lengths[kMaxLitlenCodes + kMaxDistCodes];
 };
@@ -391,7 +403,7 @@ DecodeStatus inflate_stored(BitInput& in, OutputWindow& w) {
     return DecodeStatus::Ok;
 }
 
-DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const std::uint32_t* dist) {
+DecodeStatus inflate_codes(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const WideDist* dist) {
     static const FastLoop fast_loop = choose_fast_loop();
     for (;;) {
         if (!w.make_room()) return DecodeStatus::OutputOverflow;
