@@ -31,7 +31,11 @@ std::vector<RECT> ButtonBoxes(const platform::DisplayList& list) {
     return boxes;
 }
 
-TEST_F(TreeGuidesTest, ButtonsAreDrawnWhereTheHitTestFindsThem) {
+// With or without lines at the root: a top-level node with children has its button either way.
+class TreeButtonsTest : public TreeGuidesTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TreeButtonsTest, AreDrawnWhereTheHitTestFindsThem) {
+    if (!GetParam()) tree->SetOptions(tree->Options().Without(TTreeOption::toShowRoot));
     TTreeExNode* root = Items().Add(nullptr, "Root");
     TTreeExNode* folder = Items().AddChild(root, "Folder");
     Items().AddChild(folder, "Leaf");
@@ -54,6 +58,8 @@ TEST_F(TreeGuidesTest, ButtonsAreDrawnWhereTheHitTestFindsThem) {
                  MAKELPARAM((folderBox.left + folderBox.right) / 2, (folderBox.top + folderBox.bottom) / 2));
     EXPECT_TRUE(folder->Expanded());
 }
+
+INSTANTIATE_TEST_SUITE_P(LinesAtRoot, TreeButtonsTest, ::testing::Bool());
 
 TEST_F(TreeGuidesTest, LinesRunThroughTheIndentOfTheirRows) {
     TTreeExNode* root = Items().Add(nullptr, "Root");

@@ -137,6 +137,11 @@ int TreeViewModel::VisibleIndex(TreeItem& item) {
 
 void TreeViewModel::SetFontHeight(int height) { fontHeight_ = height == 0 ? kTreeDefaultFontHeight : height; }
 
+void TreeViewModel::SetFont(const FontSpec& font) {
+    font_ = font;
+    SetFontHeight(font.height);
+}
+
 int TreeViewModel::CellHeight() const {
     // Negative heights name the character height; positive ones the cell height itself.
     return fontHeight_ < 0 ? -fontHeight_ + 2 : fontHeight_;
@@ -185,15 +190,21 @@ std::string TreeViewModel::TextOf(TreeItem& item) {
 }
 
 int TreeViewModel::TextWidth(const std::string& text) const {
-    // One cell per character: UTF-8 continuation bytes add no width.
-    int chars = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++chars;
-    return chars * CharWidth();
+    // Measured as the label is drawn, so that its rectangle and the scroll range fit the text
+    // a person sees (one cell per character headless).
+    FontSpec font = font_;
+    font.height = fontHeight_;
+    return TextExtent(font, text).cx;
 }
 
 int TreeViewModel::RowHeight(const TreeItem& item) const {
     return ItemHeight() * std::max(item.integral, 1);
+}
+
+int TreeViewModel::IndentColumns(const TreeItem& item) const {
+    // A tree with buttons shows them on its top-level items too, as desktop trees do: the
+    // top-level column is there for buttons even where no lines run at the root.
+    return Level(item) + ((style_ & (TVS_LINESATROOT | TVS_HASBUTTONS)) ? 1 : 0);
 }
 
 bool TreeViewModel::Layout(TreeItem& item, RowLayout& out) {
@@ -210,7 +221,7 @@ bool TreeViewModel::Layout(TreeItem& item, RowLayout& out) {
     out.top = y;
     out.bottom = y + RowHeight(item);
 
-    int columns = Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0);
+    int columns = IndentColumns(item);
     int x = -hScroll_;
     out.indentLeft = x;
     x += columns * indent_;
@@ -323,7 +334,7 @@ void TreeViewModel::SetHScroll(int pos) {
 
 int TreeViewModel::RightOf(TreeItem& item) {
     // The same arithmetic as Layout, for x only: no walk over the rows above.
-    int x = (Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0)) * indent_;
+    int x = IndentColumns(item) * indent_;
     if (stateW_ > 0 && ((item.state & TVIS_STATEIMAGEMASK) >> 12) > 0) x += stateW_ + kTreeImageGap;
     if (normalW_ > 0) x += normalW_ + kTreeImageGap;
     return x + TextWidth(TextOf(item)) + 2 * kTreeLabelPadding;

@@ -25,12 +25,14 @@ void PaintGuides(Canvas& c, TreeViewModel& m, TreeItem& item, const TreeViewMode
     const Style& style = Style::Current();
     const DWORD treeStyle = m.Style();
     const int level = TreeViewModel::Level(item);
-    const int columns = level + ((treeStyle & TVS_LINESATROOT) ? 1 : 0);
+    const int columns = m.IndentColumns(item);
     if (columns <= 0) return;
     const int indent = m.Indent();
     const int mid = (l.top + l.bottom) / 2;
     auto centre = [&](int column) { return l.indentLeft + column * indent + indent / 2; };
-    if (treeStyle & TVS_HASLINES) {
+    // Without lines at the root, the top-level column (there for buttons) carries no lines.
+    const int firstLineColumn = (treeStyle & TVS_LINESATROOT) ? 0 : columns - level;
+    if ((treeStyle & TVS_HASLINES) && columns - 1 >= firstLineColumn) {
         int own = centre(columns - 1);
         // The first item of the whole tree has nothing above it to join.
         int top = (item.prev || level > 0) ? l.top : mid;
@@ -38,7 +40,7 @@ void PaintGuides(Canvas& c, TreeViewModel& m, TreeItem& item, const TreeViewMode
         if (bottom > top) style.TreeLine(c, own, top, own, bottom);
         style.TreeLine(c, own, mid, l.indentLeft + columns * indent, mid);
         int column = columns - 2;
-        for (TreeItem* a = item.parent; a && !m.IsRoot(a) && column >= 0; a = a->parent, --column)
+        for (TreeItem* a = item.parent; a && !m.IsRoot(a) && column >= firstLineColumn; a = a->parent, --column)
             if (a->next) style.TreeLine(c, centre(column), l.top, centre(column), l.bottom);
     }
     if ((treeStyle & TVS_HASBUTTONS) && l.buttonRight > l.buttonLeft)
