@@ -379,12 +379,12 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         auto font = reinterpret_cast<HFONT>(wParam);
         const bool known = font && GetObjectA(font, sizeof lf, &lf);
         if (!known) GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
-        platform::FontSpec spec;
-        spec.name = String(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
-        spec.height = known ? lf.lfHeight : 0;
-        spec.weight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
-        spec.italic = lf.lfItalic != 0;
-        w.Model().SetFont(spec);
+        platform::FontSpec labels;
+        labels.name = String(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
+        labels.height = known ? lf.lfHeight : 0;
+        labels.weight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+        labels.italic = lf.lfItalic != 0;
+        w.Model().SetFont(labels);
         w.Model().ClampScroll();
         DefWindowProcA(hwnd, msg, wParam, 0);
         if (lParam) Repaint(hwnd);
