@@ -5,6 +5,11 @@
 
 namespace platform::detail {
 
+namespace {
+// Enough for every label of a large tree; past it the widths are measured afresh.
+constexpr std::size_t kMaxKnownWidths = 4096;
+}  // namespace
+
 TreeViewModel::TreeViewModel() {
     root_.state = TVIS_EXPANDED;
 }
@@ -135,7 +140,10 @@ int TreeViewModel::VisibleIndex(TreeItem& item) {
 
 // ---- metrics
 
-void TreeViewModel::SetFontHeight(int height) { fontHeight_ = height == 0 ? kTreeDefaultFontHeight : height; }
+void TreeViewModel::SetFontHeight(int height) {
+    fontHeight_ = height == 0 ? kTreeDefaultFontHeight : height;
+    widths_.clear();
+}
 
 void TreeViewModel::SetFont(const FontSpec& font) {
     font_ = font;
@@ -192,9 +200,13 @@ std::string TreeViewModel::TextOf(TreeItem& item) {
 int TreeViewModel::TextWidth(const std::string& text) const {
     // Measured as the label is drawn, so that its rectangle and the scroll range fit the text
     // a person sees (one cell per character headless).
+    if (auto known = widths_.find(text); known != widths_.end()) return known->second;
     FontSpec font = font_;
     font.height = fontHeight_;
-    return TextExtent(font, text).cx;
+    const int width = TextExtent(font, text).cx;
+    if (widths_.size() >= kMaxKnownWidths) widths_.clear();
+    widths_.emplace(text, width);
+    return width;
 }
 
 int TreeViewModel::RowHeight(const TreeItem& item) const {

@@ -204,6 +204,9 @@ private:
 
     int fontHeight_ = kTreeDefaultFontHeight;
     FontSpec font_;
+    // Label widths by text in that font: the scroll range measures every visible label, on
+    // every pointer move, and measuring on a real display lays the text out.
+    mutable std::unordered_map<std::string, int> widths_;
     int itemHeight_ = -1;
     int indent_ = kTreeDefaultIndent;
     DWORD style_ = 0;
