@@ -31,11 +31,7 @@ std::vector<RECT> ButtonBoxes(const platform::DisplayList& list) {
     return boxes;
 }
 
-// With or without lines at the root: a top-level node with children has its button either way.
-class TreeButtonsTest : public TreeGuidesTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(TreeButtonsTest, AreDrawnWhereTheHitTestFindsThem) {
-    if (!GetParam()) tree->SetOptions(tree->Options().Without(TTreeOption::toShowRoot));
+TEST_F(TreeGuidesTest, ButtonsAreDrawnWhereTheHitTestFindsThem) {
     TTreeExNode* root = Items().Add(nullptr, "Root");
     TTreeExNode* folder = Items().AddChild(root, "Folder");
     Items().AddChild(folder, "Leaf");
@@ -58,8 +54,6 @@ TEST_P(TreeButtonsTest, AreDrawnWhereTheHitTestFindsThem) {
                  MAKELPARAM((folderBox.left + folderBox.right) / 2, (folderBox.top + folderBox.bottom) / 2));
     EXPECT_TRUE(folder->Expanded());
 }
-
-INSTANTIATE_TEST_SUITE_P(LinesAtRoot, TreeButtonsTest, ::testing::Bool());
 
 TEST_F(TreeGuidesTest, LinesRunThroughTheIndentOfTheirRows) {
     TTreeExNode* root = Items().Add(nullptr, "Root");

@@ -214,9 +214,9 @@ int TreeViewModel::RowHeight(const TreeItem& item) const {
 }
 
 int TreeViewModel::IndentColumns(const TreeItem& item) const {
-    // A tree with buttons shows them on its top-level items too, as desktop trees do: the
-    // top-level column is there for buttons even where no lines run at the root.
-    return Level(item) + ((style_ & (TVS_LINESATROOT | TVS_HASBUTTONS)) ? 1 : 0);
+    // Top-level items get a column for their lines and buttons only with lines at the root;
+    // without, they start at the left edge and show no button.
+    return Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0);
 }
 
 bool TreeViewModel::Layout(TreeItem& item, RowLayout& out) {

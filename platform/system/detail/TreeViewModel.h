@@ -135,7 +135,7 @@ public:
     int Indent() const { return indent_; }
     void SetIndent(int indent);
     // Indent columns left of an item's pictures: one per ancestor, and one more for the
-    // top-level items' lines or buttons.
+    // top-level items' lines and buttons when the tree has lines at the root.
     int IndentColumns(const TreeItem& item) const;
     void SetStyle(DWORD style) { style_ = style; visibleDirty_ = true; }
     DWORD Style() const { return style_; }

@@ -30,9 +30,7 @@ void PaintGuides(Canvas& c, TreeViewModel& m, TreeItem& item, const TreeViewMode
     const int indent = m.Indent();
     const int mid = (l.top + l.bottom) / 2;
     auto centre = [&](int column) { return l.indentLeft + column * indent + indent / 2; };
-    // Without lines at the root, the top-level column (there for buttons) carries no lines.
-    const int firstLineColumn = (treeStyle & TVS_LINESATROOT) ? 0 : columns - level;
-    if ((treeStyle & TVS_HASLINES) && columns - 1 >= firstLineColumn) {
+    if (treeStyle & TVS_HASLINES) {
         int own = centre(columns - 1);
         // The first item of the whole tree has nothing above it to join.
         int top = (item.prev || level > 0) ? l.top : mid;
@@ -40,7 +38,7 @@ void PaintGuides(Canvas& c, TreeViewModel& m, TreeItem& item, const TreeViewMode
         if (bottom > top) style.TreeLine(c, own, top, own, bottom);
         style.TreeLine(c, own, mid, l.indentLeft + columns * indent, mid);
         int column = columns - 2;
-        for (TreeItem* a = item.parent; a && !m.IsRoot(a) && column >= firstLineColumn; a = a->parent, --column)
+        for (TreeItem* a = item.parent; a && !m.IsRoot(a) && column >= 0; a = a->parent, --column)
             if (a->next) style.TreeLine(c, centre(column), l.top, centre(column), l.bottom);
     }
     if ((treeStyle & TVS_HASBUTTONS) && l.buttonRight > l.buttonLeft)
