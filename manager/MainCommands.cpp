@@ -149,8 +149,12 @@ TTreeExNode* TFormMain::NewNodeParent(TTreeExNode* Node) {
 
 void TFormMain::FocusNewNode(TTreeExNode* Node) {
     Node->SetFocused(true);
-    // The tree reported the insertion before the fields were set.
-    TreeExChange(nullptr, Node);
+    // The tree chooses the new node too, opening the folders above it, so that it shows the
+    // node whose page is shown. That change runs the page step, now with the fields set.
+    TreeEx->SetSelected(Node);
+    // The tree reported the insertion before the fields were set; when it kept its old choice
+    // the page step still has to run.
+    if (TreeEx->Items()->IsLive(Node) && !Node->Selected()) TreeExChange(nullptr, Node);
 }
 
 void TFormMain::EditBackup(TTreeExNode* Node, Integer Mode) {

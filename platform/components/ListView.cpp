@@ -445,7 +445,8 @@ void TCustomListView::Paint() {
             TListColumn* col = columns_.Items(i);
             RECT r = Rect(lefts[i], 0, lefts[i] + col->Width(), HeaderHeight());
             style.HeaderSection(c, r, enabled);
-            style.TextClipped(c, r, lefts[i] + kTextIndent, kHeaderPadding / 2, col->Caption(),
+            style.TextClipped(c, r, lefts[i] + kTextIndent, kHeaderPadding / 2,
+                              platform::EllipsizeText(c.font, col->Caption(), col->Width() - 2 * kTextIndent),
                               style.Colors().buttonText, enabled);
         }
         // The header runs on to the right edge past the last column.
@@ -466,6 +467,9 @@ void TCustomListView::Paint() {
             for (Integer i = 0; i < columns_.Count(); ++i) {
                 TListColumn* col = columns_.Items(i);
                 String text = i == 0 ? item->Caption() : (i - 1 < item->SubItems()->Count() ? item->SubItems()->Strings(i - 1) : String());
+                // A cell too narrow keeps the start of its text and ends in an ellipsis, whatever
+                // its alignment: aligned text that overflowed would lose its start on one side.
+                text = platform::EllipsizeText(c.font, text, col->Width() - 2 * kTextIndent);
                 Integer w = c.TextWidth(text);
                 Integer tx = col->Alignment() == taRightJustify ? lefts[i] + col->Width() - kTextIndent - w
                              : col->Alignment() == taCenter    ? lefts[i] + (col->Width() - w) / 2

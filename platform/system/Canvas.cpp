@@ -1,6 +1,7 @@
 #include "platform/Canvas.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/display/Hooks.h"
 
@@ -28,6 +29,30 @@ int TextCharCount(std::string_view text) {
 SIZE TextExtent(const FontSpec& font, std::string_view text) {
     if (auto measured = display::DisplayTextExtent(font, text)) return *measured;
     return SIZE{TextCharCount(text) * FontCharWidth(font.height), FontCellHeight(font.height)};
+}
+
+String EllipsizeText(const FontSpec& font, std::string_view text, int width) {
+    if (TextExtent(font, text).cx <= width) return String(text);
+    static constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // U+2026
+    if (TextExtent(font, kEllipsis).cx > width) return String();
+    // The byte offsets where characters start; a start of k characters ends at starts[k].
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    auto fits = [&](std::size_t count) {
+        String cut(text.substr(0, starts[count]));
+        cut += kEllipsis;
+        return TextExtent(font, cut).cx <= width;
+    };
+    // Widths grow with the characters kept: the longest start that fits is found by halving.
+    std::size_t lo = 0, hi = starts.size() - 1;  // the whole text does not fit, so fewer are kept
+    while (lo < hi) {
+        std::size_t mid = (lo + hi + 1) / 2;
+        if (fits(mid)) lo = mid;
+        else hi = mid - 1;
+    }
+    String cut(text.substr(0, starts[lo]));
+    return cut + String(kEllipsis);
 }
 
 Canvas::~Canvas() = default;

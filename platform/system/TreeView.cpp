@@ -374,9 +374,17 @@ LRESULT CALLBACK_TreeViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         Repaint(hwnd);
         return 0;
     case WM_SETFONT: {
-        LOGFONTA lf;
+        // Labels are measured in the font they are drawn in: the window's, else the stock one.
+        LOGFONTA lf{};
         auto font = reinterpret_cast<HFONT>(wParam);
-        w.Model().SetFontHeight(font && GetObjectA(font, sizeof lf, &lf) ? lf.lfHeight : 0);
+        const bool known = font && GetObjectA(font, sizeof lf, &lf);
+        if (!known) GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+        platform::FontSpec labels;
+        labels.name = String(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
+        labels.height = known ? lf.lfHeight : 0;
+        labels.weight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+        labels.italic = lf.lfItalic != 0;
+        w.Model().SetFont(labels);
         w.Model().ClampScroll();
         DefWindowProcA(hwnd, msg, wParam, 0);
         if (lParam) Repaint(hwnd);

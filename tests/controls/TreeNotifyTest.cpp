@@ -524,3 +524,22 @@ TEST_F(TreeFixture, SingleExpandAsksWhetherToCloseTheOldBranch) {
     EXPECT_TRUE(n[2]->Expanded());
     EXPECT_EQ(asked, (std::vector<std::string>{"A", "B", "A"}));
 }
+
+TEST_F(TreeFixture, SelectingAHiddenNodeOpensItsAncestorsAndScrollsToIt) {
+    std::vector<std::string> lines{"0:A"};
+    for (int i = 0; i < 12; ++i) lines.push_back("1:A" + std::to_string(i));
+    lines.push_back("2:Deep");
+    auto n = Build(lines);
+    TTreeExNode* deep = n.back();
+    Record();
+    tree->SetSelected(deep);
+    EXPECT_EQ(tree->Selected(), deep);
+    EXPECT_TRUE(n[0]->Expanded());
+    EXPECT_TRUE(deep->Parent()->Expanded());
+    EXPECT_EQ(log, (std::vector<std::string>{"Changing:Deep", "Expanding:A", "Expanded:A", "Expanding:A11",
+                                             "Expanded:A11", "Change:Deep"}));
+    // Scrolled so that the whole row shows.
+    RECT row = deep->ItemRect(false);
+    EXPECT_GE(row.top, 0);
+    EXPECT_LE(row.bottom, tree->ClientHeight());
+}

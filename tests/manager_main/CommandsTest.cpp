@@ -137,6 +137,7 @@ TEST_F(CommandsTest, AddedFolderGoesInsideAFolderAndBesideABackup) {
         d.cmdOk->Click();
     });
     f->TreeExChange(nullptr, tax);
+    ASSERT_FALSE(docs->Expanded());
     f->mnuFile_Click(f->FileItems.AddFolder);
     EXPECT_FALSE(okAtShow);
     ASSERT_EQ(docs->Count(), 2);
@@ -149,6 +150,9 @@ TEST_F(CommandsTest, AddedFolderGoesInsideAFolderAndBesideABackup) {
     EXPECT_EQ(added->SystemName(), "");
     EXPECT_DOUBLE_EQ(added->Created(), Now());
     EXPECT_EQ(f->CurrentNode, added);
+    // The tree shows and chooses the node whose page is shown, inside the folder it opened.
+    EXPECT_EQ(f->TreeEx->Selected(), added);
+    EXPECT_TRUE(docs->Expanded());
     // The page step ran after the fields were set.
     EXPECT_EQ(f->tsBackupInfo_L1->Caption(), "Folder:New <one>");
 

@@ -5,6 +5,11 @@
 
 namespace platform::detail {
 
+namespace {
+// Enough for every label of a large tree; past it the widths are measured afresh.
+constexpr std::size_t kMaxKnownWidths = 4096;
+}  // namespace
+
 TreeViewModel::TreeViewModel() {
     root_.state = TVIS_EXPANDED;
 }
@@ -135,7 +140,15 @@ int TreeViewModel::VisibleIndex(TreeItem& item) {
 
 // ---- metrics
 
-void TreeViewModel::SetFontHeight(int height) { fontHeight_ = height == 0 ? kTreeDefaultFontHeight : height; }
+void TreeViewModel::SetFontHeight(int height) {
+    fontHeight_ = height == 0 ? kTreeDefaultFontHeight : height;
+    widths_.clear();
+}
+
+void TreeViewModel::SetFont(const FontSpec& font) {
+    font_ = font;
+    SetFontHeight(font.height);
+}
 
 int TreeViewModel::CellHeight() const {
     // Negative heights name the character height; positive ones the cell height itself.
@@ -185,15 +198,25 @@ std::string TreeViewModel::TextOf(TreeItem& item) {
 }
 
 int TreeViewModel::TextWidth(const std::string& text) const {
-    // One cell per character: UTF-8 continuation bytes add no width.
-    int chars = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++chars;
-    return chars * CharWidth();
+    // Measured as the label is drawn, so that its rectangle and the scroll range fit the text
+    // a person sees (one cell per character headless).
+    if (auto known = widths_.find(text); known != widths_.end()) return known->second;
+    FontSpec font = font_;
+    font.height = fontHeight_;
+    const int width = TextExtent(font, text).cx;
+    if (widths_.size() >= kMaxKnownWidths) widths_.clear();
+    widths_.emplace(text, width);
+    return width;
 }
 
 int TreeViewModel::RowHeight(const TreeItem& item) const {
     return ItemHeight() * std::max(item.integral, 1);
+}
+
+int TreeViewModel::IndentColumns(const TreeItem& item) const {
+    // Top-level items get a column for their lines and buttons only with lines at the root;
+    // without, they start at the left edge and show no button.
+    return Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0);
 }
 
 bool TreeViewModel::Layout(TreeItem& item, RowLayout& out) {
@@ -210,7 +233,7 @@ bool TreeViewModel::Layout(TreeItem& item, RowLayout& out) {
     out.top = y;
     out.bottom = y + RowHeight(item);
 
-    int columns = Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0);
+    int columns = IndentColumns(item);
     int x = -hScroll_;
     out.indentLeft = x;
     x += columns * indent_;
@@ -323,7 +346,7 @@ void TreeViewModel::SetHScroll(int pos) {
 
 int TreeViewModel::RightOf(TreeItem& item) {
     // The same arithmetic as Layout, for x only: no walk over the rows above.
-    int x = (Level(item) + ((style_ & TVS_LINESATROOT) ? 1 : 0)) * indent_;
+    int x = IndentColumns(item) * indent_;
     if (stateW_ > 0 && ((item.state & TVIS_STATEIMAGEMASK) >> 12) > 0) x += stateW_ + kTreeImageGap;
     if (normalW_ > 0) x += normalW_ + kTreeImageGap;
     return x + TextWidth(TextOf(item)) + 2 * kTreeLabelPadding;

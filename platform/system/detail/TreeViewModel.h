@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Canvas.h"
 #include "platform/TreeView.h"
 
 namespace platform::detail {
@@ -123,6 +124,8 @@ public:
     // --- metrics ---
     void SetFontHeight(int height);
     int FontHeight() const { return fontHeight_; }
+    // The font labels are measured in (its height is the one above).
+    void SetFont(const FontSpec& font);
     int CellHeight() const;
     int CharWidth() const;
     int DefaultItemHeight() const;
@@ -131,6 +134,9 @@ public:
     bool ItemHeightIsDefault() const { return itemHeight_ < 0; }
     int Indent() const { return indent_; }
     void SetIndent(int indent);
+    // Indent columns left of an item's pictures: one per ancestor, and one more for the
+    // top-level items' lines and buttons when the tree has lines at the root.
+    int IndentColumns(const TreeItem& item) const;
     void SetStyle(DWORD style) { style_ = style; visibleDirty_ = true; }
     DWORD Style() const { return style_; }
     void SetClientSize(int width, int height);
@@ -197,6 +203,10 @@ private:
     TreeTextSource* textSource_ = nullptr;
 
     int fontHeight_ = kTreeDefaultFontHeight;
+    FontSpec font_;
+    // Label widths by text in that font: the scroll range measures every visible label, on
+    // every pointer move, and measuring on a real display lays the text out.
+    mutable std::unordered_map<std::string, int> widths_;
     int itemHeight_ = -1;
     int indent_ = kTreeDefaultIndent;
     DWORD style_ = 0;

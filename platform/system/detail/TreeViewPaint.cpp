@@ -25,7 +25,7 @@ void PaintGuides(Canvas& c, TreeViewModel& m, TreeItem& item, const TreeViewMode
     const Style& style = Style::Current();
     const DWORD treeStyle = m.Style();
     const int level = TreeViewModel::Level(item);
-    const int columns = level + ((treeStyle & TVS_LINESATROOT) ? 1 : 0);
+    const int columns = m.IndentColumns(item);
     if (columns <= 0) return;
     const int indent = m.Indent();
     const int mid = (l.top + l.bottom) / 2;

@@ -66,7 +66,9 @@ TEST_F(FormsTest, ListViewPaintsCaptionsAndSubItemsInTheirColumns) {
     lv->SetParent(form);
     lv->SetViewStyle(vsReport);
     lv->Columns()->Add()->SetCaption("Name");
-    lv->Columns()->Add()->SetCaption("Precesses");
+    TListColumn* second = lv->Columns()->Add();
+    second->SetCaption("Precesses");
+    second->SetWidth(100);
     TListItem* item = lv->Items()->Add();
     item->SetCaption("a.txt");
     item->SubItems()->Add("12");
@@ -74,6 +76,55 @@ TEST_F(FormsTest, ListViewPaintsCaptionsAndSubItemsInTheirColumns) {
     auto texts = platform::WindowDisplayTexts(lv->Handle());
     EXPECT_EQ(texts, (std::vector<String>{"Name", "Precesses", "a.txt", "12"}));
 }
+
+// A cell too narrow for its text keeps the start and ends in an ellipsis, in the header too,
+// whatever the alignment. Headless characters are 7 pixels wide, the ellipsis one of them, and
+// the text has 4 pixels of margin on each side of the column.
+struct FitCase {
+    const char* name;
+    int width;
+    TAlignment align;
+    const char* text;
+    const char* shown;
+    int x;  // where the cell's text starts
+};
+
+class ListViewFit : public FormsTest, public ::testing::WithParamInterface<FitCase> {};
+
+TEST_P(ListViewFit, CutsTextToItsColumn) {
+    const FitCase& c = GetParam();
+    TForm* form = NewForm();
+    form->Show();
+    auto* lv = new TListView(form);
+    lv->SetParent(form);
+    lv->SetViewStyle(vsReport);
+    TListColumn* col = lv->Columns()->Add();
+    col->SetWidth(c.width);
+    col->SetAlignment(c.align);
+    col->SetCaption(c.text);
+    lv->Items()->Add()->SetCaption(c.text);
+    UpdateWindow(lv->Handle());
+    std::vector<platform::DrawItem> texts;
+    for (const platform::DrawItem& d : platform::WindowDisplayList(lv->Handle()))
+        if (d.op == platform::DrawOp::Text) texts.push_back(d);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text, c.shown);  // the header caption
+    EXPECT_EQ(texts[1].text, c.shown);
+    EXPECT_EQ(texts[1].from.x, c.x);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, ListViewFit,
+    ::testing::Values(FitCase{"FitsLeft", 50, taLeftJustify, "abcde", "abcde", 4},
+                      FitCase{"FitsExactlyRight", 43, taRightJustify, "12345", "12345", 4},
+                      FitCase{"CutLeft", 50, taLeftJustify, "abcdefghij", "abcde\xE2\x80\xA6", 4},
+                      FitCase{"CutRightKeepsTheStart", 50, taRightJustify, "1234567890", "12345\xE2\x80\xA6", 4},
+                      FitCase{"CutCentred", 51, taCenter, "abcdefghij", "abcde\xE2\x80\xA6", 4},
+                      FitCase{"CutBetweenCharacters", 50, taRightJustify, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9",
+                              "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xE2\x80\xA6", 4},
+                      FitCase{"OnlyTheEllipsis", 16, taRightJustify, "abcdef", "\xE2\x80\xA6", 5},
+                      FitCase{"TooNarrowForAnything", 12, taLeftJustify, "abcdef", "", 4}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FormsTest, StatusBarPanelsWithTheirWidthsAndRightToLeftText) {
     TForm* form = NewForm();

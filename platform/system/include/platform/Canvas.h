@@ -36,6 +36,10 @@ int FontCharWidth(int height);
 // Characters are counted as UTF-8 code points.
 int TextCharCount(std::string_view text);
 SIZE TextExtent(const FontSpec& font, std::string_view text);
+// Text cut to a width, as lists and headers show a cell too narrow for it: the whole text when
+// it fits, else its longest start that fits with "…" after it; just "…", or nothing, when even
+// that is too wide. Cuts fall between characters, never inside one.
+String EllipsizeText(const FontSpec& font, std::string_view text, int width);
 
 enum class DrawOp { FillRect, FrameRect, Rectangle, Line, Text, Image, FocusRect };
 
