@@ -39,6 +39,7 @@ String EllipsizeText(const FontSpec& font, std::string_view text, int width) {
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < text.size(); ++i)
         if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    if (starts.empty()) return String(kEllipsis);  // malformed text: no character starts in it
     auto fits = [&](std::size_t count) {
         String cut(text.substr(0, starts[count]));
         cut += kEllipsis;
