@@ -440,14 +440,26 @@ void TCustomListView::Paint() {
         lefts.push_back(x);
         x += columns_.Items(i)->Width();
     }
+    // A column's text, cut to its width, and where it starts: a cell too narrow keeps the start
+    // of its text and ends in an ellipsis, whatever its alignment (aligned text that overflowed
+    // would lose its start on one side). The header's caption is aligned as its cells are.
+    auto fitted = [&](Integer i, const String& text, Integer& tx) {
+        TListColumn* col = columns_.Items(i);
+        String cut = platform::EllipsizeText(c.font, text, col->Width() - 2 * kTextIndent);
+        const Integer w = c.TextWidth(cut);
+        tx = col->Alignment() == taRightJustify ? lefts[i] + col->Width() - kTextIndent - w
+             : col->Alignment() == taCenter    ? lefts[i] + (col->Width() - w) / 2
+                                               : lefts[i] + kTextIndent;
+        return cut;
+    };
     if (viewStyle_ == vsReport && showColumnHeaders_) {
         for (Integer i = 0; i < columns_.Count(); ++i) {
             TListColumn* col = columns_.Items(i);
             RECT r = Rect(lefts[i], 0, lefts[i] + col->Width(), HeaderHeight());
             style.HeaderSection(c, r, enabled);
-            style.TextClipped(c, r, lefts[i] + kTextIndent, kHeaderPadding / 2,
-                              platform::EllipsizeText(c.font, col->Caption(), col->Width() - 2 * kTextIndent),
-                              style.Colors().buttonText, enabled);
+            Integer tx = 0;
+            const String caption = fitted(i, col->Caption(), tx);
+            style.TextClipped(c, r, tx, kHeaderPadding / 2, caption, style.Colors().buttonText, enabled);
         }
         // The header runs on to the right edge past the last column.
         if (x < ClientWidth()) style.HeaderSection(c, Rect(x, 0, ClientWidth() + 1, HeaderHeight()), enabled);
@@ -467,13 +479,8 @@ void TCustomListView::Paint() {
             for (Integer i = 0; i < columns_.Count(); ++i) {
                 TListColumn* col = columns_.Items(i);
                 String text = i == 0 ? item->Caption() : (i - 1 < item->SubItems()->Count() ? item->SubItems()->Strings(i - 1) : String());
-                // A cell too narrow keeps the start of its text and ends in an ellipsis, whatever
-                // its alignment: aligned text that overflowed would lose its start on one side.
-                text = platform::EllipsizeText(c.font, text, col->Width() - 2 * kTextIndent);
-                Integer w = c.TextWidth(text);
-                Integer tx = col->Alignment() == taRightJustify ? lefts[i] + col->Width() - kTextIndent - w
-                             : col->Alignment() == taCenter    ? lefts[i] + (col->Width() - w) / 2
-                                                               : lefts[i] + kTextIndent;
+                Integer tx = 0;
+                text = fitted(i, text, tx);
                 // Without row selection only the first column wears the selection.
                 COLORREF cellInk = (i == 0 || rowSelect_) ? rowInk : ink;
                 style.TextClipped(c, Rect(lefts[i], y, lefts[i] + col->Width(), y + RowHeight()), tx, y + kRowPadding,

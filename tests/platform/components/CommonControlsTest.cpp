@@ -78,7 +78,7 @@ TEST_F(FormsTest, ListViewPaintsCaptionsAndSubItemsInTheirColumns) {
 }
 
 // A cell too narrow for its text keeps the start and ends in an ellipsis, in the header too,
-// whatever the alignment. Headless characters are 7 pixels wide, the ellipsis one of them, and
+// whatever the alignment; the header's caption takes its column's alignment. Headless characters are 7 pixels wide, the ellipsis one of them, and
 // the text has 4 pixels of margin on each side of the column.
 struct FitCase {
     const char* name;
@@ -108,7 +108,8 @@ TEST_P(ListViewFit, CutsTextToItsColumn) {
     for (const platform::DrawItem& d : platform::WindowDisplayList(lv->Handle()))
         if (d.op == platform::DrawOp::Text) texts.push_back(d);
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0].text, c.shown);  // the header caption
+    EXPECT_EQ(texts[0].text, c.shown);  // the header caption, aligned as its cells are
+    EXPECT_EQ(texts[0].from.x, c.x);
     EXPECT_EQ(texts[1].text, c.shown);
     EXPECT_EQ(texts[1].from.x, c.x);
 }
@@ -117,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cells, ListViewFit,
     ::testing::Values(FitCase{"FitsLeft", 50, taLeftJustify, "abcde", "abcde", 4},
                       FitCase{"FitsExactlyRight", 43, taRightJustify, "12345", "12345", 4},
+                      FitCase{"FitsRightWithRoom", 50, taRightJustify, "12", "12", 32},
                       FitCase{"CutLeft", 50, taLeftJustify, "abcdefghij", "abcde\xE2\x80\xA6", 4},
                       FitCase{"CutRightKeepsTheStart", 50, taRightJustify, "1234567890", "12345\xE2\x80\xA6", 4},
                       FitCase{"CutCentred", 51, taCenter, "abcdefghij", "abcde\xE2\x80\xA6", 4},
