@@ -140,8 +140,11 @@ std::vector<CrcEngine> crc_engines() {
 // each repeated until it takes a measurable while.
 std::vector<double> best_seconds(const std::vector<std::function<void()>>& jobs, std::size_t bytes) {
     const std::size_t per_run = std::max<std::size_t>(1, (8u << 20) / std::max<std::size_t>(bytes, 1));
+    // An input too large to repeat within a round gets more rounds instead: one run of it is
+    // the most exposed to a busy spell.
+    const int rounds = per_run > 1 ? 7 : 21;
     std::vector<double> best(jobs.size(), 1e30);
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             const double start = benchstats::ThreadCpuSeconds();
             for (std::size_t i = 0; i < per_run; ++i) jobs[k]();
