@@ -35,6 +35,7 @@ void TWebBrowser::Load() {
     }
     page_.reset();
     scrollTop_ = 0;
+    scrollLeft_ = 0;
     if (HandleAllocated()) Invalidate();
     auto slash = path.find_last_of("\\/");
     locationName_ = slash == String::npos ? path : path.substr(slash + 1);

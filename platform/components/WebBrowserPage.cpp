@@ -14,6 +14,7 @@ using platform::DrawOp;
 
 constexpr int kScrollBarWidth = 12;
 constexpr int kWheelStep = 48;  // pixels per notch: three lines of text
+constexpr int kKeyStep = 40;    // pixels per arrow key
 
 bool StartsWithNoCase(const String& s, const char* prefix) {
     std::size_t i = 0;
@@ -26,11 +27,24 @@ bool StartsWithNoCase(const String& s, const char* prefix) {
     return true;
 }
 
-void Offset(DrawItem& item, int dy) {
+void Offset(DrawItem& item, int dx, int dy) {
+    item.rect.left += dx;
+    item.rect.right += dx;
     item.rect.top += dy;
     item.rect.bottom += dy;
+    item.from.x += dx;
     item.from.y += dy;
+    item.to.x += dx;
     item.to.y += dy;
+}
+
+// A scroll bar's thumb along a track of `track` pixels, for `view` of `content` pixels
+// scrolled by `offset`: its start and length.
+std::pair<int, int> Thumb(int track, int view, int content, Integer offset) {
+    const int length = std::max(20, static_cast<int>(static_cast<long long>(track) * view / content));
+    const int range = content - view;
+    const int start = range > 0 ? static_cast<int>((track - length) * static_cast<long long>(offset) / range) : 0;
+    return {start, length};
 }
 
 }  // namespace
@@ -83,26 +97,46 @@ const platform::display::PageLayout* TWebBrowser::Page() {
     auto page = std::make_shared<platform::display::PageLayout>();
     page->readPicture = [this](const String& src, std::vector<Byte>* bytes) { return ReadPicture(src, bytes); };
     if (!platform::display::LayoutPage(text_, width, page.get())) return nullptr;
-    // Too tall for the window: laid out again beside the scroll bar.
-    if (page->height > height && width > kScrollBarWidth) platform::display::LayoutPage(text_, width - kScrollBarWidth, page.get());
+    // Too tall for the window (less a bar for a page too wide): laid out again beside the
+    // scroll bar.
+    const int across = page->contentWidth > width ? kScrollBarWidth : 0;
+    if (page->height > height - across && width > kScrollBarWidth)
+        platform::display::LayoutPage(text_, width - kScrollBarWidth, page.get());
     page->readPicture = nullptr;
     pictures_.clear();
     for (const platform::display::PagePicture& picture : page->pictures) pictures_.push_back(PictureList(picture));
     page_ = std::move(page);
-    ScrollTo(scrollTop_);
+    ScrollTo(scrollTop_, scrollLeft_);
     return page_.get();
 }
 
-void TWebBrowser::ScrollTo(Integer top) {
-    Integer limit = 0;
-    if (page_ && HandleAllocated()) {
-        RECT client;
-        GetClientRect(Handle(), &client);
-        limit = std::max<Integer>(0, page_->height - client.bottom);
+TWebBrowser::View TWebBrowser::ViewOf(const platform::display::PageLayout& page) {
+    RECT client;
+    GetClientRect(Handle(), &client);
+    View v;
+    v.down = page.width < client.right;  // laid out beside the bar
+    v.width = client.right - (v.down ? kScrollBarWidth : 0);
+    v.across = page.contentWidth > v.width;
+    v.height = client.bottom - (v.across ? kScrollBarWidth : 0);
+    if (!v.down && page.height > v.height) {
+        v.down = true;
+        v.width = client.right - kScrollBarWidth;
     }
-    top = std::clamp<Integer>(top, 0, limit);
-    if (top == scrollTop_) return;
+    return v;
+}
+
+void TWebBrowser::ScrollTo(Integer top, Integer left) {
+    Integer bottom = 0, right = 0;
+    if (page_ && HandleAllocated()) {
+        const View v = ViewOf(*page_);
+        bottom = std::max<Integer>(0, page_->height - v.height);
+        right = std::max<Integer>(0, page_->contentWidth - v.width);
+    }
+    top = std::clamp<Integer>(top, 0, bottom);
+    left = std::clamp<Integer>(left, 0, right);
+    if (top == scrollTop_ && left == scrollLeft_) return;
     scrollTop_ = top;
+    scrollLeft_ = left;
     Invalidate();
 }
 
@@ -116,8 +150,34 @@ void TWebBrowser::WndProc(TMessage& Message) {
     }
     if (Message.Msg == WM_MOUSEWHEEL && Page()) {
         auto delta = static_cast<short>(HIWORD(static_cast<std::uintptr_t>(Message.WParam)));
-        ScrollTo(scrollTop_ - delta * kWheelStep / 120);
+        const Integer step = delta * kWheelStep / 120;
+        if (LOWORD(static_cast<std::uintptr_t>(Message.WParam)) & MK_SHIFT)
+            ScrollTo(scrollTop_, scrollLeft_ - step);
+        else
+            ScrollTo(scrollTop_ - step, scrollLeft_);
         Message.Result = 0;
+        return;
+    }
+    if (Message.Msg == WM_KEYDOWN && Page()) {
+        const WPARAM key = Message.WParam;
+        TWinControl::WndProc(Message);  // the key's events first; they may navigate
+        const platform::display::PageLayout* page = Page();
+        if (!page) return;
+        const View v = ViewOf(*page);
+        const Integer screen = std::max(kKeyStep, v.height - kKeyStep);
+        Integer top = scrollTop_, left = scrollLeft_;
+        switch (key) {
+            case VK_UP: top -= kKeyStep; break;
+            case VK_DOWN: top += kKeyStep; break;
+            case VK_LEFT: left -= kKeyStep; break;
+            case VK_RIGHT: left += kKeyStep; break;
+            case VK_PRIOR: top -= screen; break;
+            case VK_NEXT: top += screen; break;
+            case VK_HOME: top = 0, left = 0; break;
+            case VK_END: top = page->height; break;
+            default: return;
+        }
+        ScrollTo(top, left);
         return;
     }
     if (Message.Msg == WM_SETFOCUS || Message.Msg == WM_KILLFOCUS) Invalidate();  // its focus mark
@@ -135,7 +195,7 @@ void TWebBrowser::PaintWindow(HDC DC) {
     canvas->FillRect(client);
     canvas->bkMode = TRANSPARENT;
     for (DrawItem item : page->items) {
-        Offset(item, -scrollTop_);
+        Offset(item, -scrollLeft_, -scrollTop_);
         if (item.op == DrawOp::Text) {
             if (item.from.y > client.bottom || item.from.y < -200) continue;
             canvas->font = item.font;
@@ -154,16 +214,23 @@ void TWebBrowser::PaintWindow(HDC DC) {
                 canvas->FillRect(item.rect);
         }
     }
-    if (page->height > client.bottom) {
-        // The scroll bar: a track and a thumb as long as the visible share of the page.
+    // The scroll bars: a track and a thumb as long as the visible share of the page.
+    const View v = ViewOf(*page);
+    if (v.down) {
         RECT track{client.right - kScrollBarWidth, 0, client.right, client.bottom};
         canvas->brushColor = RGB(240, 240, 240);
         canvas->FillRect(track);
-        const int length = std::max<int>(20, client.bottom * client.bottom / page->height);
-        const int range = page->height - client.bottom;
-        const int top = range > 0 ? static_cast<int>((client.bottom - length) * static_cast<long long>(scrollTop_) / range) : 0;
+        const auto [top, length] = Thumb(v.height, v.height, std::max(page->height, v.height), scrollTop_);
         canvas->brushColor = RGB(192, 192, 192);
         canvas->FillRect(RECT{track.left + 3, top + 2, track.right - 3, top + length - 2});
+    }
+    if (v.across) {
+        RECT track{0, client.bottom - kScrollBarWidth, v.width, client.bottom};
+        canvas->brushColor = RGB(240, 240, 240);
+        canvas->FillRect(track);
+        const auto [left, length] = Thumb(v.width, v.width, page->contentWidth, scrollLeft_);
+        canvas->brushColor = RGB(192, 192, 192);
+        canvas->FillRect(RECT{left + 2, track.top + 3, left + length - 2, track.bottom - 3});
     }
     if (Focused()) platform::Style::Current().FocusMark(*canvas, client);  // the page takes the keys
 }
@@ -171,8 +238,25 @@ void TWebBrowser::PaintWindow(HDC DC) {
 String TWebBrowser::LinkAt(int X, int Y) {
     const platform::display::PageLayout* page = Page();
     if (!page) return String();
-    const platform::display::PageLink* link = platform::display::LinkAt(*page, POINT{X, Y + scrollTop_});
+    const View v = ViewOf(*page);
+    if (X >= v.width || Y >= v.height) return String();  // on a scroll bar
+    const platform::display::PageLink* link = platform::display::LinkAt(*page, POINT{X + scrollLeft_, Y + scrollTop_});
     return link ? link->href : String();
+}
+
+// A click on a scroll bar's track pages toward it.
+void TWebBrowser::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TWinControl::MouseDown(Button, Shift, X, Y);
+    const platform::display::PageLayout* page = Page();
+    if (Button != mbLeft || !page) return;
+    const View v = ViewOf(*page);
+    if (v.down && X >= v.width && Y < v.height) {
+        const auto [top, length] = Thumb(v.height, v.height, std::max(page->height, v.height), scrollTop_);
+        if (Y < top || Y >= top + length) ScrollTo(scrollTop_ + (Y < top ? -1 : 1) * std::max(kKeyStep, v.height - kKeyStep), scrollLeft_);
+    } else if (v.across && Y >= v.height && X < v.width) {
+        const auto [left, length] = Thumb(v.width, v.width, page->contentWidth, scrollLeft_);
+        if (X < left || X >= left + length) ScrollTo(scrollTop_, scrollLeft_ + (X < left ? -1 : 1) * std::max(kKeyStep, v.width - kKeyStep));
+    }
 }
 
 void TWebBrowser::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

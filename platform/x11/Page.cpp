@@ -194,6 +194,7 @@ public:
         item.textColor = ColorOf(color);
         item.font = Font(font);
         out_->items.push_back(std::move(item));
+        out_->contentWidth = std::max(out_->contentWidth, pos.x + pos.width);
     }
     int pt_to_px(int pt) const override { return pt * 96 / 72; }
     int get_default_font_size() const override { return 13; }
@@ -239,6 +240,7 @@ public:
         item.rect = RECT{bg.position_x, bg.position_y, bg.position_x + w, bg.position_y + h};
         item.imageIndex = static_cast<int>(out_->pictures.size());
         out_->pictures.push_back(Scaled(picture, w, h));
+        out_->contentWidth = std::max<int>(out_->contentWidth, item.rect.right);
         out_->items.push_back(std::move(item));
     }
     void draw_borders(litehtml::uint_ptr, const litehtml::borders& b, const litehtml::position& pos, bool) override {
@@ -307,6 +309,7 @@ private:
         item.rect = r;
         item.color = color;
         out_->items.push_back(item);
+        out_->contentWidth = std::max<int>(out_->contentWidth, r.right);
     }
 
     int width_;
@@ -360,6 +363,7 @@ extern "C" __attribute__((visibility("default"))) bool TarvikLayoutPage(const ch
     litehtml::position clip(0, 0, std::max(out->width, doc->width()), doc->height());
     doc->draw(0, 0, 0, &clip);
     out->height = doc->height();
+    out->contentWidth = std::max(out->contentWidth, out->width);
     CollectLinks(doc->root(), out->links);
     return true;
 }

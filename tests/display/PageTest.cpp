@@ -162,6 +162,42 @@ TEST_F(PageTest, TheWheelScrollsTheContentAndAResizeLaysItOutAgain) {
     EXPECT_GT(TextItem("narrow").from.y, TextItem("first").from.y) << "wrapped at the new width";
 }
 
+// A word wider than the window (a long path) is not cut off: the page scrolls sideways by
+// Shift and the wheel, the arrow keys and a click on the bar's track, up to the word's end.
+TEST_F(PageTest, APageWiderThanTheWindowScrollsSideways) {
+    const String word = "Z:\\" + String(120, 'w') + "\\end.txt";
+    browser->Navigate(Write("wide.htm", "<p>start</p><p>" + word + "</p>"));
+    Render();
+    const int x = TextItem(word).from.x;
+    browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 0);
+    EXPECT_EQ(browser->ScrollLeft(), 0) << "the plain wheel scrolls up and down";
+    browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -120), 0);
+    Render();
+    EXPECT_GT(browser->ScrollLeft(), 0);
+    EXPECT_EQ(TextItem(word).from.x, x - browser->ScrollLeft());
+    const Integer step = browser->ScrollLeft();
+    browser->Perform(WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_GT(browser->ScrollLeft(), step);
+    // A click on the track right of the thumb pages; at the far end the word's end shows.
+    for (int i = 0; i < 20; ++i) Click(POINT{browser->ClientWidth() - 4, browser->ClientHeight() - 4});
+    const Image image = Render();
+    const DrawItem end = TextItem(word);
+    int ink = 0;  // of the word's last letters, in the page's last 40 pixels
+    for (int y = end.from.y; y < end.from.y - end.font.height; ++y)
+        for (int x = browser->ClientWidth() - 40; x < browser->ClientWidth(); ++x) {
+            const COLORREF c = image.At(x, y);
+            ink += (GetRValue(c) + GetGValue(c) + GetBValue(c)) / 3 < 128 ? 1 : 0;
+        }
+    EXPECT_GT(ink, 10);
+    browser->Perform(WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_EQ(browser->ScrollLeft(), 0);
+
+    browser->Navigate(Write("narrow.htm", "<p>fits</p>"));
+    Render();
+    browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -120), 0);
+    EXPECT_EQ(browser->ScrollLeft(), 0) << "a page that fits does not move";
+}
+
 TEST_F(PageTest, PicturesBesideThePageAreDrawnInTheirBoxes) {
     // A red PNG, and a blue bitmap the page draws twice its size.
     Image red;

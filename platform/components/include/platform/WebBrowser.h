@@ -1,7 +1,8 @@
 // The web-browser control: keeps the path it navigated to and the text of that file, which is
 // what the system and its tests read, and shows the page when the renderer library is loaded
 // (see platform/display/Page.h). The layout is made once per navigation and width; the page
-// scrolls by the wheel. Pictures (<img>, background images) are read from files beside the
+// scrolls by the wheel (sideways with Shift, where a word or table is wider than the window),
+// the arrow and page keys, and a click on a scroll bar's track. Pictures (<img>, background images) are read from files beside the
 // page; nothing is fetched from the network. A click on a link to another local page navigates the control; an
 // http, https or mailto link goes to ShellExecute.
 //
@@ -38,18 +39,26 @@ public:
     TNotifyEvent OnNavigateComplete;
     // The target of the link at a client point ("" where none, or while nothing is laid out).
     String LinkAt(int X, int Y);
-    // How far the page is scrolled down, in pixels.
+    // How far the page is scrolled down and to the right, in pixels.
     Integer ScrollTop() const { return scrollTop_; }
+    Integer ScrollLeft() const { return scrollLeft_; }
 
 protected:
     void WndProc(TMessage& Message) override;
     void PaintWindow(HDC DC) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
     const platform::display::PageLayout* Page();
     void FollowLink(const String& href);
-    void ScrollTo(Integer top);
+    // The part of the window the page shows in, and which scroll bars stand beside it.
+    struct View {
+        int width = 0, height = 0;
+        bool down = false, across = false;
+    };
+    View ViewOf(const platform::display::PageLayout& page);
+    void ScrollTo(Integer top, Integer left);
     void Load();
     // The bytes of a picture the page names, read from beside the page.
     bool ReadPicture(const String& src, std::vector<Byte>* bytes) const;
@@ -61,4 +70,5 @@ private:
     std::shared_ptr<platform::display::PageLayout> page_;  // for the width it holds; reset by Load
     std::vector<std::unique_ptr<TCustomImageList>> pictures_;  // the page's pictures, as page_ holds them
     Integer scrollTop_ = 0;
+    Integer scrollLeft_ = 0;
 };

@@ -31,6 +31,8 @@ struct PagePicture {
 struct PageLayout {
     int width = 0;   // the width it was laid out for
     int height = 0;  // the height of the content
+    // The width of the content: more than `width` where a word or a table does not fit.
+    int contentWidth = 0;
     // DrawOp::Image items name a picture by imageIndex and stand at from.
     DisplayList items;
     std::vector<PageLink> links;
