@@ -244,7 +244,7 @@ String TWebBrowser::LinkAt(int X, int Y) {
     return link ? link->href : String();
 }
 
-// A click on a scroll bar's track pages toward it.
+// A click on a scroll bar's track pages toward it; its thumb is dragged.
 void TWebBrowser::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TWinControl::MouseDown(Button, Shift, X, Y);
     const platform::display::PageLayout* page = Page();
@@ -252,16 +252,45 @@ void TWebBrowser::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
     const View v = ViewOf(*page);
     if (v.down && X >= v.width && Y < v.height) {
         const auto [top, length] = Thumb(v.height, v.height, std::max(page->height, v.height), scrollTop_);
-        if (Y < top || Y >= top + length) ScrollTo(scrollTop_ + (Y < top ? -1 : 1) * std::max(kKeyStep, v.height - kKeyStep), scrollLeft_);
+        if (Y < top || Y >= top + length)
+            ScrollTo(scrollTop_ + (Y < top ? -1 : 1) * std::max(kKeyStep, v.height - kKeyStep), scrollLeft_);
+        else
+            drag_ = Drag{true, false, Y, scrollTop_};
     } else if (v.across && Y >= v.height && X < v.width) {
         const auto [left, length] = Thumb(v.width, v.width, page->contentWidth, scrollLeft_);
-        if (X < left || X >= left + length) ScrollTo(scrollTop_, scrollLeft_ + (X < left ? -1 : 1) * std::max(kKeyStep, v.width - kKeyStep));
+        if (X < left || X >= left + length)
+            ScrollTo(scrollTop_, scrollLeft_ + (X < left ? -1 : 1) * std::max(kKeyStep, v.width - kKeyStep));
+        else
+            drag_ = Drag{true, true, X, scrollLeft_};
     }
+    if (drag_.active) SetCapture(Handle());
+}
+
+void TWebBrowser::MouseMove(TShiftState Shift, int X, int Y) {
+    TWinControl::MouseMove(Shift, X, Y);
+    const platform::display::PageLayout* page = Page();
+    if (!drag_.active || !page) return;
+    // The thumb follows the pointer: its travel along the track spans the page's.
+    const View v = ViewOf(*page);
+    const int track = drag_.across ? v.width : v.height;
+    const int content = drag_.across ? page->contentWidth : std::max(page->height, v.height);
+    const int travel = track - Thumb(track, track, content, 0).second;
+    if (travel <= 0) return;
+    const Integer moved = static_cast<Integer>(static_cast<long long>((drag_.across ? X : Y) - drag_.from) * (content - track) / travel);
+    if (drag_.across)
+        ScrollTo(scrollTop_, drag_.offset + moved);
+    else
+        ScrollTo(drag_.offset + moved, scrollLeft_);
 }
 
 void TWebBrowser::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TWinControl::MouseUp(Button, Shift, X, Y);
     if (Button != mbLeft) return;
+    if (drag_.active) {
+        drag_ = Drag{};
+        if (GetCapture() == Handle()) ReleaseCapture();
+        return;
+    }
     String href = LinkAt(X, Y);
     if (!href.empty()) FollowLink(href);
 }

@@ -152,6 +152,15 @@ TEST_F(PageTest, TheWheelScrollsTheContentAndAResizeLaysItOutAgain) {
     EXPECT_EQ(TextItem("first").from.y, before - browser->ScrollTop());
     browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, 120 * 100), 0);
     EXPECT_EQ(browser->ScrollTop(), 0) << "never above the top";
+    browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120 * 200)), 0);
+    const Integer wheeled = browser->ScrollTop();
+    browser->Perform(WM_KEYDOWN, VK_HOME, 0);
+    const int bar = browser->ClientWidth() - 4;  // the thumb, dragged to the track's end
+    browser->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar, 5));
+    browser->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar, browser->ClientHeight() * 2));
+    browser->Perform(WM_LBUTTONUP, 0, MAKELPARAM(bar, browser->ClientHeight() * 2));
+    EXPECT_EQ(browser->ScrollTop(), wheeled);
+    browser->Perform(WM_KEYDOWN, VK_HOME, 0);
 
     browser->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120 * 200)), 0);
     Render();
@@ -189,8 +198,17 @@ TEST_F(PageTest, APageWiderThanTheWindowScrollsSideways) {
             ink += (GetRValue(c) + GetGValue(c) + GetBValue(c)) / 3 < 128 ? 1 : 0;
         }
     EXPECT_GT(ink, 10);
+    const Integer far = browser->ScrollLeft();
     browser->Perform(WM_KEYDOWN, VK_HOME, 0);
     EXPECT_EQ(browser->ScrollLeft(), 0);
+    // The thumb dragged to the track's end takes the page to its end, and the release ends the drag.
+    const int bar = browser->ClientHeight() - 4;
+    browser->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, bar));
+    browser->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(browser->ClientWidth() * 2, bar));
+    EXPECT_EQ(browser->ScrollLeft(), far);
+    browser->Perform(WM_LBUTTONUP, 0, MAKELPARAM(browser->ClientWidth() * 2, bar));
+    browser->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(10, bar));
+    EXPECT_EQ(browser->ScrollLeft(), far);
 
     browser->Navigate(Write("narrow.htm", "<p>fits</p>"));
     Render();

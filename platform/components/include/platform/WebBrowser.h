@@ -2,7 +2,7 @@
 // what the system and its tests read, and shows the page when the renderer library is loaded
 // (see platform/display/Page.h). The layout is made once per navigation and width; the page
 // scrolls by the wheel (sideways with Shift, where a word or table is wider than the window),
-// the arrow and page keys, and a click on a scroll bar's track. Pictures (<img>, background images) are read from files beside the
+// the arrow and page keys, and a scroll bar's track and thumb. Pictures (<img>, background images) are read from files beside the
 // page; nothing is fetched from the network. A click on a link to another local page navigates the control; an
 // http, https or mailto link goes to ShellExecute.
 //
@@ -48,6 +48,7 @@ protected:
     void PaintWindow(HDC DC) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
 
 private:
     const platform::display::PageLayout* Page();
@@ -71,4 +72,11 @@ private:
     std::vector<std::unique_ptr<TCustomImageList>> pictures_;  // the page's pictures, as page_ holds them
     Integer scrollTop_ = 0;
     Integer scrollLeft_ = 0;
+    // A scroll bar's thumb being dragged: which, and where the pointer and the page stood.
+    struct Drag {
+        bool active = false;
+        bool across = false;
+        int from = 0;
+        Integer offset = 0;
+    } drag_;
 };
