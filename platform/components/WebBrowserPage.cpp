@@ -38,13 +38,12 @@ void Offset(DrawItem& item, int dx, int dy) {
     item.to.y += dy;
 }
 
-// A scroll bar's thumb along a track of `track` pixels, for `view` of `content` pixels
+// A scroll bar's thumb along the track beside a view of `view` pixels, of `content` pixels
 // scrolled by `offset`: its start and length.
-std::pair<int, int> Thumb(int track, int view, int content, Integer offset) {
-    const int length = std::max(20, static_cast<int>(static_cast<long long>(track) * view / content));
-    const int range = content - view;
-    const int start = range > 0 ? static_cast<int>((track - length) * static_cast<long long>(offset) / range) : 0;
-    return {start, length};
+std::pair<int, int> Thumb(int view, int content, Integer offset) {
+    if (content <= view) return {0, view};
+    const int length = std::max(20, static_cast<int>(static_cast<long long>(view) * view / content));
+    return {static_cast<int>((view - length) * static_cast<long long>(offset) / (content - view)), length};
 }
 
 }  // namespace
@@ -220,7 +219,7 @@ void TWebBrowser::PaintWindow(HDC DC) {
         RECT track{client.right - kScrollBarWidth, 0, client.right, client.bottom};
         canvas->brushColor = RGB(240, 240, 240);
         canvas->FillRect(track);
-        const auto [top, length] = Thumb(v.height, v.height, std::max(page->height, v.height), scrollTop_);
+        const auto [top, length] = Thumb(v.height, page->height, scrollTop_);
         canvas->brushColor = RGB(192, 192, 192);
         canvas->FillRect(RECT{track.left + 3, top + 2, track.right - 3, top + length - 2});
     }
@@ -228,7 +227,7 @@ void TWebBrowser::PaintWindow(HDC DC) {
         RECT track{0, client.bottom - kScrollBarWidth, v.width, client.bottom};
         canvas->brushColor = RGB(240, 240, 240);
         canvas->FillRect(track);
-        const auto [left, length] = Thumb(v.width, v.width, page->contentWidth, scrollLeft_);
+        const auto [left, length] = Thumb(v.width, page->contentWidth, scrollLeft_);
         canvas->brushColor = RGB(192, 192, 192);
         canvas->FillRect(RECT{left + 2, track.top + 3, left + length - 2, track.bottom - 3});
     }
@@ -251,13 +250,13 @@ void TWebBrowser::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
     if (Button != mbLeft || !page) return;
     const View v = ViewOf(*page);
     if (v.down && X >= v.width && Y < v.height) {
-        const auto [top, length] = Thumb(v.height, v.height, std::max(page->height, v.height), scrollTop_);
+        const auto [top, length] = Thumb(v.height, page->height, scrollTop_);
         if (Y < top || Y >= top + length)
             ScrollTo(scrollTop_ + (Y < top ? -1 : 1) * std::max(kKeyStep, v.height - kKeyStep), scrollLeft_);
         else
             drag_ = Drag{true, false, Y, scrollTop_};
     } else if (v.across && Y >= v.height && X < v.width) {
-        const auto [left, length] = Thumb(v.width, v.width, page->contentWidth, scrollLeft_);
+        const auto [left, length] = Thumb(v.width, page->contentWidth, scrollLeft_);
         if (X < left || X >= left + length)
             ScrollTo(scrollTop_, scrollLeft_ + (X < left ? -1 : 1) * std::max(kKeyStep, v.width - kKeyStep));
         else
@@ -273,8 +272,8 @@ void TWebBrowser::MouseMove(TShiftState Shift, int X, int Y) {
     // The thumb follows the pointer: its travel along the track spans the page's.
     const View v = ViewOf(*page);
     const int track = drag_.across ? v.width : v.height;
-    const int content = drag_.across ? page->contentWidth : std::max(page->height, v.height);
-    const int travel = track - Thumb(track, track, content, 0).second;
+    const int content = drag_.across ? page->contentWidth : page->height;
+    const int travel = track - Thumb(track, content, 0).second;
     if (travel <= 0) return;
     const Integer moved = static_cast<Integer>(static_cast<long long>((drag_.across ? X : Y) - drag_.from) * (content - track) / travel);
     if (drag_.across)
