@@ -2,9 +2,10 @@
 // what the system and its tests read, and shows the page when the renderer library is loaded
 // (see platform/display/Page.h). The layout is made once per navigation and width; the page
 // scrolls by the wheel (sideways with Shift, where a word or table is wider than the window),
-// the arrow and page keys, and a scroll bar's track and thumb. Pictures (<img>, background images) are read from files beside the
-// page; nothing is fetched from the network. A click on a link to another local page navigates the control; an
-// http, https or mailto link goes to ShellExecute.
+// the arrow and page keys, and a scroll bar's track and thumb. Pictures (<img>, background
+// images) are read from files beside the page; nothing is fetched from the network. A click
+// on a link to another local page navigates the control; an http, https or mailto link goes
+// to ShellExecute.
 //
 // Navigate takes a file path (Windows-style, or a "file:///" URL of one). A missing file
 // leaves empty text, as a browser would show its error page; nothing is raised.
