@@ -17,6 +17,14 @@
 
 namespace zip {
 
+// Little-endian unaligned loads for the hot loops.
+inline std::uint64_t load_le64(const Byte* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    static_assert(std::endian::native == std::endian::little, "the decoders load little-endian words");
+    return v;
+}
+
 class BitInput {
 public:
     // Bytes that must stay in the buffer for the unchecked eight-byte loads of one step.
@@ -49,9 +57,17 @@ public:
         return static_cast<std::size_t>(end - next) >= kFastMargin;
     }
 
-    // Keeps at least 56 bits in the bit buffer, one byte at a time; past the end of the
-    // entry the bytes are zeros and are counted as overrun.
+    // Keeps at least 56 bits in the bit buffer: eight bytes at once while the buffer holds
+    // them, else one byte at a time; past the end of the entry the bytes are zeros and are
+    // counted as overrun.
     void refill() {
+        if (bitcount <= 56 && end - next >= 8) [[likely]] {
+            // The partial byte on top is loaded again by the next refill.
+            bitbuf |= load_le64(next) << bitcount;
+            next += (63 - bitcount) >> 3;
+            bitcount |= 56;
+            return;
+        }
         while (bitcount <= 56) {
             if (next == end) [[unlikely]] {
                 pull();
@@ -110,13 +126,5 @@ private:
     bool inPlace_ = false;           // next and end point into the last source block
     std::size_t joined_ = 0;         // bytes at the end of the buffer copied from that block
 };
-
-// Little-endian unaligned loads for the hot loops.
-inline std::uint64_t load_le64(const Byte* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    static_assert(std::endian::native == std::endian::little, "the decoders load little-endian words");
-    return v;
-}
 
 }  // namespace zip

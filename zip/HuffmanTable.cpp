@@ -42,12 +42,20 @@ Entry with_code(Entry entry, unsigned length) {
 template <typename Entry>
 BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, const Entry* symbols, Entry* table,
                   unsigned capacity) {
-    unsigned counts[kMaxCodeLength + 1] = {};
-    for (unsigned s = 0; s < count; ++s) {
-        if (lengths[s] > kMaxCodeLength) return BuildResult::Oversubscribed;
-        ++counts[lengths[s]];
-    }
+    // A length above the limit sets a bit above the low four in the lengths' union.
+    unsigned any_length = 0;
+    for (unsigned s = 0; s < count; ++s) any_length |= lengths[s];
+    if (any_length > kMaxCodeLength) return BuildResult::Oversubscribed;
+    // Four tallies, so that runs of equal lengths do not wait on one counter.
+    unsigned tally[4][kMaxCodeLength + 1] = {};
+    unsigned at = 0;
+    for (; at + 4 <= count; at += 4)
+        for (unsigned k = 0; k < 4; ++k) ++tally[k][lengths[at + k]];
+    for (; at < count; ++at) ++tally[0][lengths[at]];
+    unsigned counts[kMaxCodeLength + 1];
     counts[0] = 0;
+    for (unsigned len = 1; len <= kMaxCodeLength; ++len)
+        counts[len] = tally[0][len] + tally[1][len] + tally[2][len] + tally[3][len];
 
     unsigned max_length = 0;
     int left = 1;  // unused codes at the current length
@@ -65,8 +73,14 @@ BuildResult build(const std::uint8_t* lengths, unsigned count, unsigned root, co
     for (unsigned len = 1; len <= kMaxCodeLength; ++len) offsets[len + 1] = offsets[len] + counts[len];
     unsigned sorted[320];
     if (count > sizeof sorted / sizeof sorted[0]) return BuildResult::TooLarge;
-    for (unsigned s = 0; s < count; ++s)
-        if (lengths[s] != 0) sorted[offsets[lengths[s]]++] = s;
+    // The symbols with a code first, without a branch on each, then sorted among them.
+    unsigned coded[320];
+    unsigned ncoded = 0;
+    for (unsigned s = 0; s < count; ++s) {
+        coded[ncoded] = s;
+        ncoded += lengths[s] != 0;
+    }
+    for (unsigned k = 0; k < ncoded; ++k) sorted[offsets[lengths[coded[k]]]++] = coded[k];
 
     const unsigned root_size = 1u << root;
     // A complete code writes every entry; only a lone one-bit code leaves some unused.
