@@ -1,7 +1,8 @@
-// What the benchmarks share: the thread's CPU time, and the median and geometric mean that
-// sum up per-file ratios.
+// What the benchmarks share: one core for the whole run, the thread's CPU time, and the
+// median and geometric mean that sum up per-file ratios.
 #pragma once
 
+#include <sched.h>
 #include <time.h>
 
 #include <algorithm>
@@ -9,6 +10,18 @@
 #include <vector>
 
 namespace benchstats {
+
+// Keeps the calling thread on the core it is running on and returns that core, or -1 when it
+// cannot. Moved from core to core, a run starts over with cold caches and branch history,
+// and the ratios between engines wander by a few per cent from one run to the next.
+inline int PinToCurrentCore() {
+    const int core = sched_getcpu();
+    if (core < 0) return -1;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(core, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0 ? core : -1;
+}
 
 // CPU time of the calling thread: time spent waiting for a core on a busy machine does not count.
 inline double ThreadCpuSeconds() {

@@ -165,8 +165,10 @@ int main(int argc, char** argv) {
     if (files.empty()) fail("no corpus files in " + corpus.string());
 
     std::printf("zip_read: inflate (zlib level 6 streams) and CRC-32, best of 7 interleaved rounds of thread CPU time\n");
-    std::printf("engines: ours, zlib %s raw inflate, libdeflate %s; compiler %s\n", zlibVersion(),
-                LIBDEFLATE_VERSION_STRING, __VERSION__);
+    const int core = benchstats::PinToCurrentCore();
+    std::printf("engines: ours, zlib %s raw inflate, libdeflate %s; compiler %s; %s\n", zlibVersion(),
+                LIBDEFLATE_VERSION_STRING, __VERSION__,
+                core < 0 ? "not kept on one core" : ("on core " + std::to_string(core)).c_str());
     std::printf("%-22s %10s %7s | %9s %9s %9s %8s %8s | %8s %8s %7s\n", "file", "bytes", "ratio", "ours MB/s",
                 "zlib MB/s", "ldef MB/s", "ours/zl", "ours/ld", "crc GB/s", "zlib GB/s", "ours/zl");
 

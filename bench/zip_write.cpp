@@ -230,8 +230,10 @@ int main(int argc, char** argv) {
 
     std::printf("deflate benchmark: ours vs zlib %s (raw, memLevel 8, windowBits -15) and libdeflate; sizes vs zip 3.0\n",
                 zlibVersion());
-    std::printf("corpus %s, %zu files; best of >= 3 runs and >= %.0f ms per engine\n", corpus.c_str(), files.size(),
-                minSeconds * 1000);
+    const int core = benchstats::PinToCurrentCore();
+    std::printf("corpus %s, %zu files; best of >= 3 runs and >= %.0f ms per engine; %s\n", corpus.c_str(),
+                files.size(), minSeconds * 1000,
+                core < 0 ? "not kept on one core" : ("on core " + std::to_string(core)).c_str());
     std::printf("%-26s %2s %9s %9s %9s %7s %9s %7s %8s %8s %8s %6s\n", "file", "lv", "input", "ours", "zlib", "o/zlib",
                 "zip", "o/zip", "MB/s", "zlibMB/s", "ldMB/s", "speed");
 
