@@ -167,16 +167,19 @@ inline std::uint64_t bit_field_bmi(std::uint64_t v, std::uint32_t control) {
 // input bytes at once and leaves 56 to 63 bits; one pass refills at most three times (each
 // advancing at most seven bytes), so the loop condition proves every load in bounds. Each
 // refill comes right after a table lookup, so that it runs while the lookup is under way
-// rather than between one code and the lookup of the next; and the next litlen entry is
-// looked up before a match is copied, so the lookup overlaps the copy.
+// rather than between one code and the lookup of the next; the next litlen entry is looked
+// up before a match is copied, so the lookup overlaps the copy; and every code's distance
+// entry is looked up before the code is known to be a length (see guess_distance).
 template <bool kBmi2>
 [[gnu::always_inline]] inline Step fast_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
                                                 const WideDist* dist) {
     static_assert(BitInput::kFastMargin >= 3 * 7 + 8, "three refills per pass");
     static_assert(OutputWindow::kSlack >= 3 + 258 + 31, "literals, a match and the overshoot of its copy");
-    // Bits taken between refills: three literals and the lookup after them; a length with
-    // a subtable link and the lookup of its distance; a distance and the next lookup.
-    static_assert(4 * kLitlenRootBits <= 56 && 20 + kDistRootBits <= 56 && 28 + kLitlenRootBits <= 56,
+    // Bits taken between refills: three literals and the lookup after them; two literals, a
+    // length from the root table and the guess of its distance; a length with a subtable
+    // link and the lookup of its distance; a distance and the next lookup.
+    static_assert(4 * kLitlenRootBits <= 56 && 3 * kLitlenRootBits + 5 + kDistRootBits <= 56 &&
+                      20 + kDistRootBits <= 56 && 28 + kLitlenRootBits <= 56,
                   "bit budget of a pass");
     const Byte* next = in.next;
     const Byte* const safe_end = in.end - BitInput::kFastMargin;
@@ -219,6 +222,12 @@ template <bool kBmi2>
         *out++ = literal_byte(e);
         e = litlen[index];
     };
+    // Looks up the distance code that would follow e if e were a length, before the branch
+    // tells: a mispredicted literal then finds the distance's entry already loaded. For
+    // other entries the index is some root entry, never used.
+    auto guess_distance = [&]() __attribute__((always_inline)) {
+        d = dist[next_index(kDistRootBits) & ((1u << kDistRootBits) - 1)];
+    };
     auto finish = [&](Step step) {
         in.next = next;
         in.bitbuf = bitbuf;
@@ -232,10 +241,13 @@ template <bool kBmi2>
     do {
         // Here the buffer holds at least 56 bits, and e is the entry of the next code. A
         // refill adds bits above the ones looked up, so a looked-up entry stays right.
+        guess_distance();
         if (is_literal(e)) {
             take_literal();
+            guess_distance();
             if (is_literal(e)) {
                 take_literal();
+                guess_distance();
                 if (is_literal(e)) {
                     take_literal();
                     refill();
@@ -253,6 +265,7 @@ template <bool kBmi2>
                     refill();
                     continue;
                 }
+                guess_distance();
             }
             if (e & kInvalid) return finish(Step::BadData);
             if (e & kEndOfBlock) {
@@ -267,9 +280,7 @@ template <bool kBmi2>
         else
 #endif
             length = chained_value(e) + static_cast<unsigned>(peek(consumed_bits(e)) >> chained_code_length(e));
-        const auto dist_index = next_index(kDistRootBits);
         consume(e);
-        d = dist[dist_index];
         refill();
         if (d & kExceptional) [[unlikely]] {
             // A root entry that is not invalid is a subtable link.
