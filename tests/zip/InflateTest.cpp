@@ -493,6 +493,45 @@ TEST(InflateEdges, EndOfBlockAtEveryBitPosition) {
     }
 }
 
+// The most bits the fast loop takes between refills on the way to a match: literals, a
+// length and a distance whose codes are as long as their root tables (11 and 8 bits) and
+// whose extra bits are the most their symbols have (5 and 13), in runs of 0 to 3 literals
+// before each match.
+TEST(InflateEdges, LongestRootCodesBetweenRefills) {
+    // Literal/length: 'r'..'z' take 9 to 1 bits, 'a', 'b', the end and symbol 284 (lengths
+    // 227 to 257) take 11. Distance: 0..6 take 1 to 7 bits, 28 and 29 (24577 on) take 8.
+    std::vector<unsigned> litlen(285, 0), dist(30, 0);
+    for (unsigned i = 0; i < 9; ++i) litlen['z' - i] = i + 1;
+    litlen['a'] = litlen['b'] = litlen[256] = litlen[284] = 11;
+    for (unsigned i = 0; i < 7; ++i) dist[i] = i + 1;
+    dist[28] = dist[29] = 8;
+    BitWriter w;
+    const DynamicCodes c = dynamic_header(w, true, litlen, dist);
+    Bytes expected;
+    for (unsigned i = 0; i < 33000; ++i) {  // history beyond the farthest distance, 32768
+        const Byte b = static_cast<Byte>('z' - i * 5 % 9);
+        c.litlen_symbol(w, b);
+        expected.push_back(b);
+    }
+    for (unsigned i = 0; i < 300; ++i) {
+        for (unsigned k = 0; k < i % 4; ++k) {
+            const Byte b = k % 2 ? 'b' : 'a';
+            c.litlen_symbol(w, b);
+            expected.push_back(b);
+        }
+        const unsigned length_extra = 30 - i % 31, dist_extra = 8191 - i * 37 % 8192;
+        c.litlen_symbol(w, 284);
+        w.bits(length_extra, 5);
+        c.dist_symbol(w, 29);
+        w.bits(dist_extra, 13);
+        reference_copy(expected, 227 + length_extra, 24577 + dist_extra);
+    }
+    c.litlen_symbol(w, 256);
+    const Bytes stream = w.finish();
+    expect_round_trip(expected, stream);
+    expect_round_trip(expected, stream, 5);
+}
+
 // --- Hostile input --------------------------------------------------------------------------
 
 // Every prefix of a valid stream ends as truncated (or, where the cut falls in padding
