@@ -352,19 +352,26 @@ Step careful_symbols(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
 }
 
 // The fast loop is built twice: plain, and with the BMI2 shift and mask instructions,
-// which take a good part of each step's work; the processor decides once which runs.
+// which take a good part of each step's work; the processor decides once which runs. A
+// build with TARVIK_INFLATE_PLAIN_LOOP always runs the plain one, so that its tests check
+// the loop that processors without BMI2 run.
 using FastLoop = Step (*)(BitInput&, OutputWindow&, const std::uint32_t*, const WideDist*);
 Step fast_loop_plain(BitInput& in, OutputWindow& w, const std::uint32_t* litlen, const WideDist* dist) {
     return fast_symbols<false>(in, w, litlen, dist);
 }
 #if defined(__x86_64__)
-__attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWindow& w, const std::uint32_t* litlen,
-                                                         const WideDist* dist) {
+[[maybe_unused]] __attribute__((target("bmi,bmi2"))) Step fast_loop_bmi2(BitInput& in, OutputWindow& w,
+                                                                         const std::uint32_t* litlen,
+                                                                         const WideDist* dist) {
     return fast_symbols<true>(in, w, litlen, dist);
 }
 FastLoop choose_fast_loop() {
+#if defined(TARVIK_INFLATE_PLAIN_LOOP)
+    return fast_loop_plain;
+#else
     __builtin_cpu_init();
     return __builtin_cpu_supports("bmi2") ? fast_loop_bmi2 : fast_loop_plain;
+#endif
 }
 #else
 FastLoop choose_fast_loop() { return fast_loop_plain; }
